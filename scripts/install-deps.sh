@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages the program needs (and, with --test, what its tests need),
+# but only those that are missing.
+set -euo pipefail
+
+packages=(build-essential cmake pkg-config qt6-base-dev libsdl2-dev fonts-liberation2)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(googletest libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils sox)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q "${missing[@]}"

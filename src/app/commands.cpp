@@ -1,0 +1,124 @@
+#include "app/commands.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+#include <cmath>
+
+#include "app/startup.h"
+#include "ui/window_layout.h"
+
+namespace app {
+
+bool FileExists(const QString &path)
+{
+    if (path.isEmpty() || QFileInfo(path).isDir())
+        return false;
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly);
+}
+
+QString &AddBackslash(QString &path)
+{
+    const QChar sep = QDir::separator();
+    if (!path.endsWith(sep))
+        path += sep;
+    return path;
+}
+
+QString StripExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot == name.size() - 1)
+        return name;
+    return name.left(dot);
+}
+
+namespace {
+
+MessageSink &Sink()
+{
+    static MessageSink sink;
+    return sink;
+}
+
+QMessageBox::Icon IconFor(int kind)
+{
+    switch (kind) {
+    case kInformation: return QMessageBox::Information;
+    case kWarning: return QMessageBox::Warning;
+    case kCritical: return QMessageBox::Critical;
+    case kQuestion: return QMessageBox::Question;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+} // namespace
+
+void SetMessageSink(MessageSink sink)
+{
+    Sink() = std::move(sink);
+}
+
+void ShowMessage(const QString &message, int kind, QString &title)
+{
+    if (title.isEmpty())
+        title = Globals().AppTitle;
+    if (kind < kInformation || kind > kQuestion)
+        return;
+    if (Sink()) {
+        Sink()(message, kind, title);
+        return;
+    }
+    QMessageBox box(IconFor(kind), title, message, QMessageBox::Ok);
+    box.exec();
+}
+
+QPoint CenterForm(QSize screenTwips, QSize windowTwips)
+{
+    // Whole numbers first (fractions round to the nearest, ties to even), then divisions that
+    // truncate toward zero, as the placement always did.
+    const int H = static_cast<int>(std::nearbyint(screenTwips.height() * 0.9));
+    const int W = screenTwips.width();
+    int top = H / 2 - windowTwips.height() / 2;
+    int left = W / 2 - windowTwips.width() / 2;
+    if (top < 0)
+        top = 0;
+    if (left < 0)
+        left = 0;
+    return {left, top};
+}
+
+void CenterForm(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const int tw = ui::kTwipsPerPixel;
+    const QSize screenTwips = screen->geometry().size() * tw;
+    QSize outer = window->frameGeometry().size();
+    if (!window->isVisible()) // no frame yet: use the window's designed outer size
+        outer = QSize(ui::TwipsToPixels(ui::MainWindow().outerWidth), ui::TwipsToPixels(ui::MainWindow().outerHeight));
+    const QPoint at = CenterForm(screenTwips, outer * tw);
+    window->move(screen->geometry().topLeft() + QPoint(ui::TwipsToPixels(at.x()), ui::TwipsToPixels(at.y())));
+}
+
+void SetTopMost(QWidget *window, bool onTop)
+{
+    Qt::WindowFlags flags = window->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (QWindow *handle = window->windowHandle()) {
+        // A window that already exists is told directly, so it is not hidden and shown again.
+        window->overrideWindowFlags(flags);
+        handle->setFlags(flags);
+    } else {
+        window->setWindowFlags(flags);
+    }
+}
+
+} // namespace app

@@ -1,0 +1,21 @@
+#pragma once
+#include <array>
+
+// The accent marks of the beats of a cycle. Owned and changed by the UI thread only.
+namespace engine {
+
+inline constexpr int kPatternSize = 17; // marks kept per row; the window reaches the first eight
+inline constexpr int kLamps = 8;
+
+struct BeatPattern {
+    std::array<bool, kPatternSize> Accent1{}; // upper lamp row: beat i + 1 carries accent 1
+    std::array<bool, kPatternSize> Accent2{}; // lower lamp row: beat i + 1 carries accent 2
+
+    void Clear();
+    // Flips the mark of lamp `index` (0..16) in row 1 or 2 and returns its new state.
+    bool Toggle(int row, int index);
+    // The pattern the window starts with: accent 1 on beats 1 and 5, accent 2 on beats 3 and 7.
+    static BeatPattern Initial();
+};
+
+} // namespace engine

@@ -1,0 +1,186 @@
+#include "ui/controls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+#include "ui/artwork.h"
+
+namespace ui {
+
+QColor FromBgr(std::uint32_t bgr)
+{
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+PictureBox::PictureBox(Art art, QColor back, QWidget *parent) : QWidget(parent), art_(art), back_(back)
+{
+    // The weight lies over the face: the face shows around it instead of the weight's black square.
+    if (art_ == Art::Weight)
+        back_ = QColor();
+    setAttribute(Qt::WA_OpaquePaintEvent, back_.isValid());
+}
+
+void PictureBox::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    if (back_.isValid())
+        p.fillRect(rect(), back_);
+    if (art_ == Art::None)
+        return;
+    const qreal dpr = devicePixelRatioF();
+    if (cache_.isNull() || !qFuzzyCompare(cache_.devicePixelRatio(), dpr)) {
+        switch (art_) {
+        case Art::Weight: cache_ = artwork::renderWeightOverFace(dpr); break;
+        case Art::TopPicture: cache_ = artwork::render(artwork::Picture::TopPicture, dpr); break;
+        case Art::Plate: cache_ = artwork::render(artwork::Picture::Plate, dpr); break;
+        default: cache_ = artwork::render(artwork::Picture::Face, dpr); break;
+        }
+    }
+    p.drawPixmap(0, 0, cache_);
+}
+
+LampImage::LampImage(int number, QWidget *parent) : QWidget(parent), number_(number)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void LampImage::setLit(bool lit)
+{
+    if (lit_ == lit)
+        return;
+    lit_ = lit;
+    update();
+}
+
+void LampImage::paintEvent(QPaintEvent *)
+{
+    // Sixteen small pictures: painting them on demand costs less than keeping caches per ratio.
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    artwork::paintLamp(p, number_, lit_);
+}
+
+void LampImage::mousePressEvent(QMouseEvent *e)
+{
+    if (e->button() == Qt::LeftButton)
+        emit clicked();
+}
+
+void ShapeBar::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 0, height());
+    g.setColorAt(0, QColor(255, 226, 120));
+    g.setColorAt(1, QColor(214, 150, 20));
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(rect()).adjusted(1, 2, -1, -2), 2, 2);
+}
+
+namespace {
+
+QString Css(QColor c)
+{
+    return c.name(QColor::HexRgb);
+}
+
+QFont FontOf(const ControlSpec &s)
+{
+    QFont f;
+    f.setFamilies({QString::fromStdString(s.fontFamily), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setPixelSize(PointsToPixels(s.fontPoints));
+    f.setBold(s.bold);
+    return f;
+}
+
+QWidget *Create(const ControlSpec &s, QWidget *parent)
+{
+    const QString caption = QString::fromStdString(s.caption);
+    const QColor back = s.back ? FromBgr(*s.back) : QColor();
+    const QColor fore = s.fore ? FromBgr(*s.fore) : QColor(Qt::black);
+    switch (s.kind) {
+    case Kind::Picture:
+        return new PictureBox(s.art, back, parent);
+    case Kind::Label: {
+        auto *l = new QLabel(caption, parent);
+        l->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; }")
+                             .arg(Css(fore), back.isValid() ? Css(back) : QStringLiteral("transparent")));
+        l->setAlignment((s.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+        return l;
+    }
+    case Kind::ComboBox: {
+        auto *c = new QComboBox(parent);
+        c->setEditable(s.name != "cboPresets");
+        if (c->isEditable())
+            c->setEditText(caption);
+        else
+            c->addItem(caption);
+        c->setStyleSheet(QStringLiteral("QComboBox, QComboBox QLineEdit, QComboBox QAbstractItemView {"
+                                        " color: %1; background: %2; selection-background-color: #303030; }"
+                                        "QComboBox { border: 1px solid #505050; padding: 0 2px; }")
+                             .arg(Css(fore), Css(back)));
+        return c;
+    }
+    case Kind::CheckBox: {
+        auto *c = new QCheckBox(caption, parent);
+        c->setChecked(s.checked);
+        c->setFocusPolicy(Qt::NoFocus);
+        c->setStyleSheet(QStringLiteral("QCheckBox { color: %1; background: %2; }").arg(Css(fore), Css(back)));
+        return c;
+    }
+    case Kind::Button:
+    case Kind::ToggleButton: {
+        auto *b = new QPushButton(caption, parent);
+        b->setFocusPolicy(Qt::NoFocus);
+        const QColor face = back.isValid() ? back : QColor(0xC0, 0xC0, 0xC0);
+        b->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: 2px outset %2;"
+                                        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %3, stop:1 %4); }"
+                                        "QPushButton:pressed, QPushButton:checked { border-style: inset; background: %5; }"
+                                        "QPushButton:disabled { color: %6; }")
+                             .arg(Css(fore), Css(face.lighter(115)), Css(face.lighter(112)), Css(face.darker(108)),
+                                  Css(face.darker(115)), Css(face.darker(160))));
+        return b;
+    }
+    case Kind::Fader: {
+        auto *w = new QWidget(parent);
+        w->setAutoFillBackground(true);
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Window, back);
+        w->setPalette(pal);
+        return w;
+    }
+    case Kind::Lamp:
+        return new LampImage(s.lampNumber, parent);
+    case Kind::Shape:
+        return new ShapeBar(parent);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QHash<QString, QWidget *> BuildControls(QWidget *form)
+{
+    QHash<QString, QWidget *> byName;
+    for (const ControlSpec &s : MainWindowControls()) {
+        QWidget *parent = s.parent.empty() ? form : byName.value(QString::fromStdString(s.parent), form);
+        QWidget *w = Create(s, parent);
+        const QString name = QString::fromStdString(s.name);
+        w->setObjectName(name);
+        w->setFont(FontOf(s));
+        w->setGeometry(TwipsToPixels(s.left), TwipsToPixels(s.top), TwipsToPixels(s.width), TwipsToPixels(s.height));
+        if (!s.toolTip.empty())
+            w->setToolTip(QString::fromStdString(s.toolTip));
+        w->setVisible(s.visible);
+        byName.insert(name, w);
+    }
+    return byName;
+}
+
+} // namespace ui

@@ -1,0 +1,66 @@
+#pragma once
+#include <QColor>
+#include <QHash>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include "ui/window_layout.h"
+
+namespace ui {
+
+QColor FromBgr(std::uint32_t bgr); // 0x00BBGGRR as a colour
+
+// A picture box: a plain panel in its back colour, or one of the painted pictures, rendered
+// once per device pixel ratio and cached.
+class PictureBox : public QWidget {
+    Q_OBJECT
+public:
+    PictureBox(Art art, QColor back, QWidget *parent = nullptr);
+    Art art() const { return art_; }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    Art art_;
+    QColor back_;
+    QPixmap cache_;
+};
+
+// One numbered beat lamp, lit (white on red) or unlit (white on black).
+class LampImage : public QWidget {
+    Q_OBJECT
+public:
+    LampImage(int number, QWidget *parent = nullptr);
+    int number() const { return number_; }
+    bool isLit() const { return lit_; }
+    void setLit(bool lit);
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+    void mousePressEvent(QMouseEvent *) override;
+
+private:
+    int number_;
+    bool lit_ = false;
+};
+
+// The small bar that marks the current beat between the lamp rows.
+class ShapeBar : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+};
+
+// Makes every control of the main window description as a child of `form` (object name = control
+// name, geometry = twips / 15) and returns them by name.
+QHash<QString, QWidget *> BuildControls(QWidget *form);
+
+} // namespace ui

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/frm_metronom.h"
+#include "ui/controls.h"
+#include "ui/window_layout.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    app::FrmMetronom form;
+};
+
+TEST_F(MainWindowTest, CaptionFixedClientAreaAndAlwaysOnTop)
+{
+    EXPECT_EQ(form.windowTitle(), "Lindoquet Metronome Vintra (Preview Version)");
+    EXPECT_EQ(form.size(), QSize(790, 509));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the window cannot be resized";
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+// Every control of the description exists as a widget, in its container, at twips / 15, with its
+// design-time text and visibility.
+TEST_F(MainWindowTest, EveryControlAtItsPlaceWithItsDesignText)
+{
+    for (const ui::ControlSpec &s : ui::MainWindowControls()) {
+        SCOPED_TRACE(s.name);
+        QWidget *w = form.control(QString::fromStdString(s.name));
+        ASSERT_NE(w, nullptr);
+        QWidget *container = s.parent.empty() ? &form : form.control(QString::fromStdString(s.parent));
+        EXPECT_EQ(w->parentWidget(), container);
+        EXPECT_EQ(w->geometry(), QRect(s.left / 15, s.top / 15, s.width / 15, s.height / 15));
+        EXPECT_EQ(w->isHidden(), !s.visible);
+        const QString caption = QString::fromStdString(s.caption);
+        if (auto *label = qobject_cast<QLabel *>(w)) {
+            EXPECT_EQ(label->text(), caption);
+        }
+        if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            EXPECT_EQ(button->text(), caption);
+            EXPECT_EQ(button->isChecked(), s.checked);
+        }
+        if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            EXPECT_EQ(combo->currentText(), caption);
+        }
+        EXPECT_EQ(w->toolTip(), QString::fromStdString(s.toolTip));
+        EXPECT_EQ(w->font().pixelSize(), ui::PointsToPixels(s.fontPoints));
+        EXPECT_EQ(w->font().bold(), s.bold);
+    }
+}
+
+struct DesignCase {
+    const char *name;
+    QRect pixels;
+    const char *text;
+};
+void PrintTo(const DesignCase &c, std::ostream *os) { *os << c.name; }
+
+class DesignTextTest : public MainWindowTest, public ::testing::WithParamInterface<DesignCase> {};
+
+TEST_P(DesignTextTest, WindowReadsAsDesignedBeforeSetUp)
+{
+    const DesignCase &c = GetParam();
+    QWidget *w = form.control(c.name);
+    ASSERT_NE(w, nullptr) << c.name;
+    EXPECT_EQ(w->geometry(), c.pixels) << c.name;
+    QString text;
+    if (auto *l = qobject_cast<QLabel *>(w))
+        text = l->text();
+    else if (auto *b = qobject_cast<QAbstractButton *>(w))
+        text = b->text();
+    else if (auto *cb = qobject_cast<QComboBox *>(w))
+        text = cb->currentText();
+    EXPECT_EQ(text, QString::fromUtf8(c.text)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, DesignTextTest,
+    ::testing::Values(DesignCase{"PicMet", {0, 0, 308, 508}, ""}, DesignCase{"PicSlider", {136, 154, 32, 32}, ""},
+                      DesignCase{"Picture5", {108, 342, 84, 22}, ""}, DesignCase{"Picture1", {310, 5, 240, 60}, ""},
+                      DesignCase{"cboPresets", {456, 356, 85, 21}, "Rhythmus"},
+                      DesignCase{"chkAccent", {320, 355, 77, 21}, "Akzente"},
+                      DesignCase{"lblBPM", {5, 0, 85, 65}, "120"}, DesignCase{"lblTempo", {328, 166, 197, 21}, "Allegro"},
+                      DesignCase{"lblBeat", {0, -36, 225, 393}, "1"}, DesignCase{"lblBeats", {493, 300, 35, 17}, "4"},
+                      DesignCase{"Label4", {336, 132, 185, 17}, "Schläge pro Minute (BPM)"},
+                      DesignCase{"lblBt", {350, 301, 150, 17}, "Schläge pro Zyklus:"},
+                      DesignCase{"cmdTempo(2)", {312, 190, 33, 57}, "<<"}, DesignCase{"cmdTempo(3)", {512, 190, 33, 57}, ">>"},
+                      DesignCase{"Fader1", {320, 253, 222, 22}, ""}, DesignCase{"Fader2", {320, 321, 222, 22}, ""},
+                      DesignCase{"imgBeat(7)", {516, 382, 23, 30}, ""}, DesignCase{"imgSnare(0)", {320, 427, 23, 30}, ""},
+                      DesignCase{"shpBeat", {320, 415, 24, 9}, ""}, DesignCase{"Combo3", {455, 481, 85, 21}, "Snare"},
+                      DesignCase{"Tap", {556, 336, 225, 78}, "T A P"}, DesignCase{"Check1", {556, 424, 225, 78}, "S T A R T"},
+                      DesignCase{"Check2", {368, 74, 136, 14}, "immer im Vordergrund"},
+                      DesignCase{"Label1", {628, 309, 81, 21}, "120"}));
+
+TEST_F(MainWindowTest, OnlyTheFirstFourLampsOfEachRowShow)
+{
+    for (int i = 0; i < 8; ++i) {
+        for (const char *row : {"imgBeat", "imgSnare"}) {
+            auto *lamp = form.control<ui::LampImage>(QString::fromStdString(ui::ArrayName(row, i)));
+            ASSERT_NE(lamp, nullptr);
+            EXPECT_EQ(lamp->isHidden(), i >= 4) << row << i;
+            EXPECT_EQ(lamp->number(), i + 1);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, NothingShownOutsideTheClientAreaAndNothingButCombosTakesTheFocus)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QRect client = form.rect();
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        if (!w->isVisible() || w->isWindow() || w->parentWidget() != &form)
+            continue;
+        EXPECT_TRUE(client.contains(w->geometry())) << w->objectName().toStdString();
+        if (!qobject_cast<QComboBox *>(w) && !w->inherits("QLineEdit")) {
+            EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, Check2ReleasesTheWindowFromTheTopAndPutsItBack)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QCheckBox *check2 = form.Check2();
+    ASSERT_TRUE(check2->isChecked());
+    QTest::mouseClick(check2, Qt::LeftButton);
+    EXPECT_FALSE(check2->isChecked());
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(form.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(form.isVisible()) << "changing the flag must not hide the window";
+    QTest::mouseClick(check2, Qt::LeftButton);
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(form.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(check2->hasFocus());
+}
+
+TEST_F(MainWindowTest, ClosingRequestsTheStop)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_FALSE(form.StopRequested());
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(form.StopRequested());
+    EXPECT_FALSE(form.isVisible());
+}
+
+} // namespace
