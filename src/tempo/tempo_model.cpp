@@ -1,5 +1,9 @@
 #include "tempo/tempo_model.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
 namespace tempo {
 
 std::string Tempowort(int iTempo)
@@ -15,6 +19,48 @@ std::string Tempowort(int iTempo)
         if (iTempo <= r.upTo)
             return r.word;
     return "Prestissimo";
+}
+
+double RoundTo(double x, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    return std::nearbyint(x * scale) / scale;
+}
+
+double Round2(double number)
+{
+    if (number - RoundTo(number, 0) >= 0.005)
+        number = RoundTo(number, 2) + 0.1;
+    if (number - RoundTo(number, 0) < 0.005)
+        number = RoundTo(number, 2);
+    return number;
+}
+
+int BpmFromSliderTop(int sliderTop)
+{
+    return static_cast<int>(std::nearbyint(TempoSlope * sliderTop + TempoOffset));
+}
+
+int StepTempo(int bpm, int index)
+{
+    switch (index) {
+    case 0: bpm -= 1; break;
+    case 1: bpm += 1; break;
+    case 2: bpm -= 10; break;
+    case 3:
+        bpm += 10;
+        if (bpm == 11)
+            bpm = 10; // ">>" from 1 lands on the round 10
+        break;
+    default: break;
+    }
+    return std::clamp(bpm, kMinBpm, kMaxBpm);
+}
+
+double PhaseRateForBpm(int bpm, double swingFactor)
+{
+    // The swing crosses the centre every pi / (swingFactor * rate) ms, which is 60000 / bpm.
+    return bpm * std::numbers::pi / (60000.0 * swingFactor);
 }
 
 } // namespace tempo

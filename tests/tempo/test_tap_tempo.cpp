@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tempo/tap_tempo.h"
+
+namespace {
+
+class FakeClock : public tempo::MillisecondClock {
+public:
+    std::int64_t Now() const override { return now; }
+    std::int64_t now = 0;
+};
+
+struct SeriesCase {
+    const char *name;
+    std::vector<std::int64_t> taps; // clock readings
+    std::vector<double> series;     // tempos recorded
+    bool hasTempo;
+    int tempo;          // shown and used
+    const char *latest; // Label1
+    bool slower, faster;
+};
+void PrintTo(const SeriesCase &c, std::ostream *os) { *os << c.name; }
+
+class TapSeriesTest : public ::testing::TestWithParam<SeriesCase> {};
+
+TEST_P(TapSeriesTest, RecordsTheTapsAndShowsTheirMean)
+{
+    const SeriesCase &c = GetParam();
+    FakeClock clock;
+    tempo::TapTempo tap(clock);
+    tempo::TapDisplay d;
+    for (auto t : c.taps) {
+        clock.now = t;
+        d = tap.Tap();
+    }
+    ASSERT_EQ(tap.Series().size(), c.series.size());
+    for (size_t i = 0; i < c.series.size(); ++i)
+        EXPECT_NEAR(tap.Series()[i], c.series[i], 1e-9) << "tap " << i;
+    EXPECT_TRUE(d.labelsShown);
+    EXPECT_EQ(d.hasTempo, c.hasTempo);
+    if (c.hasTempo) {
+        EXPECT_EQ(d.tempo, c.tempo);
+        EXPECT_EQ(d.latest, c.latest);
+        EXPECT_EQ(d.slower, c.slower);
+        EXPECT_EQ(d.faster, c.faster);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Series, TapSeriesTest,
+    ::testing::Values(
+        SeriesCase{"worked example", {10000, 10500, 11003, 11500}, {120, 119.38, 120.72}, true, 120, "121", false, true},
+        SeriesCase{"one tap starts only", {5000}, {}, false, 0, "", false, false},
+        SeriesCase{"two taps 500 ms apart", {0, 500}, {120}, true, 120, "120", false, true},
+        SeriesCase{"taps a second apart", {0, 1000, 2000}, {60, 60}, true, 60, "60", true, true},
+        SeriesCase{"taps 3 s apart", {0, 3000, 6000}, {20, 20}, true, 20, "20", true, true},
+        SeriesCase{"taps 250 ms apart", {0, 250, 500}, {240, 240}, true, 240, "240", true, true},
+        SeriesCase{"taps 55 ms apart record nothing", {0, 55, 110}, {}, false, 0, "", false, false},
+        SeriesCase{"too fast a tap keeps the display", {0, 500, 555}, {120}, true, 120, "120", false, true},
+        SeriesCase{"two taps in one tick", {0, 500, 500}, {120}, true, 120, "120", false, true},
+        SeriesCase{"slower", {0, 502, 1101}, {119.52, 100.27}, true, 110, "100", true, false},
+        // 60000 / 603 = 99.50 and 60000 / 599 = 100.17 + 0.1: compared as numbers
+        SeriesCase{"faster", {0, 603, 1202}, {99.5, 100.27}, true, 100, "100", false, true},
+        // the mean of 100.84 and 100.84 is 101; dropping the fractions of older taps would say 100
+        SeriesCase{"true mean", {0, 595, 1190}, {100.84, 100.84}, true, 101, "101", true, true}));
+
+TEST(TapTempo, RightClickResetEmptiesTheSeriesAndHidesTheLabels)
+{
+    FakeClock clock;
+    tempo::TapTempo tap(clock);
+    for (std::int64_t t : {0, 500, 1000}) {
+        clock.now = t;
+        tap.Tap();
+    }
+    const auto d = tap.Reset();
+    EXPECT_FALSE(d.labelsShown);
+    EXPECT_TRUE(tap.Series().empty());
+    EXPECT_FALSE(tap.TapStarted());
+    clock.now = 5000;
+    const auto next = tap.Tap();
+    EXPECT_TRUE(next.labelsShown) << "the next tap shows them again";
+    EXPECT_TRUE(tap.Series().empty()) << "and only starts a new series";
+    clock.now = 5400;
+    EXPECT_EQ(tap.Tap().tempo, 150);
+}
+
+} // namespace
