@@ -2,6 +2,10 @@
 #include <QHash>
 #include <QWidget>
 #include <array>
+#include <memory>
+
+#include "tempo/tap_tempo.h"
+#include "tempo/tempo_control.h"
 
 class QCheckBox;
 class QComboBox;
@@ -10,7 +14,9 @@ class QPushButton;
 
 namespace ui {
 class LampImage;
+class PendulumFace;
 class PictureBox;
+class PressButton;
 }
 
 namespace app {
@@ -21,8 +27,8 @@ class FrmMetronom : public QWidget {
     Q_OBJECT
 public:
     // Builds the controls from the window description, then places the window (always on top,
-    // centred), before it is shown.
-    explicit FrmMetronom(QWidget *parent = nullptr);
+    // centred), before it is shown. `tapClock` times the taps (the steady clock when null).
+    explicit FrmMetronom(QWidget *parent = nullptr, const tempo::MillisecondClock *tapClock = nullptr);
     ~FrmMetronom() override;
 
     // The window's own set-up after it has been filled with the sound names and shown.
@@ -38,6 +44,12 @@ public:
     QCheckBox *Check2() const { return check2_; }
 
     bool StopRequested() const { return stopRequested_; }
+    int BeatsPerCycle() const { return beatsPerCycle_; }
+    const tempo::TempoControl &Tempo() const { return tempo_; }
+    const tempo::TapTempo &TapSeries() const { return tap_; }
+
+    // The resting pendulum: rod upright, the weight back on it at its height; stops the engine.
+    void DrawPendulumAtRest();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -46,13 +58,38 @@ private:
     void Form_Load();
     void Form_Unload();
     void Check2_Click();
+    void cmdTempo_Click(int index);
+    void PicSlider_MouseDown(Qt::MouseButton button, QPoint pos);
+    void PicSlider_MouseMove(Qt::MouseButtons buttons, QPoint pos);
+    void Tap_MouseDown(Qt::MouseButton button);
+    void Fader1_Scrolling();
+    void Fader2_Scrolling();
+
+    // lblBPM and lblTempo for a tempo.
+    void ShowTempo(int bpm);
+    // After the tempo changed: its display, the tempo slider and the weight.
+    void ApplyTempo();
+    void ShowTapDisplay(const tempo::TapDisplay &d);
+    void SetBeatsPerCycle(int beats);
+    int FaderValue(const char *name) const;
+    void SetFaderValue(const char *name, int value);
 
     QHash<QString, QWidget *> controls_;
     QComboBox *combo1_ = nullptr;
     QComboBox *combo2_ = nullptr;
     QComboBox *combo3_ = nullptr;
     QCheckBox *check2_ = nullptr;
+    QLabel *lblBPM_ = nullptr;
+    QLabel *lblTempo_ = nullptr;
+    ui::PendulumFace *picMet_ = nullptr;
+    ui::PictureBox *picSlider_ = nullptr;
     bool stopRequested_ = false;
+    int beatsPerCycle_ = 4;
+
+    tempo::TempoControl tempo_;
+    std::unique_ptr<tempo::MillisecondClock> ownClock_;
+    tempo::TapTempo tap_;
+    int sliderPressY_ = 0;
 };
 
 } // namespace app

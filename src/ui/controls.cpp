@@ -8,7 +8,10 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include "fader/fader.h"
 #include "ui/artwork.h"
+#include "ui/fader_data.h"
+#include "ui/pendulum_face.h"
 
 namespace ui {
 
@@ -42,6 +45,29 @@ void PictureBox::paintEvent(QPaintEvent *)
         }
     }
     p.drawPixmap(0, 0, cache_);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent *e)
+{
+    emit mouseDown(e->button(), e->position().toPoint());
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent *e)
+{
+    emit mouseMove(e->buttons(), e->position().toPoint());
+}
+
+void PressButton::mousePressEvent(QMouseEvent *e)
+{
+    // Shown pressed for any button, not only the left one.
+    setDown(true);
+    emit mouseDown(e->button());
+}
+
+void PressButton::mouseReleaseEvent(QMouseEvent *e)
+{
+    setDown(false);
+    emit mouseUp(e->button());
 }
 
 LampImage::LampImage(int number, QWidget *parent) : QWidget(parent), number_(number)
@@ -106,6 +132,8 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
     const QColor fore = s.fore ? FromBgr(*s.fore) : QColor(Qt::black);
     switch (s.kind) {
     case Kind::Picture:
+        if (s.art == Art::Face)
+            return new PendulumFace(parent);
         return new PictureBox(s.art, back, parent);
     case Kind::Label: {
         auto *l = new QLabel(caption, parent);
@@ -136,7 +164,7 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
     }
     case Kind::Button:
     case Kind::ToggleButton: {
-        auto *b = new QPushButton(caption, parent);
+        QPushButton *b = s.kind == Kind::Button ? new QPushButton(caption, parent) : new PressButton(caption, parent);
         b->setFocusPolicy(Qt::NoFocus);
         const QColor face = back.isValid() ? back : QColor(0xC0, 0xC0, 0xC0);
         b->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: 2px outset %2;"
@@ -147,14 +175,8 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
                                   Css(face.darker(115)), Css(face.darker(160))));
         return b;
     }
-    case Kind::Fader: {
-        auto *w = new QWidget(parent);
-        w->setAutoFillBackground(true);
-        QPalette pal = w->palette();
-        pal.setColor(QPalette::Window, back);
-        w->setPalette(pal);
-        return w;
-    }
+    case Kind::Fader:
+        return new fader::Fader(StoredFaderProperties(s.name), parent);
     case Kind::Lamp:
         return new LampImage(s.lampNumber, parent);
     case Kind::Shape:

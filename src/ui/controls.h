@@ -2,6 +2,7 @@
 #include <QColor>
 #include <QHash>
 #include <QPixmap>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -19,8 +20,15 @@ public:
     PictureBox(Art art, QColor back, QWidget *parent = nullptr);
     Art art() const { return art_; }
 
+signals:
+    // A press of `button`, and pointer moves with `buttons` held, at `pos` in the box's pixels.
+    void mouseDown(Qt::MouseButton button, QPoint pos);
+    void mouseMove(Qt::MouseButtons buttons, QPoint pos);
+
 protected:
     void paintEvent(QPaintEvent *) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
 
 private:
     Art art_;
@@ -47,6 +55,22 @@ protected:
 private:
     int number_;
     bool lit_ = false;
+};
+
+// A large push button that reports the press of any mouse button (TAP, START/STOP); it never
+// takes the keyboard focus.
+class PressButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+signals:
+    void mouseDown(Qt::MouseButton button);
+    void mouseUp(Qt::MouseButton button);
+
+protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
 };
 
 // The small bar that marks the current beat between the lamp rows.
