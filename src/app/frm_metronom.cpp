@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/commands.h"
+#include "fader/fader.h"
 #include "tempo/tempo_model.h"
 #include "ui/controls.h"
 #include "ui/pendulum_face.h"
@@ -59,6 +60,8 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     connect(picSlider_, &ui::PictureBox::mouseDown, this, &FrmMetronom::PicSlider_MouseDown);
     connect(picSlider_, &ui::PictureBox::mouseMove, this, &FrmMetronom::PicSlider_MouseMove);
     connect(control<ui::PressButton>("Tap"), &ui::PressButton::mouseDown, this, &FrmMetronom::Tap_MouseDown);
+    connect(control<fader::Fader>("Fader1"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader1_Scrolling);
+    connect(control<fader::Fader>("Fader2"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader2_Scrolling);
 
     Form_Load();
 }
@@ -173,13 +176,14 @@ void FrmMetronom::SetBeatsPerCycle(int beats)
     }
 }
 
-int FrmMetronom::FaderValue(const char *) const
+int FrmMetronom::FaderValue(const char *name) const
 {
-    return 0;
+    return control<fader::Fader>(name)->Value();
 }
 
-void FrmMetronom::SetFaderValue(const char *, int)
+void FrmMetronom::SetFaderValue(const char *name, int value)
 {
+    control<fader::Fader>(name)->SetValue(value);
 }
 
 void FrmMetronom::Check2_Click()

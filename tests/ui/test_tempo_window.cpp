@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/frm_metronom.h"
+#include "fader/fader.h"
 #include "tempo/tempo_model.h"
 #include "ui/controls.h"
 #include "ui/pendulum_face.h"
@@ -97,11 +98,55 @@ TEST_F(TempoWindowTest, StepButtonsMoveTheNumberTheWordAndTheWeightTogether)
     EXPECT_DOUBLE_EQ(form.Tempo().PhaseRate(), tempo::PhaseRateForBpm(1, 30.5));
 }
 
+TEST_F(TempoWindowTest, TheTempoSliderFollowsTheTempoAndSetsIt)
+{
+    auto *fader1 = form.control<fader::Fader>("Fader1");
+    EXPECT_EQ(fader1->Value(), 119);
+    click("cmdTempo(3)");
+    EXPECT_EQ(fader1->Value(), 129);
+    // A press at x 107 puts the slider's button centre there: value 121, tempo 122.
+    QTest::mousePress(fader1, Qt::LeftButton, {}, QPoint(107, 10));
+    QTest::mouseRelease(fader1, Qt::LeftButton, {}, QPoint(107, 10));
+    EXPECT_EQ(fader1->Value(), 121);
+    EXPECT_EQ(bpm(), "122");
+    EXPECT_EQ(weightTop(), *tempo::SliderTopForTempo(122));
+    QTest::mousePress(fader1, Qt::LeftButton, {}, QPoint(0, 10));
+    QTest::mouseRelease(fader1, Qt::LeftButton, {}, QPoint(0, 10));
+    EXPECT_EQ(bpm(), "1");
+    EXPECT_EQ(word(), "Larghissimo");
+}
+
+struct BeatsCase {
+    int x;     // where the beats slider is pressed
+    int beats; // beats per cycle it gives
+};
+void PrintTo(const BeatsCase &c, std::ostream *os) { *os << c.beats << " beats"; }
+
+class BeatsSliderTest : public TempoWindowTest, public ::testing::WithParamInterface<BeatsCase> {};
+
+TEST_P(BeatsSliderTest, ShowsExactlyTheFirstLampsOfEachRow)
+{
+    auto *fader2 = form.control<fader::Fader>("Fader2");
+    QTest::mousePress(fader2, Qt::LeftButton, {}, QPoint(GetParam().x, 10));
+    QTest::mouseRelease(fader2, Qt::LeftButton, {}, QPoint(GetParam().x, 10));
+    EXPECT_EQ(form.BeatsPerCycle(), GetParam().beats);
+    EXPECT_EQ(form.control<QLabel>("lblBeats")->text(), QString::number(GetParam().beats));
+    for (int i = 0; i < 8; ++i)
+        for (const char *row : {"imgBeat", "imgSnare"})
+            EXPECT_EQ(form.control(QStringLiteral("%1(%2)").arg(row).arg(i))->isVisible(), i < GetParam().beats)
+                << row << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, BeatsSliderTest,
+                         ::testing::Values(BeatsCase{0, 1}, BeatsCase{29, 2}, BeatsCase{56, 3}, BeatsCase{97, 4},
+                                           BeatsCase{221, 8}));
+
 TEST_F(TempoWindowTest, DraggingTheWeightSetsTheTempoItShows)
 {
     dragWeight(-20);
     EXPECT_EQ(weightTop(), 111);
     EXPECT_EQ(bpm(), QString::number(tempo::BpmFromSliderTop(111)));
+    EXPECT_EQ(form.control<fader::Fader>("Fader1")->Value(), tempo::BpmFromSliderTop(111) - 1);
     dragWeight(-200); // up to the bound and no further
     EXPECT_GE(weightTop(), 24);
     EXPECT_LT(weightTop(), 24 + 7);
@@ -140,6 +185,29 @@ TEST_F(TempoWindowTest, TappingShowsTheSeriesAndRightClickHidesTheTrend)
         EXPECT_FALSE(form.control(name)->isVisible()) << name;
     EXPECT_TRUE(form.TapSeries().Series().empty());
     EXPECT_EQ(bpm(), "60") << "a reset leaves the tempo";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TempoWindowTest, DraggingTheFaceMovesTheWindowOneToOne)
+{
+    QWidget *face = form.control("PicMet");
+    const QPoint start = form.pos();
+    const QPoint grip(60, 450);
+    for (Qt::MouseButton held : {Qt::LeftButton, Qt::RightButton}) {
+        const QPoint before = form.pos();
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(grip), face->mapToGlobal(QPointF(grip)), held, held, {});
+        QApplication::sendEvent(face, &press);
+        const QPointF globalGrip = face->mapToGlobal(QPointF(grip));
+        QMouseEvent move(QEvent::MouseMove, QPointF(grip), globalGrip + QPointF(30, 20), Qt::NoButton, held, {});
+        QApplication::sendEvent(face, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(grip), globalGrip + QPointF(30, 20), held, {}, {});
+        QApplication::sendEvent(face, &release);
+        EXPECT_EQ(form.pos(), before + QPoint(30, 20));
+    }
+    EXPECT_EQ(form.pos(), start + QPoint(60, 40));
 }
 
 } // namespace
