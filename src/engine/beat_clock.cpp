@@ -1,0 +1,45 @@
+#include "engine/beat_clock.h"
+
+#include <numbers>
+
+namespace engine {
+
+void BeatClock::Start(double phaseRatePerMs, double swingFactor)
+{
+    swingFactor_ = swingFactor;
+    frame_ = 0;
+    anchorFrame_ = 0;
+    anchorUnits_ = 0;
+    lastBeatFrame_ = -1;
+    // The centre at the start and the pendulum leaving it are only the reference.
+    nextCrossing_ = 1;
+    SetRate(phaseRatePerMs);
+}
+
+void BeatClock::SetRate(double phaseRatePerMs)
+{
+    double units = UnitsAt(frame_);
+    // Whole swings off both the phase and the crossing count: exact, and the numbers stay small.
+    const double swings = std::floor(units / 2);
+    units -= 2 * swings;
+    nextCrossing_ -= 2 * static_cast<std::int64_t>(swings);
+    anchorUnits_ = units;
+    anchorFrame_ = frame_;
+    ratePerMs_ = phaseRatePerMs;
+    // Phase per ms * ms per frame * SwingFactor / pi.
+    unitsPerFrame_ = phaseRatePerMs * 1000.0 / sampleRate_ * swingFactor_ / std::numbers::pi;
+}
+
+double BeatClock::PhaseAt(std::int64_t frame) const
+{
+    const double units = UnitsAt(frame);
+    return (units - 2 * std::floor(units / 2)) * std::numbers::pi / swingFactor_;
+}
+
+double BeatClock::SwingAt(std::int64_t frame) const
+{
+    const double units = UnitsAt(frame);
+    return std::sin((units - 2 * std::floor(units / 2)) * std::numbers::pi);
+}
+
+} // namespace engine

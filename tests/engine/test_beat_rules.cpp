@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "engine/beat_rules.h"
+
+namespace {
+
+using engine::Layer;
+
+struct ChoiceCase {
+    const char *name;
+    bool counting, accentOn;
+    bool mark1, mark2;
+    bool darkRed;
+    std::vector<std::pair<int, Layer>> plays;
+    bool clickNamed = true, accent1Named = true, accent2Named = true;
+};
+void PrintTo(const ChoiceCase &c, std::ostream *os) { *os << c.name; }
+
+class ChooseBeatTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(ChooseBeatTest, SoundsAndColourOfABeat)
+{
+    const ChoiceCase &c = GetParam();
+    engine::BeatPattern pattern;
+    pattern.Accent1[2] = c.mark1;
+    pattern.Accent2[2] = c.mark2;
+    engine::BeatRules rules{c.counting, c.accentOn, c.clickNamed, c.accent1Named, c.accent2Named};
+    const auto choice = engine::ChooseBeat(rules, pattern, 3);
+    EXPECT_EQ(choice.darkRed, c.darkRed);
+    ASSERT_EQ(choice.count, int(c.plays.size()));
+    for (int i = 0; i < choice.count; ++i) {
+        EXPECT_EQ(choice.plays[i].slot, c.plays[i].first) << "sound " << i;
+        EXPECT_EQ(choice.plays[i].layer, c.plays[i].second) << "sound " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ChooseBeatTest,
+    ::testing::Values(
+        ChoiceCase{"click, switch off, both marks", false, false, true, true, false, {{0, Layer::Click}}},
+        ChoiceCase{"click, switch on, no mark", false, true, false, false, false, {{0, Layer::Click}}},
+        ChoiceCase{"click, switch on, both marks", false, true, true, true, true,
+                   {{0, Layer::Click}, {1, Layer::Accent1}, {2, Layer::Accent2}}},
+        ChoiceCase{"click, switch on, lower row only", false, true, false, true, false, {{0, Layer::Click}, {2, Layer::Accent2}}},
+        ChoiceCase{"click, switch on, upper row only", false, true, true, false, true, {{0, Layer::Click}, {1, Layer::Accent1}}},
+        ChoiceCase{"click, no accent-1 sound named: still red", false, true, true, false, true, {{0, Layer::Click}}, true, false},
+        ChoiceCase{"click, no normal sound named", false, true, false, true, false, {{2, Layer::Accent2}}, false},
+        ChoiceCase{"counting, unmarked", true, false, false, false, false, {{1, Layer::CountPlain}}},
+        ChoiceCase{"counting, upper mark, switch off", true, false, true, false, true, {{2, Layer::CountAccented}}},
+        ChoiceCase{"counting, lower mark", true, true, false, true, true, {{2, Layer::CountAccented}}},
+        ChoiceCase{"counting, both marks", true, true, true, true, true, {{2, Layer::CountAccented}}}));
+
+struct CountCase {
+    int current, beatsPerCycle, next;
+};
+void PrintTo(const CountCase &c, std::ostream *os) { *os << c.current << " of " << c.beatsPerCycle; }
+class NextBeatTest : public ::testing::TestWithParam<CountCase> {};
+TEST_P(NextBeatTest, CountsAndStartsAgain)
+{
+    EXPECT_EQ(engine::NextBeat(GetParam().current, GetParam().beatsPerCycle), GetParam().next);
+}
+INSTANTIATE_TEST_SUITE_P(Cycles, NextBeatTest,
+                         ::testing::Values(CountCase{1, 1, 1}, CountCase{1, 4, 2}, CountCase{4, 4, 1}, CountCase{7, 8, 8},
+                                           CountCase{8, 8, 1},
+                                           // shortened while running: beat 6 was played, the count restarts
+                                           CountCase{6, 4, 1}, CountCase{3, 4, 4}));
+
+TEST(Presets, SoundPresetsSetSoundsSwitchAndMarksVoicesOnlyClear)
+{
+    const auto kick = engine::PresetFor("Kick");
+    ASSERT_TRUE(kick.sounds);
+    EXPECT_EQ((*kick.sounds)[2], "HandClaps");
+    EXPECT_EQ(kick.accentOn, true);
+    EXPECT_TRUE(kick.pattern.Accent1[0] && kick.pattern.Accent1[4]);
+    EXPECT_EQ(kick.pattern.Accent2, engine::BeatPattern{}.Accent2);
+
+    const auto normal = engine::PresetFor("Normal");
+    EXPECT_EQ(normal.accentOn, false);
+    EXPECT_EQ(normal.pattern.Accent1, engine::BeatPattern{}.Accent1) << "Normal clears what Kick lit";
+
+    EXPECT_EQ(engine::PresetFor("Rhythmus").pattern.Accent1, engine::BeatPattern::Initial().Accent1);
+    EXPECT_EQ(engine::PresetFor("Rhythmus").pattern.Accent2, engine::BeatPattern::Initial().Accent2);
+
+    for (const char *voice : {"Long", "Englisch", "Computer", "normal", ""}) {
+        const auto p = engine::PresetFor(voice);
+        EXPECT_FALSE(p.sounds) << voice << " keeps the sounds";
+        EXPECT_FALSE(p.accentOn) << voice << " keeps the switch";
+        EXPECT_EQ(p.pattern.Accent1, engine::BeatPattern{}.Accent1) << voice << " clears the marks";
+    }
+    EXPECT_EQ(engine::CountingVoice("Englisch"), "Englisch");
+    EXPECT_FALSE(engine::CountingVoice("englisch")) << "compared exactly";
+    EXPECT_FALSE(engine::CountingVoice("Rhythmus"));
+}
+
+} // namespace
