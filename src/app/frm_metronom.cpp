@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/commands.h"
+#include "engine/beat_rules.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
 #include "ui/controls.h"
@@ -62,6 +64,17 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     connect(control<ui::PressButton>("Tap"), &ui::PressButton::mouseDown, this, &FrmMetronom::Tap_MouseDown);
     connect(control<fader::Fader>("Fader1"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader1_Scrolling);
     connect(control<fader::Fader>("Fader2"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader2_Scrolling);
+    for (int i = 0; i < engine::kLamps; ++i) {
+        connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgBeat", i))), &ui::LampImage::clicked, this,
+                [this, i] { Lamp_Click(1, i); });
+        connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgSnare", i))), &ui::LampImage::clicked, this,
+                [this, i] { Lamp_Click(2, i); });
+    }
+    connect(control<QComboBox>("cboPresets"), &QComboBox::activated, this, &FrmMetronom::cboPresets_Click);
+    connect(control<ui::PressButton>("Check1"), &ui::PressButton::mouseDown, this, &FrmMetronom::Check1_MouseDown);
+    connect(control<QCheckBox>("chkAccent"), &QCheckBox::toggled, this, [this] { setFocus(); SettingsChanged(); });
+    for (QComboBox *c : {combo1_, combo2_, combo3_})
+        connect(c, &QComboBox::currentTextChanged, this, &FrmMetronom::SettingsChanged);
 
     Form_Load();
 }
@@ -76,9 +89,19 @@ void FrmMetronom::Form_Load()
 
 void FrmMetronom::FirstRun()
 {
+    // The presets, "Normal" chosen (which sets the sounds and clears the accent switch).
+    auto *presets = control<QComboBox>("cboPresets");
+    presets->clear();
+    for (const char *name : engine::kPresetNames)
+        presets->addItem(QString::fromUtf8(name));
+    presets->setCurrentIndex(0);
+    cboPresets_Click();
+    // The starting pattern: accent 1 on beats 1 and 5, accent 2 on beats 3 and 7.
+    pattern_ = engine::BeatPattern::Initial();
+    ShowPattern();
+    SetBeatsPerCycle(4);
     // The weight at top 131, which shows 120 "Allegro", and the pendulum at rest.
     tempo_ = tempo::TempoControl(picMet_->width());
-    SetBeatsPerCycle(4);
     ApplyTempo();
     DrawPendulumAtRest();
 }
@@ -184,6 +207,82 @@ int FrmMetronom::FaderValue(const char *name) const
 void FrmMetronom::SetFaderValue(const char *name, int value)
 {
     control<fader::Fader>(name)->SetValue(value);
+}
+
+void FrmMetronom::SetLamp(int row, int index, bool lit)
+{
+    const char *name = row == 1 ? "imgBeat" : "imgSnare";
+    control<ui::LampImage>(QString::fromStdString(ui::ArrayName(name, index)))->setLit(lit);
+}
+
+void FrmMetronom::ShowPattern()
+{
+    for (int i = 0; i < engine::kLamps; ++i) {
+        SetLamp(1, i, pattern_.Accent1[i]);
+        SetLamp(2, i, pattern_.Accent2[i]);
+    }
+    SettingsChanged();
+}
+
+void FrmMetronom::Lamp_Click(int row, int index)
+{
+    SetLamp(row, index, pattern_.Toggle(row, index));
+    SettingsChanged();
+}
+
+void FrmMetronom::cboPresets_Click()
+{
+    setFocus();
+    const engine::Preset preset = engine::PresetFor(control<QComboBox>("cboPresets")->currentText().toStdString());
+    if (preset.sounds) {
+        combo1_->setEditText(QString::fromStdString((*preset.sounds)[0]));
+        combo2_->setEditText(QString::fromStdString((*preset.sounds)[1]));
+        combo3_->setEditText(QString::fromStdString((*preset.sounds)[2]));
+    }
+    if (preset.accentOn)
+        control<QCheckBox>("chkAccent")->setChecked(*preset.accentOn);
+    pattern_ = preset.pattern;
+    ShowPattern();
+}
+
+void FrmMetronom::ShowCurrentBeat(int beat)
+{
+    QWidget *marker = control("shpBeat");
+    const int lamp = std::clamp(beat, 1, engine::kLamps) - 1;
+    marker->move(control(QString::fromStdString(ui::ArrayName("imgBeat", lamp)))->x(), marker->y());
+    control<QLabel>("lblBeat")->setText(QString::number(beat));
+}
+
+void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
+{
+    auto *check1 = control<ui::PressButton>("Check1");
+    auto *tap = control<ui::PressButton>("Tap");
+    currentBeat_ = 1;
+    ShowCurrentBeat(1);
+    if (!running_) {
+        check1->setText(QStringLiteral("S T O P"));
+        tap->setEnabled(false);
+        ShowTapDisplay(tap_.Reset());
+        PlayLoop();
+        return;
+    }
+    check1->setText(QStringLiteral("S T A R T"));
+    tap->setEnabled(true);
+    running_ = false;
+    DrawPendulumAtRest();
+}
+
+void FrmMetronom::PlayLoop()
+{
+    stopRequested_ = false;
+    running_ = true;
+    // Until the first beat the display shows 0 and no tempo word.
+    ShowTempo(0);
+    picSlider_->hide();
+}
+
+void FrmMetronom::SettingsChanged()
+{
 }
 
 void FrmMetronom::Check2_Click()

@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 
+#include "engine/beat_pattern.h"
 #include "tempo/tap_tempo.h"
 #include "tempo/tempo_control.h"
 
@@ -48,6 +49,10 @@ public:
     const tempo::TempoControl &Tempo() const { return tempo_; }
     const tempo::TapTempo &TapSeries() const { return tap_; }
 
+    const engine::BeatPattern &Pattern() const { return pattern_; }
+    int CurrentBeat() const { return currentBeat_; }
+    bool Running() const { return running_; }
+
     // The resting pendulum: rod upright, the weight back on it at its height; stops the engine.
     void DrawPendulumAtRest();
 
@@ -64,6 +69,12 @@ private:
     void Tap_MouseDown(Qt::MouseButton button);
     void Fader1_Scrolling();
     void Fader2_Scrolling();
+    void Lamp_Click(int row, int index);
+    void cboPresets_Click();
+    void Check1_MouseDown(Qt::MouseButton button);
+    void PlayLoop();
+    // The sounds, the pattern, the mode, the cycle or the tempo changed: the next beat uses them.
+    void SettingsChanged();
 
     // lblBPM and lblTempo for a tempo.
     void ShowTempo(int bpm);
@@ -71,6 +82,10 @@ private:
     void ApplyTempo();
     void ShowTapDisplay(const tempo::TapDisplay &d);
     void SetBeatsPerCycle(int beats);
+    void SetLamp(int row, int index, bool lit);
+    void ShowPattern();
+    // The current-beat marker under the lamp of `beat` and the beat's number in the big display.
+    void ShowCurrentBeat(int beat);
     int FaderValue(const char *name) const;
     void SetFaderValue(const char *name, int value);
 
@@ -90,6 +105,9 @@ private:
     std::unique_ptr<tempo::MillisecondClock> ownClock_;
     tempo::TapTempo tap_;
     int sliderPressY_ = 0;
+    engine::BeatPattern pattern_;
+    int currentBeat_ = 1;
+    bool running_ = false;
 };
 
 } // namespace app
