@@ -1,0 +1,147 @@
+#include "sound/audio_device.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "sound/sample.h"
+
+namespace sound {
+
+namespace {
+
+class SdlAudioHost : public AudioHost {
+public:
+    bool Init(std::string &error) override
+    {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+            return true;
+        error = SDL_GetError();
+        return false;
+    }
+    void Quit() override { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
+    std::uint32_t Open(const SDL_AudioSpec &want, SDL_AudioSpec &have, std::string &error) override
+    {
+        // No changes allowed: SDL converts to whatever the hardware wants behind the callback.
+        const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (id == 0)
+            error = SDL_GetError();
+        return id;
+    }
+    void Resume(std::uint32_t device) override { SDL_PauseAudioDevice(device, 0); }
+    bool Lost(std::uint32_t device) override { return SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED; }
+    void Close(std::uint32_t device) override { SDL_CloseAudioDevice(device); }
+};
+
+} // namespace
+
+std::unique_ptr<AudioHost> MakeSdlAudioHost()
+{
+    return std::make_unique<SdlAudioHost>();
+}
+
+AudioDevice::AudioDevice(AudioSource *source, int blockFrames, std::unique_ptr<AudioHost> host)
+    : host_(host ? std::move(host) : MakeSdlAudioHost()), source_(source),
+      blockFrames_(std::max(blockFrames, kDefaultBlockFrames))
+{
+}
+
+AudioDevice::~AudioDevice()
+{
+    Close();
+}
+
+void SDLCALL AudioDevice::Callback(void *self, Uint8 *stream, int length)
+{
+    auto *device = static_cast<AudioDevice *>(self);
+    // Sequentially consistent, like the swap in SetSource: either SetSource sees this callback
+    // running, or this callback sees the new source.
+    device->inCallback_.fetch_add(1, std::memory_order_seq_cst);
+    AudioSource *source = device->source_.load(std::memory_order_seq_cst);
+    const int frames = length / static_cast<int>(sizeof(float) * kStreamChannels);
+    if (source)
+        source->Render(reinterpret_cast<float *>(stream), frames);
+    else
+        std::memset(stream, 0, static_cast<std::size_t>(length));
+    // Relaxed: a statistic only.
+    device->blocks_.fetch_add(1, std::memory_order_relaxed);
+    // Release: the source's last use happens before SetSource, reading this, returns.
+    device->inCallback_.fetch_add(1, std::memory_order_release);
+}
+
+void AudioDevice::SetSource(AudioSource *source)
+{
+    // Sequentially consistent: see the callback.
+    source_.store(source, std::memory_order_seq_cst);
+    const std::uint64_t seen = inCallback_.load(std::memory_order_seq_cst);
+    if (seen % 2 == 0)
+        return;
+    // Acquire: pairs with the callback's release when it leaves. A callback takes a block's time
+    // at most, so this wait is short.
+    while (inCallback_.load(std::memory_order_acquire) == seen)
+        std::this_thread::yield();
+}
+
+bool AudioDevice::TryOpen()
+{
+    lastTry_ = std::chrono::steady_clock::now();
+    error_.clear();
+    if (!host_->Init(error_))
+        return false;
+    SDL_AudioSpec want{};
+    want.freq = kStreamRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = kStreamChannels;
+    want.samples = static_cast<Uint16>(blockFrames_);
+    want.callback = &AudioDevice::Callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    // No callback runs yet: the source may forget what was meant for an earlier stream.
+    if (AudioSource *source = source_.load(std::memory_order_relaxed))
+        source->Restart();
+    device_ = host_->Open(want, have, error_);
+    if (device_ == 0) {
+        host_->Quit();
+        return false;
+    }
+    obtainedFrames_ = have.samples ? have.samples : blockFrames_;
+    host_->Resume(device_);
+    return true;
+}
+
+void AudioDevice::Shut()
+{
+    if (device_ != 0) {
+        host_->Close(device_);
+        device_ = 0;
+        host_->Quit();
+    }
+}
+
+bool AudioDevice::Open()
+{
+    if (device_ != 0)
+        return true;
+    wanted_ = TryOpen();
+    return wanted_;
+}
+
+void AudioDevice::Close()
+{
+    Shut();
+    wanted_ = false;
+}
+
+bool AudioDevice::Poll()
+{
+    if (device_ != 0 && host_->Lost(device_)) {
+        ++losses_;
+        Shut();
+        lastTry_ = {}; // try again at once: a restarted sound server is often back already
+    }
+    if (device_ == 0 && wanted_ && std::chrono::steady_clock::now() - lastTry_ >= retryInterval_)
+        TryOpen();
+    return device_ != 0;
+}
+
+} // namespace sound

@@ -1,0 +1,102 @@
+#pragma once
+#include <SDL.h>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sound/audio_source.h"
+
+namespace sound {
+
+// The calls the output device makes to the platform: SDL's audio functions in the program, a
+// stand-in in tests that need a device to fail or vanish at will.
+class AudioHost {
+public:
+    virtual ~AudioHost() = default;
+    // Starts the audio subsystem (SDL_InitSubSystem). False, with the reason, when it cannot.
+    virtual bool Init(std::string &error) = 0;
+    // Stops it again (SDL_QuitSubSystem), so that the next Init connects to the sound server anew.
+    virtual void Quit() = 0;
+    // Opens the default output device with exactly the format `want` asks for; 0 on failure.
+    virtual std::uint32_t Open(const SDL_AudioSpec &want, SDL_AudioSpec &have, std::string &error) = 0;
+    // Starts the callbacks of an opened device.
+    virtual void Resume(std::uint32_t device) = 0;
+    // Whether an open device has stopped for good (unplugged, the sound server went away).
+    virtual bool Lost(std::uint32_t device) = 0;
+    // Closes the device; no callback runs any more when it returns.
+    virtual void Close(std::uint32_t device) = 0;
+};
+
+// SDL's audio functions. SDL picks the driver; SDL_AUDIODRIVER chooses one (`dummy` for tests and
+// machines without sound).
+std::unique_ptr<AudioHost> MakeSdlAudioHost();
+
+// The default sound output as one stream with a callback: interleaved stereo float at 44100 Hz in
+// blocks of `blockFrames` frames (512 or more: smaller blocks underrun under PulseAudio on a busy
+// two-core machine). Each block is asked of the AudioSource.
+//
+// The stream survives the loss of its device (a sound server restarted, a headset unplugged):
+// SDL stops calling back, nothing crashes, and Poll, called regularly, closes the dead device and
+// opens the default device again as soon as there is one.
+//
+// Threads: everything on the UI thread; only the callback runs on SDL's audio thread, and it
+// takes no lock, allocates nothing and calls only AudioSource::Render.
+class AudioDevice {
+public:
+    static constexpr int kDefaultBlockFrames = 512;
+
+    explicit AudioDevice(AudioSource *source, int blockFrames = kDefaultBlockFrames,
+                         std::unique_ptr<AudioHost> host = nullptr);
+    ~AudioDevice();
+    AudioDevice(const AudioDevice &) = delete;
+    AudioDevice &operator=(const AudioDevice &) = delete;
+
+    // Starts the audio subsystem and opens the default device. False (see error()) when either
+    // fails: SDL may start without any device, and only the opening fails then.
+    bool Open();
+    // Closes the device; Poll no longer reopens it.
+    void Close();
+    bool IsOpen() const { return device_ != 0; }
+
+    // Call every few hundred milliseconds (a QTimer of 500 ms) after a successful Open: notices a
+    // lost device and closes it, and tries to open the default device again, at most once per
+    // retryInterval. Returns whether a device is open.
+    bool Poll();
+    void setRetryInterval(std::chrono::milliseconds interval) { retryInterval_ = interval; }
+
+    // Puts another source behind the stream (null plays silence). When it returns, the callback
+    // no longer uses the previous source, which may then be destroyed.
+    void SetSource(AudioSource *source);
+
+    // The block size of the open stream, in frames.
+    int blockFrames() const { return obtainedFrames_; }
+    // Why the last Open failed.
+    const std::string &error() const { return error_; }
+    // How many blocks the callback has delivered (any thread).
+    std::uint64_t blocks() const { return blocks_.load(std::memory_order_relaxed); }
+    // How many times Poll has found the device lost.
+    int losses() const { return losses_; }
+
+private:
+    static void SDLCALL Callback(void *self, Uint8 *stream, int length);
+    bool TryOpen();
+    void Shut();
+
+    std::unique_ptr<AudioHost> host_;
+    std::atomic<AudioSource *> source_;
+    int blockFrames_;
+    int obtainedFrames_ = 0;
+    std::uint32_t device_ = 0;
+    bool wanted_ = false; // opened once and not closed: Poll keeps it open
+    std::string error_;
+    int losses_ = 0;
+    std::chrono::milliseconds retryInterval_{1000};
+    std::chrono::steady_clock::time_point lastTry_{};
+    // Odd while the callback runs: SetSource waits for it to leave before the old source goes.
+    std::atomic<std::uint64_t> inCallback_{0};
+    std::atomic<std::uint64_t> blocks_{0};
+};
+
+} // namespace sound

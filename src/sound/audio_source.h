@@ -1,0 +1,21 @@
+#pragma once
+
+namespace sound {
+
+// What the output stream plays: the stream's callback asks it for every block. The sample slots'
+// player is the default; the beat engine takes its place with AudioDevice::SetSource.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+
+    // Audio thread: writes `frames` frames of interleaved stereo float at 44100 Hz to `out`.
+    // Must not lock anything another thread holds, allocate, free, touch files or call Qt.
+    virtual void Render(float *out, int frames) = 0;
+
+    // UI thread, only while no stream calls Render (before a stream starts, after one was closed
+    // or lost): forgets what was scheduled for the old stream, so that it does not burst out all
+    // at once when the next stream starts.
+    virtual void Restart() {}
+};
+
+} // namespace sound

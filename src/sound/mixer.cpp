@@ -1,0 +1,204 @@
+#include "sound/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sound {
+
+namespace {
+
+float SaneGain(float g)
+{
+    // A NaN or negative gain would poison the whole mix; nothing legitimate is louder than 8.
+    return g >= 0.0f ? std::min(g, 8.0f) : 0.0f;
+}
+
+} // namespace
+
+Mixer::Mixer(int slots) : channels_(static_cast<std::size_t>(std::max(slots, 0))) {}
+
+Mixer::~Mixer()
+{
+    Clear();
+}
+
+bool Mixer::StartVoice(int slot, const Sample *sample, float gainLeft, float gainRight, int frameOffset)
+{
+    if (!sample)
+        return false;
+    return Schedule({EventKind::Start, slot, sample, SaneGain(gainLeft), SaneGain(gainRight), frameOffset});
+}
+
+bool Mixer::StopVoice(int slot, int frameOffset)
+{
+    return Schedule({EventKind::Stop, slot, nullptr, 0.0f, 0.0f, frameOffset});
+}
+
+bool Mixer::StopAll(int frameOffset)
+{
+    return Schedule({EventKind::StopAll, 0, nullptr, 0.0f, 0.0f, frameOffset});
+}
+
+bool Mixer::Schedule(const Event &event)
+{
+    if (event.kind != EventKind::StopAll && (event.slot < 0 || event.slot >= slots()))
+        return false;
+    if (eventCount_ == kMaxScheduled)
+        return false;
+    Event e = event;
+    e.offset = std::max<std::int64_t>(e.offset, 0);
+    if (e.sample) {
+        // Relaxed: whoever frees the sample reads this count only after an acquire that follows
+        // the release by which this thread acknowledged the command or snapshot naming it.
+        e.sample->mixerRefs.fetch_add(1, std::memory_order_relaxed);
+    }
+    int at = eventCount_;
+    while (at > 0 && events_[at - 1].offset > e.offset) {
+        events_[at] = events_[at - 1];
+        --at;
+    }
+    events_[at] = e;
+    ++eventCount_;
+    return true;
+}
+
+void Mixer::Release(Voice &voice)
+{
+    if (voice.sample) {
+        // Release: every read of the sample's data above happens before the UI thread, having
+        // seen the count drop (acquire), frees it.
+        voice.sample->mixerRefs.fetch_sub(1, std::memory_order_release);
+    }
+    voice = Voice{};
+}
+
+void Mixer::Clear()
+{
+    for (Channel &c : channels_) {
+        Release(c.current);
+        Release(c.tail);
+    }
+    for (int i = 0; i < eventCount_; ++i) {
+        Voice pending;
+        pending.sample = events_[i].sample;
+        Release(pending);
+    }
+    eventCount_ = 0;
+}
+
+void Mixer::Cut(Channel &channel)
+{
+    if (!channel.current.sample)
+        return;
+    // A tail still fading from an earlier cut is near silence already; it ends here.
+    Release(channel.tail);
+    channel.tail = channel.current;
+    channel.tail.fade = kCutFadeFrames;
+    channel.current = Voice{};
+}
+
+void Mixer::Apply(const Event &e)
+{
+    switch (e.kind) {
+    case EventKind::Start: {
+        Channel &c = channels_[static_cast<std::size_t>(e.slot)];
+        Cut(c);
+        c.current.sample = e.sample; // the event's count on the sample passes to the voice
+        c.current.position = 0;
+        c.current.gainLeft = e.gainLeft;
+        c.current.gainRight = e.gainRight;
+        break;
+    }
+    case EventKind::Stop:
+        Cut(channels_[static_cast<std::size_t>(e.slot)]);
+        break;
+    case EventKind::StopAll:
+        for (Channel &c : channels_)
+            Cut(c);
+        break;
+    }
+}
+
+void Mixer::MixSegment(float *out, int from, int to)
+{
+    if (to <= from)
+        return;
+    for (Channel &c : channels_) {
+        if (Voice &v = c.current; v.sample) {
+            const std::int64_t n = std::min<std::int64_t>(to - from, v.sample->frames() - v.position);
+            const float *src = v.sample->data.data() + 2 * v.position;
+            float *dst = out + 2 * from;
+            const float gl = v.gainLeft, gr = v.gainRight;
+            for (std::int64_t i = 0; i < n; ++i) {
+                dst[2 * i] += src[2 * i] * gl;
+                dst[2 * i + 1] += src[2 * i + 1] * gr;
+            }
+            v.position += n;
+            if (v.position >= v.sample->frames())
+                Release(v);
+        }
+        if (Voice &v = c.tail; v.sample) {
+            const std::int64_t n =
+                std::min<std::int64_t>({to - from, v.sample->frames() - v.position, std::int64_t{v.fade}});
+            const float *src = v.sample->data.data() + 2 * v.position;
+            float *dst = out + 2 * from;
+            constexpr float step = 1.0f / kCutFadeFrames;
+            for (std::int64_t i = 0; i < n; ++i) {
+                const float ramp = static_cast<float>(v.fade - i) * step;
+                dst[2 * i] += src[2 * i] * v.gainLeft * ramp;
+                dst[2 * i + 1] += src[2 * i + 1] * v.gainRight * ramp;
+            }
+            v.position += n;
+            v.fade -= static_cast<int>(n);
+            if (v.fade <= 0 || v.position >= v.sample->frames())
+                Release(v);
+        }
+    }
+}
+
+float Mixer::Limit(float x)
+{
+    const float a = std::fabs(x);
+    if (!(a > kLimiterKnee))
+        return x;
+    constexpr float room = 1.0f - kLimiterKnee;
+    return std::copysign(kLimiterKnee + room * std::tanh((a - kLimiterKnee) / room), x);
+}
+
+void Mixer::Render(float *out, int frames)
+{
+    if (frames <= 0)
+        return;
+    std::fill(out, out + 2 * static_cast<std::size_t>(frames), 0.0f);
+
+    int position = 0;
+    int applied = 0;
+    while (true) {
+        int next = frames;
+        if (applied < eventCount_ && events_[applied].offset < frames)
+            next = std::max(position, static_cast<int>(events_[applied].offset));
+        MixSegment(out, position, next);
+        position = next;
+        if (position >= frames)
+            break;
+        while (applied < eventCount_ && events_[applied].offset <= position)
+            Apply(events_[applied++]);
+    }
+    // Events for later blocks move up and come closer by this block's length.
+    for (int i = applied; i < eventCount_; ++i) {
+        events_[i - applied] = events_[i];
+        events_[i - applied].offset -= frames;
+    }
+    eventCount_ -= applied;
+
+    for (int i = 0; i < 2 * frames; ++i)
+        out[i] = Limit(out[i]);
+    framesRendered_ += static_cast<std::uint64_t>(frames);
+}
+
+bool Mixer::IsPlaying(int slot) const
+{
+    return slot >= 0 && slot < slots() && channels_[static_cast<std::size_t>(slot)].current.sample != nullptr;
+}
+
+} // namespace sound

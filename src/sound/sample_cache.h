@@ -1,0 +1,59 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "sound/sample.h"
+#include "sound/wav_loader.h"
+
+namespace sound {
+
+// Decoded samples by file path. A file is read again only when its size or modification time has
+// changed since it was last read, so a sound edited on disk is heard from the next play on while
+// an unchanged one costs one look at the file's attributes. Files that fail to load are
+// remembered as failures in the same way and not decoded again until they change.
+//
+// The cache keeps at most `budgetBytes` of samples (least recently used ones go first); a sample
+// that a slot or a voice still uses stays alive with them.
+//
+// Threads: UI thread only.
+class SampleCache {
+public:
+    explicit SampleCache(LoadLimits limits = {}, std::size_t budgetBytes = 128u << 20);
+
+    // The sample of the file at `path`, or null when it cannot be loaded (missing, unreadable, not
+    // a regular file, too large, not a playable WAV file).
+    std::shared_ptr<const Sample> Get(const std::string &path);
+
+    void Clear();
+    std::size_t size() const { return entries_.size(); }
+    std::size_t bytes() const { return bytes_; }
+    // How many times a file has been read and decoded.
+    std::uint64_t loads() const { return loads_; }
+    // Why the last read failed (empty after a success).
+    const std::string &lastError() const { return lastError_; }
+
+private:
+    struct Entry {
+        std::uintmax_t fileSize = 0;
+        std::filesystem::file_time_type modified{};
+        std::shared_ptr<const Sample> sample; // null: the file failed to load
+        std::uint64_t lastUse = 0;
+    };
+    static std::size_t BytesOf(const Entry &e);
+    void Erase(const std::string &path);
+    void Evict(const std::string &keep);
+
+    LoadLimits limits_;
+    std::size_t budget_;
+    std::unordered_map<std::string, Entry> entries_;
+    std::size_t bytes_ = 0;
+    std::uint64_t clock_ = 0;
+    std::uint64_t loads_ = 0;
+    std::string lastError_;
+};
+
+} // namespace sound
