@@ -1,0 +1,168 @@
+// The beat pattern, the presets and START/STOP in the real window (offscreen).
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+
+#include "app/frm_metronom.h"
+#include "fader/fader.h"
+#include "ui/controls.h"
+
+namespace {
+
+class BeatWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        form.FirstRun();
+    }
+    ui::LampImage *lamp(const char *row, int i) const
+    {
+        return form.control<ui::LampImage>(QStringLiteral("%1(%2)").arg(row).arg(i));
+    }
+    // The lamps as the user sees them: "1" lit, "0" unlit, "-" hidden.
+    std::string row(const char *name) const
+    {
+        std::string s;
+        for (int i = 0; i < 8; ++i)
+            s += !lamp(name, i)->isVisible() ? '-' : lamp(name, i)->isLit() ? '1' : '0';
+        return s;
+    }
+    void choosePreset(const char *name)
+    {
+        auto *presets = form.control<QComboBox>("cboPresets");
+        const int index = presets->findText(name);
+        ASSERT_GE(index, 0) << name;
+        presets->setCurrentIndex(index);
+        emit presets->activated(index);
+    }
+    void press(const char *name, Qt::MouseButton b = Qt::LeftButton)
+    {
+        QTest::mousePress(form.control(name), b);
+        QTest::mouseRelease(form.control(name), b);
+    }
+    void setBeats(int beats)
+    {
+        auto *f = form.control<fader::Fader>("Fader2");
+        const int x = 15 + static_cast<int>((beats - 1) * 190.0 / 7);
+        QTest::mousePress(f, Qt::LeftButton, {}, QPoint(x, 10));
+        QTest::mouseRelease(f, Qt::LeftButton, {}, QPoint(x, 10));
+        ASSERT_EQ(form.BeatsPerCycle(), beats);
+    }
+    QString text(const char *name) const
+    {
+        if (auto *l = form.control<QLabel>(name))
+            return l->text();
+        if (auto *b = form.control<QAbstractButton>(name))
+            return b->text();
+        return form.control<QComboBox>(name)->currentText();
+    }
+
+    app::FrmMetronom form;
+};
+
+TEST_F(BeatWindowTest, RightAfterTheStartTheWindowReadsAsSetUp)
+{
+    EXPECT_EQ(row("imgBeat"), "1000----");
+    EXPECT_EQ(row("imgSnare"), "0010----");
+    EXPECT_TRUE(form.Pattern().Accent1[4]) << "the hidden lamp 5 carries its mark";
+    EXPECT_TRUE(form.Pattern().Accent2[6]);
+    EXPECT_EQ(text("cboPresets"), "Normal");
+    EXPECT_FALSE(form.control<QCheckBox>("chkAccent")->isChecked()) << "although the design has it on";
+    EXPECT_EQ(text("Combo1"), "Klack");
+    EXPECT_EQ(text("Combo2"), "Bassdrum");
+    EXPECT_EQ(text("Combo3"), "Snare");
+    EXPECT_EQ(form.control<QComboBox>("cboPresets")->count(), 6);
+    EXPECT_EQ(form.BeatsPerCycle(), 4);
+    EXPECT_EQ(text("lblBPM"), "120");
+    EXPECT_EQ(text("lblTempo"), "Allegro");
+    EXPECT_EQ(text("Check1"), "S T A R T");
+    EXPECT_TRUE(form.StopRequested());
+    EXPECT_TRUE(form.control("Tap")->isEnabled());
+}
+
+TEST_F(BeatWindowTest, LampClicksToggleMarkAndPictureTogether)
+{
+    QTest::mouseClick(lamp("imgSnare", 1), Qt::LeftButton);
+    EXPECT_EQ(row("imgSnare"), "0110----");
+    EXPECT_TRUE(form.Pattern().Accent2[1]);
+    QTest::mouseClick(lamp("imgSnare", 1), Qt::LeftButton);
+    EXPECT_EQ(row("imgSnare"), "0010----");
+    EXPECT_FALSE(form.Pattern().Accent2[1]);
+    QTest::mouseClick(lamp("imgBeat", 0), Qt::LeftButton);
+    EXPECT_EQ(row("imgBeat"), "0000----");
+    EXPECT_EQ(row("imgSnare"), "0010----") << "the rows are independent";
+}
+
+TEST_F(BeatWindowTest, HiddenLampsKeepTheirMarks)
+{
+    setBeats(1);
+    EXPECT_EQ(row("imgBeat"), "1-------");
+    setBeats(8);
+    EXPECT_EQ(row("imgBeat"), "10001000");
+    EXPECT_EQ(row("imgSnare"), "00100010");
+}
+
+struct PresetCase {
+    std::vector<const char *> chosen;
+    const char *upper, *lower;
+    bool accentOn;
+    const char *sound1, *sound2, *sound3;
+};
+void PrintTo(const PresetCase &c, std::ostream *os)
+{
+    for (auto n : c.chosen)
+        *os << n << ' ';
+}
+
+class PresetWindowTest : public BeatWindowTest, public ::testing::WithParamInterface<PresetCase> {};
+
+TEST_P(PresetWindowTest, PresetsSetSoundsSwitchAndLamps)
+{
+    setBeats(8);
+    for (const char *name : GetParam().chosen)
+        choosePreset(name);
+    EXPECT_EQ(row("imgBeat"), GetParam().upper);
+    EXPECT_EQ(row("imgSnare"), GetParam().lower);
+    EXPECT_EQ(form.control<QCheckBox>("chkAccent")->isChecked(), GetParam().accentOn);
+    EXPECT_EQ(text("Combo1"), GetParam().sound1);
+    EXPECT_EQ(text("Combo2"), GetParam().sound2);
+    EXPECT_EQ(text("Combo3"), GetParam().sound3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, PresetWindowTest,
+    ::testing::Values(PresetCase{{"Kick"}, "10001000", "00000000", true, "HiHat", "Bassdrum", "HandClaps"},
+                      PresetCase{{"Kick", "Normal"}, "00000000", "00000000", false, "Klack", "Bassdrum", "Snare"},
+                      PresetCase{{"Rhythmus"}, "10001000", "00100010", true, "HiHat", "Bassdrum", "Snare"},
+                      PresetCase{{"Rhythmus", "Englisch"}, "00000000", "00000000", true, "HiHat", "Bassdrum", "Snare"},
+                      PresetCase{{"Computer"}, "00000000", "00000000", false, "Klack", "Bassdrum", "Snare"}));
+
+TEST_F(BeatWindowTest, StartAndStopSwitchCaptionTapAndDisplays)
+{
+    QTest::mouseClick(form.control("Tap"), Qt::LeftButton); // a series begun before the start
+    press("Check1");
+    EXPECT_EQ(text("Check1"), "S T O P");
+    EXPECT_FALSE(form.control("Tap")->isEnabled());
+    EXPECT_FALSE(form.TapSeries().TapStarted()) << "START resets tap tempo";
+    EXPECT_FALSE(form.control("Label1")->isVisible());
+    EXPECT_FALSE(form.StopRequested());
+    EXPECT_EQ(text("lblBPM"), "0") << "no tempo measured before the first beat";
+    EXPECT_EQ(text("lblTempo"), "");
+    EXPECT_FALSE(form.control("PicSlider")->isVisible()) << "the weight swings with the rod";
+
+    press("Check1", Qt::RightButton); // any button stops
+    EXPECT_EQ(text("Check1"), "S T A R T");
+    EXPECT_TRUE(form.control("Tap")->isEnabled());
+    EXPECT_TRUE(form.StopRequested());
+    EXPECT_EQ(text("lblBeat"), "1");
+    EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 0)->x());
+    EXPECT_TRUE(form.control("PicSlider")->isVisible());
+    EXPECT_EQ(form.control("PicSlider")->y(), 131) << "the weight is back at its height";
+}
+
+} // namespace
