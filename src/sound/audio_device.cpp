@@ -134,12 +134,14 @@ void AudioDevice::Close()
 
 bool AudioDevice::Poll()
 {
+    // Right after a loss the first try comes at once: a restarted sound server is often back.
+    bool tryNow = false;
     if (device_ != 0 && host_->Lost(device_)) {
         ++losses_;
         Shut();
-        lastTry_ = {}; // try again at once: a restarted sound server is often back already
+        tryNow = true;
     }
-    if (device_ == 0 && wanted_ && std::chrono::steady_clock::now() - lastTry_ >= retryInterval_)
+    if (device_ == 0 && wanted_ && (tryNow || std::chrono::steady_clock::now() - lastTry_ >= retryInterval_))
         TryOpen();
     return device_ != 0;
 }

@@ -41,7 +41,7 @@ public:
     // can, and frees the samples the audio thread no longer plays. True while a device is open.
     bool PollDevice();
 
-    SoundSlots &slots() { return slots_; }
+    SoundSlots &soundSlots() { return slots_; }
     SampleCache &cache() { return cache_; }
     SampleKeeper &keeper() { return keeper_; }
     SlotPlayer &player() { return player_; }
@@ -61,7 +61,7 @@ DX7Sound &Output();
 
 // Shorthands for the program's sound output.
 inline void InitDirectSound(const FailureBox &box) { Output().InitDirectSound(box); }
-inline SoundSlots &Slots() { return Output().slots(); }
+inline SoundSlots &Slots() { return Output().soundSlots(); }
 inline bool PollDevice() { return Output().PollDevice(); }
 
 } // namespace sound

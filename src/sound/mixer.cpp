@@ -15,7 +15,7 @@ float SaneGain(float g)
 
 } // namespace
 
-Mixer::Mixer(int slots) : channels_(static_cast<std::size_t>(std::max(slots, 0))) {}
+Mixer::Mixer(int slotCount) : channels_(static_cast<std::size_t>(std::max(slotCount, 0))) {}
 
 Mixer::~Mixer()
 {
@@ -41,7 +41,7 @@ bool Mixer::StopAll(int frameOffset)
 
 bool Mixer::Schedule(const Event &event)
 {
-    if (event.kind != EventKind::StopAll && (event.slot < 0 || event.slot >= slots()))
+    if (event.kind != EventKind::StopAll && (event.slot < 0 || event.slot >= slotCount()))
         return false;
     if (eventCount_ == kMaxScheduled)
         return false;
@@ -198,7 +198,7 @@ void Mixer::Render(float *out, int frames)
 
 bool Mixer::IsPlaying(int slot) const
 {
-    return slot >= 0 && slot < slots() && channels_[static_cast<std::size_t>(slot)].current.sample != nullptr;
+    return slot >= 0 && slot < slotCount() && channels_[static_cast<std::size_t>(slot)].current.sample != nullptr;
 }
 
 } // namespace sound

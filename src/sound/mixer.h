@@ -27,12 +27,12 @@ public:
     static constexpr int kMaxScheduled = 64;  // starts and stops waiting for their frame
     static constexpr float kLimiterKnee = 0.8f;
 
-    explicit Mixer(int slots);
+    explicit Mixer(int slotCount);
     ~Mixer();
     Mixer(const Mixer &) = delete;
     Mixer &operator=(const Mixer &) = delete;
 
-    int slots() const { return static_cast<int>(channels_.size()); }
+    int slotCount() const { return static_cast<int>(channels_.size()); }
 
     // Plays `sample` on `slot` from its first frame, starting at frame `frameOffset` of the next
     // Render (an offset past that block carries over into the following ones; a negative one

@@ -2,7 +2,7 @@
 
 namespace sound {
 
-SlotPlayer::SlotPlayer(int slots) : mixer_(slots) {}
+SlotPlayer::SlotPlayer(int slotCount) : mixer_(slotCount) {}
 
 std::uint64_t SlotPlayer::Post(SlotCommand command)
 {

@@ -29,7 +29,7 @@ class SlotPlayer : public AudioSource {
 public:
     static constexpr std::size_t kQueueCapacity = 256;
 
-    explicit SlotPlayer(int slots);
+    explicit SlotPlayer(int slotCount);
 
     // Queues a command and returns its sequence number (1, 2, 3, ...), or 0 when the queue is full
     // (no stream has taken commands for a while) and the command is dropped.
