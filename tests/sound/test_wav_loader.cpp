@@ -270,3 +270,35 @@ TEST(WavLoader, ShippedSoundsLoad)
 }
 
 } // namespace
+
+namespace {
+
+// Files written by another program (the fuzzer's seeds): the compressed encodings SDL decodes
+// load, the others are refused.
+class SeedFileTest : public ::testing::TestWithParam<std::pair<const char *, bool>> {};
+
+TEST_P(SeedFileTest, LoadsOrIsRefused)
+{
+    std::string error;
+    const auto sample = sound::LoadWavFile(std::string(METRONOM_FUZZ_SEEDS) + "/" + GetParam().first, {}, &error);
+    EXPECT_EQ(static_cast<bool>(sample), GetParam().second) << error;
+    if (sample) {
+        float peak = 0;
+        for (float v : sample->data)
+            peak = std::max(peak, std::fabs(v));
+        EXPECT_GT(peak, 0.5f) << "a full-scale sine";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, SeedFileTest,
+                         ::testing::Values(std::pair{"ima_adpcm.wav", true}, std::pair{"ms_adpcm.wav", true},
+                                           std::pair{"alaw.wav", true}, std::pair{"ulaw.wav", true},
+                                           std::pair{"pcm24_48000.wav", true}, std::pair{"quad_extensible.wav", true},
+                                           std::pair{"pcm8_mono_22050.wav", true}, std::pair{"gsm.wav", false},
+                                           std::pair{"huge_declared.wav", false}, std::pair{"riff_huge.wav", false}),
+                         [](const auto &info) {
+                             std::string n = info.param.first;
+                             return n.substr(0, n.find('.'));
+                         });
+
+} // namespace
