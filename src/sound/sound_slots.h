@@ -49,7 +49,7 @@ public:
     bool LoadSound(int i, const std::string &path);
     // Loads the file into slot i, sets the pan when it is not 50 and the volume when it is below
     // 100, and plays the slot once if it holds a sample. True when a play was sent. `flags` is the
-    // play mode of the old interface; 0 (once) is the only one.
+    // play mode; 0 (once) is the only one, and any other value plays once too.
     bool PlayBuffer(int i, const std::string &path, int volume, int pan, int flags = 0);
     // PlayBuffer on slot 0, 1 or 2 with volume 85 (-9 dB) and pan 50 (centre).
     bool PlayVoice1(const std::string &path);
