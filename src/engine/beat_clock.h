@@ -18,7 +18,8 @@ public:
         double intervalMs; // exact time since the previous beat (0 for the first beat of a run)
     };
 
-    explicit BeatClock(double sampleRate = 44100.0) : sampleRate_(sampleRate) {}
+    BeatClock() = default;
+    explicit BeatClock(double sampleRate) : sampleRate_(sampleRate) {}
 
     // A new run: Phase 0 at the next frame rendered, swinging at `phaseRatePerMs`. The start
     // itself is the reference: the first beat is the first return to the centre, half a swing on.
@@ -42,7 +43,7 @@ public:
 private:
     double UnitsAt(std::int64_t frame) const { return anchorUnits_ + unitsPerFrame_ * double(frame - anchorFrame_); }
 
-    double sampleRate_;
+    double sampleRate_ = 44100.0;
     double swingFactor_ = 30.5;
     double ratePerMs_ = 0;
     double unitsPerFrame_ = 0;

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <thread>
+
+#include "engine/latest_value.h"
+
+namespace {
+
+struct Pair {
+    std::uint64_t a = 0, b = 0; // always written equal: a torn read would differ
+};
+
+TEST(LatestValue, ReaderSeesWholeValuesInOrderAndTheLastOne)
+{
+    engine::LatestValue<Pair> v;
+    constexpr std::uint64_t kWrites = 200000;
+    std::thread writer([&] {
+        for (std::uint64_t i = 1; i <= kWrites; ++i)
+            v.Write({i, i});
+    });
+    std::uint64_t last = 0;
+    while (last < kWrites) {
+        const Pair p = v.Read();
+        ASSERT_EQ(p.a, p.b) << "torn value";
+        ASSERT_GE(p.a, last) << "went back in time";
+        last = p.a;
+    }
+    writer.join();
+    EXPECT_EQ(v.Read().a, kWrites);
+}
+
+TEST(LatestValue, ReadingAgainWithoutAWriteGivesTheSameValue)
+{
+    engine::LatestValue<int> v;
+    v.Write(7);
+    EXPECT_EQ(v.Read(), 7);
+    EXPECT_EQ(v.Read(), 7);
+    v.Write(8);
+    v.Write(9);
+    EXPECT_EQ(v.Read(), 9) << "values in between are skipped";
+}
+
+} // namespace
