@@ -64,14 +64,6 @@ TEST_P(OnsetTest, VoiceStartsAtItsFrameOffset)
 
 INSTANTIATE_TEST_SUITE_P(Offsets, OnsetTest, ::testing::Values(0, 1, 255, 511, 512, 700));
 
-TEST(Mixer, NegativeOffsetStartsAtOnce)
-{
-    const auto sample = MakeSample(10, 0.5f, 0.5f);
-    Mixer m(1);
-    m.StartVoice(0, sample.get(), 1, 1, -40);
-    EXPECT_EQ(Onset(RenderBlock(m, 64)), 0);
-}
-
 TEST(Mixer, ReplayCutsThePreviousSoundWithAShortFade)
 {
     const auto first = MakeSample(5000, 0.5f, 0.5f);
@@ -101,25 +93,6 @@ TEST(Mixer, ReplayCutsThePreviousSoundWithAShortFade)
         ASSERT_EQ(out[2 * i], 0.25f) << "only the new sound at " << i;
     EXPECT_EQ(first->mixerRefs.load(), 0) << "the cut voice let go of its sample";
     EXPECT_EQ(second->mixerRefs.load(), 1);
-}
-
-TEST(Mixer, SlotsSoundIndependently)
-{
-    const auto a = MakeSample(2000, 0.25f, 0.25f);
-    const auto b = MakeSample(2000, 0.125f, 0.125f);
-    Mixer m(3);
-    m.StartVoice(0, a.get(), 1, 1, 0);
-    m.StartVoice(1, b.get(), 1, 1, 10);
-    m.StartVoice(1, b.get(), 1, 1, 300); // a replay of slot 1 leaves slot 0 alone
-    const auto out = RenderBlock(m, 512);
-    EXPECT_EQ(out[2 * 5], 0.25f);
-    EXPECT_EQ(out[2 * 200], 0.375f);
-    for (int i = 300; i < 300 + Mixer::kCutFadeFrames; ++i)
-        EXPECT_GE(out[2 * i], 0.375f) << "slot 0 and the new slot 1 sound on under the fade, frame " << i;
-    EXPECT_EQ(out[2 * 511], 0.375f);
-    EXPECT_TRUE(m.IsPlaying(0));
-    EXPECT_TRUE(m.IsPlaying(1));
-    EXPECT_FALSE(m.IsPlaying(2));
 }
 
 TEST(Mixer, StopFadesOutAndStopAllFadesEverySlot)

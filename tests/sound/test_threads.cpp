@@ -34,18 +34,6 @@ TEST(SpscQueue, CarriesEveryItemInOrderAcrossThreads)
     EXPECT_TRUE(queue.Empty());
 }
 
-TEST(SpscQueue, RefusesWhenFull)
-{
-    sound::SpscQueue<int, 4> queue;
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(queue.Push(i));
-    EXPECT_FALSE(queue.Push(4));
-    int item;
-    EXPECT_TRUE(queue.Pop(item));
-    EXPECT_EQ(item, 0);
-    EXPECT_TRUE(queue.Push(4));
-}
-
 // The UI side plays, replaces files on disk, reloads and re-creates the slots while another
 // thread renders block after block.
 void PlayAndReload(sound::SoundSlots &slots, soundtest::TempDir &dir, const std::atomic<bool> &stop,
