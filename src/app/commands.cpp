@@ -65,16 +65,22 @@ void SetMessageSink(MessageSink sink)
     Sink() = std::move(sink);
 }
 
+bool SendToMessageSink(const QString &message, int kind, const QString &title)
+{
+    if (!Sink())
+        return false;
+    Sink()(message, kind, title);
+    return true;
+}
+
 void ShowMessage(const QString &message, int kind, QString &title)
 {
     if (title.isEmpty())
         title = Globals().AppTitle;
     if (kind < kInformation || kind > kQuestion)
         return;
-    if (Sink()) {
-        Sink()(message, kind, title);
+    if (SendToMessageSink(message, kind, title))
         return;
-    }
     QMessageBox box(IconFor(kind), title, message, QMessageBox::Ok);
     box.exec();
 }

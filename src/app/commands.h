@@ -32,6 +32,9 @@ void ShowMessage(const QString &message, int kind, QString &title);
 // an empty function restores the real box.
 using MessageSink = std::function<void(const QString &message, int kind, const QString &title)>;
 void SetMessageSink(MessageSink sink);
+// Hands a message to the sink when one is set (boxes of other kinds, such as the sound device's,
+// use kind 0); false when none is set and the caller shows its own box.
+bool SendToMessageSink(const QString &message, int kind, const QString &title);
 
 // Top-left corner, in twips, that centres a window horizontally on the screen and vertically
 // within the upper nine tenths of it, never above or left of the screen's corner.

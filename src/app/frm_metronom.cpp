@@ -6,9 +6,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
+#include <chrono>
 
 #include "app/commands.h"
+#include "app/startup.h"
 #include "engine/beat_rules.h"
+#include "engine/pendulum_animation.h"
+#include "sound/dx7_sound.h"
+#include "sound/levels.h"
+#include "sound/start_failure_box.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
 #include "ui/controls.h"
@@ -76,10 +82,30 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     for (QComboBox *c : {combo1_, combo2_, combo3_})
         connect(c, &QComboBox::currentTextChanged, this, &FrmMetronom::SettingsChanged);
 
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    frameTimer_.setInterval(15);
+    connect(&frameTimer_, &QTimer::timeout, this, &FrmMetronom::DisplayFrame);
+    housekeepingTimer_.setInterval(500);
+    connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
+
     Form_Load();
 }
 
-FrmMetronom::~FrmMetronom() = default;
+FrmMetronom::~FrmMetronom()
+{
+    StopEngine();
+}
+
+void FrmMetronom::StopEngine()
+{
+    if (!metronome_)
+        return;
+    metronome_->Stop();
+    // The stream goes back to the slots' own player before the metronome goes.
+    sound::Output().device().SetSource(&sound::Output().player());
+    publisher_.reset();
+    metronome_.reset();
+}
 
 void FrmMetronom::Form_Load()
 {
@@ -89,6 +115,18 @@ void FrmMetronom::Form_Load()
 
 void FrmMetronom::FirstRun()
 {
+    // The sound device and the sample slots, each with the click.
+    sound::InitDirectSound([](const std::string &text, const std::string &caption) {
+        if (!SendToMessageSink(QString::fromStdString(text), 0, QString::fromStdString(caption)))
+            sound::ShowStartFailureBox(text, caption);
+    });
+    sound::DX7Sound &output = sound::Output();
+    output.soundSlots().CreateBuffers(10, (Globals().SoundsDir + QStringLiteral("Klack.wav")).toStdString());
+    metronome_ = std::make_unique<engine::Metronome>(output.player());
+    publisher_ = std::make_unique<engine::SettingsPublisher>(*metronome_, output.keeper());
+    output.device().SetSource(metronome_.get());
+    housekeepingTimer_.start();
+
     // The presets, "Normal" chosen (which sets the sounds and clears the accent switch).
     auto *presets = control<QComboBox>("cboPresets");
     presets->clear();
@@ -104,6 +142,7 @@ void FrmMetronom::FirstRun()
     tempo_ = tempo::TempoControl(picMet_->width());
     ApplyTempo();
     DrawPendulumAtRest();
+    PublishSettings(true);
 }
 
 void FrmMetronom::ShowTempo(int bpm)
@@ -114,6 +153,7 @@ void FrmMetronom::ShowTempo(int bpm)
 
 void FrmMetronom::ApplyTempo()
 {
+    SettingsChanged(); // a new tempo plays from the current phase on
     ShowTempo(tempo_.Bpm());
     SetFaderValue("Fader1", tempo_.Fader1Value());
     const tempo::PendulumGeometry &g = tempo_.Geometry();
@@ -123,6 +163,9 @@ void FrmMetronom::ApplyTempo()
 void FrmMetronom::DrawPendulumAtRest()
 {
     stopRequested_ = true;
+    if (metronome_)
+        metronome_->Stop();
+    frameTimer_.stop();
     tempo::PendulumGeometry &g = tempo_.Geometry();
     tempo::RestPosition(g);
     picMet_->clearSwingingWeight();
@@ -192,6 +235,7 @@ void FrmMetronom::Fader2_Scrolling()
 void FrmMetronom::SetBeatsPerCycle(int beats)
 {
     beatsPerCycle_ = beats;
+    SettingsChanged();
     control<QLabel>("lblBeats")->setText(QString::number(beats));
     for (int i = 0; i < 8; ++i) {
         for (const char *row : {"imgBeat", "imgSnare"})
@@ -269,6 +313,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     check1->setText(QStringLiteral("S T A R T"));
     tap->setEnabled(true);
     running_ = false;
+    heardSoon_.clear();
     DrawPendulumAtRest();
 }
 
@@ -277,12 +322,134 @@ void FrmMetronom::PlayLoop()
     stopRequested_ = false;
     running_ = true;
     // Until the first beat the display shows 0 and no tempo word.
+    measuredBpm_ = 0;
     ShowTempo(0);
     picSlider_->hide();
+    heardSoon_.clear();
+    if (metronome_) {
+        engine::BeatEvent old;
+        while (metronome_->PopBeat(old)) {
+        }
+        PublishSettings(true);
+        metronome_->Start();
+    }
+    DisplayFrame();
+    frameTimer_.start();
 }
 
 void FrmMetronom::SettingsChanged()
 {
+    if (publisher_)
+        PublishSettings(true);
+}
+
+void FrmMetronom::PublishSettings(bool always)
+{
+    if (!publisher_)
+        return;
+    sound::DX7Sound &output = sound::Output();
+    sound::SampleCache &cache = output.cache();
+    std::vector<std::shared_ptr<const sound::Sample>> owned;
+    auto load = [&](const QString &path) -> const sound::Sample * {
+        auto sample = cache.Get(path.toStdString());
+        owned.push_back(sample);
+        return sample.get();
+    };
+    const QString sounds = Globals().SoundsDir;
+    auto *presets = control<QComboBox>("cboPresets");
+    const auto voice = engine::CountingVoice(presets->currentText().toStdString());
+
+    engine::Settings s;
+    s.rules.counting = voice.has_value();
+    s.rules.accentOn = control<QCheckBox>("chkAccent")->isChecked();
+    s.rules.clickNamed = !combo1_->currentText().isEmpty();
+    s.rules.accent1Named = !combo2_->currentText().isEmpty();
+    s.rules.accent2Named = !combo3_->currentText().isEmpty();
+    s.pattern = pattern_;
+    s.beatsPerCycle = beatsPerCycle_;
+    s.phaseRate = tempo_.PhaseRate();
+    s.swingFactor = tempo_.Geometry().SwingFactor;
+    if (voice) {
+        const QString folder = sounds + QStringLiteral("Count/") + QString::fromStdString(*voice) + QLatin1Char('/');
+        for (int n = 1; n <= engine::kLamps; ++n) {
+            s.samples.countPlain[n - 1] = load(folder + QString::number(n) + QStringLiteral(".wav"));
+            s.samples.countAccented[n - 1] = load(folder + QString::number(n) + QStringLiteral("a.wav"));
+        }
+    } else {
+        if (s.rules.clickNamed)
+            s.samples.click = load(sounds + combo1_->currentText() + QStringLiteral(".wav"));
+        if (s.rules.accent1Named)
+            s.samples.accent1 = load(sounds + combo2_->currentText() + QStringLiteral(".wav"));
+        if (s.rules.accent2Named)
+            s.samples.accent2 = load(sounds + combo3_->currentText() + QStringLiteral(".wav"));
+    }
+    for (int slot = 0; slot < 3; ++slot) {
+        const sound::SoundSlot *held = output.soundSlots().slot(slot);
+        s.slotSamples[slot] = held ? held->Buffer.get() : nullptr;
+        if (held)
+            owned.push_back(held->Buffer);
+    }
+    // Every beat sound plays at volume 85 (-9 dB), centred.
+    s.gain = static_cast<float>(sound::AttenuationToGain(sound::VolumeToAttenuation(85)));
+
+    const bool samplesChanged = s.samples.click != published_.samples.click || s.samples.accent1 != published_.samples.accent1 ||
+                                s.samples.accent2 != published_.samples.accent2 ||
+                                s.samples.countPlain != published_.samples.countPlain ||
+                                s.samples.countAccented != published_.samples.countAccented;
+    if (!always && !samplesChanged)
+        return;
+    publisher_->Publish(s, std::move(owned));
+    published_ = s;
+}
+
+void FrmMetronom::Housekeeping()
+{
+    sound::PollDevice();
+    if (publisher_) {
+        publisher_->Collect();
+        PublishSettings(false); // a sound file changed on disk is heard from the next beat
+    }
+}
+
+void FrmMetronom::DisplayFrame()
+{
+    if (!metronome_ || !running_)
+        return;
+    engine::BeatEvent beat;
+    while (metronome_->PopBeat(beat))
+        heardSoon_.push_back(beat);
+
+    // The frame being heard now: the last block rendered, the time since, less what the device
+    // holds before it sounds (about two blocks).
+    const engine::ClockState &state = metronome_->Clock();
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch()).count();
+    const double since = std::clamp((now - state.renderedAtNs) * 1e-9 * sound::kStreamRate, 0.0, 4096.0);
+    const int buffered = 2 * std::max(sound::Output().device().blockFrames(), 1);
+    const double heard = std::min(double(state.renderedFrame), double(state.renderedFrame) + since - buffered);
+
+    while (!heardSoon_.empty() && double(heardSoon_.front().onsetFrame) <= heard) {
+        ApplyBeat(heardSoon_.front());
+        heardSoon_.pop_front();
+    }
+    // The measured tempo is shown on every frame, over whatever a step button wrote meanwhile.
+    ShowTempo(measuredBpm_);
+
+    double s = 0;
+    if (state.running && heard >= double(state.runStartFrame))
+        s = state.clock.SwingAt(static_cast<std::int64_t>(heard - double(state.runStartFrame)));
+    const tempo::PendulumGeometry &g = tempo_.Geometry();
+    const engine::PendulumPose pose = engine::PoseAt(g, s);
+    picMet_->setPendulum({g.PivotX, g.PivotY}, {pose.tipX, pose.tipY}, ui::FromBgr(g.RodColor));
+    picMet_->setSwingingWeight({pose.weightX, pose.weightY});
+}
+
+void FrmMetronom::ApplyBeat(const engine::BeatEvent &beat)
+{
+    ShowCurrentBeat(beat.beat);
+    control<ui::PictureBox>("picBeat")->setBackColor(beat.darkRed ? QColor(192, 0, 0) : QColor(Qt::black));
+    measuredBpm_ = beat.measuredBpm;
+    ShowTempo(measuredBpm_);
 }
 
 void FrmMetronom::Check2_Click()
@@ -294,6 +461,12 @@ void FrmMetronom::Check2_Click()
 void FrmMetronom::Form_Unload()
 {
     stopRequested_ = true;
+    running_ = false;
+    frameTimer_.stop();
+    housekeepingTimer_.stop();
+    StopEngine();
+    // The stream closes with the window; the program ends right after.
+    sound::Output().device().Close();
 }
 
 void FrmMetronom::closeEvent(QCloseEvent *event)

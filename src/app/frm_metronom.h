@@ -1,10 +1,13 @@
 #pragma once
 #include <QHash>
+#include <QTimer>
+#include <deque>
 #include <QWidget>
 #include <array>
 #include <memory>
 
 #include "engine/beat_pattern.h"
+#include "engine/metronome.h"
 #include "tempo/tap_tempo.h"
 #include "tempo/tempo_control.h"
 
@@ -32,7 +35,9 @@ public:
     explicit FrmMetronom(QWidget *parent = nullptr, const tempo::MillisecondClock *tapClock = nullptr);
     ~FrmMetronom() override;
 
-    // The window's own set-up after it has been filled with the sound names and shown.
+    // The window's own set-up after it has been filled with the sound names and shown: opens the
+    // sound device (the program ends when none can be opened), loads the slots, chooses the
+    // "Normal" preset, lays down the starting pattern and tempo and draws the pendulum at rest.
     void FirstRun();
 
     // Controls by name ("lblBPM", "imgBeat(3)"), nullptr for an unknown name.
@@ -75,6 +80,16 @@ private:
     void PlayLoop();
     // The sounds, the pattern, the mode, the cycle or the tempo changed: the next beat uses them.
     void SettingsChanged();
+    // Builds the settings the audio thread plays from and publishes them when `always` or when a
+    // sample changed (a sound file edited on disk).
+    void PublishSettings(bool always);
+    // Every display frame while running: the beats that are heard now, the pendulum where it is
+    // heard.
+    void DisplayFrame();
+    // Every half second: the sound device (a lost one comes back) and changed sound files.
+    void Housekeeping();
+    void ApplyBeat(const engine::BeatEvent &beat);
+    void StopEngine();
 
     // lblBPM and lblTempo for a tempo.
     void ShowTempo(int bpm);
@@ -108,6 +123,14 @@ private:
     engine::BeatPattern pattern_;
     int currentBeat_ = 1;
     bool running_ = false;
+
+    std::unique_ptr<engine::Metronome> metronome_;
+    std::unique_ptr<engine::SettingsPublisher> publisher_;
+    engine::Settings published_;
+    std::deque<engine::BeatEvent> heardSoon_; // beats played, not heard yet
+    int measuredBpm_ = 0;
+    QTimer frameTimer_;
+    QTimer housekeepingTimer_;
 };
 
 } // namespace app

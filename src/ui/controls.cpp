@@ -28,6 +28,14 @@ PictureBox::PictureBox(Art art, QColor back, QWidget *parent) : QWidget(parent),
     setAttribute(Qt::WA_OpaquePaintEvent, back_.isValid());
 }
 
+void PictureBox::setBackColor(QColor back)
+{
+    if (back_ == back)
+        return;
+    back_ = back;
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent *)
 {
     QPainter p(this);

@@ -19,6 +19,8 @@ class PictureBox : public QWidget {
 public:
     PictureBox(Art art, QColor back, QWidget *parent = nullptr);
     Art art() const { return art_; }
+    QColor backColor() const { return back_; }
+    void setBackColor(QColor back);
 
 signals:
     // A press of `button`, and pointer moves with `buttons` held, at `pos` in the box's pixels.
