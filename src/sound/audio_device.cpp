@@ -14,6 +14,9 @@ class SdlAudioHost : public AudioHost {
 public:
     bool Init(std::string &error) override
     {
+        // The audio subsystem brings SDL's event subsystem along, which would otherwise catch
+        // SIGINT and SIGTERM: the program must still end when the desktop or a user asks it to.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
             return true;
         error = SDL_GetError();
