@@ -166,3 +166,52 @@ TEST_F(BeatWindowTest, StartAndStopSwitchCaptionTapAndDisplays)
 }
 
 } // namespace
+
+#include "sound/dx7_sound.h"
+
+namespace {
+
+// Waits up to `ms` for `done` while the window's timers run.
+template <class F> bool WaitFor(F done, int ms = 4000)
+{
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (done())
+            return true;
+        QTest::qWait(20);
+    }
+    return done();
+}
+
+TEST_F(BeatWindowTest, RunningShowsTheBeatsAsTheyAreHeardAndKeepsTheTempoAfterStop)
+{
+    ASSERT_TRUE(sound::Output().device().IsOpen());
+    press("Check1");
+    ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; })) << "no second beat shown";
+    EXPECT_EQ(text("lblBPM"), "120") << "the measured tempo is the tempo shown before";
+    EXPECT_EQ(text("lblTempo"), "Allegro");
+    EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 1)->x()) << "the marker under lamp 2";
+
+    // Changes while running are taken from the next beat on and break nothing.
+    choosePreset("Computer");
+    QTest::mouseClick(lamp("imgSnare", 3), Qt::LeftButton);
+    setBeats(2);
+    ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "1"; }));
+    ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; }));
+
+    press("Check1");
+    EXPECT_EQ(text("lblBeat"), "1");
+    QTest::qWait(700);
+    EXPECT_EQ(text("lblBeat"), "1") << "no beat after STOP";
+    EXPECT_EQ(text("lblBPM"), "120") << "the last measured tempo stays";
+}
+
+TEST_F(BeatWindowTest, ClosingWhileRunningStopsAndClosesTheStream)
+{
+    press("Check1");
+    ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; }));
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(form.StopRequested());
+    EXPECT_FALSE(sound::Output().device().IsOpen());
+}
+
+} // namespace
