@@ -94,7 +94,7 @@ c1=$(ticks); t1=$(date +%s%N)
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$program/status")
 hwm=$(awk '/VmHWM/ {print $2}' "/proc/$program/status")
 click 668 463 # STOP
-sleep 0.5
+sleep 1.5 # the recorder's last buffers
 kill "${pids[0]}"; wait "${pids[0]}" 2>/dev/null || true
 
 cpu=$(awk -v c=$((c1 - c0)) -v hz="$hz" -v ns=$((t1 - t0)) 'BEGIN { printf "%.1f", 100 * c / hz / (ns / 1e9) }')
