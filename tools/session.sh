@@ -1,0 +1,57 @@
+# Helpers for scripts that run the real program: a private runtime folder, a private X server,
+# finding the window. Sourced by the end-to-end tests, the measurements and the screenshot.
+# shellcheck shell=bash
+set -u
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A private runtime folder (the single-instance lock lives there) and a scratch folder.
+setup_dirs() {
+  WORK=$(mktemp -d)
+  export XDG_RUNTIME_DIR="$WORK/run"
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  trap cleanup EXIT
+}
+
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]:-}"; do [ -n "$p" ] && kill -9 "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$WORK"
+}
+
+# Starts Xvfb on a free display and exports DISPLAY.
+start_xvfb() {
+  command -v Xvfb >/dev/null || fail "Xvfb is not installed"
+  local fifo="$WORK/displayfd"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>"$WORK/xvfb.log" &
+  PIDS+=($!)
+  local n
+  read -r -t 20 n <"$fifo" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+  export DISPLAY=":$n"
+  export QT_QPA_PLATFORM=xcb
+}
+
+# Waits up to $2 seconds for a visible window whose title is exactly $1; prints its id.
+wait_window() {
+  local title=$1 secs=${2:-20} id
+  for _ in $(seq 1 $((secs * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$(printf '%s' "$title" | sed 's/[][().*^$]/\\&/g')\$" 2>/dev/null | head -n1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for process $1 to end; sets EXIT_STATUS.
+wait_exit() {
+  local pid=$1 secs=${2:-10}
+  for _ in $(seq 1 $((secs * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"; EXIT_STATUS=$?; return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
