@@ -15,8 +15,8 @@ setup_dirs() {
 
 PIDS=()
 cleanup() {
-  for p in "${PIDS[@]:-}"; do [ -n "$p" ] && kill -9 "$p" 2>/dev/null; done
-  wait 2>/dev/null
+  for p in "${PIDS[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null; done
+  { wait; } 2>/dev/null
   rm -rf "$WORK"
 }
 
