@@ -15,7 +15,9 @@ setup_dirs() {
 
 PIDS=()
 cleanup() {
-  for p in "${PIDS[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null; done
+  # The last started first: the programs before their X server.
+  local i
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null; done
   { wait; } 2>/dev/null
   rm -rf "$WORK"
 }
