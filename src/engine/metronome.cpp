@@ -8,6 +8,12 @@ namespace engine {
 
 Metronome::Metronome(sound::SlotPlayer &player) : player_(player) {}
 
+Metronome::~Metronome()
+{
+    for (int slot = 0; slot < 3; ++slot)
+        KeepAsLast(slot, nullptr);
+}
+
 std::uint64_t Metronome::Publish(Settings settings)
 {
     settings.sequence = ++published_;

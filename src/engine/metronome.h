@@ -70,6 +70,8 @@ public:
 
     // Plays through the slots' player (its queued commands are applied first in every block).
     explicit Metronome(sound::SlotPlayer &player);
+    // Only while no stream renders through it: lets go of the samples it kept for its slots.
+    ~Metronome() override;
 
     // UI thread: the settings from the next block on; returns their sequence number.
     std::uint64_t Publish(Settings settings);

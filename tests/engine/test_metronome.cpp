@@ -257,9 +257,9 @@ TEST_F(MetronomeTest, ThePublishedClockFollowsTheRun)
 // freed while the audio thread may still read it.
 TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
 {
+    sound::SampleKeeper keeper; // outlives every voice that may play its samples
     sound::SlotPlayer player(11);
     engine::Metronome metronome(player);
-    sound::SampleKeeper keeper;
     engine::SettingsPublisher publisher(metronome, keeper);
     auto make = [](float h) {
         auto s = std::make_shared<sound::Sample>();
@@ -300,6 +300,8 @@ TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
     publisher.Collect();
     keeper.Collect(player.Acknowledged());
     EXPECT_EQ(publisher.pending(), 1u) << "only the settings in use are kept";
+    // Of 2000 samples only those the voices and the slots still hold remain.
+    EXPECT_LE(keeper.size(), 8u);
 }
 
 } // namespace
