@@ -1,8 +1,33 @@
 #!/usr/bin/env bash
 # Builds the metronome with its tests and runs them all.
+#   scripts/test.sh             the normal build, in build/
+#   scripts/test.sh --sanitize  the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+#                               in build-asan/
+#   scripts/test.sh --tsan      the engine and sound tests under ThreadSanitizer, in build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --test
-cmake -S . -B build -DBUILD_TESTING=ON
-cmake --build build -j "$(nproc)"
-ctest --test-dir build --output-on-failure -j "$(nproc)"
+jobs=$(nproc)
+case ${1:-} in
+  "")
+    cmake -S . -B build -DBUILD_TESTING=ON
+    cmake --build build -j "$jobs"
+    ctest --test-dir build --output-on-failure -j "$jobs"
+    ;;
+  --sanitize)
+    cmake -S . -B build-asan -DBUILD_TESTING=ON -DMETRONOM_SANITIZE=ON
+    cmake --build build-asan -j "$jobs"
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    ;;
+  --tsan)
+    cmake -S . -B build-tsan -DBUILD_TESTING=ON -DMETRONOM_TSAN=ON
+    cmake --build build-tsan -j "$jobs" --target engine_tests sound_tests
+    export SDL_AUDIODRIVER=dummy
+    build-tsan/tests/engine/engine_tests
+    build-tsan/tests/sound/sound_tests
+    ;;
+  *)
+    echo "usage: scripts/test.sh [--sanitize | --tsan]" >&2
+    exit 1
+    ;;
+esac
