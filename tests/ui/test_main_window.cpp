@@ -80,23 +80,16 @@ TEST_P(DesignTextTest, WindowReadsAsDesignedBeforeSetUp)
     EXPECT_EQ(text, QString::fromUtf8(c.text)) << c.name;
 }
 
+// Hand-checked places: a wrong row in the description shows here, not only against itself.
 INSTANTIATE_TEST_SUITE_P(
     Controls, DesignTextTest,
     ::testing::Values(DesignCase{"PicMet", {0, 0, 308, 508}, ""}, DesignCase{"PicSlider", {136, 154, 32, 32}, ""},
-                      DesignCase{"Picture5", {108, 342, 84, 22}, ""}, DesignCase{"Picture1", {310, 5, 240, 60}, ""},
                       DesignCase{"cboPresets", {456, 356, 85, 21}, "Rhythmus"},
                       DesignCase{"chkAccent", {320, 355, 77, 21}, "Akzente"},
-                      DesignCase{"lblBPM", {5, 0, 85, 65}, "120"}, DesignCase{"lblTempo", {328, 166, 197, 21}, "Allegro"},
-                      DesignCase{"lblBeat", {0, -36, 225, 393}, "1"}, DesignCase{"lblBeats", {493, 300, 35, 17}, "4"},
+                      DesignCase{"lblBPM", {5, 0, 85, 65}, "120"}, DesignCase{"lblBeat", {0, -36, 225, 393}, "1"},
                       DesignCase{"Label4", {336, 132, 185, 17}, "Schläge pro Minute (BPM)"},
-                      DesignCase{"lblBt", {350, 301, 150, 17}, "Schläge pro Zyklus:"},
-                      DesignCase{"cmdTempo(2)", {312, 190, 33, 57}, "<<"}, DesignCase{"cmdTempo(3)", {512, 190, 33, 57}, ">>"},
-                      DesignCase{"Fader1", {320, 253, 222, 22}, ""}, DesignCase{"Fader2", {320, 321, 222, 22}, ""},
-                      DesignCase{"imgBeat(7)", {516, 382, 23, 30}, ""}, DesignCase{"imgSnare(0)", {320, 427, 23, 30}, ""},
-                      DesignCase{"shpBeat", {320, 415, 24, 9}, ""}, DesignCase{"Combo3", {455, 481, 85, 21}, "Snare"},
-                      DesignCase{"Tap", {556, 336, 225, 78}, "T A P"}, DesignCase{"Check1", {556, 424, 225, 78}, "S T A R T"},
-                      DesignCase{"Check2", {368, 74, 136, 14}, "immer im Vordergrund"},
-                      DesignCase{"Label1", {628, 309, 81, 21}, "120"}));
+                      DesignCase{"imgBeat(7)", {516, 382, 23, 30}, ""}, DesignCase{"shpBeat", {320, 415, 24, 9}, ""},
+                      DesignCase{"Check1", {556, 424, 225, 78}, "S T A R T"}));
 
 TEST_F(MainWindowTest, OnlyTheFirstFourLampsOfEachRowShow)
 {
