@@ -4,102 +4,110 @@
 # recorded, STOP clicked; then the beats in the recording are analysed and the program's CPU share
 # and memory while running are reported.
 #
-# Usage: bench/measure.sh [--seconds N] [--steps BUTTON:COUNT ...] [--build DIR] [--keep DIR]
-#   --steps ">>:13" clicks ">>" 13 times before START (buttons: "<<" "<" ">" ">>"), so the tempo
-#   can be set the way a user sets it; the beats are checked against the tempo shown.
-#   Exit status 2 when beats were lost or doubled.
+# Usage: bench/measure.sh [--seconds N] [--weight TOP] [--steps BUTTON:COUNT ...] [--preset NAME]
+#                         [--during ACTIONS] [--accents BEATS:MARKED] [--build DIR] [--keep DIR]
+#   --weight 24     drags the weight to top 24 before START (24 slowest: 22 bpm .. 296 fastest: 271).
+#   --steps ">>:13" clicks ">>" 13 times before START (buttons: "<<" "<" ">" ">>").
+#   --preset Kick   chooses a preset before START.
+#   --during "wait 4; steps >>:3; wait 4; steps <:5"
+#                   what the hands do while it plays, ";" between actions:
+#                   wait S | steps BUTTON:COUNT | preset NAME | drag S (the window, by its case) |
+#                   lamp ROW:N | fader1 VALUE | fader2 VALUE
+#                   The recording lasts --seconds or as long as the actions take, whichever is longer.
+#   --accents 4:1,3 checks that beats 1 and 3 of every 4 carry an accent sound.
+#   --keep DIR      leaves the recording (recording.wav) in DIR.
+# The beats are checked against the tempos shown, in the order they were set.
+# Exit status: that of build/analyze_beats: 2 when beats were lost or doubled, 3 when the tempo
+# played is not the tempo shown, 4 when the accents are not on the marked beats.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/lib.sh"
 build=$here/build
 seconds=20
 steps=()
-keep=""
+weight=""
+preset=""
+during=""
+accents=""
+BENCH_KEEP=""
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
     --steps) steps+=("$2"); shift 2 ;;
+    --weight) weight=$2; shift 2 ;;
+    --preset) preset=$2; shift 2 ;;
+    --during) during=$2; shift 2 ;;
+    --accents) accents=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
-    --keep) keep=$2; shift 2 ;;
+    --keep) BENCH_KEEP=$(cd "$2" && pwd); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
   esac
 done
-for tool in Xvfb xdotool pulseaudio parec pactl; do
-  command -v $tool >/dev/null || { echo "needs $tool (apt-get install -y xvfb xdotool pulseaudio pulseaudio-utils)" >&2; exit 1; }
-done
+need_tools Xvfb xdotool pulseaudio parec pactl
 [ -x "$build/analyze_beats" ] || { echo "build $build/analyze_beats first" >&2; exit 1; }
 
-work=$(mktemp -d)
-chmod 700 "$work"
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  PULSE_RUNTIME_PATH=$work/pulse pulseaudio --kill 2>/dev/null || true
-  [ -n "$keep" ] && cp "$work/recording.wav" "$keep/" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_RUNTIME_DIR=$work HOME=$work PULSE_RUNTIME_PATH=$work/pulse
-
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr --log-level=error \
-  -L "module-null-sink sink_name=metronom rate=44100 channels=2" -L module-native-protocol-unix
-pactl set-default-sink metronom
-# A reader with a short latency is attached before anything plays, so the idle sink is running.
-parec -d metronom.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
-  --file-format=wav "$work/recording.wav" &
-pids+=($!)
-
-mkfifo "$work/fd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/fd" 2>/dev/null &
-pids+=($!)
-read -r -t 20 display <"$work/fd"
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=pulseaudio
-
-started=$(date +%s%N)
-"$build/metronom" &
-program=$!
-pids+=($program)
-id=""
-for _ in $(seq 300); do
-  id=$(xdotool search --onlyvisible --name '^Lindoquet Metronome Vintra \(Preview Version\)$' 2>/dev/null | head -n1) || true
-  [ -n "$id" ] && break
-  sleep 0.01
-done
-[ -n "$id" ] || { echo "the window did not appear" >&2; exit 1; }
-shown_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+bench_setup
+start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
+BENCH_RECORDING=$WORK/recording.wav
+start_recorder "$BENCH_RECORDING"
+start_xvfb
+export SDL_AUDIODRIVER=pulseaudio
+start_program "$build/metronom"
 sleep 1
 
-click() { xdotool mousemove --window "$id" "$1" "$2" click 1; sleep 0.05; }
-# Button centres in the window (pixels): "<<" "<" ">" ">>" and START/STOP.
-declare -A button=(["<<"]="328 218" ["<"]="360 218" [">"]="496 218" [">>"]="528 218")
-# The tempo shown follows the step rule: within 1..250, ">>" from 1 gives 10.
-bpm=120
+[ -n "$weight" ] && drag_weight "$weight"
 for step in "${steps[@]}"; do
-  name=${step%%:*}; count=${step##*:}
-  for _ in $(seq "$count"); do
-    click ${button[$name]}
-    case $name in
-      "<") bpm=$((bpm - 1)) ;; ">") bpm=$((bpm + 1)) ;; "<<") bpm=$((bpm - 10)) ;;
-      ">>") bpm=$((bpm + 10)); [ $bpm -eq 11 ] && bpm=10 ;;
-    esac
-    [ $bpm -lt 1 ] && bpm=1; [ $bpm -gt 250 ] && bpm=250
-  done
+  press_steps "${step%%:*}" "${step##*:}"
 done
+[ -n "$preset" ] && choose_preset "$preset"
+TEMPOS=("$BPM")
+shown_bpm=$BPM
 
-ticks() { awk '{print $14 + $15}' "/proc/$program/stat"; }
-hz=$(getconf CLK_TCK)
-click 668 463 # START
-t0=$(date +%s%N); c0=$(ticks)
-sleep "$seconds"
-c1=$(ticks); t1=$(date +%s%N)
-rss=$(awk '/VmRSS/ {print $2}' "/proc/$program/status")
-hwm=$(awk '/VmHWM/ {print $2}' "/proc/$program/status")
-click 668 463 # STOP
+act() {
+  local verb=$1 arg=${2:-}
+  case $verb in
+    wait) sleep "$arg" ;;
+    steps) press_steps "${arg%%:*}" "${arg##*:}" ;;
+    preset) choose_preset "$arg" ;;
+    drag) drag_window "$arg" ;;
+    lamp) toggle_lamp "${arg%%:*}" "${arg##*:}" ;;
+    fader1) drag_fader1 "$arg" ;;
+    fader2) drag_fader2 "$arg" ;;
+    "") ;;
+    *) echo "unknown action $verb" >&2; exit 1 ;;
+  esac
+}
+
+start_stop # START
+t0=$(date +%s%N); c0=$(cpu_ticks)
+IFS=';' read -ra actions <<<"$during"
+for action in "${actions[@]}"; do
+  # shellcheck disable=SC2086
+  act $action
+done
+left=$(awk -v s="$seconds" -v ns=$(($(date +%s%N) - t0)) 'BEGIN { l = s - ns / 1e9; printf "%.2f", (l > 0 ? l : 0) }')
+sleep "$left"
+c1=$(cpu_ticks); t1=$(date +%s%N)
+rss=$(rss_kib); hwm=$(hwm_kib)
+start_stop # STOP
 sleep 1.5 # the recorder's last buffers
-kill "${pids[0]}"; wait "${pids[0]}" 2>/dev/null || true
+stop_recorder
+kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
 
-cpu=$(awk -v c=$((c1 - c0)) -v hz="$hz" -v ns=$((t1 - t0)) 'BEGIN { printf "%.1f", 100 * c / hz / (ns / 1e9) }')
-echo "tempo shown             $bpm"
-echo "window shown after      ${shown_ms} ms"
-echo "CPU while running       ${cpu} % of one core"
+# The tempos in the order played, repeats dropped.
+played=()
+for t in "${TEMPOS[@]}"; do
+  [ ${#played[@]} -gt 0 ] && [ "${played[-1]}" = "$t" ] && continue
+  played+=("$t")
+done
+bpms=$(IFS=,; echo "${played[*]}")
+echo "tempo shown             $shown_bpm$([ ${#played[@]} -gt 1 ] && echo ", then ${bpms#*,}")"
+echo "window shown after      ${SHOWN_MS} ms"
+echo "recorded for            $(awk -v ns=$((t1 - t0)) 'BEGIN { printf "%.1f", ns / 1e9 }') s"
+echo "CPU while running       $(cpu_share "$c0" "$c1" "$t0" "$t1") % of one core"
 echo "memory while running    $((rss / 1024)) MiB resident, peak $((hwm / 1024)) MiB"
-"$build/analyze_beats" "$work/recording.wav" --bpm "$bpm"
+args=("$BENCH_RECORDING" --bpm "$bpms")
+[ -n "$accents" ] && args+=(--accents "$accents")
+status=0
+"$build/analyze_beats" "${args[@]}" || status=$?
+exit $status

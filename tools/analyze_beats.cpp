@@ -17,8 +17,8 @@
 // The tempo the beats should have:
 //   --bpm N            one tempo: mean interval, spread, drift against N.
 //   --bpm A,B,C        tempos played one after the other (the tempo changed while running): every
-//                      interval must fit the tempo in play or the next one, or lie between the two
-//                      (the interval during which the tempo changed).
+//                      interval must fit the tempo in play or the next one to 2 samples, or lie
+//                      between the two (the intervals during which the tempo changed).
 //   --bpm-range LO:HI  any tempo from LO to HI (a tempo slider dragged while running).
 // An interval longer than 1.5 of the slowest tempo allowed at that point means lost beats, one
 // shorter than half of the fastest a doubled beat; one that fits no tempo by more than 1 ms is
@@ -287,6 +287,9 @@ int main(int argc, char **argv)
     auto ideal = [&](double bpm) { return 60.0 * rate / bpm; };
     int lost = 0, doubled = 0, irregular = 0, changes = 0;
     const double tolerance = rate * 0.001;
+    // With several tempos an interval is on one of them when it is within 2 samples (the beat
+    // frames are whole frames); anything else between them belongs to a change.
+    const double onTempo = o.bpms.size() > 1 ? 2.0 : tolerance;
     std::vector<Stats> perTempo(o.bpms.size());
     Stats inRange;
     std::size_t current = 0; // the tempo in play, of o.bpms
@@ -313,16 +316,16 @@ int main(int argc, char **argv)
         if (d >= shortest - tolerance && d <= longest + tolerance) {
             if (o.rangeLow > 0) {
                 inRange.values.push_back(d);
-            } else if (std::abs(d - ideal(o.bpms[current])) <= tolerance) {
+            } else if (std::abs(d - ideal(o.bpms[current])) <= onTempo) {
                 perTempo[current].values.push_back(d);
-            } else if (current + 1 < o.bpms.size() && std::abs(d - ideal(o.bpms[current + 1])) <= tolerance) {
+            } else if (current + 1 < o.bpms.size() && std::abs(d - ideal(o.bpms[current + 1])) <= onTempo) {
                 perTempo[++current].values.push_back(d);
             } else {
-                // Between two tempos: the tempo changed during this interval.
+                // Between two tempos: the tempo changed during this interval (or over several,
+                // when the steps came one after the other); the next tempo is in play once an
+                // interval fits it.
                 ++changes;
                 listNote[i] = "tempo change";
-                if (current + 1 < o.bpms.size())
-                    ++current;
             }
         } else if (d > 1.5 * longest) {
             const int missing = std::max(1, int(std::lround(d / longest)) - 1);

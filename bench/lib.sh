@@ -1,0 +1,200 @@
+# Shared by the measuring scripts: a private X server, a private PulseAudio server with a null sink
+# and a recorder on its monitor, the program, and the hands of a user (xdotool) on its window.
+# shellcheck shell=bash
+
+# Places in the window (pixels of its 790 x 509 client area).
+START_X=668 START_Y=463                     # START/STOP
+declare -A STEP_BUTTON=(["<<"]="328 218" ["<"]="360 218" [">"]="496 218" [">>"]="528 218")
+WEIGHT_X=152                                 # the weight's centre; its top is 24..296
+PRESET_X=498 PRESET_Y=366                    # the presets combo box
+PRESETS=(Normal Kick Rhythmus Long Englisch Computer)
+FACE_X=154 FACE_Y=480                        # a spot of the wooden case (drags the window)
+FADER_LEFT=320 FADER1_Y=264 FADER2_Y=332     # the tempo slider and the beats slider
+
+# The state the window is in, as the hands below leave it.
+BPM=120          # the tempo shown
+WEIGHT_TOP=131   # the weight's top edge
+FADER2=3         # beats per cycle - 1
+TEMPOS=(120)     # the tempos played since START, in order
+
+BENCH_PIDS=()
+bench_cleanup() {
+  local i
+  for ((i = ${#BENCH_PIDS[@]} - 1; i >= 0; i--)); do kill "${BENCH_PIDS[i]}" 2>/dev/null || true; done
+  [ -n "${PULSE_RUNTIME_PATH:-}" ] && pulseaudio --kill 2>/dev/null
+  [ -n "${BENCH_KEEP:-}" ] && [ -n "${BENCH_RECORDING:-}" ] && cp "$BENCH_RECORDING" "$BENCH_KEEP/" 2>/dev/null
+  [ -n "${WORK:-}" ] && rm -rf "$WORK"
+}
+
+# A private scratch folder, also the runtime folder of the program (its lock), of PulseAudio and X.
+bench_setup() {
+  WORK=$(mktemp -d)
+  chmod 700 "$WORK"
+  export XDG_RUNTIME_DIR=$WORK HOME=$WORK
+  trap bench_cleanup EXIT
+}
+
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "needs $tool (apt-get install -y xvfb xdotool pulseaudio pulseaudio-utils)" >&2; exit 1; }
+  done
+}
+
+# PulseAudio with a null sink "metronom" at 44100 Hz, the default sink.
+start_pulse() {
+  export PULSE_RUNTIME_PATH=$WORK/pulse
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr --log-level=error \
+    -L "module-null-sink sink_name=metronom rate=44100 channels=2" -L module-native-protocol-unix || return 1
+  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-sink metronom
+}
+
+# Records the sink's monitor into the WAV file $1 (16-bit stereo). A reader with a short latency
+# is attached before anything plays, so the idle sink is running.
+start_recorder() {
+  parec -d metronom.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
+    --file-format=wav "$1" &
+  RECORDER=$!
+  BENCH_PIDS+=("$RECORDER")
+}
+stop_recorder() {
+  kill "$RECORDER" 2>/dev/null
+  wait "$RECORDER" 2>/dev/null || true
+}
+
+start_xvfb() {
+  mkfifo "$WORK/displayfd"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/displayfd" 2>/dev/null &
+  BENCH_PIDS+=($!)
+  local display
+  read -r -t 20 display <"$WORK/displayfd" || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+}
+
+# Starts the program $1 and waits for its window: PROGRAM_PID, WIN and SHOWN_MS (from the start of
+# the process to the window being mapped).
+start_program() {
+  local started
+  started=$(date +%s%N)
+  "$1" >"$WORK/program.out" 2>&1 &
+  PROGRAM_PID=$!
+  BENCH_PIDS+=("$PROGRAM_PID")
+  WIN=""
+  for _ in $(seq 1000); do
+    WIN=$(xdotool search --onlyvisible --name '^Lindoquet Metronome Vintra \(Preview Version\)$' 2>/dev/null | head -n1) || true
+    [ -n "$WIN" ] && break
+    kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
+    sleep 0.01
+  done
+  [ -n "$WIN" ] || { echo "the window did not appear" >&2; exit 1; }
+  SHOWN_MS=$(( ($(date +%s%N) - started) / 1000000 ))
+}
+
+click() { xdotool mousemove --window "$WIN" "$1" "$2" click 1; sleep 0.05; }
+start_stop() { click $START_X $START_Y; }
+
+# Drags from ($1,$2) to ($3,$4) in window pixels with the left button, in steps of about 4 pixels.
+drag() {
+  local x0=$1 y0=$2 x1=$3 y1=$4 n i
+  local dx=$((x1 - x0)) dy=$((y1 - y0))
+  n=$(( (${dx#-} > ${dy#-} ? ${dx#-} : ${dy#-}) / 4 + 1 ))
+  xdotool mousemove --window "$WIN" "$x0" "$y0" mousedown 1
+  for ((i = 1; i <= n; i++)); do
+    xdotool mousemove --window "$WIN" $((x0 + dx * i / n)) $((y0 + dy * i / n))
+    sleep 0.01
+  done
+  xdotool mouseup 1
+  sleep 0.05
+}
+
+# The tempo rule of the step buttons: "<" -1, ">" +1, "<<" -10, ">>" +10 (from 1 to 10), within 1..250.
+step_tempo() {
+  case $1 in
+    "<") BPM=$((BPM - 1)) ;; ">") BPM=$((BPM + 1)) ;; "<<") BPM=$((BPM - 10)) ;;
+    ">>") BPM=$((BPM + 10)); [ $BPM -eq 11 ] && BPM=10 ;;
+  esac
+  [ $BPM -lt 1 ] && BPM=1
+  [ $BPM -gt 250 ] && BPM=250
+  return 0
+}
+
+# Clicks step button $1 $2 times ("<<" "<" ">" ">>").
+press_steps() {
+  local name=$1 count=$2
+  for _ in $(seq "$count"); do
+    click ${STEP_BUTTON[$name]}
+    step_tempo "$name"
+  done
+  TEMPOS+=("$BPM")
+}
+
+# Drags the weight (only while the pendulum rests) to top $1 (24 slowest .. 296 fastest); the tempo
+# shown is then round(0.9166 * top - 0.05).
+drag_weight() {
+  local top=$1
+  drag $WEIGHT_X $((WEIGHT_TOP + 16)) $WEIGHT_X $((top + 16))
+  WEIGHT_TOP=$top
+  BPM=$(awk -v t="$top" 'BEGIN { printf "%d", int(0.9166 * t - 0.05 + 0.5) }')
+  TEMPOS=("$BPM")
+}
+
+# Chooses preset $1 with the mouse and the popup's keys (Home, Down..., Return).
+choose_preset() {
+  local i keys=(Home)
+  for ((i = 0; i < ${#PRESETS[@]}; i++)); do
+    [ "${PRESETS[i]}" = "$1" ] && break
+    keys+=(Down)
+  done
+  [ $i -lt ${#PRESETS[@]} ] || { echo "no preset $1" >&2; exit 1; }
+  click $PRESET_X $PRESET_Y
+  sleep 0.2
+  xdotool key "${keys[@]}" Return
+  sleep 0.05
+}
+
+# Clicks lamp $2 (1..8) of row $1 (1 upper: accent 1, 2 lower: accent 2).
+toggle_lamp() {
+  click $((331 + 28 * ($2 - 1))) $(($1 == 1 ? 397 : 442))
+}
+
+# Drags the button of the tempo slider to value $1 (0..249: tempo value + 1) or of the beats
+# slider to value $1 (0..7: beats per cycle - 1). The button follows the pointer.
+drag_fader1() {
+  local from to
+  from=$(( FADER_LEFT + 15 + (BPM > 250 ? 249 : BPM - 1) * 190 / 249 ))
+  to=$(( FADER_LEFT + 15 + ($1 * 190 + 124) / 249 ))
+  drag "$from" $FADER1_Y "$to" $FADER1_Y
+  BPM=$(($1 + 1))
+  TEMPOS+=("$BPM")
+}
+drag_fader2() {
+  drag $((FADER_LEFT + 15 + FADER2 * 190 / 7)) $FADER2_Y $((FADER_LEFT + 15 + ($1 * 190 + 3) / 7)) $FADER2_Y
+  FADER2=$1
+}
+
+# Drags the window around by its wooden case for $1 seconds, in circles of 60 pixels.
+drag_window() {
+  local end x y
+  end=$(( $(date +%s%N) + $1 * 1000000000 ))
+  xdotool mousemove --window "$WIN" $FACE_X $FACE_Y mousedown 1
+  eval "$(xdotool getmouselocation --shell)"
+  local cx=$X cy=$Y a=0
+  while [ "$(date +%s%N)" -lt "$end" ]; do
+    a=$(( (a + 10) % 360 ))
+    read -r x y < <(awk -v a="$a" -v cx="$cx" -v cy="$cy" 'BEGIN { r = 60; printf "%d %d", cx + r * sin(a * 3.14159265 / 180), cy - r + r * cos(a * 3.14159265 / 180) }')
+    xdotool mousemove "$x" "$y"
+    sleep 0.02
+  done
+  xdotool mousemove "$cx" "$cy" mouseup 1
+  sleep 0.05
+}
+
+# The program's CPU time in clock ticks, and its memory in KiB (resident now and its peak).
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$PROGRAM_PID/stat"; }
+rss_kib() { awk '/VmRSS/ {print $2}' "/proc/$PROGRAM_PID/status"; }
+hwm_kib() { awk '/VmHWM/ {print $2}' "/proc/$PROGRAM_PID/status"; }
+# Percent of one core from ticks $1..$2 over nanoseconds $3..$4.
+cpu_share() {
+  awk -v c=$(($2 - $1)) -v hz="$(getconf CLK_TCK)" -v ns=$(($4 - $3)) 'BEGIN { printf "%.1f", 100 * c / hz / (ns / 1e9) }'
+}
