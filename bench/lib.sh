@@ -44,11 +44,17 @@ need_tools() {
 # PulseAudio with a null sink "metronom" at 44100 Hz, the default sink.
 start_pulse() {
   export PULSE_RUNTIME_PATH=$WORK/pulse
-  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr --log-level=error \
+  # Debug messages go to a file: they tell the underruns of the program's stream (few lines).
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target="file:$WORK/pulse.log" --log-level=debug \
     -L "module-null-sink sink_name=metronom rate=44100 channels=2" -L module-native-protocol-unix || return 1
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl set-default-sink metronom
 }
+
+# How many times a stream ran dry in the sound server (the program delivered a block too late),
+# counted from line $1 of its log on.
+pulse_log_lines() { wc -l <"$WORK/pulse.log"; }
+pulse_underruns() { tail -n +"$(($1 + 1))" "$WORK/pulse.log" | grep -c 'end of underrun' || true; }
 
 # Records the sink's monitor into the WAV file $1 (16-bit stereo). A reader with a short latency
 # is attached before anything plays, so the idle sink is running.
@@ -182,7 +188,7 @@ drag_window() {
   local cx=$X cy=$Y a=0
   while [ "$(date +%s%N)" -lt "$end" ]; do
     a=$(( (a + 10) % 360 ))
-    read -r x y < <(awk -v a="$a" -v cx="$cx" -v cy="$cy" 'BEGIN { r = 60; printf "%d %d", cx + r * sin(a * 3.14159265 / 180), cy - r + r * cos(a * 3.14159265 / 180) }')
+    read -r x y < <(awk -v a="$a" -v cx="$cx" -v cy="$cy" 'BEGIN { r = 60; printf "%d %d\n", cx + r * sin(a * 3.14159265 / 180), cy - r + r * cos(a * 3.14159265 / 180) }')
     xdotool mousemove "$x" "$y"
     sleep 0.02
   done

@@ -79,7 +79,7 @@ act() {
 }
 
 start_stop # START
-t0=$(date +%s%N); c0=$(cpu_ticks)
+t0=$(date +%s%N); c0=$(cpu_ticks); log0=$(pulse_log_lines)
 IFS=';' read -ra actions <<<"$during"
 for action in "${actions[@]}"; do
   # shellcheck disable=SC2086
@@ -87,7 +87,7 @@ for action in "${actions[@]}"; do
 done
 left=$(awk -v s="$seconds" -v ns=$(($(date +%s%N) - t0)) 'BEGIN { l = s - ns / 1e9; printf "%.2f", (l > 0 ? l : 0) }')
 sleep "$left"
-c1=$(cpu_ticks); t1=$(date +%s%N)
+c1=$(cpu_ticks); t1=$(date +%s%N); underruns=$(pulse_underruns "$log0")
 rss=$(rss_kib); hwm=$(hwm_kib)
 start_stop # STOP
 sleep 1.5 # the recorder's last buffers
@@ -106,6 +106,7 @@ echo "window shown after      ${SHOWN_MS} ms"
 echo "recorded for            $(awk -v ns=$((t1 - t0)) 'BEGIN { printf "%.1f", ns / 1e9 }') s"
 echo "CPU while running       $(cpu_share "$c0" "$c1" "$t0" "$t1") % of one core"
 echo "memory while running    $((rss / 1024)) MiB resident, peak $((hwm / 1024)) MiB"
+echo "server underruns        $underruns (the program's stream ran dry while playing)"
 args=("$BENCH_RECORDING" --bpm "$bpms")
 [ -n "$accents" ] && args+=(--accents "$accents")
 status=0
