@@ -8,15 +8,12 @@
 #include <thread>
 
 #include "sound/dx7_sound.h"
-#include "sound/wav_writer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using sound::AudioDevice;
 
-class CountingSource : public sound::AudioSource {
-public:
+struct CountingSource : sound::AudioSource {
     void Render(float *out, int frames) override
     {
         std::fill(out, out + 2 * frames, 0.0f);
@@ -25,84 +22,39 @@ public:
         lastFrames.store(frames, std::memory_order_relaxed);
     }
     void Restart() override { ++restarts; }
-    std::atomic<int> calls{0};
-    std::atomic<int> lastFrames{0};
+    bool WaitForCalls(int atLeast)
+    {
+        for (int i = 0; i < 600 && calls.load() < atLeast; ++i)
+            std::this_thread::sleep_for(5ms);
+        return calls.load() >= atLeast;
+    }
+    std::atomic<int> calls{0}, lastFrames{0};
     int restarts = 0; // UI thread only
 };
 
-template <class Condition> bool WaitFor(Condition condition, std::chrono::milliseconds limit = 3s)
+TEST(SdlDevice, RefusedWithoutADriverAndPlaysWithTheDummyDriverUntilClosed)
 {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
-class DriverEnv {
-public:
-    explicit DriverEnv(const char *driver)
-    {
-        if (const char *old = std::getenv("SDL_AUDIODRIVER"))
-            old_ = old;
-        ::setenv("SDL_AUDIODRIVER", driver, 1);
-    }
-    ~DriverEnv()
-    {
-        if (old_.empty())
-            ::unsetenv("SDL_AUDIODRIVER");
-        else
-            ::setenv("SDL_AUDIODRIVER", old_.c_str(), 1);
-    }
-
-private:
-    std::string old_;
-};
-
-TEST(SdlDevice, DummyDriverCallsTheSourceBlockByBlock)
-{
-    DriverEnv env("dummy");
-    CountingSource source;
-    AudioDevice device(&source);
-    ASSERT_TRUE(device.Open()) << device.error();
-    EXPECT_TRUE(device.IsOpen());
-    EXPECT_GE(device.blockFrames(), 512);
-    EXPECT_TRUE(WaitFor([&] { return source.calls.load() >= 4; }));
-    EXPECT_EQ(source.lastFrames.load(), device.blockFrames());
-    EXPECT_EQ(source.restarts, 1);
-    EXPECT_TRUE(device.Poll()) << "the dummy device does not get lost";
-    device.Close();
-    const int calls = source.calls.load();
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(source.calls.load(), calls) << "no callback after Close";
-    EXPECT_FALSE(device.Poll()) << "a closed device is not reopened";
-}
-
-TEST(SdlDevice, UnknownDriverIsRefused)
-{
-    DriverEnv env("no-such-driver");
-    CountingSource source;
-    AudioDevice device(&source);
+    CountingSource first, second;
+    sound::AudioDevice device(&first);
+    ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_FALSE(device.Open());
     EXPECT_FALSE(device.error().empty());
-    EXPECT_FALSE(device.IsOpen());
-}
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(device.Open()) << device.error();
+    EXPECT_GE(device.blockFrames(), 512);
+    EXPECT_TRUE(first.WaitForCalls(2));
+    EXPECT_EQ(first.lastFrames.load(), device.blockFrames());
+    EXPECT_TRUE(device.Poll()) << "the dummy device does not get lost";
 
-TEST(SdlDevice, SetSourceHandsTheStreamOver)
-{
-    DriverEnv env("dummy");
-    CountingSource first, second;
-    AudioDevice device(&first);
-    ASSERT_TRUE(device.Open());
-    ASSERT_TRUE(WaitFor([&] { return first.calls.load() >= 2; }));
     device.SetSource(&second);
     const int firstCalls = first.calls.load();
-    ASSERT_TRUE(WaitFor([&] { return second.calls.load() >= 3; }));
+    EXPECT_TRUE(second.WaitForCalls(3));
     EXPECT_EQ(first.calls.load(), firstCalls) << "the old source is left alone once SetSource returns";
-    device.SetSource(nullptr); // silence
     device.Close();
+    const int calls = second.calls.load();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(second.calls.load(), calls) << "no callback after Close";
+    EXPECT_FALSE(device.Poll()) << "a closed device is not reopened";
 }
 
 TEST(SdlDevice, InitDirectSoundShowsTheBoxAndEndsTheProgram)
@@ -121,141 +73,77 @@ TEST(SdlDevice, InitDirectSoundShowsTheBoxAndEndsTheProgram)
         "sound card is properly installed\n");
 }
 
-TEST(SdlDevice, SlotsPlayThroughTheDummyDevice)
-{
-    DriverEnv env("dummy");
-    soundtest::TempDir dir;
-    soundtest::WriteFile(dir / "Klack.wav", soundtest::ConstantWav(2000, 10000, 10000));
-    sound::DX7Sound output;
-    bool boxShown = false;
-    output.InitDirectSound([&](const std::string &, const std::string &) { boxShown = true; });
-    EXPECT_FALSE(boxShown);
-    output.soundSlots().CreateBuffers(10, dir / "Klack.wav");
-    ASSERT_TRUE(output.soundSlots().PlayVoice1(dir / "Klack.wav"));
-    EXPECT_TRUE(WaitFor([&] { return output.player().Acknowledged() >= 2; })) << "the callback takes the plays";
-    const sound::Sample &klack = *output.soundSlots().slot(0)->Buffer;
-    EXPECT_TRUE(WaitFor([&] { return klack.mixerRefs.load() == 0; })) << "the click has played out";
-    EXPECT_TRUE(output.PollDevice());
-}
-
-// A host whose device can be made to fail or vanish.
-struct FakeState {
-    bool initWorks = true;
-    bool openWorks = true;
-    bool lost = false;
+// A host whose device can be made to fail or vanish, counting what is asked of it.
+struct FakeHost : sound::AudioHost {
+    bool Init(std::string &error) override
+    {
+        inits += initWorks; // successful starts only
+        error = initWorks ? "" : "no sound server";
+        return initWorks;
+    }
+    std::uint32_t Open(const SDL_AudioSpec &wanted, SDL_AudioSpec &have, std::string &error) override
+    {
+        ++opens;
+        want = have = wanted;
+        lost = false;
+        error = openWorks ? "" : "no device";
+        return openWorks ? 7 : 0;
+    }
+    void Quit() override { ++quits; }
+    void Resume(std::uint32_t) override { ++resumes; }
+    bool Lost(std::uint32_t) override { return lost; }
+    void Close(std::uint32_t) override { ++closes; }
+    bool initWorks = true, openWorks = true, lost = false;
     int inits = 0, quits = 0, opens = 0, closes = 0, resumes = 0;
     SDL_AudioSpec want{};
 };
 
-class FakeHost : public sound::AudioHost {
-public:
-    explicit FakeHost(FakeState &s) : s_(s) {}
-    bool Init(std::string &error) override
-    {
-        ++s_.inits;
-        if (!s_.initWorks)
-            error = "no sound server";
-        return s_.initWorks;
-    }
-    void Quit() override { ++s_.quits; }
-    std::uint32_t Open(const SDL_AudioSpec &want, SDL_AudioSpec &have, std::string &error) override
-    {
-        ++s_.opens;
-        s_.want = want;
-        if (!s_.openWorks) {
-            error = "no device";
-            return 0;
-        }
-        have = want;
-        s_.lost = false;
-        return 7;
-    }
-    void Resume(std::uint32_t) override { ++s_.resumes; }
-    bool Lost(std::uint32_t) override { return s_.lost; }
-    void Close(std::uint32_t) override { ++s_.closes; }
-
-private:
-    FakeState &s_;
-};
-
-class FakeDeviceTest : public ::testing::Test {
-protected:
-    // One block from the stream, as SDL's thread would ask for it.
-    void Callback()
-    {
-        std::vector<float> block(2 * 512);
-        state.want.callback(state.want.userdata, reinterpret_cast<Uint8 *>(block.data()),
-                            static_cast<int>(block.size() * sizeof(float)));
-    }
-    FakeState state;
+TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
+{
     CountingSource source;
-    AudioDevice device{&source, 256, std::make_unique<FakeHost>(state)};
-};
-
-TEST_F(FakeDeviceTest, AsksForFloatStereoAt44100InBlocksOfAtLeast512)
-{
-    ASSERT_TRUE(device.Open());
-    EXPECT_EQ(state.want.freq, 44100);
-    EXPECT_EQ(state.want.format, AUDIO_F32SYS);
-    EXPECT_EQ(state.want.channels, 2);
-    EXPECT_EQ(state.want.samples, 512) << "256 asked for, 512 given";
-    EXPECT_EQ(state.resumes, 1);
-    Callback();
-    EXPECT_EQ(source.lastFrames.load(), 512);
-}
-
-TEST_F(FakeDeviceTest, FailureToStartOrToOpenIsReportedAndCleanedUp)
-{
-    state.initWorks = false;
+    auto owned = std::make_unique<FakeHost>();
+    FakeHost &host = *owned;
+    sound::AudioDevice device(&source, 256, std::move(owned));
+    host.initWorks = false;
     EXPECT_FALSE(device.Open());
     EXPECT_EQ(device.error(), "no sound server");
-    EXPECT_EQ(state.opens, 0);
-    state.initWorks = true;
-    state.openWorks = false;
+    host.initWorks = true;
+    host.openWorks = false;
     EXPECT_FALSE(device.Open());
     EXPECT_EQ(device.error(), "no device");
-    EXPECT_EQ(state.quits, 1) << "SDL started without a device is stopped again";
+    EXPECT_EQ(std::tuple(host.opens, host.quits), std::tuple(1, 1)) << "SDL started without a device is stopped again";
     EXPECT_FALSE(device.Poll()) << "a device that never opened is not retried";
-    EXPECT_EQ(state.opens, 1);
-}
+    EXPECT_EQ(host.opens, 1);
 
-TEST_F(FakeDeviceTest, LostDeviceIsClosedAndOpenedAgainWhenOneIsThere)
-{
+    host.openWorks = true;
     device.setRetryInterval(0ms);
     ASSERT_TRUE(device.Open());
-    EXPECT_TRUE(device.Poll());
-    EXPECT_EQ(state.closes, 0);
-
-    state.lost = true; // the sound server went away
-    state.openWorks = false;
+    EXPECT_EQ(std::tuple(host.want.freq, host.want.format, host.want.channels), std::tuple(44100, AUDIO_F32SYS, 2));
+    EXPECT_EQ(host.want.samples, 512) << "256 asked for, 512 given";
+    const int restarts = source.restarts;
+    host.lost = true; // the sound server went away
+    host.openWorks = false;
     EXPECT_FALSE(device.Poll());
-    EXPECT_EQ(device.losses(), 1);
-    EXPECT_EQ(state.closes, 1);
-    EXPECT_EQ(state.quits, 2) << "once for the lost device, once for the failed retry";
     EXPECT_FALSE(device.Poll());
-    EXPECT_EQ(state.opens, 3) << "tried again on every poll";
-
-    state.openWorks = true; // it is back
+    EXPECT_EQ(std::tuple(device.losses(), host.closes, host.opens), std::tuple(1, 1, 4)) << "tried again on every poll";
+    host.openWorks = true; // it is back
     EXPECT_TRUE(device.Poll());
     EXPECT_TRUE(device.IsOpen());
-    EXPECT_EQ(state.resumes, 2);
-    EXPECT_EQ(source.restarts, 4) << "the source forgets the old stream before each new one";
-    Callback();
-    EXPECT_EQ(source.calls.load(), 1);
-
-    device.Close();
-    EXPECT_EQ(state.inits, state.quits) << "every start of SDL's audio is matched by a stop";
+    EXPECT_EQ(host.resumes, 2);
+    EXPECT_EQ(source.restarts, restarts + 3) << "the source forgets the old stream before each new one";
+    std::vector<float> block(2 * 512); // one block, as SDL's thread would ask for it
+    host.want.callback(host.want.userdata, reinterpret_cast<Uint8 *>(block.data()), 512 * 8);
+    EXPECT_EQ(source.lastFrames.load(), 512);
 
     // With a retry interval, a lost device is tried once at once and then only after it.
-    AudioDevice spaced{&source, 512, std::make_unique<FakeHost>(state)};
-    spaced.setRetryInterval(1h);
-    ASSERT_TRUE(spaced.Open());
-    const int opens = state.opens;
-    state.lost = true;
-    state.openWorks = false;
+    device.setRetryInterval(1h);
+    host.lost = true;
+    host.openWorks = false;
     for (int i = 0; i < 3; ++i)
-        spaced.Poll();
-    EXPECT_EQ(state.opens, opens + 1);
+        device.Poll();
+    EXPECT_EQ(host.opens, 6);
+    device.Close();
+    EXPECT_EQ(host.inits, host.quits) << "every start of SDL's audio is matched by a stop";
 }
 
 } // namespace

@@ -1,8 +1,13 @@
 #pragma once
-// Builds WAV files byte by byte for the tests, including broken ones.
+// Builds WAV files byte by byte for the tests, including broken ones, and a folder to put them in.
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,36 +23,76 @@ struct WavFormat {
     bool extensible = false; // WAVE_FORMAT_EXTENSIBLE with `tag` as its sub-format
 };
 
-// A RIFF/WAVE file with a fmt chunk and a data chunk. `declaredData` overrides the data chunk's
-// size field (the body stays as given).
-Bytes MakeWav(const WavFormat &format, const Bytes &data, std::optional<std::uint32_t> declaredData = {});
+// Little-endian values of a given size each, {value, bytes}.
+inline void Put(Bytes &b, std::initializer_list<std::pair<std::uint64_t, int>> fields)
+{
+    for (auto [value, bytes] : fields)
+        for (int i = 0; i < bytes; ++i)
+            b.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
 
-// Sample data in little-endian order.
-Bytes Pcm8(const std::vector<std::uint8_t> &values);
-Bytes Pcm16(const std::vector<std::int16_t> &values);
-Bytes Pcm24(const std::vector<std::int32_t> &values);
-Bytes Pcm32(const std::vector<std::int32_t> &values);
-Bytes Float32(const std::vector<float> &values);
+// `frames` frames that all hold `frame`: a raw value per channel, an integer or, for tag 3, a float.
+inline Bytes Samples(const WavFormat &f, const std::vector<double> &frame, int frames)
+{
+    Bytes b;
+    for (int i = 0; i < frames; ++i)
+        for (double v : frame) {
+            std::uint32_t bits = 0;
+            const float x = static_cast<float>(v);
+            std::memcpy(&bits, &x, 4);
+            Put(b, {{f.tag == 3 ? bits : static_cast<std::uint64_t>(std::llround(v)), f.bits / 8}});
+        }
+    return b;
+}
 
-// `frames` stereo 16-bit frames of a constant left and right value.
-Bytes Constant16(int frames, std::int16_t left, std::int16_t right);
+// A RIFF/WAVE file with a fmt chunk and a data chunk; `declaredData` overrides the data size field.
+inline Bytes MakeWav(const WavFormat &f, const Bytes &data, std::optional<std::uint32_t> declaredData = {})
+{
+    const int align = f.channels * (f.bits / 8);
+    Bytes fmt;
+    Put(fmt, {{f.extensible ? 0xFFFE : f.tag, 2}, {f.channels, 2}, {f.rate, 4}, {f.rate * align, 4}, {align, 2}, {f.bits, 2}});
+    if (f.extensible) { // size 22, valid bits, centre or front left and right, the sub-format GUID
+        Put(fmt, {{22, 2}, {f.bits, 2}, {f.channels == 1 ? 0x4 : 0x3, 4}, {f.tag, 2}});
+        fmt.insert(fmt.end(), {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71});
+    }
+    Bytes b = {'R', 'I', 'F', 'F'};
+    Put(b, {{4 + 8 + fmt.size() + 8 + data.size() + data.size() % 2, 4}});
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    Put(b, {{fmt.size(), 4}});
+    b.insert(b.end(), fmt.begin(), fmt.end());
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    Put(b, {{declaredData.value_or(static_cast<std::uint32_t>(data.size())), 4}});
+    b.insert(b.end(), data.begin(), data.end());
+    if (data.size() % 2)
+        b.push_back(0);
+    return b;
+}
+
 // A stereo 16-bit file of 44100 Hz whose frames all hold `left` and `right`.
-Bytes ConstantWav(int frames, std::int16_t left, std::int16_t right);
+inline Bytes ConstantWav(int frames, std::int16_t left, std::int16_t right)
+{
+    return MakeWav({}, Samples({}, {static_cast<double>(left), static_cast<double>(right)}, frames));
+}
 
-void WriteFile(const std::filesystem::path &path, const Bytes &bytes);
+inline void WriteFile(const std::filesystem::path &path, const Bytes &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
 
 // A fresh folder, removed with its contents at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
+struct TempDir {
+    std::filesystem::path path_ = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "metronom-sound-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary folder");
+        return std::filesystem::path(pattern);
+    }();
+    ~TempDir() { std::error_code ec; std::filesystem::remove_all(path_, ec); }
     const std::filesystem::path &path() const { return path_; }
     std::string operator/(const std::string &name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
 };
 
 } // namespace soundtest
