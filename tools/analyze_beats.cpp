@@ -12,7 +12,9 @@
 // step from the previous sample is at least 1500 (of 32767) and three times the largest step of
 // the 2 ms before. Every percussion sound of the Sounds folder starts with such a step and has none
 // later on (at the program's level of -9 dB), so the onsets are found to the sample even over the
-// tails of bass drum, snare or hand claps. Two beats closer than 50 ms are one.
+// tails of bass drum, snare or hand claps. Two beats closer than 50 ms are one. Where the sound
+// breaks off from a clear level straight to digital silence (the stream ran dry and the server
+// filled in silence), it is counted as a dropout, and the sound resuming after it is no beat.
 //
 // The tempo the beats should have:
 //   --bpm N            one tempo: mean interval, spread, drift against N.
@@ -170,7 +172,7 @@ bool Read(const Options &o, Recording &r)
     return true;
 }
 
-std::vector<std::size_t> FindOnsets(const Recording &r, double skip)
+std::vector<std::size_t> FindOnsets(const Recording &r, double skip, int &dropouts)
 {
     const std::size_t frames = r.frames();
     const std::size_t quiet = std::size_t(r.rate * 0.020), before = std::size_t(r.rate * 0.002);
@@ -181,13 +183,30 @@ std::vector<std::size_t> FindOnsets(const Recording &r, double skip)
         return f == 0 ? level(0)
                       : std::max(std::abs(int(r.left[f]) - r.left[f - 1]), std::abs(int(r.right[f]) - r.right[f - 1]));
     };
+    // A sound breaking off from a clear level straight to a run of digital silence is a dropout:
+    // the stream ran dry and the server played silence until the next block came. The sounds
+    // themselves end quietly (their last samples are below 200 at the program's level), and a
+    // waveform passes through 0 for a sample or two only.
+    const int dropLevel = 200;
+    const std::size_t dropRun = 16;
     std::vector<std::size_t> onsets;
     std::size_t silentRun = quiet;
+    bool afterDrop = false;
+    dropouts = 0;
     for (std::size_t f = std::size_t(skip * r.rate); f < frames; ++f) {
         const int l = level(f);
-        bool onset = l > 0 && silentRun >= quiet;
-        silentRun = l == 0 ? silentRun + 1 : 0;
-        if (!onset && f > before) {
+        if (l == 0) {
+            if (silentRun == 0)
+                afterDrop = f > 0 && level(f - 1) >= dropLevel;
+            ++silentRun;
+            continue;
+        }
+        bool onset = false;
+        if (afterDrop && silentRun >= dropRun) {
+            ++dropouts; // the sound goes on where it broke off: no new beat
+        } else if (silentRun >= quiet) {
+            onset = true;
+        } else if (f > before) {
             const int s = step(f);
             if (s >= minStep) {
                 int largest = 0;
@@ -196,6 +215,8 @@ std::vector<std::size_t> FindOnsets(const Recording &r, double skip)
                 onset = s > 3 * largest;
             }
         }
+        silentRun = 0;
+        afterDrop = false;
         if (onset && (onsets.empty() || f - onsets.back() >= refractory))
             onsets.push_back(f);
     }
@@ -255,8 +276,10 @@ int main(int argc, char **argv)
     if (!Read(o, rec))
         return 1;
     const double rate = rec.rate;
-    const std::vector<std::size_t> onsets = FindOnsets(rec, o.skip);
+    int dropouts = 0;
+    const std::vector<std::size_t> onsets = FindOnsets(rec, o.skip, dropouts);
     std::printf("beats found            %zu\n", onsets.size());
+    std::printf("dropouts               %d (the sound broke off to silence: the stream ran dry)\n", dropouts);
     if (onsets.size() < 3)
         return 2;
 

@@ -9,7 +9,8 @@ SOUNDS=$2
 setup_dirs
 command -v perl >/dev/null || fail "perl is not installed"
 
-# synth OUT SECONDS FRAME:SOUND... writes the mix of the given sounds starting at the given frames.
+# synth OUT SECONDS FRAME:SOUND... writes the mix of the given sounds starting at the given frames;
+# FRAME:-LENGTH inserts LENGTH frames of silence at FRAME (a stream that ran dry).
 synth() {
   perl -e '
     use strict;
@@ -17,8 +18,10 @@ synth() {
     my $frames = int($seconds * 44100);
     my @mix = (0) x (2 * $frames);
     my %cache;
+    my @gaps;
     for my $play (@plays) {
       my ($at, $name) = split /:/, $play;
+      if ($name =~ /^-(\d+)$/) { push @gaps, [$at, $1]; next }
       $cache{$name} //= do {
         open my $f, "<:raw", "$dir/$name.wav" or die "$name: $!";
         local $/; my $wav = <$f>;
@@ -33,6 +36,7 @@ synth() {
       my $s = $cache{$name};
       for (my $i = 0; $i < @$s && 2 * $at + $i < @mix; ++$i) { $mix[2 * $at + $i] += $s->[$i] / 32768 * 0.355 }
     }
+    for my $gap (sort { $b->[0] <=> $a->[0] } @gaps) { splice @mix, 2 * $gap->[0], 0, (0) x (2 * $gap->[1]) }
     open my $o, ">:raw", $out or die; print $o pack("f<*", @mix);
   ' "$1" "$2" "$SOUNDS" "${@:3}"
 }
@@ -60,6 +64,14 @@ has "overlapping sounds" "accents                on the marked beats"
 diff <(awk '/^beat / {print $4}' <<<"$REPORT") "$WORK/want" || fail "beats not found at their frames"
 check "accents elsewhere" 4 "$WORK/fast.raw" --bpm 271 --accents 4:2,4
 has "accents elsewhere" "NOT on the marked beats"
+
+# The stream ran dry for 3 ms in the ringing bass drum: one late beat, no extra one.
+mapfile -t plays < <(rhythmus <"$WORK/want"; echo "$(( $(sed -n 21p "$WORK/want") + 500 )):-127")
+synth "$WORK/dropout.raw" 10 "${plays[@]}"
+check "a dropout" 0 "$WORK/dropout.raw" --bpm 271
+has "a dropout" "beats found            40"
+has "a dropout" "dropouts               1"
+has "a dropout" "irregular intervals    1"
 
 # A beat left out, a beat too many.
 mapfile -t plays < <(sed 20d "$WORK/want" | rhythmus)
