@@ -13,6 +13,7 @@ TapDisplay TapTempo::Reset()
     series_.clear();
     started_ = false;
     display_.labelsShown = false;
+    display_.hasTempo = false; // the next tap only starts a series: all three labels, no tempo
     return display_;
 }
 

@@ -81,6 +81,7 @@ TEST(TapTempo, RightClickResetEmptiesTheSeriesAndHidesTheLabels)
     clock.now = 5000;
     const auto next = tap.Tap();
     EXPECT_TRUE(next.labelsShown) << "the next tap shows them again";
+    EXPECT_FALSE(next.hasTempo) << "without a tempo of the old series";
     EXPECT_TRUE(tap.Series().empty()) << "and only starts a new series";
     clock.now = 5400;
     EXPECT_EQ(tap.Tap().tempo, 150);
