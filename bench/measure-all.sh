@@ -50,13 +50,15 @@ row() {
     /^tempo changes/          { changes = $2; sub(/ intervals.*/, "", changes) }
     /^accents/                { split($2, a, ":"); acc = a[1]; split($0, b, "is "); split(b[2], c, " dB"); acc = acc " (+" c[1] " dB)" }
     /^irregular/              { irr = $2; sub(/ \(.*/, "", irr) }
+    /^server underruns/       { under = $2; sub(/ \(.*/, "", under) }
+    /^dropouts/               { drop = $2; sub(/ \(.*/, "", drop) }
     /^lost beats/             { lost = $2 }
     /^doubled beats/          { doubled = $2 }
     END {
       if (per) { mean = per " samples"; sd = psd " samples (largest)"; worst = pw " samples"; drift = changes " change intervals" }
       result = status == 0 ? "pass" : status == 2 ? "FAIL: beats lost or doubled" : status == 3 ? "FAIL: tempo" : status == 4 ? "FAIL: accents" : "FAIL (" status ")"
-      printf "| %s | %s | %s | %s | %s | %s | %s | %s / %s | %s | %s | %s | %s | %s | %s |\n",
-        name, tempo, beats, mean, sd, worst, drift, lost, doubled, irr, (acc ? acc : "-"), cpu, peak, shown, result
+      printf "| %s | %s | %s | %s | %s | %s | %s | %s / %s | %s | %s / %s | %s | %s | %s | %s | %s |\n",
+        name, tempo, beats, mean, sd, worst, drift, lost, doubled, irr, under, drop, (acc ? acc : "-"), cpu, peak, shown, result
     }' "$3"
 }
 
@@ -89,7 +91,7 @@ for s in "${scenarios[@]}"; do
 done
 
 echo
-echo "| run | tempo | beats | mean interval | spread (std dev) | worst deviation | drift | lost / doubled | irregular | accents | CPU | peak memory | window shown | result |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| run | tempo | beats | mean interval | spread (std dev) | worst deviation | drift | lost / doubled | irregular | underruns / dropouts | accents | CPU | peak memory | window shown | result |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 exit $failed

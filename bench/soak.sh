@@ -67,9 +67,10 @@ alive() { kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "FAIL: the program ended:
 run_seconds=12
 rounds=(Normal Kick Rhythmus)
 runs=0 presets=0 lamps=0 beats_drags=0 tempo_drags=0
-rss_first="" rss_warm="" rss_max=0
+rss_first="" rss_warm="" rss_max=0 rss_runs=()
 started=$(date +%s)
 c0=$(cpu_ticks); t0=$(date +%s%N)
+[ "$driver" = pulse ] && log0=$(pulse_log_lines)
 RANDOM=7
 while :; do
   # At rest: the weight to the bottom, the fastest tempo.
@@ -94,6 +95,7 @@ while :; do
   start_stop # STOP
   alive
   rss=$(rss_kib)
+  rss_runs+=("$rss")
   [ "$rss" -gt "$rss_max" ] && rss_max=$rss
   [ $runs -eq 1 ] && rss_warm=$rss
   [ $(( $(date +%s) - started )) -ge "$seconds" ] && break
@@ -101,6 +103,8 @@ while :; do
 done
 c1=$(cpu_ticks); t1=$(date +%s%N)
 rss_end=$(rss_kib); hwm=$(hwm_kib)
+underruns=n/a
+[ "$driver" = pulse ] && underruns=$(pulse_underruns "$log0")
 sleep 1.5 # the last sounds
 [ "$driver" = pulse ] && stop_recorder
 alive
@@ -117,6 +121,14 @@ echo "hands                  $presets presets, $lamps lamps, $beats_drags beats-
 echo "CPU                    $(cpu_share "$c0" "$c1" "$t0" "$t1") % of one core over the whole soak"
 echo "memory                 resident $((rss_first / 1024)) MiB at the first START, $((rss_warm / 1024)) MiB after the first run, $((rss_end / 1024)) MiB at the end (largest between runs $((rss_max / 1024)) MiB, peak $((hwm / 1024)) MiB)"
 echo "memory growth          $growth KiB from the end of the first run to the end"
+n=${#rss_runs[@]}
+quarters=""
+for q in 1 2 3 4; do
+  i=$((q * n / 4)); [ $i -ge 1 ] || i=1
+  quarters+="$(awk -v k="${rss_runs[i - 1]}" 'BEGIN { printf "%.1f", k / 1024 }') MiB after run $i, "
+done
+echo "memory by quarter      ${quarters%, }"
+echo "server underruns       $underruns (the program's stream ran dry)"
 result=0
 report=$("$analyze" "$BENCH_RECORDING" "${raw[@]}" --bpm-range 240:271 --pause 2) || result=$?
 echo "$report"
