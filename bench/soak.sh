@@ -112,6 +112,11 @@ alive
 kill -TERM "$PROGRAM_PID"
 status=0; wait "$PROGRAM_PID" || status=$?
 [ $status -eq 0 ] || [ $status -eq 143 ] || { echo "FAIL: the program ended with status $status on SIGTERM: $(cat "$WORK/program.out")" >&2; exit 1; }
+# In sanitizer builds: any report the program wrote fails the soak.
+if grep -q -E 'Sanitizer|runtime error:' "$WORK/program.out"; then
+  echo "FAIL: sanitizer report: $(cat "$WORK/program.out")" >&2
+  exit 1
+fi
 
 growth=$((rss_end - rss_warm))
 echo "driver                 $driver"
