@@ -6,7 +6,7 @@ namespace sound {
 
 DX7Sound::DX7Sound(std::unique_ptr<AudioHost> host)
     : player_(kSlotCount), slots_(cache_, keeper_, player_),
-      device_(&player_, AudioDevice::kDefaultBlockFrames, std::move(host))
+      device_(&player_, kProgramBlockFrames, std::move(host))
 {
 }
 
