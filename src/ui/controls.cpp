@@ -157,10 +157,16 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
             c->setEditText(caption);
         else
             c->addItem(caption);
-        c->setStyleSheet(QStringLiteral("QComboBox, QComboBox QLineEdit, QComboBox QAbstractItemView {"
-                                        " color: %1; background: %2; selection-background-color: #303030; }"
-                                        "QComboBox { border: 1px solid #505050; padding: 0 2px; }")
-                             .arg(Css(fore), Css(back)));
+        // Colours by palette, not by style sheet: a style sheet gives every paint a palette of its
+        // own, and the style's pixmap cache then fills with a new picture of the box each time.
+        QPalette pal = c->palette();
+        for (auto role : {QPalette::Base, QPalette::Button})
+            pal.setColor(role, back);
+        pal.setColor(QPalette::Window, QColor(0x70, 0x70, 0x70)); // the frame is drawn in this, darkened
+        for (auto role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText, QPalette::HighlightedText})
+            pal.setColor(role, fore);
+        pal.setColor(QPalette::Highlight, QColor(0x30, 0x30, 0x30));
+        c->setPalette(pal);
         return c;
     }
     case Kind::CheckBox: {
