@@ -1,5 +1,6 @@
 #include "ui/controls.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -167,6 +168,9 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
             pal.setColor(role, fore);
         pal.setColor(QPalette::Highlight, QColor(0x30, 0x30, 0x30));
         c->setPalette(pal);
+        // The list opens in a window of its own, which inherits nothing.
+        pal.setColor(QPalette::Window, back);
+        c->view()->setPalette(pal);
         return c;
     }
     case Kind::CheckBox: {
