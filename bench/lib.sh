@@ -1,6 +1,7 @@
 # Shared by the measuring scripts: a private X server, a private PulseAudio server with a null sink
 # and a recorder on its monitor, the program, and the hands of a user (xdotool) on its window.
 # shellcheck shell=bash
+. "$(dirname "${BASH_SOURCE[0]}")/../tools/xvfb.sh"
 
 # Places in the window (pixels of its 790 x 509 client area).
 START_X=668 START_Y=463                     # START/STOP
@@ -70,12 +71,9 @@ stop_recorder() {
 }
 
 start_xvfb() {
-  mkfifo "$WORK/displayfd"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/displayfd" 2>/dev/null &
-  BENCH_PIDS+=($!)
-  local display
-  read -r -t 20 display <"$WORK/displayfd" || { echo "Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+  open_display "$WORK/xvfb.log" || { echo "Xvfb did not start: $(cat "$WORK/xvfb.log")" >&2; exit 1; }
+  BENCH_PIDS+=("$XVFB_PID")
+  export QT_QPA_PLATFORM=xcb
 }
 
 # Starts the program $1 and waits for its window: PROGRAM_PID, WIN and SHOWN_MS (from the start of

@@ -12,11 +12,10 @@ work=$(mktemp -d)
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
-mkfifo "$work/fd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/fd" 2>/dev/null &
-pids+=($!)
-read -r -t 20 display <"$work/fd"
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+. "$here/tools/xvfb.sh"
+open_display "$work/xvfb.log" || { echo "Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
+pids+=("$XVFB_PID")
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 chmod 700 "$work"
 

@@ -22,16 +22,13 @@ cleanup() {
   rm -rf "$WORK"
 }
 
+. "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
+
 # Starts Xvfb on a free display and exports DISPLAY.
 start_xvfb() {
   command -v Xvfb >/dev/null || fail "Xvfb is not installed"
-  local fifo="$WORK/displayfd"
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>"$WORK/xvfb.log" &
-  PIDS+=($!)
-  local n
-  read -r -t 20 n <"$fifo" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
-  export DISPLAY=":$n"
+  open_display "$WORK/xvfb.log" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+  PIDS+=("$XVFB_PID")
   export QT_QPA_PLATFORM=xcb
 }
 
