@@ -7,10 +7,10 @@
 # of other scripts starting or ending at the same moment, and one may take over or remove the
 # other's socket.
 open_display() {
-  local log=$1 n fifo tries
+  local log=$1 n fifo
   fifo=$(mktemp -u)
   mkfifo "$fifo" || return 1
-  for tries in 1 2 3 4 5 6 7 8 9 10; do
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
     n=$((100 + (RANDOM * 32768 + RANDOM) % 30000))
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     Xvfb ":$n" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>"$log" &
