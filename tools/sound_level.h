@@ -17,6 +17,7 @@ namespace sound_level {
 
 constexpr double kRate = 44100.0;
 constexpr std::size_t kWindow = 4410; // 100 ms
+constexpr double kPi = 3.14159265358979323846;
 
 struct Biquad {
     double b0, b1, b2, a1, a2; // normalised to a0 = 1
@@ -33,7 +34,7 @@ struct Biquad {
 // Butterworth sections (bilinear transform, pre-warped at f).
 inline Biquad Pass(bool high, double f, double q)
 {
-    const double w = 2 * M_PI * f / kRate, c = std::cos(w), alpha = std::sin(w) / (2 * q), a0 = 1 + alpha;
+    const double w = 2 * kPi * f / kRate, c = std::cos(w), alpha = std::sin(w) / (2 * q), a0 = 1 + alpha;
     const double b1 = high ? -(1 + c) : 1 - c;
     return {std::abs(b1) / 2 / a0, b1 / a0, std::abs(b1) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
 }
@@ -42,12 +43,12 @@ inline Biquad Pass(bool high, double f, double q)
 // tabled there).
 inline std::vector<Biquad> KWeighting()
 {
-    double k = std::tan(M_PI * 1681.974450955533 / kRate), q = 0.7071752369554196;
+    double k = std::tan(kPi * 1681.974450955533 / kRate), q = 0.7071752369554196;
     const double vh = std::pow(10.0, 3.999843853973347 / 20), vb = std::pow(vh, 0.4996667741545416);
     double a0 = 1 + k / q + k * k;
     const Biquad shelf{(vh + vb * k / q + k * k) / a0, 2 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0,
                        2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
-    k = std::tan(M_PI * 38.13547087602444 / kRate), q = 0.5003270373238773;
+    k = std::tan(kPi * 38.13547087602444 / kRate), q = 0.5003270373238773;
     a0 = 1 + k / q + k * k;
     const Biquad rlb{1, -2, 1, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
     return {shelf, rlb};

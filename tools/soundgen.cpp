@@ -322,7 +322,7 @@ Buffer bassdrum()
         const double freq = 44.0 + 106.0 * decay(t, 0.025);
         const double tone = body(freq) * (0.75 * decay(t, 0.20) + 0.25 * decay(t, 0.05));
         const double n = noise();
-        const double knock = modes(head, (i == 0 ? 1.0 : 0.0) + 0.3 * n * decay(t, 0.002));
+        const double knock = modes(head, contact(i) + 0.3 * n * decay(t, 0.002));
         const double slap = slapFilter(n) * decay(t, 0.0015);
         // The beater's hit makes the first milliseconds the loudest.
         const double strike = 1.0 + decay(t, 0.004);
