@@ -73,6 +73,13 @@ has "a dropout" "beats found            40"
 has "a dropout" "dropouts               1"
 has "a dropout" "irregular intervals    1"
 
+# The stream ran dry for 25 ms late in a hi-hat, where its tail is faint: no extra beat either.
+mapfile -t plays < <(rhythmus <"$WORK/want"; echo "$(( $(sed -n 20p "$WORK/want") + 5000 )):-1100")
+synth "$WORK/faint.raw" 10 "${plays[@]}"
+check "a dropout in a faint tail" 0 "$WORK/faint.raw" --bpm 271 --accents 4:1,3
+has "a dropout in a faint tail" "beats found            40"
+has "a dropout in a faint tail" "dropouts               1"
+
 # A beat left out, a beat too many.
 mapfile -t plays < <(sed 20d "$WORK/want" | rhythmus)
 synth "$WORK/lost.raw" 10 "${plays[@]}"
