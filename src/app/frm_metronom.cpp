@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "app/commands.h"
+#include "app/keyboard.h"
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
@@ -89,6 +90,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
 
     Form_Load();
+    InstallKeyboard(*this);
 }
 
 FrmMetronom::~FrmMetronom()
