@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "app/commands.h"
+#include "app/desktop.h"
 #include "app/keyboard.h"
 #include "app/startup.h"
 #include "engine/beat_rules.h"
@@ -91,6 +92,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
 
     Form_Load();
     InstallKeyboard(*this);
+    AdaptToWindowSystem(*this);
 }
 
 FrmMetronom::~FrmMetronom()
