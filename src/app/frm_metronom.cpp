@@ -19,6 +19,7 @@
 #include "sound/start_failure_box.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
+#include "ui/accessibility.h"
 #include "ui/controls.h"
 #include "ui/pendulum_face.h"
 #include "ui/window_layout.h"
@@ -93,6 +94,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     Form_Load();
     InstallKeyboard(*this);
     AdaptToWindowSystem(*this);
+    ui::InstallAccessibility(*this);
 }
 
 FrmMetronom::~FrmMetronom()
