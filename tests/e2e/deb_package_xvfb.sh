@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `cpack -G DEB` makes a package whose dependencies name the libraries and the font; unpacked into a
 # scratch root, its program starts from /usr/bin through the link, finds its Sounds folder and shows
-# its window.
+# its window with its icon.
 . "$(dirname "$0")/lib.sh"
 BUILD=$1
 setup_dirs
@@ -24,8 +24,11 @@ dpkg-deb -x "$DEB" "$ROOT" || fail "cannot unpack"
 start_xvfb
 "$ROOT/usr/bin/metronom" >"$WORK/out" 2>&1 &
 PID=$!; PIDS+=("$PID")
-wait_window "Lindoquet Metronome Vintra (Preview Version)" 30 >/dev/null || fail "no main window: $(cat "$WORK/out")"
+WIN=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
 sleep 0.5
+# The window carries the painted icon.
+icon=$(xprop -id "$WIN" _NET_WM_ICON 2>/dev/null | head -c 200)
+grep -Eq 'Icon \([0-9]+ x [0-9]+\)' <<<"$icon" || fail "the window has no icon: $icon"
 kill -0 "$PID" || fail "the installed program ended: $(cat "$WORK/out")"
 echo "$(basename "$DEB"): $depends"
 echo "1 passed, 0 failed"
