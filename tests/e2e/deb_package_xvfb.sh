@@ -6,7 +6,7 @@
 BUILD=$1
 setup_dirs
 (cd "$BUILD" && cpack -G DEB -B "$WORK/pkg") >"$WORK/cpack.log" 2>&1 || fail "cpack failed: $(tail -5 "$WORK/cpack.log")"
-DEB=$(ls "$WORK"/pkg/metronom_*.deb 2>/dev/null | head -n1)
+DEB=$(find "$WORK/pkg" -maxdepth 1 -name 'metronom_*.deb' | head -n1)
 [ -n "$DEB" ] || fail "no package made"
 depends=$(dpkg-deb -f "$DEB" Depends)
 for p in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 fonts-liberation2 libc6; do
