@@ -9,6 +9,8 @@
 #include <chrono>
 
 #include "app/commands.h"
+#include "app/desktop.h"
+#include "app/keyboard.h"
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
@@ -17,6 +19,7 @@
 #include "sound/start_failure_box.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
+#include "ui/accessibility.h"
 #include "ui/controls.h"
 #include "ui/pendulum_face.h"
 #include "ui/window_layout.h"
@@ -89,6 +92,9 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
 
     Form_Load();
+    InstallKeyboard(*this);
+    AdaptToWindowSystem(*this);
+    ui::InstallAccessibility(*this);
 }
 
 FrmMetronom::~FrmMetronom()

@@ -5,6 +5,7 @@
 #include <QDir>
 
 #include "app/commands.h"
+#include "app/desktop.h"
 #include "app/frm_metronom.h"
 #include "app/single_instance.h"
 #include "app/sound_list.h"
@@ -72,6 +73,7 @@ int Main(int argc, char **argv)
     int toolkitArgc = argc > 0 ? 1 : 0;
     QApplication application(toolkitArgc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    PrepareApplication();
 
     InitPaths();
     if (!InitApplication())
