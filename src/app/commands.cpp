@@ -114,6 +114,18 @@ void CenterForm(QWidget *window)
     window->move(screen->geometry().topLeft() + QPoint(ui::TwipsToPixels(at.x()), ui::TwipsToPixels(at.y())));
 }
 
+void BringToFront(QWidget *window)
+{
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void SetTopMost(QWidget *window, bool onTop)
 {
     Qt::WindowFlags flags = window->windowFlags();

@@ -42,6 +42,10 @@ QPoint CenterForm(QSize screenTwips, QSize windowTwips);
 // Places a top-level window so.
 void CenterForm(QWidget *window);
 
+// Shows a window that may be minimized or covered in front of the others and asks for the focus
+// (a window manager may refuse to hand it over). Nothing for null.
+void BringToFront(QWidget *window);
+
 // Makes a window stay above all others, or releases it.
 void SetTopMost(QWidget *window, bool onTop);
 

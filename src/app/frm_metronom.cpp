@@ -117,9 +117,9 @@ void FrmMetronom::Form_Load()
 void FrmMetronom::FirstRun()
 {
     // The sound device and the sample slots, each with the click.
-    sound::InitDirectSound([](const std::string &text, const std::string &caption) {
+    sound::InitDirectSound([this](const std::string &text, const std::string &caption) {
         if (!SendToMessageSink(QString::fromStdString(text), 0, QString::fromStdString(caption)))
-            sound::ShowStartFailureBox(text, caption);
+            sound::ShowStartFailureBox(text, caption, this);
     });
     sound::DX7Sound &output = sound::Output();
     output.soundSlots().CreateBuffers(10, (Globals().SoundsDir + QStringLiteral("Klack.wav")).toStdString());
