@@ -70,7 +70,8 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
                 [this, i] { cmdTempo_Click(i); });
     connect(picSlider_, &ui::PictureBox::mouseDown, this, &FrmMetronom::PicSlider_MouseDown);
     connect(picSlider_, &ui::PictureBox::mouseMove, this, &FrmMetronom::PicSlider_MouseMove);
-    connect(control<ui::PressButton>("Tap"), &ui::PressButton::mouseDown, this, &FrmMetronom::Tap_MouseDown);
+    connect(control<ui::PressButton>("Tap"), &ui::PressButton::mouseDown, this,
+            [this](Qt::MouseButton, Qt::MouseButtons held) { Tap_MouseDown(held); });
     connect(control<fader::Fader>("Fader1"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader1_Scrolling);
     connect(control<fader::Fader>("Fader2"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader2_Scrolling);
     for (int i = 0; i < engine::kLamps; ++i) {
@@ -122,9 +123,9 @@ void FrmMetronom::Form_Load()
 void FrmMetronom::FirstRun()
 {
     // The sound device and the sample slots, each with the click.
-    sound::InitDirectSound([](const std::string &text, const std::string &caption) {
+    sound::InitDirectSound([this](const std::string &text, const std::string &caption) {
         if (!SendToMessageSink(QString::fromStdString(text), 0, QString::fromStdString(caption)))
-            sound::ShowStartFailureBox(text, caption);
+            sound::ShowStartFailureBox(text, caption, this);
     });
     sound::DX7Sound &output = sound::Output();
     output.soundSlots().CreateBuffers(10, (Globals().SoundsDir + QStringLiteral("Klack.wav")).toStdString());
@@ -201,9 +202,10 @@ void FrmMetronom::PicSlider_MouseMove(Qt::MouseButtons buttons, QPoint pos)
         ApplyTempo();
 }
 
-void FrmMetronom::Tap_MouseDown(Qt::MouseButton button)
+void FrmMetronom::Tap_MouseDown(Qt::MouseButtons held)
 {
-    if (button == Qt::RightButton) {
+    // The buttons held decide: the right one alone starts a new series, anything else taps.
+    if (held == Qt::RightButton) {
         ShowTapDisplay(tap_.Reset());
         return;
     }

@@ -71,7 +71,7 @@ private:
     void cmdTempo_Click(int index);
     void PicSlider_MouseDown(Qt::MouseButton button, QPoint pos);
     void PicSlider_MouseMove(Qt::MouseButtons buttons, QPoint pos);
-    void Tap_MouseDown(Qt::MouseButton button);
+    void Tap_MouseDown(Qt::MouseButtons held);
     void Fader1_Scrolling();
     void Fader2_Scrolling();
     void Lamp_Click(int row, int index);

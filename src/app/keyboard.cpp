@@ -49,7 +49,7 @@ void InstallKeyboard(FrmMetronom &form)
 {
     auto *start = form.control<ui::PressButton>("Check1");
     auto *tap = form.control<ui::PressButton>("Tap");
-    Bind(form, Qt::Key_Space, [start] { emit start->mouseDown(Qt::LeftButton); });
+    Bind(form, Qt::Key_Space, [start] { emit start->mouseDown(Qt::LeftButton, Qt::LeftButton); });
 
     // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>".
     auto step = [&form](int index) {
@@ -60,8 +60,8 @@ void InstallKeyboard(FrmMetronom &form)
         Bind(form, key, step(index));
 
     // TAP answers the keys only while it answers the mouse (not while the metronome runs).
-    Bind(form, Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::LeftButton); });
-    Bind(form, Qt::SHIFT | Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::RightButton); });
+    Bind(form, Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::LeftButton, Qt::LeftButton); });
+    Bind(form, Qt::SHIFT | Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::RightButton, Qt::RightButton); });
 
     auto *beats = form.control<fader::Fader>("Fader2");
     for (int n = 1; n <= 8; ++n) {

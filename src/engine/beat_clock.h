@@ -15,7 +15,7 @@ public:
     // A beat found in a block.
     struct Beat {
         int offset;        // frame within the block at which the beat sounds
-        double intervalMs; // exact time since the previous beat (0 for the first beat of a run)
+        double intervalMs; // exact time since the previous beat (the first: since the start)
     };
 
     BeatClock() = default;
@@ -51,7 +51,7 @@ private:
     std::int64_t anchorFrame_ = 0; // where the current rate began
     double anchorUnits_ = 0;       // crossing units at anchorFrame_
     std::int64_t nextCrossing_ = 1;
-    double lastBeatFrame_ = -1;    // ideal frame of the previous beat, -1 before the first
+    double lastBeatFrame_ = 0;     // ideal frame of the previous beat; the start before the first
 };
 
 template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
@@ -64,7 +64,7 @@ template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
         const double first = std::ceil(at - 1e-4);
         if (!(first < double(end)))
             break;
-        const double interval = lastBeatFrame_ < 0 ? 0.0 : (at - lastBeatFrame_) * 1000.0 / sampleRate_;
+        const double interval = (at - lastBeatFrame_) * 1000.0 / sampleRate_;
         lastBeatFrame_ = at;
         ++nextCrossing_;
         const int offset = first < double(frame_) ? 0 : int(first - double(frame_));

@@ -135,7 +135,7 @@ public:
     void doAction(const QString &action) override
     {
         if (action == pressAction() && button()->isEnabled())
-            emit button()->mouseDown(Qt::LeftButton);
+            emit button()->mouseDown(Qt::LeftButton, Qt::LeftButton);
     }
 };
 

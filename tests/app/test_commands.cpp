@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/commands.h"
@@ -33,6 +34,10 @@ protected:
         Touch(dir->filePath("mit Leerzeichen.wav"), "x");
         Touch(dir->filePath("Überschall.wav"), "x");
         QDir(dir->path()).mkdir("Ordner.wav");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(dir->filePath("Rohr.wav")).constData(), 0600), 0); // would block an open
+        QFile::link(dir->filePath("Klack.wav"), dir->filePath("Verweis.wav"));
+        QFile::link(dir->filePath("Schleife.wav"), dir->filePath("Schleife.wav"));
+        QFile::link("/dev/zero", dir->filePath("Gerät.wav"));
     }
     static void TearDownTestSuite() { delete dir; }
     static inline QTemporaryDir *dir = nullptr;
@@ -48,7 +53,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, FileExistsTest,
                          ::testing::Values(ExistsCase{"Klack.wav", true}, ExistsCase{"leer.wav", true},
                                            ExistsCase{"mit Leerzeichen.wav", true}, ExistsCase{"Überschall.wav", true},
                                            ExistsCase{"fehlt.wav", false}, ExistsCase{"kein/Ordner/Klack.wav", false},
-                                           ExistsCase{"Ordner.wav", false}, ExistsCase{"", false}));
+                                           ExistsCase{"Ordner.wav", false}, ExistsCase{"", false},
+                                           ExistsCase{"Rohr.wav", false}, ExistsCase{"Verweis.wav", true},
+                                           ExistsCase{"Schleife.wav", false}, ExistsCase{"Gerät.wav", false}));
 
 TEST(FileExists, UnreadableFileIsNotThere)
 {

@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# The real program under an X server: its window appears with its caption at its fixed size, and a
-# screenshot of the screen is taken (left in the build folder as e2e-startup.png).
+# Without a display the program ends with one line. Under an X server its window appears with its
+# caption at its fixed size, and a screenshot of the screen is taken (left in the build folder as
+# e2e-startup.png).
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
 SHOT=${SHOT:-$(pwd)/e2e-startup.png}
 setup_dirs
+
+# Without a display to show the window on: one line of its own and status 1, not the toolkit's abort.
+for display in "" ":9999"; do
+  env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$display" "$PROGRAM" >"$WORK/out" 2>&1
+  status=$?
+  [ "$status" -eq 1 ] && [ "$(wc -l <"$WORK/out")" -eq 1 ] || fail "no display '$display': status $status: $(cat "$WORK/out")"
+done
+
 start_xvfb
 
 "$PROGRAM" >"$WORK/out" 2>&1 &

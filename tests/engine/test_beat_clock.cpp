@@ -52,8 +52,7 @@ TEST_P(BeatClockTest, EveryBeatOnTheFirstFrameAtOrAfterItsExactCrossing)
         ASSERT_GE(double(onset), ideal - 1e-3) << "beat " << k << " early";
         ASSERT_LT(double(onset), ideal + 1.0) << "beat " << k << " late";
     }
-    EXPECT_EQ(intervals[0], 0.0) << "no interval before the first beat";
-    for (size_t i = 1; i < intervals.size(); ++i)
+    for (size_t i = 0; i < intervals.size(); ++i) // the first measured from the start
         ASSERT_NEAR(intervals[i], 60000.0 / bpm, 1e-6) << "beat " << i + 1;
 }
 

@@ -97,7 +97,7 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSounds)
         EXPECT_EQ(events[i].beat, beats[i]);
         EXPECT_EQ(events[i].onsetFrame, 22050u * (i + 1));
         EXPECT_EQ(events[i].darkRed, beats[i] == 1) << "dark red on accent-1 beats";
-        EXPECT_EQ(events[i].measuredBpm, i == 0 ? 0 : 120) << "no interval before the first beat";
+        EXPECT_EQ(events[i].measuredBpm, 120) << "the first beat measured from the start";
     }
 }
 
@@ -237,7 +237,7 @@ TEST_F(MetronomeTest, StopEndsTheBeatsAndARestartBeginsAtBeatOneHalfASwingLater)
     const auto events = Events();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].beat, 1);
-    EXPECT_EQ(events[0].measuredBpm, 0);
+    EXPECT_EQ(events[0].measuredBpm, 120);
 }
 
 TEST_F(MetronomeTest, ThePublishedClockFollowsTheRun)

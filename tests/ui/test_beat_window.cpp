@@ -98,6 +98,10 @@ TEST_F(BeatWindowTest, LampClicksToggleMarkAndPictureTogether)
     QTest::mouseClick(lamp("imgBeat", 0), Qt::LeftButton);
     EXPECT_EQ(row("imgBeat"), "0000----");
     EXPECT_EQ(row("imgSnare"), "0010----") << "the rows are independent";
+    QTest::mousePress(lamp("imgBeat", 1), Qt::LeftButton);
+    EXPECT_EQ(row("imgBeat"), "0000----") << "a press alone is no click";
+    QTest::mouseRelease(lamp("imgBeat", 1), Qt::LeftButton, {}, QPoint(-3, 5));
+    EXPECT_EQ(row("imgBeat"), "0000----") << "released beside the lamp";
 }
 
 TEST_F(BeatWindowTest, HiddenLampsKeepTheirMarks)
