@@ -158,50 +158,43 @@ INSTANTIATE_TEST_SUITE_P(
         PositionCase{"halves_to_even", {{"max", 380}, {"style", 1}, {"butsz", 1}}, 222, 22, {{1, 0, 1}, {3, 2, 1}, {5, 2, 1}, {7, 4, 1}}}));
 
 // A press or a drag with the left button puts the button's centre under the pointer.
-class FaderPress : public testing::TestWithParam<std::tuple<const PropertyBag *, int, int, float, int>> {};
-
-TEST_P(FaderPress, TheLeftButtonPutsTheButtonsCentreUnderThePointer)
+TEST(FaderPress, TheLeftButtonPutsTheButtonsCentreUnderThePointer)
 {
-    const auto [bag, width, height, at, value] = GetParam();
-    const float x = width > height ? at : 11, y = width > height ? 11 : at;
-    for (bool press : {true, false}) {
-        FaderModel m = Placed(*bag, width, height);
-        EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, x, y) : m.UserControl_MouseMove(kLeftButton, 0, x, y));
-        EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at;
+    const std::tuple<const PropertyBag *, int, int, float, int> cases[] = {
+        {&kFader1, 222, 22, 107.f, 121}, {&kFader1, 222, 22, 108.f, 122},  {&kFader1, 222, 22, 15.f, 0},
+        {&kFader1, 222, 22, 300.f, 249}, {&kFader1, 222, 22, -50.f, 0},    {&kFader1, 222, 22, 1e9f, 249},
+        {&kFader2, 222, 22, 29.f, 1},    {&kFader2, 222, 22, 56.f, 2},     {&kUpright, 22, 100, 5.f, 100},
+        {&kUpright, 22, 100, 94.f, 0},   {&kUpright, 22, 100, 49.5f, 50},  {&kUpright, 22, 100, -1e9f, 100}};
+    for (const auto &[bag, width, height, at, value] : cases) {
+        const float x = width > height ? at : 11, y = width > height ? 11 : at;
+        for (bool press : {true, false}) {
+            FaderModel m = Placed(*bag, width, height);
+            EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, x, y) : m.UserControl_MouseMove(kLeftButton, 0, x, y));
+            EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at << " on " << width << "x" << height;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FaderPress,
-    testing::Values(std::tuple{&kFader1, 222, 22, 107.f, 121}, std::tuple{&kFader1, 222, 22, 108.f, 122},
-                    std::tuple{&kFader1, 222, 22, 15.f, 0}, std::tuple{&kFader1, 222, 22, 300.f, 249},
-                    std::tuple{&kFader1, 222, 22, -50.f, 0}, std::tuple{&kFader1, 222, 22, 1e9f, 249},
-                    std::tuple{&kFader2, 222, 22, 29.f, 1}, std::tuple{&kFader2, 222, 22, 56.f, 2},
-                    std::tuple{&kUpright, 22, 100, 5.f, 100}, std::tuple{&kUpright, 22, 100, 94.f, 0},
-                    std::tuple{&kUpright, 22, 100, 49.5f, 50}, std::tuple{&kUpright, 22, 100, -1e9f, 100}));
-
-// Tick strokes from row 6 to 16 on a horizontal track: `count` of them, `spacing` apart from x = `first`.
-class FaderTicks : public testing::TestWithParam<std::tuple<const PropertyBag *, int, int, float, int>> {};
-
-TEST_P(FaderTicks, StrokesEverySpacingPixelsAndNoneForASpacingBelowOne)
+// Tick strokes from row 6 to 16 on a horizontal track: `count` of them, `spacing` apart from x = `first`;
+// none for a spacing below 1, which must not hang either.
+TEST(FaderTicks, StrokesEverySpacingPixelsAndNoneForASpacingBelowOne)
 {
-    const auto [bag, width, spacing, first, count] = GetParam();
-    FaderModel m = Placed(*bag, width, 22);
-    m.SetTickMarkCnt(static_cast<std::int16_t>(spacing)); // a spacing below 1 must not hang
-    std::vector<float> places, expected;
-    for (const DrawOp &op : m.Surface())
-        if (op.type == DrawOp::Type::Box && op.color == 0 && op.x1 == op.x2 && op.y1 == 6 && op.y2 == 16)
-            places.push_back(op.x1);
-    for (int i = 0; i < count; ++i)
-        expected.push_back(first + static_cast<float>(i * spacing));
-    EXPECT_EQ(places, expected);
+    const PropertyBag flat{{"style", 1}};
+    const std::tuple<const PropertyBag *, int, int, float, int> cases[] = {
+        {&kFader2, 222, 5, 4.f, 44}, {&kFader2, 222, 50, 4.f, 5}, {&kFader1, 222, 5, 0.f, 0}, // TickMarks off
+        {&flat, 222, 0, 0.f, 0},     {&flat, 8, -1, 0.f, 0}};
+    for (const auto &[bag, width, spacing, first, count] : cases) {
+        FaderModel m = Placed(*bag, width, 22);
+        m.SetTickMarkCnt(static_cast<std::int16_t>(spacing));
+        std::vector<float> places, expected;
+        for (const DrawOp &op : m.Surface())
+            if (op.type == DrawOp::Type::Box && op.color == 0 && op.x1 == op.x2 && op.y1 == 6 && op.y2 == 16)
+                places.push_back(op.x1);
+        for (int i = 0; i < count; ++i)
+            expected.push_back(first + static_cast<float>(i * spacing));
+        EXPECT_EQ(places, expected) << "spacing " << spacing;
+    }
 }
-
-const PropertyBag kFlat{{"style", 1}};
-INSTANTIATE_TEST_SUITE_P(Cases, FaderTicks,
-                         testing::Values(std::tuple{&kFader2, 222, 5, 4.f, 44}, std::tuple{&kFader2, 222, 50, 4.f, 5},
-                                         std::tuple{&kFader1, 222, 5, 0.f, 0}, // TickMarks off
-                                         std::tuple{&kFlat, 222, 0, 0.f, 0}, std::tuple{&kFlat, 8, -1, 0.f, 0}));
 
 class FaderEmptyScale : public testing::TestWithParam<int> {};
 
