@@ -189,15 +189,6 @@ TEST_F(BeatWindowTest, RunningShowsTheBeatsAsTheyAreHeardAndKeepsTheTempoAfterSt
     EXPECT_EQ(text("lblBPM"), "120") << "the last measured tempo stays";
 }
 
-TEST_F(BeatWindowTest, ClosingWhileRunningStopsAndClosesTheStream)
-{
-    press("Check1");
-    ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; }));
-    EXPECT_TRUE(form.close());
-    EXPECT_TRUE(form.StopRequested());
-    EXPECT_FALSE(sound::Output().device().IsOpen());
-}
-
 // Each preset choice repaints the sound boxes and opens a popup. A style that draws them anew into
 // its pixmap cache on every paint made the program grow by about 5 KiB per choice, for hours.
 TEST_F(BeatWindowTest, ChoosingPresetsForLongKeepsMemoryFlat)
