@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev libsdl2-dev fonts-liberation2)
 if [ "${1:-}" = "--test" ]; then
-  packages+=(googletest libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils sox pulseaudio pulseaudio-utils python3)
+  packages+=(googletest libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils sox pulseaudio pulseaudio-utils python3 clang-format)
 fi
 
 missing=()
