@@ -423,7 +423,7 @@ void FrmMetronom::DisplayFrame()
     const engine::ClockState &state = metronome_->Clock();
     const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                          std::chrono::steady_clock::now().time_since_epoch()).count();
-    const double since = std::clamp((now - state.renderedAtNs) * 1e-9 * sound::kStreamRate, 0.0, 4096.0);
+    const double since = std::clamp(double(now - state.renderedAtNs) * 1e-9 * sound::kStreamRate, 0.0, 4096.0);
     const int buffered = 2 * std::max(sound::Output().device().blockFrames(), 1);
     const double heard = std::min(double(state.renderedFrame), double(state.renderedFrame) + since - buffered);
 
