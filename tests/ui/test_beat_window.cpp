@@ -103,6 +103,8 @@ TEST_F(BeatWindowTest, HiddenLampsKeepTheirMarks)
 {
     setBeats(1);
     EXPECT_EQ(row("imgBeat"), "1-------");
+    EXPECT_EQ(row("imgSnare"), "0-------");
+    EXPECT_EQ(text("lblBeats"), "1");
     setBeats(8);
     EXPECT_EQ(row("imgBeat"), "10001000");
     EXPECT_EQ(row("imgSnare"), "00100010");

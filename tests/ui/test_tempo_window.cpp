@@ -101,18 +101,6 @@ TEST_F(TempoWindowTest, TheTempoSliderFollowsTheTempoAndSetsIt)
     EXPECT_EQ(word(), "Larghissimo");
 }
 
-TEST_F(TempoWindowTest, TheBeatsSliderShowsExactlyTheFirstLampsOfEachRow)
-{
-    for (auto [x, beats] : {std::pair{0, 1}, {29, 2}, {97, 4}, {221, 8}}) {
-        pressFader("Fader2", x);
-        EXPECT_EQ(form.BeatsPerCycle(), beats);
-        EXPECT_EQ(form.control<QLabel>("lblBeats")->text(), QString::number(beats));
-        for (int i = 0; i < 8; ++i)
-            for (const char *row : {"imgBeat", "imgSnare"})
-                EXPECT_EQ(form.control(QStringLiteral("%1(%2)").arg(row).arg(i))->isVisible(), i < beats) << row << i;
-    }
-}
-
 TEST_F(TempoWindowTest, DraggingTheWeightWithTheLeftButtonAloneSetsTheTempoItShows)
 {
     for (Qt::MouseButtons held : {Qt::MouseButtons(Qt::RightButton), Qt::MouseButtons(Qt::MiddleButton),
