@@ -184,19 +184,6 @@ bool FaderModel::UserControl_ReadProperties(const PropertyBag &bag)
     return allApplied;
 }
 
-void FaderModel::UserControl_WriteProperties(PropertyBag &bag) const
-{
-    bag.Write("Max", max_, 100);
-    bag.Write("Value", value_, 0);
-    bag.Write("Style", style_, 0);
-    bag.Write("HalfMark", halfMark_ ? kTrue : 0, 0);
-    bag.Write("HalfMarkColor", halfMarkColor_, 255);
-    bag.Write("BackColor", backColor_, 0);
-    bag.Write("TickMarks", tickMarks_ ? kTrue : 0, kTrue);
-    bag.Write("TickMarkCnt", tickMarkCnt_, 5);
-    bag.Write("ButSz", butSz_, 0);
-}
-
 void FaderModel::UserControl_Resize(int clientWidth, int clientHeight)
 {
     clientWidth_ = clientWidth;

@@ -41,42 +41,6 @@ Settings SettingsOf(const FaderModel &m)
     return {m.Max(), m.Value(), m.Style(), m.HalfMark(), m.HalfMarkColor(), m.BackColor(), m.TickMarks(), m.TickMarkCnt(), m.ButSz()};
 }
 
-class FaderRoundTrip : public testing::TestWithParam<std::tuple<Settings, std::vector<std::string>>> {};
-
-// Only what differs from the default is stored; keys are found in any case; what is missing
-// loads as its default (the first row: nothing stored, everything back to the defaults).
-TEST_P(FaderRoundTrip, SavesOnlyWhatDiffersAndLoadsItBack)
-{
-    const auto &[s, storedKeys] = GetParam();
-    FaderModel m = Placed({});
-    m.SetMax(std::get<0>(s));
-    m.SetValue(std::get<1>(s));
-    m.SetStyle(std::get<2>(s));
-    m.SetHalfMark(std::get<3>(s));
-    m.SetHalfMarkColor(std::get<4>(s));
-    m.SetBackColor(std::get<5>(s));
-    m.SetTickMarks(std::get<6>(s));
-    m.SetTickMarkCnt(static_cast<std::int16_t>(std::get<7>(s)));
-    m.SetButSz(std::get<8>(s));
-    PropertyBag bag;
-    m.UserControl_WriteProperties(bag);
-    EXPECT_EQ(bag.Size(), storedKeys.size());
-    for (const std::string &key : storedKeys)
-        EXPECT_TRUE(bag.Contains(key)) << key;
-    FaderModel loaded = Placed({{"max", 5}, {"value", 4}, {"style", 3}, {"halfmark", 1}, {"halfmarkcolor", 1},
-                                {"backcolor", 1}, {"tickmarks", 0}, {"tickmarkcnt", 9}, {"butsz", 2}});
-    EXPECT_TRUE(loaded.UserControl_ReadProperties(bag));
-    EXPECT_EQ(SettingsOf(loaded), s);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FaderRoundTrip,
-    testing::Values(std::tuple{Settings(100, 0, 0, false, 255, 0, true, 5, 0), std::vector<std::string>{}},
-                    std::tuple{Settings(249, 120, 1, false, 255, 0, false, 5, 1), std::vector<std::string>{"max", "VALUE", "Style", "tickmarks", "ButSz"}},
-                    std::tuple{Settings(1000, 999, 2, true, 0xFF00, 0x336699, true, 12, 3),
-                               std::vector<std::string>{"MAX", "value", "style", "HalfMark", "halfmarkcolor", "BACKCOLOR", "TickMarkCnt", "butsz"}},
-                    std::tuple{Settings(0, 0, -1, false, 0, -2, true, -3, 0), std::vector<std::string>{"max", "style", "halfmarkcolor", "backcolor", "tickmarkcnt"}}));
-
 TEST(FaderPersistence, AStoredNumberTooLargeForItsPropertyIsSkipped)
 {
     FaderModel m = Placed(kFader1);

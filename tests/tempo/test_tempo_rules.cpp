@@ -39,27 +39,6 @@ TEST(SliderTopTable, EveryTempoGetsTheSmallestTopThatShowsIt)
         EXPECT_FALSE(tempo::SliderTopForTempo(t)) << t;
 }
 
-TEST(GetSldrTop, TempoWithoutEntryLeavesTheTopButRecomputesTheRest)
-{
-    auto g = tempo::PendulumGeometry::Initial(308, 200);
-    for (double bpm : {21.0, 276.0, 0.0, 120.5}) {
-        g.SliderRadius = -1;
-        EXPECT_FALSE(tempo::GetSldrTop(g, bpm)) << bpm;
-        EXPECT_EQ(g.SliderTop, 200);
-        EXPECT_DOUBLE_EQ(g.SliderRadius, 350 - (200 + 16));
-        EXPECT_DOUBLE_EQ(g.SliderSwing, g.SliderRadius * std::sin(std::numbers::pi / 7));
-    }
-    EXPECT_TRUE(tempo::GetSldrTop(g, std::string_view("075")));
-    EXPECT_EQ(g.SliderTop, 82);
-    for (const char *text : {"", "abc", "75x", "1e999"})
-        EXPECT_FALSE(tempo::GetSldrTop(g, std::string_view(text))) << text;
-    EXPECT_EQ(g.SliderTop, 82);
-    EXPECT_TRUE(tempo::GetSldrTop(g, 22.0));
-    EXPECT_EQ(g.SliderTop, 24);
-    EXPECT_TRUE(tempo::GetSldrTop(g, 275.0));
-    EXPECT_EQ(g.SliderTop, 300);
-}
-
 // Every way of setting the tempo moves the weight, the slider and the phase rate along; drags
 // beyond the scale are refused.
 TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
