@@ -1,4 +1,4 @@
-// The slider's model without a display: its properties and their storage, the clamp of Value, the
+// The slider's model without a display: the stored properties it reads, the clamp of Value, the
 // button's place, the pointer and the tick marks.
 #include <gtest/gtest.h>
 
@@ -27,7 +27,6 @@ FaderModel Placed(const PropertyBag &stored, int width = 222, int height = 22)
 
 const PropertyBag kFader1{{"max", 249}, {"value", 120}, {"style", 1}, {"butsz", 1}, {"tickmarks", 0}};
 const PropertyBag kFader2{{"max", 7}, {"value", 3}, {"style", 1}, {"butsz", 1}};
-const PropertyBag kUpright{{"max", 100}}; // vertical, small button
 
 std::pair<int, int> ButtonAt(const FaderModel &m)
 {
@@ -49,22 +48,18 @@ TEST(FaderPersistence, AStoredNumberTooLargeForItsPropertyIsSkipped)
 }
 
 // The redraw clamps Value to 0..Max; a value beyond 16 bits is refused without a redraw.
-class FaderLetValue : public testing::TestWithParam<std::tuple<int, bool, int>> {};
-
-TEST_P(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
+TEST(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
 {
-    const auto [newValue, accepted, after] = GetParam();
-    FaderModel m = Placed(kFader1);
-    const auto before = m.Surface();
-    EXPECT_EQ(m.SetValue(newValue), accepted);
-    EXPECT_EQ(m.Value(), after);
-    EXPECT_TRUE(accepted || m.Surface() == before);
+    const std::tuple<int, bool, int> cases[] = {{300, true, 249},    {-5, true, 0},       {32767, true, 249}, {-32768, true, 0},
+                                                {40000, false, 120}, {32768, false, 120}, {-32769, false, 120}};
+    for (const auto &[newValue, accepted, after] : cases) {
+        FaderModel m = Placed(kFader1);
+        const auto before = m.Surface();
+        EXPECT_EQ(m.SetValue(newValue), accepted) << newValue;
+        EXPECT_EQ(m.Value(), after) << newValue;
+        EXPECT_TRUE(accepted || m.Surface() == before) << newValue;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, FaderLetValue,
-                         testing::Values(std::tuple{300, true, 249}, std::tuple{-5, true, 0}, std::tuple{32767, true, 249},
-                                         std::tuple{-32768, true, 0}, std::tuple{40000, false, 120},
-                                         std::tuple{32768, false, 120}, std::tuple{-32769, false, 120}));
 
 TEST(FaderLetValue, ALowerMaxClampsValueOnlyAtTheNextRedraw)
 {
@@ -82,49 +77,27 @@ TEST(FaderLetValue, ALowerMaxClampsValueOnlyAtTheNextRedraw)
     }
 }
 
-struct PositionCase {
-    const char *name;
-    PropertyBag bag;
-    int width, height;
-    std::vector<std::tuple<int, int, int>> valueXY; // value, button x, button y
-};
-void PrintTo(const PositionCase &c, std::ostream *os) { *os << c.name; }
-
-class FaderPositions : public testing::TestWithParam<PositionCase> {};
-
-TEST_P(FaderPositions, EachValuePutsTheButtonAtItsPlace)
+// Each value puts the button at its place, halves to the even pixel; a press or a drag with the
+// left button puts the button's centre under the pointer.
+TEST(FaderButton, EachValueHasItsPlaceAndThePointerHoldsTheCentre)
 {
-    const PositionCase &c = GetParam();
-    FaderModel m = Placed(c.bag, c.width, c.height);
-    for (auto [value, x, y] : c.valueXY) {
+    const PropertyBag wide{{"max", 380}, {"style", 1}, {"butsz", 1}};
+    const std::tuple<const PropertyBag *, int, int> places[] = { // value, button x (y is 1)
+        {&kFader1, 120, 92}, {&kFader1, 249, 190}, {&kFader1, 0, 0}, {&kFader2, 1, 27}, {&kFader2, 4, 109},
+        {&kFader2, 7, 190},  {&wide, 1, 0},        {&wide, 3, 2},    {&wide, 5, 2},     {&wide, 7, 4}};
+    for (const auto &[bag, value, x] : places) {
+        FaderModel m = Placed(*bag);
         m.SetValue(value);
-        EXPECT_EQ(ButtonAt(m), std::pair(x, y)) << "value " << value;
+        EXPECT_EQ(ButtonAt(m), std::pair(x, 1)) << "value " << value << " of " << m.Max();
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FaderPositions,
-    testing::Values(
-        PositionCase{"Fader1", kFader1, 222, 22, {{120, 92, 1}, {249, 190, 1}, {0, 0, 1}}},
-        PositionCase{"Fader2", kFader2, 222, 22, {{0, 0, 1}, {1, 27, 1}, {2, 54, 1}, {3, 81, 1}, {4, 109, 1}, {5, 136, 1}, {6, 163, 1}, {7, 190, 1}}},
-        PositionCase{"vertical_small", kUpright, 22, 100, {{100, 1, 1}, {0, 1, 90}, {25, 1, 68}}},
-        PositionCase{"vertical_large", {{"butsz", 1}}, 22, 100, {{100, 1, 0}, {0, 1, 48}}},
-        PositionCase{"halves_to_even", {{"max", 380}, {"style", 1}, {"butsz", 1}}, 222, 22, {{1, 0, 1}, {3, 2, 1}, {5, 2, 1}, {7, 4, 1}}}));
-
-// A press or a drag with the left button puts the button's centre under the pointer.
-TEST(FaderPress, TheLeftButtonPutsTheButtonsCentreUnderThePointer)
-{
-    const std::tuple<const PropertyBag *, int, int, float, int> cases[] = {
-        {&kFader1, 222, 22, 107.f, 121}, {&kFader1, 222, 22, 108.f, 122},  {&kFader1, 222, 22, 15.f, 0},
-        {&kFader1, 222, 22, 300.f, 249}, {&kFader1, 222, 22, -50.f, 0},    {&kFader1, 222, 22, 1e9f, 249},
-        {&kFader2, 222, 22, 29.f, 1},    {&kFader2, 222, 22, 56.f, 2},     {&kUpright, 22, 100, 5.f, 100},
-        {&kUpright, 22, 100, 94.f, 0},   {&kUpright, 22, 100, 49.5f, 50},  {&kUpright, 22, 100, -1e9f, 100}};
-    for (const auto &[bag, width, height, at, value] : cases) {
-        const float x = width > height ? at : 11, y = width > height ? 11 : at;
+    const std::tuple<const PropertyBag *, float, int> presses[] = { // at x, value
+        {&kFader1, 107, 121}, {&kFader1, 108, 122}, {&kFader1, 15, 0}, {&kFader1, 300, 249},
+        {&kFader1, -50, 0},   {&kFader1, 1e9f, 249}, {&kFader2, 29, 1}, {&kFader2, 56, 2}};
+    for (const auto &[bag, at, value] : presses) {
         for (bool press : {true, false}) {
-            FaderModel m = Placed(*bag, width, height);
-            EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, x, y) : m.UserControl_MouseMove(kLeftButton, 0, x, y));
-            EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at << " on " << width << "x" << height;
+            FaderModel m = Placed(*bag);
+            EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, at, 11) : m.UserControl_MouseMove(kLeftButton, 0, at, 11));
+            EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at << " of " << m.Max();
         }
     }
 }
@@ -150,22 +123,19 @@ TEST(FaderTicks, StrokesEverySpacingPixelsAndNoneForASpacingBelowOne)
     }
 }
 
-class FaderEmptyScale : public testing::TestWithParam<int> {};
-
-TEST_P(FaderEmptyScale, AMaxBelowOneNeverDividesAndHoldsValueAtZero)
+// No room between the values: nothing divides by zero and Value is held at 0.
+TEST(FaderEmptyScale, AMaxBelowOneNeverDividesAndHoldsValueAtZero)
 {
-    for (int style : {0, 1}) {
-        FaderModel m = Placed({{"style", style}, {"butsz", 1}}, 222, 222);
-        m.SetMax(GetParam());
+    for (int max : {0, -1, -2147483647 - 1}) {
+        FaderModel m = Placed({{"style", 1}, {"butsz", 1}}, 222, 222);
+        m.SetMax(max);
         EXPECT_EQ(m.OneIncrement(), 0.0);
         EXPECT_TRUE(m.SetValue(5));
         EXPECT_TRUE(m.UserControl_MouseDown(kLeftButton, 0, 100, 100));
         EXPECT_TRUE(m.UserControl_MouseMove(kLeftButton, 0, 15, 15)); // right at the button's centre
-        EXPECT_EQ(m.Value(), 0);
-        EXPECT_EQ(ButtonAt(m), style == 0 ? std::pair(1, 0) : std::pair(0, 1));
+        EXPECT_EQ(m.Value(), 0) << max;
+        EXPECT_EQ(ButtonAt(m), std::pair(0, 1)) << max;
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Maxima, FaderEmptyScale, testing::Values(0, -1, -2147483647 - 1));
 
 } // namespace
