@@ -28,18 +28,13 @@ void Free(void *p)
 }
 } // namespace
 
+// The array forms of libstdc++ call these.
 void *operator new(std::size_t n) { return Allocate(n); }
-void *operator new[](std::size_t n) { return Allocate(n); }
 void *operator new(std::size_t n, std::align_val_t a) { return Allocate(n, std::size_t(a)); }
-void *operator new[](std::size_t n, std::align_val_t a) { return Allocate(n, std::size_t(a)); }
 void operator delete(void *p) noexcept { Free(p); }
-void operator delete[](void *p) noexcept { Free(p); }
 void operator delete(void *p, std::size_t) noexcept { Free(p); }
-void operator delete[](void *p, std::size_t) noexcept { Free(p); }
 void operator delete(void *p, std::align_val_t) noexcept { Free(p); }
-void operator delete[](void *p, std::align_val_t) noexcept { Free(p); }
 void operator delete(void *p, std::size_t, std::align_val_t) noexcept { Free(p); }
-void operator delete[](void *p, std::size_t, std::align_val_t) noexcept { Free(p); }
 
 namespace {
 
