@@ -38,27 +38,27 @@ const SeriesCase kSeries[] = {
 
 TEST(TapTempo, RecordsTheTapsAndShowsTheirMean)
 {
-  for (const SeriesCase &c : kSeries) {
-    SCOPED_TRACE(c.name);
-    FakeClock clock;
-    tempo::TapTempo tap(clock);
-    tempo::TapDisplay d;
-    for (auto t : c.taps) {
-        clock.now = t;
-        d = tap.Tap();
+    for (const SeriesCase &c : kSeries) {
+        SCOPED_TRACE(c.name);
+        FakeClock clock;
+        tempo::TapTempo tap(clock);
+        tempo::TapDisplay d;
+        for (auto t : c.taps) {
+            clock.now = t;
+            d = tap.Tap();
+        }
+        ASSERT_EQ(tap.Series().size(), c.series.size());
+        for (size_t i = 0; i < c.series.size(); ++i)
+            EXPECT_NEAR(tap.Series()[i], c.series[i], 1e-9) << "tap " << i;
+        EXPECT_TRUE(d.labelsShown);
+        EXPECT_EQ(d.hasTempo, c.hasTempo);
+        if (c.hasTempo) {
+            EXPECT_EQ(d.tempo, c.tempo);
+            EXPECT_EQ(d.latest, c.latest);
+            EXPECT_EQ(d.slower, c.slower);
+            EXPECT_EQ(d.faster, c.faster);
+        }
     }
-    ASSERT_EQ(tap.Series().size(), c.series.size());
-    for (size_t i = 0; i < c.series.size(); ++i)
-        EXPECT_NEAR(tap.Series()[i], c.series[i], 1e-9) << "tap " << i;
-    EXPECT_TRUE(d.labelsShown);
-    EXPECT_EQ(d.hasTempo, c.hasTempo);
-    if (c.hasTempo) {
-        EXPECT_EQ(d.tempo, c.tempo);
-        EXPECT_EQ(d.latest, c.latest);
-        EXPECT_EQ(d.slower, c.slower);
-        EXPECT_EQ(d.faster, c.faster);
-    }
-  }
 }
 
 TEST(TapTempo, RightClickResetEmptiesTheSeriesAndHidesTheLabels)

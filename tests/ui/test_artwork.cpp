@@ -42,7 +42,7 @@ TEST(Artwork, PicturesHaveTheirSizeAndColoursAtEveryRatio)
         {Picture::Weight, {16, 1}, RodGrey},    {Picture::Weight, {16, 30}, RodGrey}, {Picture::Weight, {1, 1}, Black},
         {Picture::Weight, {8, 16}, [](const QColor &c) { return Min(c) > 90; }}, // the metal block
         {Picture::TopPicture, {120, 8}, Warm},  {Picture::Plate, {0, 0}, PlateBrown}, {Picture::Plate, {83, 21}, PlateBrown},
-        {Picture::Plate, {20, 4}, Warm},
+        {Picture::Plate, {20, 4}, Warm}
     };
     for (const qreal ratio : {1.0, 2.0}) {
         QImage images[4];
