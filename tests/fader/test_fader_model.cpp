@@ -66,7 +66,7 @@ TEST(FaderLetValue, ALowerMaxClampsValueOnlyAtTheNextRedraw)
     const std::pair<const char *, void (*)(FaderModel &)> redraws[] = {
         {"HalfMark", [](FaderModel &m) { m.SetHalfMark(true); }},
         {"resize", [](FaderModel &m) { m.UserControl_Resize(222, 22); }},
-        {"press", [](FaderModel &m) { m.UserControl_MouseDown(kLeftButton, 0, 300, 11); }},
+        {"press", [](FaderModel &m) { m.UserControl_MouseDown(kLeftButton, 0, 300, 11); }}
     };
     for (const auto &[name, redraw] : redraws) {
         FaderModel m = Placed(kFader1);

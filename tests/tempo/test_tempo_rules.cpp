@@ -59,7 +59,7 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24},
         {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296},
         {"drag to 23", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(23 - 131)); }, 120, 131},
-        {"drag to 297", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(297 - 131)); }, 120, 131},
+        {"drag to 297", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(297 - 131)); }, 120, 131}
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
