@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the metronome with its tests and runs them all.
+# Builds the metronome with its tests (warnings as errors) and runs them all.
 #   scripts/test.sh             the normal build, in build/
 #   scripts/test.sh --sanitize  the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 #                               in build-asan/
@@ -10,17 +10,17 @@ bash scripts/install-deps.sh --test
 jobs=$(nproc)
 case ${1:-} in
   "")
-    cmake -S . -B build -DBUILD_TESTING=ON
+    cmake -S . -B build -DBUILD_TESTING=ON -DMETRONOM_WERROR=ON
     cmake --build build -j "$jobs"
     ctest --test-dir build --output-on-failure -j "$jobs"
     ;;
   --sanitize)
-    cmake -S . -B build-asan -DBUILD_TESTING=ON -DMETRONOM_SANITIZE=ON
+    cmake -S . -B build-asan -DBUILD_TESTING=ON -DMETRONOM_WERROR=ON -DMETRONOM_SANITIZE=ON
     cmake --build build-asan -j "$jobs"
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
     ;;
   --tsan)
-    cmake -S . -B build-tsan -DBUILD_TESTING=ON -DMETRONOM_TSAN=ON
+    cmake -S . -B build-tsan -DBUILD_TESTING=ON -DMETRONOM_WERROR=ON -DMETRONOM_TSAN=ON
     cmake --build build-tsan -j "$jobs" --target engine_tests sound_tests
     export SDL_AUDIODRIVER=dummy
     build-tsan/tests/engine/engine_tests

@@ -76,9 +76,9 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     connect(control<fader::Fader>("Fader2"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader2_Scrolling);
     for (int i = 0; i < engine::kLamps; ++i) {
         connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgBeat", i))), &ui::LampImage::clicked, this,
-                [this, i] { Lamp_Click(1, i); });
+                [this, i] { Lamp_Click(engine::AccentRow::Accent1, i); });
         connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgSnare", i))), &ui::LampImage::clicked, this,
-                [this, i] { Lamp_Click(2, i); });
+                [this, i] { Lamp_Click(engine::AccentRow::Accent2, i); });
     }
     connect(control<QComboBox>("cboPresets"), &QComboBox::activated, this, &FrmMetronom::cboPresets_Click);
     connect(control<ui::PressButton>("Check1"), &ui::PressButton::mouseDown, this, &FrmMetronom::Check1_MouseDown);
@@ -245,7 +245,7 @@ void FrmMetronom::SetBeatsPerCycle(int beats)
     beatsPerCycle_ = beats;
     SettingsChanged();
     control<QLabel>("lblBeats")->setText(QString::number(beats));
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < engine::kLamps; ++i) {
         for (const char *row : {"imgBeat", "imgSnare"})
             control(QString::fromStdString(ui::ArrayName(row, i)))->setVisible(i < beats);
     }
@@ -261,22 +261,22 @@ void FrmMetronom::SetFaderValue(const char *name, int value)
     control<fader::Fader>(name)->SetValue(value);
 }
 
-void FrmMetronom::SetLamp(int row, int index, bool lit)
+void FrmMetronom::SetLamp(engine::AccentRow row, int index, bool lit)
 {
-    const char *name = row == 1 ? "imgBeat" : "imgSnare";
+    const char *name = row == engine::AccentRow::Accent1 ? "imgBeat" : "imgSnare";
     control<ui::LampImage>(QString::fromStdString(ui::ArrayName(name, index)))->setLit(lit);
 }
 
 void FrmMetronom::ShowPattern()
 {
     for (int i = 0; i < engine::kLamps; ++i) {
-        SetLamp(1, i, pattern_.Accent1[i]);
-        SetLamp(2, i, pattern_.Accent2[i]);
+        SetLamp(engine::AccentRow::Accent1, i, pattern_.Accent1[i]);
+        SetLamp(engine::AccentRow::Accent2, i, pattern_.Accent2[i]);
     }
     SettingsChanged();
 }
 
-void FrmMetronom::Lamp_Click(int row, int index)
+void FrmMetronom::Lamp_Click(engine::AccentRow row, int index)
 {
     SetLamp(row, index, pattern_.Toggle(row, index));
     SettingsChanged();
@@ -309,7 +309,6 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
 {
     auto *check1 = control<ui::PressButton>("Check1");
     auto *tap = control<ui::PressButton>("Tap");
-    currentBeat_ = 1;
     ShowCurrentBeat(1);
     if (!running_) {
         check1->setText(QStringLiteral("S T O P"));
@@ -432,7 +431,7 @@ void FrmMetronom::DisplayFrame()
     const engine::ClockState &state = metronome_->Clock();
     const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                          std::chrono::steady_clock::now().time_since_epoch()).count();
-    const double since = std::clamp((now - state.renderedAtNs) * 1e-9 * sound::kStreamRate, 0.0, 4096.0);
+    const double since = std::clamp(double(now - state.renderedAtNs) * 1e-9 * sound::kStreamRate, 0.0, 4096.0);
     const int buffered = 2 * std::max(sound::Output().device().blockFrames(), 1);
     const double heard = std::min(double(state.renderedFrame), double(state.renderedFrame) + since - buffered);
 

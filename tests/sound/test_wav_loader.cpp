@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"MuLaw", {7, 1, 44100, 8}, {0x80}, 4, 0.98035f, 0.98035f, 1e-4f},
         FormatCase{"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f},
         FormatCase{"Stereo48000", {1, 2, 48000, 16}, {16384, -8192}, 4800, 0.5f, -0.25f, 2e-3f}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &p) { return std::string(p.param.name); });
 
 // Broken, odd and hostile files, laid out at a path by `make`: refused with a reason, or (what
 // players accept) played for the whole frames they hold, and never a crash or a hang.
@@ -170,7 +170,7 @@ TEST_P(BadInputTest, IsRefusedWithAReasonOrPlayedForWhatItHolds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BadInputTest, ::testing::ValuesIn(BadCases()),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &p) { return std::string(p.param.name); });
 
 // The fuzzer's seeds in encodings SDL decodes (ADPCM, A-law, ...), each a full-scale sine.
 TEST(WavLoader, SeedsInOtherEncodingsLoad)
