@@ -6,8 +6,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "sound/sample.h"
 
@@ -118,8 +116,6 @@ void PulseOutput::Fill(std::size_t bytes)
         if (pa_stream_get_latency(stream_, &usec, &negative) == 0)
             latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
         feed_.SetLatency(latency);
-        if (const int stall = stallMs_.exchange(0, std::memory_order_relaxed)) // relaxed: a test's request
-            std::this_thread::sleep_for(std::chrono::milliseconds(stall));
         feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;

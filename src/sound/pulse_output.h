@@ -56,9 +56,6 @@ public:
     // Set under the main loop's lock, so that it is never called once replaced.
     void SetLossNotifier(void (*notify)(void *), void *context);
 
-    // Test hook: Render sleeps this long once, at the next block (a stalled audio thread).
-    void StallOnce(int ms) { stallMs_.store(ms, std::memory_order_relaxed); } // relaxed: a test's request
-
 private:
     static void OnContextState(pa_context *context, void *self);
     static void OnStreamState(pa_stream *stream, void *self);
@@ -75,7 +72,6 @@ private:
     std::atomic<bool> resting_{false};
     std::atomic<bool> corked_{false};
     std::atomic<std::uint64_t> underruns_{0};
-    std::atomic<int> stallMs_{0};
     bool prioritySet_ = false; // audio thread
     void (*notify_)(void *) = nullptr;
     void *notifyContext_ = nullptr;

@@ -5,7 +5,7 @@
 namespace sound {
 
 SoundOutput::SoundOutput(std::unique_ptr<AudioHost> sdlHost)
-    : usePulse_(!sdlHost && !std::getenv("SDL_AUDIODRIVER")), player_(kSlotCount), slots_(cache_, keeper_, player_),
+    : usePulse_(!std::getenv("SDL_AUDIODRIVER")), player_(kSlotCount), slots_(cache_, keeper_, player_),
       feed_(&player_), sdl_(&feed_, kProgramBlockFrames, std::move(sdlHost)), pulse_(feed_)
 {
     pulse_.SetLossNotifier(&SoundOutput::Lost, this);

@@ -40,7 +40,7 @@ using FailureBox = std::function<void(const std::string &text, const std::string
 // notifier is called on the audio thread.
 class SoundOutput {
 public:
-    // `sdlHost` stands in for SDL's audio functions (tests); given one, only SDL is used.
+    // `sdlHost` stands in for SDL's audio functions (tests).
     explicit SoundOutput(std::unique_ptr<AudioHost> sdlHost = nullptr);
     ~SoundOutput();
     SoundOutput(const SoundOutput &) = delete;
