@@ -36,7 +36,7 @@ using FailureBox = std::function<void(const std::string &text, const std::string
 // tried, so tests keep their `dummy` and `disk` drivers). Made and owned by the program (or a
 // test) and handed to the window.
 //
-// Threads: UI thread, like its parts (each part names its one audio-thread function); the loss
+// Threads (see sound/threads.h): UI thread, like its parts (each part names its one audio-thread function); the loss
 // notifier is called on the audio thread.
 class SoundOutput {
 public:

@@ -18,7 +18,7 @@ struct HeardClock {
 // same frame numbers as the mixer's, since every frame of the mixer is rendered through here) and,
 // with each block, when the frames are heard, from the latency the output reports.
 //
-// Threads: SetSource, HeardFrame and Restart on the UI thread (Restart only while no stream
+// Threads (see sound/threads.h): SetSource, HeardFrame and Restart on the UI thread (Restart only while no stream
 // renders); SetLatency and Render on the audio thread; SetLatency also on the UI thread while no
 // stream renders; silentFrames on any thread.
 class StreamFeed : public AudioSource {
