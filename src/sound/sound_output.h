@@ -36,8 +36,8 @@ using FailureBox = std::function<void(const std::string &text, const std::string
 // tried, so tests keep their `dummy` and `disk` drivers). Made and owned by the program (or a
 // test) and handed to the window.
 //
-// Threads (see sound/threads.h): UI thread, like its parts (each part names its one audio-thread function); the loss
-// notifier is called on the audio thread.
+// Threads (see sound/threads.h): UI thread, like its parts (each part names its one audio-thread
+// function); the loss notifier is called on the audio thread.
 class SoundOutput {
 public:
     // `sdlHost` stands in for SDL's audio functions (tests).
