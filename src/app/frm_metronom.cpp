@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <chrono>
 
+#include "app/beat_settings.h"
 #include "app/commands.h"
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
 #include "sound/sound_output.h"
-#include "sound/levels.h"
 #include "sound/start_failure_box.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
@@ -357,62 +357,26 @@ void FrmMetronom::PublishSettings(bool always)
 {
     if (!publisher_)
         return;
-    sound::SoundOutput &output = *output_;
-    sound::SampleCache &cache = output.cache();
-    std::vector<std::shared_ptr<const sound::Sample>> owned;
-    QStringList paths;
-    auto load = [&](const QString &path) -> const sound::Sample * {
-        paths << path;
-        auto sample = cache.Get(path.toStdString());
-        owned.push_back(sample);
-        return sample.get();
-    };
-    const QString sounds = Globals().SoundsDir;
-    auto *presets = control<QComboBox>("cboPresets");
-    const auto voice = engine::CountingVoice(presets->currentText().toStdString());
-
-    engine::Settings s;
-    s.rules.counting = voice.has_value();
-    s.rules.accentOn = control<QCheckBox>("chkAccent")->isChecked();
-    s.rules.clickNamed = !combo1_->currentText().isEmpty();
-    s.rules.accent1Named = !combo2_->currentText().isEmpty();
-    s.rules.accent2Named = !combo3_->currentText().isEmpty();
-    s.pattern = pattern_;
-    s.beatsPerCycle = beatsPerCycle_;
-    s.phaseRate = tempo_.PhaseRate();
-    s.swingFactor = tempo_.Geometry().SwingFactor;
-    if (voice) {
-        const QString folder = sounds + QStringLiteral("Count/") + QString::fromStdString(*voice) + QLatin1Char('/');
-        for (int n = 1; n <= engine::kLamps; ++n) {
-            s.samples.countPlain[n - 1] = load(folder + QString::number(n) + QStringLiteral(".wav"));
-            s.samples.countAccented[n - 1] = load(folder + QString::number(n) + QStringLiteral("a.wav"));
-        }
-    } else {
-        if (s.rules.clickNamed)
-            s.samples.click = load(sounds + combo1_->currentText() + QStringLiteral(".wav"));
-        if (s.rules.accent1Named)
-            s.samples.accent1 = load(sounds + combo2_->currentText() + QStringLiteral(".wav"));
-        if (s.rules.accent2Named)
-            s.samples.accent2 = load(sounds + combo3_->currentText() + QStringLiteral(".wav"));
-    }
-    for (int slot = 0; slot < 3; ++slot) {
-        const sound::SoundSlot *held = output.soundSlots().slot(slot);
-        s.slotSamples[slot] = held ? held->Buffer.get() : nullptr;
-        if (held)
-            owned.push_back(held->Buffer);
-    }
-    // Every beat sound plays at volume 85 (-9 dB), centred.
-    s.gain = static_cast<float>(sound::AttenuationToGain(sound::VolumeToAttenuation(85)));
-
-    WatchSoundFiles(paths);
-    const bool samplesChanged = s.samples.click != published_.samples.click || s.samples.accent1 != published_.samples.accent1 ||
-                                s.samples.accent2 != published_.samples.accent2 ||
-                                s.samples.countPlain != published_.samples.countPlain ||
-                                s.samples.countAccented != published_.samples.countAccented;
-    if (!always && !samplesChanged)
+    BeatChoices c;
+    c.soundsDir = Globals().SoundsDir.toStdString();
+    c.preset = control<QComboBox>("cboPresets")->currentText().toStdString();
+    c.click = combo1_->currentText().toStdString();
+    c.accent1 = combo2_->currentText().toStdString();
+    c.accent2 = combo3_->currentText().toStdString();
+    c.accentOn = control<QCheckBox>("chkAccent")->isChecked();
+    c.pattern = pattern_;
+    c.beatsPerCycle = beatsPerCycle_;
+    c.phaseRate = tempo_.PhaseRate();
+    c.swingFactor = tempo_.Geometry().SwingFactor;
+    BeatSettings built = BuildBeatSettings(c, output_->cache(), output_->soundSlots());
+    QStringList files;
+    for (const std::string &file : built.files)
+        files << QString::fromStdString(file);
+    WatchSoundFiles(files);
+    if (!always && !SamplesDiffer(built.settings.samples, published_.samples))
         return;
-    publisher_->Publish(s, std::move(owned));
-    published_ = s;
+    publisher_->Publish(built.settings, std::move(built.samples));
+    published_ = built.settings;
 }
 
 void FrmMetronom::Housekeeping()
