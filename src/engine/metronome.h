@@ -60,7 +60,6 @@ struct ClockState {
     bool running = false;
     std::uint64_t runStartFrame = 0; // stream frame of Phase 0
     std::uint64_t renderedFrame = 0; // stream frames rendered so far
-    std::int64_t renderedAtNs = 0;   // steady clock when that block was rendered
     BeatClock clock;                 // copy of the beat clock after that block
 };
 

@@ -175,8 +175,8 @@ bool PulseOutput::Open(bool playing, std::string &error)
         pa_threaded_mainloop_wait(mainloop_);
     }
 
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kStreamRate, kStreamChannels};
-    stream_ = pa_stream_new(context_, "Metronom", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kStreamRate, kStreamChannels};
+    stream_ = pa_stream_new(context_, "Metronom", &format, nullptr);
     if (!stream_)
         return fail("no stream");
     pa_stream_set_state_callback(stream_, &PulseOutput::OnStreamState, this);
