@@ -3,19 +3,20 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
 #include <chrono>
 
+#include "app/beat_settings.h"
 #include "app/commands.h"
 #include "app/desktop.h"
 #include "app/keyboard.h"
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
-#include "sound/dx7_sound.h"
-#include "sound/levels.h"
+#include "sound/sound_output.h"
 #include "sound/start_failure_box.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
@@ -89,8 +90,10 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     frameTimer_.setTimerType(Qt::PreciseTimer);
     frameTimer_.setInterval(15);
     connect(&frameTimer_, &QTimer::timeout, this, &FrmMetronom::DisplayFrame);
-    housekeepingTimer_.setInterval(500);
+    housekeepingTimer_.setInterval(1000);
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
+    for (auto signal : {&QFileSystemWatcher::fileChanged, &QFileSystemWatcher::directoryChanged})
+        connect(&soundWatcher_, signal, this, [this] { PublishSettings(false); });
 
     Form_Load();
     InstallKeyboard(*this);
@@ -109,7 +112,8 @@ void FrmMetronom::StopEngine()
         return;
     metronome_->Stop();
     // The stream goes back to the slots' own player before the metronome goes.
-    sound::Output().device().SetSource(&sound::Output().player());
+    output_->SetLossNotifier(nullptr);
+    output_->SetSource(nullptr);
     publisher_.reset();
     metronome_.reset();
 }
@@ -120,19 +124,21 @@ void FrmMetronom::Form_Load()
     CenterForm(this);
 }
 
-void FrmMetronom::FirstRun()
+void FrmMetronom::FirstRun(sound::SoundOutput &output)
 {
-    // The sound device and the sample slots, each with the click.
-    sound::InitDirectSound([this](const std::string &text, const std::string &caption) {
+    // The sound output and the sample slots, each with the click.
+    output_ = &output;
+    output.InitDirectSound([this](const std::string &text, const std::string &caption) {
         if (!SendToMessageSink(QString::fromStdString(text), 0, QString::fromStdString(caption)))
             sound::ShowStartFailureBox(text, caption, this);
     });
-    sound::DX7Sound &output = sound::Output();
     output.soundSlots().CreateBuffers(10, (Globals().SoundsDir + QStringLiteral("Klack.wav")).toStdString());
     metronome_ = std::make_unique<engine::Metronome>(output.player());
     publisher_ = std::make_unique<engine::SettingsPublisher>(*metronome_, output.keeper());
-    output.device().SetSource(metronome_.get());
-    housekeepingTimer_.start();
+    output.SetSource(metronome_.get());
+    // A lost stream wakes the housekeeping (the notifier runs on the audio thread).
+    output.SetLossNotifier([this] { QMetaObject::invokeMethod(this, &FrmMetronom::Housekeeping, Qt::QueuedConnection); });
+    Housekeeping();
 
     // The presets, "Normal" chosen (which sets the sounds and clears the accent switch).
     auto *presets = control<QComboBox>("cboPresets");
@@ -170,8 +176,11 @@ void FrmMetronom::ApplyTempo()
 void FrmMetronom::DrawPendulumAtRest()
 {
     stopRequested_ = true;
-    if (metronome_)
+    if (metronome_) {
         metronome_->Stop();
+        output_->Play(false); // the stream rests once the last sound has played out
+        Housekeeping();
+    }
     frameTimer_.stop();
     tempo::PendulumGeometry &g = tempo_.Geometry();
     tempo::RestPosition(g);
@@ -339,6 +348,7 @@ void FrmMetronom::PlayLoop()
         }
         PublishSettings(true);
         metronome_->Start();
+        output_->Play(true);
     }
     DisplayFrame();
     frameTimer_.start();
@@ -354,68 +364,59 @@ void FrmMetronom::PublishSettings(bool always)
 {
     if (!publisher_)
         return;
-    sound::DX7Sound &output = sound::Output();
-    sound::SampleCache &cache = output.cache();
-    std::vector<std::shared_ptr<const sound::Sample>> owned;
-    auto load = [&](const QString &path) -> const sound::Sample * {
-        auto sample = cache.Get(path.toStdString());
-        owned.push_back(sample);
-        return sample.get();
-    };
-    const QString sounds = Globals().SoundsDir;
-    auto *presets = control<QComboBox>("cboPresets");
-    const auto voice = engine::CountingVoice(presets->currentText().toStdString());
-
-    engine::Settings s;
-    s.rules.counting = voice.has_value();
-    s.rules.accentOn = control<QCheckBox>("chkAccent")->isChecked();
-    s.rules.clickNamed = !combo1_->currentText().isEmpty();
-    s.rules.accent1Named = !combo2_->currentText().isEmpty();
-    s.rules.accent2Named = !combo3_->currentText().isEmpty();
-    s.pattern = pattern_;
-    s.beatsPerCycle = beatsPerCycle_;
-    s.phaseRate = tempo_.PhaseRate();
-    s.swingFactor = tempo_.Geometry().SwingFactor;
-    if (voice) {
-        const QString folder = sounds + QStringLiteral("Count/") + QString::fromStdString(*voice) + QLatin1Char('/');
-        for (int n = 1; n <= engine::kLamps; ++n) {
-            s.samples.countPlain[n - 1] = load(folder + QString::number(n) + QStringLiteral(".wav"));
-            s.samples.countAccented[n - 1] = load(folder + QString::number(n) + QStringLiteral("a.wav"));
-        }
-    } else {
-        if (s.rules.clickNamed)
-            s.samples.click = load(sounds + combo1_->currentText() + QStringLiteral(".wav"));
-        if (s.rules.accent1Named)
-            s.samples.accent1 = load(sounds + combo2_->currentText() + QStringLiteral(".wav"));
-        if (s.rules.accent2Named)
-            s.samples.accent2 = load(sounds + combo3_->currentText() + QStringLiteral(".wav"));
-    }
-    for (int slot = 0; slot < 3; ++slot) {
-        const sound::SoundSlot *held = output.soundSlots().slot(slot);
-        s.slotSamples[slot] = held ? held->Buffer.get() : nullptr;
-        if (held)
-            owned.push_back(held->Buffer);
-    }
-    // Every beat sound plays at volume 85 (-9 dB), centred.
-    s.gain = static_cast<float>(sound::AttenuationToGain(sound::VolumeToAttenuation(85)));
-
-    const bool samplesChanged = s.samples.click != published_.samples.click || s.samples.accent1 != published_.samples.accent1 ||
-                                s.samples.accent2 != published_.samples.accent2 ||
-                                s.samples.countPlain != published_.samples.countPlain ||
-                                s.samples.countAccented != published_.samples.countAccented;
-    if (!always && !samplesChanged)
+    BeatChoices c;
+    c.soundsDir = Globals().SoundsDir.toStdString();
+    c.preset = control<QComboBox>("cboPresets")->currentText().toStdString();
+    c.click = combo1_->currentText().toStdString();
+    c.accent1 = combo2_->currentText().toStdString();
+    c.accent2 = combo3_->currentText().toStdString();
+    c.accentOn = control<QCheckBox>("chkAccent")->isChecked();
+    c.pattern = pattern_;
+    c.beatsPerCycle = beatsPerCycle_;
+    c.phaseRate = tempo_.PhaseRate();
+    c.swingFactor = tempo_.Geometry().SwingFactor;
+    BeatSettings built = BuildBeatSettings(c, output_->cache(), output_->soundSlots());
+    QStringList files;
+    for (const std::string &file : built.files)
+        files << QString::fromStdString(file);
+    WatchSoundFiles(files);
+    if (!always && !SamplesDiffer(built.settings.samples, published_.samples))
         return;
-    publisher_->Publish(s, std::move(owned));
-    published_ = s;
+    publisher_->Publish(built.settings, std::move(built.samples));
+    published_ = built.settings;
 }
 
 void FrmMetronom::Housekeeping()
 {
-    sound::PollDevice();
-    if (publisher_) {
+    if (!output_)
+        return;
+    output_->Poll();
+    if (publisher_)
         publisher_->Collect();
-        PublishSettings(false); // a sound file changed on disk is heard from the next beat
-    }
+    if (output_->NeedsPoll())
+        housekeepingTimer_.start();
+    else
+        housekeepingTimer_.stop();
+}
+
+void FrmMetronom::WatchSoundFiles(const QStringList &paths)
+{
+    QStringList wanted{Globals().SoundsDir};
+    for (const QString &path : paths)
+        wanted << path << QFileInfo(path).absolutePath();
+    wanted.removeDuplicates();
+    wanted.removeIf([](const QString &path) { return !QFileInfo::exists(path); });
+    const QStringList watched = soundWatcher_.files() + soundWatcher_.directories();
+    QStringList gone;
+    for (const QString &path : watched)
+        if (!wanted.contains(path))
+            gone << path;
+    if (!gone.isEmpty())
+        soundWatcher_.removePaths(gone);
+    // A file replaced by a new one drops out of the watch: it is added again here.
+    wanted.removeIf([&](const QString &path) { return watched.contains(path); });
+    if (!wanted.isEmpty())
+        soundWatcher_.addPaths(wanted);
 }
 
 void FrmMetronom::DisplayFrame()
@@ -426,14 +427,8 @@ void FrmMetronom::DisplayFrame()
     while (metronome_->PopBeat(beat))
         heardSoon_.push_back(beat);
 
-    // The frame being heard now: the last block rendered, the time since, less what the device
-    // holds before it sounds (about two blocks).
     const engine::ClockState &state = metronome_->Clock();
-    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                         std::chrono::steady_clock::now().time_since_epoch()).count();
-    const double since = std::clamp(double(now - state.renderedAtNs) * 1e-9 * sound::kStreamRate, 0.0, 4096.0);
-    const int buffered = 2 * std::max(sound::Output().device().blockFrames(), 1);
-    const double heard = std::min(double(state.renderedFrame), double(state.renderedFrame) + since - buffered);
+    const double heard = output_->HeardFrame(); // the frame being heard now
 
     while (!heardSoon_.empty() && double(heardSoon_.front().onsetFrame) <= heard) {
         ApplyBeat(heardSoon_.front());
@@ -473,7 +468,8 @@ void FrmMetronom::Form_Unload()
     housekeepingTimer_.stop();
     StopEngine();
     // The stream closes with the window; the program ends right after.
-    sound::Output().device().Close();
+    if (output_)
+        output_->Close();
 }
 
 void FrmMetronom::closeEvent(QCloseEvent *event)

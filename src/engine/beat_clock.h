@@ -3,8 +3,10 @@
 #include <cstdint>
 
 // The beat clock: the pendulum's phase, advanced by the frames the audio stream renders, and the
-// exact frames at which the swing Sin(Phase * SwingFactor) passes the centre. Owned by the audio
-// thread once the stream runs; tests drive it directly. No allocation, no locks.
+// exact frames at which the swing Sin(Phase * SwingFactor) passes the centre. No allocation, no
+// locks.
+//
+// Threads (see sound/threads.h): audio thread once the stream runs; tests drive it directly.
 //
 // Internally the phase is counted in half swings ("crossing units": Phase * SwingFactor / pi), so
 // the k-th passage through the centre is exactly at unit k and no error builds up over a long run.

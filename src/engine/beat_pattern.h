@@ -1,7 +1,8 @@
 #pragma once
 #include <array>
 
-// The accent marks of the beats of a cycle. Owned and changed by the UI thread only.
+// The accent marks of the beats of a cycle.
+// Threads (see sound/threads.h): UI thread.
 namespace engine {
 
 inline constexpr int kPatternSize = 17; // marks kept per row; the window reaches the first eight

@@ -9,8 +9,8 @@
 #include "engine/beat_clock.h"
 #include "engine/beat_pattern.h"
 #include "engine/beat_rules.h"
-#include "engine/latest_value.h"
 #include "sound/audio_source.h"
+#include "sound/latest_value.h"
 #include "sound/sample.h"
 #include "sound/sample_keeper.h"
 #include "sound/slot_player.h"
@@ -60,10 +60,10 @@ struct ClockState {
     bool running = false;
     std::uint64_t runStartFrame = 0; // stream frame of Phase 0
     std::uint64_t renderedFrame = 0; // stream frames rendered so far
-    std::int64_t renderedAtNs = 0;   // steady clock when that block was rendered
     BeatClock clock;                 // copy of the beat clock after that block
 };
 
+// Threads (see sound/threads.h): as each function says, UI thread or audio thread.
 class Metronome : public sound::AudioSource {
 public:
     static constexpr std::size_t kEventCapacity = 256;
@@ -95,13 +95,13 @@ private:
     void KeepAsLast(int slot, const sound::Sample *sample);
 
     sound::SlotPlayer &player_;
-    LatestValue<Settings> settings_;
+    sound::LatestValue<Settings> settings_;
     std::uint64_t published_ = 0;               // UI thread
     std::atomic<std::uint64_t> taken_{0};       // written by the audio thread
     std::atomic<std::uint64_t> startRequests_{0};
     std::atomic<bool> running_{false};
     sound::SpscQueue<BeatEvent, kEventCapacity> events_;
-    LatestValue<ClockState> clockState_;
+    sound::LatestValue<ClockState> clockState_;
 
     // Audio thread only.
     BeatClock clock_;
@@ -114,7 +114,9 @@ private:
 
 // Publishes settings from the UI thread and keeps the samples they name alive until the audio
 // thread has moved on to newer settings; from then on the keeper holds them while voices still
-// play them. UI thread only.
+// play them.
+//
+// Threads (see sound/threads.h): UI thread.
 class SettingsPublisher {
 public:
     SettingsPublisher(Metronome &metronome, sound::SampleKeeper &keeper) : metronome_(metronome), keeper_(keeper) {}

@@ -20,7 +20,7 @@ namespace sound {
 // The cache keeps at most `budgetBytes` of samples (least recently used ones go first); a sample
 // that a slot or a voice still uses stays alive with them.
 //
-// Threads: UI thread only.
+// Threads (see sound/threads.h): UI thread only.
 class SampleCache {
 public:
     explicit SampleCache(LoadLimits limits = {}, std::size_t budgetBytes = 128u << 20);

@@ -9,8 +9,8 @@
 // Reading WAV files into Samples. SDL decodes (PCM 8/16/24/32 bit, float, A-law, mu-law, ADPCM,
 // WAVE_FORMAT_EXTENSIBLE) and converts to the stream's format; everything else is refused.
 //
-// Threads: any thread except the audio thread (these functions read files and allocate). SDL need
-// not be initialised.
+// Threads (see sound/threads.h): any thread except the audio thread (these functions read files and
+// allocate). SDL need not be initialised.
 namespace sound {
 
 struct LoadLimits {

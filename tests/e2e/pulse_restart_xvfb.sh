@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The sound server goes away under the playing program and comes back: a private PulseAudio server
 # with a null sink, the program under an X server playing through it, START clicked; the server is
-# stopped (once asked to end, once killed outright) and started again. The program must live on and
-# its beats must come back, evenly spaced at the tempo shown, each time; then STOP and START still
-# work. Skipped (77) where PulseAudio is not installed or cannot start.
+# stopped (once asked to end, once killed outright) and started again. The program must live on
+# and its beats must come back, evenly spaced at the tempo shown, each time; then STOP and START
+# still work, and the stream rests (corked) while stopped. The program plays through its own
+# PulseAudio stream (no SDL_AUDIODRIVER). Skipped (77) where PulseAudio is not installed or cannot
+# start.
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
 ANALYZE=$2
@@ -11,7 +13,8 @@ for tool in pulseaudio parec pactl; do
   command -v $tool >/dev/null || { echo "$tool is not installed"; exit 77; }
 done
 setup_dirs
-export HOME=$WORK PULSE_RUNTIME_PATH=$WORK/pulse SDL_AUDIODRIVER=pulseaudio
+export HOME=$WORK PULSE_RUNTIME_PATH=$WORK/pulse
+unset SDL_AUDIODRIVER
 trap 'pulseaudio --kill 2>/dev/null; cleanup' EXIT
 
 start_server() {
@@ -46,6 +49,7 @@ ID=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no 
 sleep 1
 xdotool mousemove --window "$ID" 668 463 click 1 # START
 beats_in 4 4
+pactl list sink-inputs | grep -q 'media.name = "Metronom"' || fail "not the program's own PulseAudio stream"
 for how in "asked to end" killed; do
   if [ "$how" = killed ]; then kill -9 "$(cat "$PULSE_RUNTIME_PATH/pid")"; else pulseaudio --kill; fi || fail "no server to end"
   sleep 3 # the program notices the loss and retries without a server
@@ -55,7 +59,9 @@ for how in "asked to end" killed; do
   beats_in 4 8 # the program reopens the device within its polling time
 done
 # The window still answers: STOP silences it, START plays again.
-(sleep 2; xdotool mousemove --window "$ID" 668 463 click 1; sleep 2; xdotool mousemove --window "$ID" 668 463 click 1) &
+(sleep 2; xdotool mousemove --window "$ID" 668 463 click 1; sleep 1.5; pactl list sink-inputs >"$WORK/stopped"
+ sleep 0.5; xdotool mousemove --window "$ID" 668 463 click 1) &
 beats_in 6 7 --pause 1.6
 grep -q 'runs found             2' <<<"$REPORT" || fail "STOP and START were not heard as two runs"
+grep -q 'Corked: yes' "$WORK/stopped" || fail "the stream plays on while stopped"
 echo "3 passed, 0 failed"

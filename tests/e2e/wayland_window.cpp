@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/frm_metronom.h"
+#include "sound/sound_output.h"
 
 namespace {
 
@@ -30,13 +31,14 @@ int main(int argc, char **argv)
         std::printf("FAIL: not on Wayland but on %s\n", qPrintable(QGuiApplication::platformName()));
         return 1;
     }
+    sound::SoundOutput output;
     app::FrmMetronom form;
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) {
         std::printf("FAIL: the window was not shown\n");
         return 1;
     }
-    form.FirstRun();
+    form.FirstRun(output);
     const QSize fixed = form.size();
     Check(fixed == QSize(790, 509), "the window has its fixed size");
     Check(form.Check2()->toolTip().contains(QLatin1String("Wayland")), "\"immer im Vordergrund\" says it cannot work here");

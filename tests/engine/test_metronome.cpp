@@ -217,7 +217,7 @@ TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
         s.samples.click = s.samples.accent1 = s.samples.accent2 = sample.get();
         s.samples.countPlain.fill(nullptr); // counting off; left null on purpose
         s.slotSamples = {sample.get(), sample.get(), sample.get()};
-        publisher.Publish(s, {sample});
+        return publisher.Publish(s, {sample});
     };
     publish(0.1f);
     metronome.Start();
@@ -235,10 +235,11 @@ TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
         }
         std::this_thread::yield();
     }
+    const std::uint64_t last = publish(0.2f);
+    while (metronome.Taken() < last) // the newest settings taken, on the audio thread
+        std::this_thread::yield();
     done.store(true, std::memory_order_release);
     audio.join();
-    std::vector<float> out(2 * 512);
-    metronome.Render(out.data(), 512); // the newest settings taken
     publisher.Collect();
     keeper.Collect(player.Acknowledged());
     EXPECT_EQ(publisher.pending(), 1u) << "only the settings in use are kept";

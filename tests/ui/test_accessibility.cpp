@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/frm_metronom.h"
+#include "sound/sound_output.h"
 
 namespace {
 
@@ -18,11 +19,12 @@ protected:
     {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun();
+        form.FirstRun(output);
     }
     QAccessibleInterface *of(const char *name) { return QAccessible::queryAccessibleInterface(form.control(name)); }
     QString name(const char *control) { return of(control)->text(QAccessible::Name); }
 
+    sound::SoundOutput output;
     app::FrmMetronom form;
 };
 

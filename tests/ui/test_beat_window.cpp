@@ -9,8 +9,8 @@
 #include <malloc.h>
 
 #include "app/frm_metronom.h"
+#include "sound/sound_output.h"
 #include "fader/fader.h"
-#include "sound/dx7_sound.h"
 #include "ui/controls.h"
 
 namespace {
@@ -21,7 +21,7 @@ protected:
     {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun();
+        form.FirstRun(output);
     }
     ui::LampImage *lamp(const char *row, int i) const
     {
@@ -65,6 +65,7 @@ protected:
         return form.control<QComboBox>(name)->currentText();
     }
 
+    sound::SoundOutput output;
     app::FrmMetronom form;
 };
 
@@ -174,7 +175,7 @@ template <class F> bool WaitFor(F done, int ms = 4000)
 
 TEST_F(BeatWindowTest, RunningShowsTheBeatsAsTheyAreHeardAndKeepsTheTempoAfterStop)
 {
-    ASSERT_TRUE(sound::Output().device().IsOpen());
+    ASSERT_TRUE(output.IsOpen());
     press("Check1");
     ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; })) << "no second beat shown";
     EXPECT_EQ(text("lblBPM"), "120") << "the measured tempo is the tempo shown before";

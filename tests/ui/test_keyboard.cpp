@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "app/frm_metronom.h"
+#include "sound/sound_output.h"
 #include "tempo/tap_tempo.h"
 
 namespace {
@@ -43,7 +44,7 @@ protected:
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-        form.FirstRun();
+        form.FirstRun(output);
     }
     void press(Key k)
     {
@@ -53,6 +54,7 @@ protected:
     int bpm() const { return form.control<QLabel>("lblBPM")->text().toInt(); }
 
     FakeClock clock;
+    sound::SoundOutput output;
     app::FrmMetronom form{nullptr, &clock};
 };
 
