@@ -68,39 +68,21 @@ protected:
     app::FrmMetronom form{nullptr, &clock};
 };
 
-TEST_F(TempoWindowTest, StepButtonsMoveTheNumberTheWordAndTheWeightTogether)
-{
-    EXPECT_EQ(weightTop(), 131);
-    EXPECT_EQ(form.control<ui::PendulumFace>("PicMet")->tip(), QPointF(154, 20)) << "the rod stands upright";
-    click("cmdTempo(1)");
-    EXPECT_EQ(bpm(), "121");
-    EXPECT_EQ(weightTop(), 132);
-    for (int i = 0; i < 5; ++i)
-        click("cmdTempo(3)");
-    EXPECT_EQ(bpm(), "171");
-    EXPECT_EQ(word(), "Presto");
-    EXPECT_EQ(weightTop(), *tempo::SliderTopForTempo(171));
-    for (int i = 0; i < 30; ++i)
-        click("cmdTempo(2)");
-    EXPECT_EQ(bpm(), "1");
-    EXPECT_EQ(word(), "Larghissimo");
-    EXPECT_EQ(weightTop(), 24) << "a tempo below the scale puts the weight at its slow end";
-    EXPECT_DOUBLE_EQ(form.Tempo().PhaseRate(), tempo::PhaseRateForBpm(1, 30.5));
-}
-
-TEST_F(TempoWindowTest, TheTempoSliderFollowsTheTempoAndSetsIt)
+// The step buttons and the tempo slider move the number, the word, the weight and each other.
+TEST_F(TempoWindowTest, StepButtonsAndSliderMoveTheNumberTheWordAndTheWeightTogether)
 {
     auto *fader1 = form.control<fader::Fader>("Fader1");
-    EXPECT_EQ(fader1->Value(), 119);
-    click("cmdTempo(3)");
-    EXPECT_EQ(fader1->Value(), 129);
+    click("cmdTempo(1)");
+    EXPECT_EQ(std::tuple(bpm(), weightTop(), fader1->Value()), std::tuple("121", 132, 120));
+    for (int i = 0; i < 5; ++i)
+        click("cmdTempo(3)");
+    EXPECT_EQ(std::tuple(bpm(), word(), weightTop()), std::tuple("171", "Presto", *tempo::SliderTopForTempo(171)));
+    for (int i = 0; i < 30; ++i)
+        click("cmdTempo(2)");
+    EXPECT_EQ(std::tuple(bpm(), word(), weightTop()), std::tuple("1", "Larghissimo", 24)) << "below the scale: the slow end";
+    EXPECT_DOUBLE_EQ(form.Tempo().PhaseRate(), tempo::PhaseRateForBpm(1, 30.5));
     pressFader("Fader1", 107); // the slider's button centre there: value 121, tempo 122
-    EXPECT_EQ(fader1->Value(), 121);
-    EXPECT_EQ(bpm(), "122");
-    EXPECT_EQ(weightTop(), *tempo::SliderTopForTempo(122));
-    pressFader("Fader1", 0);
-    EXPECT_EQ(bpm(), "1");
-    EXPECT_EQ(word(), "Larghissimo");
+    EXPECT_EQ(std::tuple(bpm(), weightTop(), fader1->Value()), std::tuple("122", *tempo::SliderTopForTempo(122), 121));
 }
 
 TEST_F(TempoWindowTest, DraggingTheWeightWithTheLeftButtonAloneSetsTheTempoItShows)
