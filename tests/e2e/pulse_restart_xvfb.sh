@@ -9,30 +9,17 @@
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
 ANALYZE=$2
-for tool in pulseaudio parec pactl; do
-  command -v $tool >/dev/null || { echo "$tool is not installed"; exit 77; }
-done
 setup_dirs
-export HOME=$WORK PULSE_RUNTIME_PATH=$WORK/pulse
-unset SDL_AUDIODRIVER
-trap 'pulseaudio --kill 2>/dev/null; cleanup' EXIT
+need_pulse
 
-start_server() {
-  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr --log-level=error \
-    -L "module-null-sink sink_name=metronom rate=44100 channels=2" -L module-native-protocol-unix \
-    2>>"$WORK/pulse.log" || return 1
-  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-  pactl set-default-sink metronom
-}
 # Records $2 seconds from the sink (a reader attached at once, so that the idle sink runs) and checks
 # that the program lives on and that the recording holds beats at 120, none lost or doubled, at least
 # $1 of them; further arguments go to the analysis.
 beats_in() {
   local least=$1 secs=$2 status=0 beats
-  parec -d metronom.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=10 --file-format=wav "$WORK/rec.wav" &
-  PIDS+=("$!")
+  record metronom "$WORK/rec.wav"
   sleep "$secs"
-  kill "$!" 2>/dev/null; wait "$!" 2>/dev/null
+  kill $RECORDER 2>/dev/null; wait $RECORDER 2>/dev/null
   kill -0 "$PID" 2>/dev/null || fail "the program ended: $(cat "$WORK/out")"
   REPORT=$("$ANALYZE" "$WORK/rec.wav" --bpm 120 "${@:3}") || status=$?
   [ $status -ne 2 ] || fail "beats lost or doubled: $REPORT"
@@ -41,7 +28,7 @@ beats_in() {
   echo "$beats beats"
 }
 
-start_server || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
+start_pulse metronom || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
 start_xvfb
 "$PROGRAM" >"$WORK/out" 2>&1 &
 PID=$!; PIDS+=("$PID")
@@ -54,7 +41,7 @@ for how in "asked to end" killed; do
   if [ "$how" = killed ]; then kill -9 "$(cat "$PULSE_RUNTIME_PATH/pid")"; else pulseaudio --kill; fi || fail "no server to end"
   sleep 3 # the program notices the loss and retries without a server
   kill -0 "$PID" 2>/dev/null || fail "the program ended without a server: $(cat "$WORK/out")"
-  start_server || fail "the server does not start again: $(cat "$WORK/pulse.log")"
+  start_pulse metronom || fail "the server does not start again: $(cat "$WORK/pulse.log")"
   echo "server $how and started again:"
   beats_in 4 8 # the program reopens the device within its polling time
 done

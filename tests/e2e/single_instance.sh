@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One copy at a time: a second start brings the running window to the front and ends at once,
-# silently, with status 0. Nothing a crash can leave at the lock (an empty, garbage or foreign
-# lock file, a folder, a FIFO, the socket of a killed copy) keeps the program from starting.
+# silently, with status 0. Nothing a crash can leave at the lock (a garbage lock file, a folder, a
+# FIFO, the socket of a killed copy) keeps the program from starting.
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
 TITLE="Lindoquet Metronome Vintra (Preview Version)"
@@ -36,19 +36,11 @@ second_start_raises() { # covers the running window, starts a second copy, sees 
   echo "$1: second copy ended after ${ms} ms, the running window came to the front"
 }
 
-passed=0
-for leftover in empty garbage foreign folder fifo; do
-  rm -rf "$LOCK"
-  case $leftover in
-    empty) : >"$LOCK" ;;
-    garbage) head -c 200 /dev/urandom >"$LOCK" ;;
-    foreign) printf '4242\nmetronom\nanderer-rechner\n' >"$LOCK" ;;
-    folder) mkdir "$LOCK" ;;
-    fifo) mkfifo "$LOCK" ;;
-  esac
-  start "$leftover"
+# The lock is the kernel's (flock): what a file holds does not matter, only what it is.
+for leftover in 'head -c 200 /dev/urandom >"$LOCK"' 'mkdir "$LOCK"' 'mkfifo "$LOCK"'; do
+  rm -rf "$LOCK"; eval "$leftover"
+  start "${leftover%% *}"
   kill "$PID"; wait "$PID" 2>/dev/null
-  passed=$((passed + 1))
 done
 rm -rf "$LOCK"
 
@@ -59,4 +51,4 @@ kill -9 "$PID"; wait "$PID" 2>/dev/null
 [ -S "$XDG_RUNTIME_DIR/metronom.socket" ] || fail "the killed copy left no socket to try the next start with"
 start "after a killed copy"
 second_start_raises "after a killed copy"
-echo "$((passed + 2)) passed, 0 failed"
+echo "5 passed, 0 failed"

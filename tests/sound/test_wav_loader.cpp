@@ -3,10 +3,6 @@
 // when it changes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <filesystem>
 #include <functional>
 #include <sys/stat.h>
 #include <thread>
@@ -42,10 +38,9 @@ TEST_P(FormatTest, DecodesToStereoFloatAt44100WithTheSameValues)
     const Bytes file = MakeWav(c.format, soundtest::Samples(c.format, c.frame, c.frames));
     const auto decoded = sound::DecodeWav(file.data(), file.size(), {}, &error);
     ASSERT_TRUE(decoded) << error;
-    const std::int64_t frames = c.frames * 44100LL / c.format.rate;
     const bool resampled = c.format.rate != 44100;
-    ASSERT_NEAR(decoded->frames(), frames, resampled ? 2 : 0);
-    // A resampler may ring at both ends; the rest, up to the last frames, holds the value.
+    ASSERT_NEAR(decoded->frames(), c.frames * 44100LL / c.format.rate, resampled ? 2 : 0);
+    // A resampler may ring at both ends; the rest holds the value.
     const std::int64_t margin = resampled ? 32 : 0;
     for (std::int64_t i = margin; i < decoded->frames() - margin; ++i) {
         ASSERT_NEAR(decoded->data[2 * i], c.left, c.tolerance) << "frame " << i;
@@ -149,17 +144,14 @@ TEST_P(BadInputTest, IsRefusedWithAReasonOrPlayedForWhatItHolds)
     soundtest::TempDir dir;
     const std::string path = dir / "Klack.wav";
     GetParam().make(path);
+    std::string error;
     if (GetParam().frames) {
-        std::string error;
         const auto sample = sound::LoadWavFile(path, GetParam().limits, &error);
         ASSERT_TRUE(sample) << error;
         EXPECT_EQ(sample->frames(), GetParam().frames);
         return;
     }
-    auto refused = [&] {
-        std::string error;
-        return !sound::LoadWavFile(path, GetParam().limits, &error) && !error.empty();
-    };
+    auto refused = [&] { return !sound::LoadWavFile(path, GetParam().limits, &error) && !error.empty(); };
     if (!GetParam().unreadable || ::geteuid() != 0) {
         EXPECT_TRUE(refused());
         return;
@@ -186,34 +178,33 @@ TEST(SampleCache, ReadsAgainOnlyWhenTheFileChangesAndRemembersFailures)
 {
     soundtest::TempDir dir;
     const std::string path = dir / "Klack.wav";
+    auto write = [](const std::string &to, std::int16_t v) { soundtest::WriteFile(to, soundtest::ConstantWav(100, v, v)); };
+    auto level = [](const auto &sample) { return std::lround(sample->data[0] * 32768); };
     sound::SampleCache cache;
     soundtest::WriteFile(path, {'n', 'o', 'p', 'e'});
     EXPECT_FALSE(cache.Get(path));
     EXPECT_FALSE(cache.Get(path));
     EXPECT_EQ(cache.loads(), 1u) << "a broken file is not decoded on every beat";
-
-    soundtest::WriteFile(path, soundtest::ConstantWav(100, 1000, 1000)); // other size
+    write(path, 1000); // another size
     const auto first = cache.Get(path);
     ASSERT_TRUE(first);
     EXPECT_EQ(cache.Get(path), first);
-    soundtest::WriteFile(path, soundtest::ConstantWav(100, 3000, 3000)); // same size, newer
+    write(path, 3000); // the same size, newer
     fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(2));
-    const auto second = cache.Get(path);
-    ASSERT_TRUE(second);
-    EXPECT_NEAR(second->data[0], 3000 / 32768.0, 1e-6);
-    EXPECT_NEAR(first->data[0], 1000 / 32768.0, 1e-6) << "a sample handed out earlier stays as it was";
+    EXPECT_EQ(level(cache.Get(path)), 3000);
+    EXPECT_EQ(level(first), 1000) << "a sample handed out earlier stays as it was";
     EXPECT_EQ(cache.loads(), 3u);
     // Replaced keeping size and modification time, as `cp -p`, `rsync -t` or `tar x` do: in place
     // (the change time moves on) and by a rename (another inode).
     const auto modified = fs::last_write_time(path);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    soundtest::WriteFile(path, soundtest::ConstantWav(100, 5000, 5000));
+    write(path, 5000);
     fs::last_write_time(path, modified);
-    EXPECT_NEAR(cache.Get(path)->data[0], 5000 / 32768.0, 1e-6);
-    soundtest::WriteFile(dir / "neu.wav", soundtest::ConstantWav(100, 7000, 7000));
+    EXPECT_EQ(level(cache.Get(path)), 5000);
+    write(dir / "neu.wav", 7000);
     fs::last_write_time(dir / "neu.wav", modified);
     fs::rename(dir / "neu.wav", path);
-    EXPECT_NEAR(cache.Get(path)->data[0], 7000 / 32768.0, 1e-6);
+    EXPECT_EQ(level(cache.Get(path)), 7000);
     fs::remove(path);
     fs::create_directory(path);
     EXPECT_FALSE(cache.Get(path)) << "the file became a folder";

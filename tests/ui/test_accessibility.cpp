@@ -1,31 +1,16 @@
 // What a screen reader finds in the window: walked through the accessibility tree from the window.
-#include <gtest/gtest.h>
-
-#include <QAccessible>
 #include <QAccessibleValueInterface>
-#include <QComboBox>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTest>
 
-#include "app/frm_metronom.h"
-#include "sound/sound_output.h"
+#include "support/window_test.h"
 
 namespace {
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public testsupport::WindowTest {
 protected:
-    void SetUp() override
-    {
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun(output);
-    }
     QAccessibleInterface *of(const char *name) { return QAccessible::queryAccessibleInterface(form.control(name)); }
     QString name(const char *control) { return of(control)->text(QAccessible::Name); }
-
-    sound::SoundOutput output;
-    app::FrmMetronom form;
 };
 
 void Walk(QAccessibleInterface *node, QSet<QObject *> &seen)

@@ -1,28 +1,18 @@
 // The beat pattern, the presets and START/STOP in the real window (offscreen).
-#include <gtest/gtest.h>
-
 #include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QTest>
 
 #include <malloc.h>
 
-#include "app/frm_metronom.h"
-#include "sound/sound_output.h"
 #include "fader/fader.h"
+#include "support/window_test.h"
 #include "ui/controls.h"
 
 namespace {
 
-class BeatWindowTest : public ::testing::Test {
+using testsupport::WaitFor;
+
+class BeatWindowTest : public testsupport::WindowTest {
 protected:
-    void SetUp() override
-    {
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun(output);
-    }
     ui::LampImage *lamp(const char *row, int i) const
     {
         return form.control<ui::LampImage>(QStringLiteral("%1(%2)").arg(row).arg(i));
@@ -38,35 +28,15 @@ protected:
     void choosePreset(const char *name)
     {
         auto *presets = form.control<QComboBox>("cboPresets");
-        const int index = presets->findText(name);
-        ASSERT_GE(index, 0) << name;
-        presets->setCurrentIndex(index);
-        emit presets->activated(index);
-    }
-    void press(const char *name, Qt::MouseButton b = Qt::LeftButton)
-    {
-        QTest::mousePress(form.control(name), b);
-        QTest::mouseRelease(form.control(name), b);
+        presets->setCurrentIndex(presets->findText(name));
+        ASSERT_GE(presets->currentIndex(), 0) << name;
+        emit presets->activated(presets->currentIndex());
     }
     void setBeats(int beats)
     {
-        auto *f = form.control<fader::Fader>("Fader2");
-        const int x = 15 + static_cast<int>((beats - 1) * 190.0 / 7);
-        QTest::mousePress(f, Qt::LeftButton, {}, QPoint(x, 10));
-        QTest::mouseRelease(f, Qt::LeftButton, {}, QPoint(x, 10));
+        pressFader("Fader2", 15 + static_cast<int>((beats - 1) * 190.0 / 7));
         ASSERT_EQ(form.BeatsPerCycle(), beats);
     }
-    QString text(const char *name) const
-    {
-        if (auto *l = form.control<QLabel>(name))
-            return l->text();
-        if (auto *b = form.control<QAbstractButton>(name))
-            return b->text();
-        return form.control<QComboBox>(name)->currentText();
-    }
-
-    sound::SoundOutput output;
-    app::FrmMetronom form;
 };
 
 // A lamp toggles on a click (press and release on it) and keeps its mark while hidden.
@@ -113,22 +83,11 @@ TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
     }
 }
 
-// Waits up to `ms` for `done` while the window's timers run.
-template <class F> bool WaitFor(F done, int ms = 4000)
-{
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done())
-            return true;
-        QTest::qWait(20);
-    }
-    return done();
-}
-
 TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
 {
     ASSERT_TRUE(output.IsOpen());
     QTest::mouseClick(form.control("Tap"), Qt::LeftButton); // a series begun before the start
-    press("Check1");
+    click("Check1");
     EXPECT_EQ(text("Check1"), "S T O P");
     EXPECT_FALSE(form.control("Tap")->isEnabled());
     EXPECT_FALSE(form.TapSeries().TapStarted()) << "START resets tap tempo";
@@ -148,7 +107,7 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
     ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "1"; }));
     ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; }));
 
-    press("Check1", Qt::RightButton); // any button stops
+    click("Check1", Qt::RightButton); // any button stops
     EXPECT_EQ(text("Check1"), "S T A R T");
     EXPECT_TRUE(form.control("Tap")->isEnabled());
     EXPECT_TRUE(form.StopRequested());
@@ -168,7 +127,7 @@ TEST_F(BeatWindowTest, ChoosingPresetsForLongKeepsMemoryFlat)
     GTEST_SKIP() << "the sanitizer's allocator is not the one measured";
 #endif
     auto *presets = form.control<QComboBox>("cboPresets");
-    press("Check1");
+    click("Check1");
     std::size_t before = 0;
     for (int i = 0; i < 220; ++i) { // 20 to settle, 200 measured
         if (i == 20)

@@ -1,51 +1,18 @@
 // The tempo controls in the real window (offscreen): the step buttons, the sliders, the weight drag
 // and TAP move the number, the word and the weight together.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QTest>
-
-#include "app/frm_metronom.h"
-#include "sound/sound_output.h"
 #include "fader/fader.h"
+#include "support/window_test.h"
 #include "tempo/tempo_model.h"
-#include "ui/pendulum_face.h"
 
 namespace {
 
-class FakeClock : public tempo::MillisecondClock {
-public:
-    std::int64_t Now() const override { return now; }
-    std::int64_t now = 100000;
-};
+using testsupport::Send;
 
-// A mouse event at `pos` of `w`, the pointer at `global` (by default where `pos` is).
-void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons,
-          QPointF global = {-1, -1})
-{
-    QMouseEvent e(type, QPointF(pos), global.x() < 0 ? w->mapToGlobal(QPointF(pos)) : global, button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-class TempoWindowTest : public ::testing::Test {
+class TempoWindowTest : public testsupport::WindowTest {
 protected:
-    void SetUp() override
-    {
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun(output);
-    }
-    QString bpm() const { return form.control<QLabel>("lblBPM")->text(); }
-    QString word() const { return form.control<QLabel>("lblTempo")->text(); }
+    QString bpm() const { return text("lblBPM"); }
+    QString word() const { return text("lblTempo"); }
     int weightTop() const { return form.control("PicSlider")->y(); }
-    void click(const char *name, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(form.control(name), b); }
-    void pressFader(const char *name, int x)
-    {
-        QTest::mousePress(form.control(name), Qt::LeftButton, {}, QPoint(x, 10));
-        QTest::mouseRelease(form.control(name), Qt::LeftButton, {}, QPoint(x, 10));
-    }
     // Presses on the weight and drags it by `dy` pixels in steps of 7 with `buttons` held.
     void dragWeight(int dy, Qt::MouseButtons buttons = Qt::LeftButton)
     {
@@ -62,10 +29,6 @@ protected:
         }
         Send(w, QEvent::MouseButtonRelease, grip, Qt::LeftButton, Qt::NoButton);
     }
-
-    FakeClock clock;
-    sound::SoundOutput output;
-    app::FrmMetronom form{nullptr, &clock};
 };
 
 // The step buttons and the tempo slider move the number, the word, the weight and each other.
