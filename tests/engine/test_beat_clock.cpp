@@ -77,10 +77,8 @@ TEST(BeatClock, ThePhaseStaysBoundedAndTheSwingKeepsItsDirection)
     for (int block = 0; block < 44100 * 60 / 512; ++block) { // one minute
         clock.Advance(512, [&](engine::BeatClock::Beat) { ++beats; });
         EXPECT_LE(clock.PhaseAt(clock.Frame()), 2 * 3.14159265358979 / 30.5);
-        const double s = clock.SwingAt(clock.Frame());
-        if ((s < 0) != (previous < 0))
-            ++signChanges;
-        previous = s;
+        signChanges += (clock.SwingAt(clock.Frame()) < 0) != (previous < 0);
+        previous = clock.SwingAt(clock.Frame());
     }
     EXPECT_EQ(beats, 119);
     EXPECT_EQ(signChanges, beats) << "the swing and the beats went apart";

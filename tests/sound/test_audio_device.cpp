@@ -55,22 +55,6 @@ TEST(SdlDevice, RefusedWithoutADriverAndPlaysWithTheDummyDriverUntilClosed)
     EXPECT_FALSE(device.Poll()) << "a closed device is not reopened";
 }
 
-TEST(SdlDevice, InitDirectSoundShowsTheBoxAndEndsTheProgram)
-{
-    EXPECT_EXIT(
-        {
-            ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            sound::SoundOutput output;
-            output.InitDirectSound([](const std::string &text, const std::string &caption) {
-                std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-            });
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(1),
-        "\\[Lindoquet Metronome Vintra \\(Preview\\)\\] Unable to start DirectSound\\. Check to see that your "
-        "sound card is properly installed\n");
-}
-
 // A host whose device can be made to fail or vanish, counting what is asked of it.
 struct FakeHost : sound::AudioHost {
     bool Init(std::string &error) override

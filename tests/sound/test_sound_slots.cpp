@@ -1,7 +1,9 @@
 // The sample slots as the window uses them, with this test in the role of the audio thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "sound/sound_slots.h"
 #include "sound/wav_writer.h"
@@ -145,6 +147,49 @@ TEST_F(SlotsTest, PlaysWhileNoStreamRunsAreDroppedNotBurstOut)
     player.Restart(); // a stream starts
     EXPECT_EQ(Block()[0], 0.0f);
     EXPECT_TRUE(slots.PlayVoice1(klack));
+}
+
+// The UI side plays, replaces files on disk, reloads and re-creates the slots while another thread
+// renders block after block. Run under ThreadSanitizer too (METRONOM_TSAN): a data race fails there.
+TEST_F(SlotsTest, PlayingWhileTheUiReloadsSamples)
+{
+    const std::string names[] = {klack, snare, hihat};
+    std::atomic<bool> stop{false};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+        std::vector<float> block(2 * 512);
+        // Relaxed: a plain stop flag and a count; the join below orders everything else.
+        while (!stop.load(std::memory_order_relaxed)) {
+            player.Render(block.data(), 512);
+            blocks.fetch_add(1, std::memory_order_relaxed);
+            for (float v : block)
+                ASSERT_LE(std::fabs(v), 1.0f);
+        }
+    });
+    for (int round = 0; round < 3000; ++round) {
+        const std::string &name = names[round % 3];
+        if (round % 7 == 0)
+            soundtest::WriteFile(name, soundtest::ConstantWav(200 + round % 50, static_cast<std::int16_t>(round), 0));
+        slots.PlayVoice1(name);
+        slots.PlayVoice2(names[(round + 1) % 3]);
+        slots.PlayVoice3(names[(round + 2) % 3]);
+        if (round % 97 == 0)
+            slots.CreateBuffers(10, klack);
+        if (round % 13 == 0)
+            slots.LoadSound(3, name);
+        std::this_thread::yield();
+    }
+    // Once the UI side lets go of everything and the last commands are played out (two more
+    // blocks on the audio thread), every sample the audio thread had is freed.
+    cache.Clear();
+    slots.CreateBuffers(-1, "");
+    const int played = blocks.load();
+    while (blocks.load() < played + 2)
+        std::this_thread::yield();
+    stop = true;
+    audio.join();
+    slots.Collect();
+    EXPECT_EQ(keeper.size(), 0u);
 }
 
 } // namespace

@@ -61,25 +61,4 @@ TEST(TapTempo, RecordsTheTapsAndShowsTheirMean)
     }
 }
 
-TEST(TapTempo, RightClickResetEmptiesTheSeriesAndHidesTheLabels)
-{
-    FakeClock clock;
-    tempo::TapTempo tap(clock);
-    for (std::int64_t t : {0, 500, 1000}) {
-        clock.now = t;
-        tap.Tap();
-    }
-    const auto d = tap.Reset();
-    EXPECT_FALSE(d.labelsShown);
-    EXPECT_TRUE(tap.Series().empty());
-    EXPECT_FALSE(tap.TapStarted());
-    clock.now = 5000;
-    const auto next = tap.Tap();
-    EXPECT_TRUE(next.labelsShown) << "the next tap shows them again";
-    EXPECT_FALSE(next.hasTempo) << "without a tempo of the old series";
-    EXPECT_TRUE(tap.Series().empty()) << "and only starts a new series";
-    clock.now = 5400;
-    EXPECT_EQ(tap.Tap().tempo, 150);
-}
-
 } // namespace
