@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <vector>
 
 #include "engine/beat_clock.h"
 #include "tempo/tempo_model.h"

@@ -2,8 +2,6 @@
 // impulse of its own height, so the output tells which sounds started at which frame.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <map>
 #include <thread>
 
 #include "engine/metronome.h"

@@ -2,9 +2,7 @@
 // this executable and count what the test's thread asks of them while it renders.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
-#include <utility>
 
 #include "engine/metronome.h"
 #include "tempo/tempo_model.h"

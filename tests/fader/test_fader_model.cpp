@@ -2,9 +2,6 @@
 // button's place, the pointer and the tick marks.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "fader/fader_model.h"
 

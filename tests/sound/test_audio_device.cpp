@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "sound/sound_output.h"

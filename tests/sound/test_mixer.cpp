@@ -1,8 +1,6 @@
 // The mixer, driven block by block without any device.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <vector>
 
 #include "sound/mixer.h"
 

@@ -5,9 +5,6 @@
 
 #include <SDL.h>
 #include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "sound_level.h"
 

@@ -3,7 +3,6 @@
 // when it changes.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <vector>
 
 #include "tempo/tap_tempo.h"
 

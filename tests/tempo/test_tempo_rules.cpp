@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <numbers>
 
 #include "tempo/pendulum_scale.h"
 #include "tempo/tempo_control.h"
