@@ -2,6 +2,8 @@
 // impulse of its own height, so the output tells which sounds started at which frame.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <thread>
 
 #include "engine/metronome.h"

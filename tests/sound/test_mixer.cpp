@@ -1,6 +1,8 @@
 // The mixer, driven block by block without any device.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 
 #include "sound/mixer.h"
 

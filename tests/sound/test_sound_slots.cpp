@@ -1,6 +1,8 @@
 // The sample slots as the window uses them, with this test in the role of the audio thread.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <atomic>
 #include <thread>
 

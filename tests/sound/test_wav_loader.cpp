@@ -3,6 +3,8 @@
 // when it changes.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -18,53 +20,44 @@ using soundtest::Bytes;
 using soundtest::MakeWav;
 using soundtest::WavFormat;
 
-// Files whose every frame holds the same raw value per channel.
-struct FormatCase {
-    const char *name;
-    WavFormat format;
-    std::vector<double> frame;
-    int frames;
-    float left, right, tolerance;
-};
-void PrintTo(const FormatCase &c, std::ostream *os) { *os << c.name; }
-
-class FormatTest : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(FormatTest, DecodesToStereoFloatAt44100WithTheSameValues)
+// Files whose every frame holds the same raw value per channel decode to that value.
+TEST(WavLoader, EveryEncodingDecodesToStereoFloatAt44100WithTheSameValues)
 {
-    const FormatCase &c = GetParam();
-    std::string error;
-    const Bytes file = MakeWav(c.format, soundtest::Samples(c.format, c.frame, c.frames));
-    const auto decoded = sound::DecodeWav(file.data(), file.size(), {}, &error);
-    ASSERT_TRUE(decoded) << error;
-    const bool resampled = c.format.rate != 44100;
-    ASSERT_NEAR(decoded->frames(), c.frames * 44100LL / c.format.rate, resampled ? 2 : 0);
-    // A resampler may ring at both ends; the rest holds the value.
-    const std::int64_t margin = resampled ? 32 : 0;
-    for (std::int64_t i = margin; i < decoded->frames() - margin; ++i) {
-        ASSERT_NEAR(decoded->data[2 * i], c.left, c.tolerance) << "frame " << i;
-        ASSERT_NEAR(decoded->data[2 * i + 1], c.right, c.tolerance) << "frame " << i;
+    const struct {
+        const char *name;
+        WavFormat format;
+        std::vector<double> frame;
+        int frames;
+        float left, right, tolerance;
+    } cases[] = {
+        {"Pcm16Stereo", {1, 2, 44100, 16}, {16384, -8192}, 4, 0.5f, -0.25f, 0},
+        {"Pcm16MonoOnBothSides", {1, 1, 44100, 16}, {8192}, 4, 0.25f, 0.25f, 0},
+        {"Pcm8Unsigned", {1, 1, 44100, 8}, {192}, 4, 0.5f, 0.5f, 0},
+        {"Pcm24", {1, 2, 44100, 24}, {0x400000, -0x200000}, 4, 0.5f, -0.25f, 1e-6f},
+        {"Pcm32", {1, 2, 44100, 32}, {0x40000000, -0x20000000}, 4, 0.5f, -0.25f, 1e-6f},
+        {"Float32", {3, 2, 44100, 32}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
+        {"FloatNanAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {NAN, -7}, 4, 0, -1, 0},
+        {"FloatInfinityAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {INFINITY, 3}, 4, 0, 1, 0},
+        {"ExtensibleFloat", {3, 2, 44100, 32, true}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
+        {"Extensible24Mono", {1, 1, 44100, 24, true}, {-0x400000}, 4, -0.5f, -0.5f, 1e-6f},
+        {"MuLaw", {7, 1, 44100, 8}, {0x80}, 4, 0.98035f, 0.98035f, 1e-4f}, // the largest step, 32124 of 32768
+        {"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f},
+        {"Stereo48000", {1, 2, 48000, 16}, {16384, -8192}, 4800, 0.5f, -0.25f, 2e-3f}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        const Bytes file = MakeWav(c.format, soundtest::Samples(c.format, c.frame, c.frames));
+        const auto decoded = sound::DecodeWav(file.data(), file.size(), {}, &error);
+        ASSERT_TRUE(decoded) << error;
+        const bool resampled = c.format.rate != 44100;
+        ASSERT_NEAR(decoded->frames(), c.frames * 44100LL / c.format.rate, resampled ? 2 : 0);
+        const std::int64_t margin = resampled ? 32 : 0; // a resampler may ring at both ends
+        for (std::int64_t i = margin; i < decoded->frames() - margin; ++i) {
+            ASSERT_NEAR(decoded->data[2 * i], c.left, c.tolerance) << "frame " << i;
+            ASSERT_NEAR(decoded->data[2 * i + 1], c.right, c.tolerance) << "frame " << i;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, FormatTest,
-    ::testing::Values(
-        FormatCase{"Pcm16Stereo", {1, 2, 44100, 16}, {16384, -8192}, 4, 0.5f, -0.25f, 0},
-        FormatCase{"Pcm16MonoOnBothSides", {1, 1, 44100, 16}, {8192}, 4, 0.25f, 0.25f, 0},
-        FormatCase{"Pcm8Unsigned", {1, 1, 44100, 8}, {192}, 4, 0.5f, 0.5f, 0},
-        FormatCase{"Pcm24", {1, 2, 44100, 24}, {0x400000, -0x200000}, 4, 0.5f, -0.25f, 1e-6f},
-        FormatCase{"Pcm32", {1, 2, 44100, 32}, {0x40000000, -0x20000000}, 4, 0.5f, -0.25f, 1e-6f},
-        FormatCase{"Float32", {3, 2, 44100, 32}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
-        FormatCase{"FloatNanAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {NAN, -7}, 4, 0, -1, 0},
-        FormatCase{"FloatInfinityAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {INFINITY, 3}, 4, 0, 1, 0},
-        FormatCase{"ExtensibleFloat", {3, 2, 44100, 32, true}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
-        FormatCase{"Extensible24Mono", {1, 1, 44100, 24, true}, {-0x400000}, 4, -0.5f, -0.5f, 1e-6f},
-        // mu-law 0x80 is the largest positive step, 32124 of 32768.
-        FormatCase{"MuLaw", {7, 1, 44100, 8}, {0x80}, 4, 0.98035f, 0.98035f, 1e-4f},
-        FormatCase{"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f},
-        FormatCase{"Stereo48000", {1, 2, 48000, 16}, {16384, -8192}, 4800, 0.5f, -0.25f, 2e-3f}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 // Broken, odd and hostile files, laid out at a path by `make`: refused with a reason, or (what
 // players accept) played for the whole frames they hold, and never a crash or a hang.
