@@ -93,7 +93,6 @@ std::vector<BadCase> BadCases()
     const std::string seeds = METRONOM_FUZZ_SEEDS "/";
     return {
         {"Empty", File({})},
-        {"RiffOnly", File({'R', 'I', 'F', 'F'})},
         {"TruncatedHeader", File(Bytes(good.begin(), good.begin() + 30))},
         {"HeaderWithoutData", File(Bytes(good.begin(), good.begin() + 44))},
         {"ShortBody", File(Bytes(good.begin(), good.begin() + 44 + 40)), 10},
@@ -114,15 +113,10 @@ std::vector<BadCase> BadCases()
         {"Missing", [](const std::string &) {}},
         {"Folder", [](const std::string &path) { fs::create_directory(path); }},
         {"Unreadable", [good](const std::string &path) { soundtest::WriteFile(path, good); ::chmod(path.c_str(), 0); }, 0, {}, true},
-        {"DanglingLink", Link("/nowhere.wav")},
         {"LinkLoop", [](const std::string &path) { fs::create_symlink(path, path); }},
-        {"NotARegularFile", Link("/dev/zero")},
         {"Fifo", [](const std::string &path) { ::mkfifo(path.c_str(), 0600); }},
-        {"GsmSeed", Link(seeds + "gsm.wav")},
         {"RifxSeed", Link(seeds + "rifx.wav")},
         {"Rf64Seed", Link(seeds + "rf64.wav")},
-        {"HugeDeclaredSeed", Link(seeds + "huge_declared.wav"), 220},
-        {"RiffHugeSeed", Link(seeds + "riff_huge.wav"), 220},
         {"RiffSizeTooSmallSeed", Link(seeds + "riff_small.wav"), 220},
         {"RiffSizeTooLargeSeed", Link(seeds + "riff_large.wav"), 220},
         {"OddLengthDataSeed", Link(seeds + "odd_data.wav"), 220},
