@@ -51,8 +51,9 @@ TEST(TapTempo, RecordsTheTapsAndShowsTheirMean)
             EXPECT_NEAR(tap.Series()[i], c.series[i], 1e-9) << "tap " << i;
         EXPECT_TRUE(d.labelsShown);
         EXPECT_EQ(d.hasTempo, c.hasTempo);
-        if (c.hasTempo)
+        if (c.hasTempo) {
             EXPECT_EQ(std::tuple(d.tempo, d.latest, d.slower, d.faster), std::tuple(c.tempo, c.latest, c.slower, c.faster));
+        }
     }
 }
 
