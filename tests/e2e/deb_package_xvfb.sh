@@ -6,8 +6,7 @@
 BUILD=$1
 setup_dirs
 (cd "$BUILD" && cpack -G DEB -B "$WORK/pkg") >"$WORK/cpack.log" 2>&1 || fail "cpack failed: $(tail -5 "$WORK/cpack.log")"
-DEB=$(find "$WORK/pkg" -maxdepth 1 -name 'metronom_*.deb' | head -n1)
-[ -n "$DEB" ] || fail "no package made"
+DEB=$(find "$WORK/pkg" -maxdepth 1 -name 'metronom_*.deb' | head -n1); [ -n "$DEB" ] || fail "no package made"
 depends=$(dpkg-deb -f "$DEB" Depends)
 for p in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 fonts-liberation2 libc6; do
   grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
@@ -26,9 +25,7 @@ start_xvfb
 PID=$!; PIDS+=("$PID")
 WIN=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
 sleep 0.5
-# The window carries the painted icon.
-icon=$(xprop -id "$WIN" _NET_WM_ICON 2>/dev/null | head -c 200)
-grep -Eq 'Icon \([0-9]+ x [0-9]+\)' <<<"$icon" || fail "the window has no icon: $icon"
+xprop -id "$WIN" _NET_WM_ICON 2>/dev/null | head -c 200 | grep -Eq 'Icon \([0-9]+ x [0-9]+\)' || fail "the window has no icon"
 kill -0 "$PID" || fail "the installed program ended: $(cat "$WORK/out")"
 echo "$(basename "$DEB"): $depends"
 echo "1 passed, 0 failed"

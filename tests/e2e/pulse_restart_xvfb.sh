@@ -1,20 +1,16 @@
 #!/usr/bin/env bash
-# The sound server goes away under the playing program and comes back: a private PulseAudio server
-# with a null sink, the program under an X server playing through it, START clicked; the server is
-# stopped (once asked to end, once killed outright) and started again. The program must live on
-# and its beats must come back, evenly spaced at the tempo shown, each time; then STOP and START
-# still work, and the stream rests (corked) while stopped. The program plays through its own
-# PulseAudio stream (no SDL_AUDIODRIVER). Skipped (77) where PulseAudio is not installed or cannot
-# start.
+# The sound server goes away under the playing program (its own PulseAudio stream into a private
+# server's null sink) and comes back, once asked to end and once killed: the program lives on and
+# its beats come back evenly spaced at the tempo shown; then STOP and START still work and the
+# stream rests (corked) while stopped. Skipped (77) where PulseAudio is missing or cannot start.
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
 ANALYZE=$2
 setup_dirs
 need_pulse
 
-# Records $2 seconds from the sink (a reader attached at once, so that the idle sink runs) and checks
-# that the program lives on and that the recording holds beats at 120, none lost or doubled, at least
-# $1 of them; further arguments go to the analysis.
+# Records $2 seconds from the sink: the program lives and at least $1 beats at 120, none lost or
+# doubled; further arguments go to the analysis.
 beats_in() {
   local least=$1 secs=$2 status=0 beats
   record metronom "$WORK/rec.wav"

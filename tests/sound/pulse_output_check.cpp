@@ -1,9 +1,8 @@
-// The program's sound output against a private PulseAudio server (run by pulse_output.sh):
-//   fallback  PULSE_SERVER points nowhere: the SDL device opens instead.
-//   clicks    a click every 22050 frames while the script records the sink; the audio thread stalls
-//             150 ms once, the stream runs dry (counted) and the later clicks must stay on their
-//             grid; the heard frame trails the rendered one by less than the buffer and advances at
-//             the stream's rate. (Server restarts and corking: e2e.pulse_restart_xvfb.)
+// The program's sound output against a private PulseAudio server (run by pulse_output.sh): a click
+// every 22050 frames while the script records the sink; the audio thread stalls 150 ms once, the
+// stream runs dry (counted) and the later clicks must stay on their grid; the heard frame trails the
+// rendered one by less than the buffer and advances at the stream's rate. (Without a server the SDL
+// device opens: sound_tests; server restarts and corking: e2e.pulse_restart_xvfb.)
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -41,16 +40,6 @@ public:
 private:
     std::uint64_t frame_ = 0;
     bool stalled_ = false;
-};
-
-// SDL's device as a stand-in that always opens.
-struct OpeningHost : sound::AudioHost {
-    bool Init(std::string &) override { return true; }
-    void Quit() override {}
-    std::uint32_t Open(const SDL_AudioSpec &want, SDL_AudioSpec &have, std::string &) override { return have = want, 1; }
-    void Resume(std::uint32_t) override {}
-    bool Lost(std::uint32_t) override { return false; }
-    void Close(std::uint32_t) override {}
 };
 
 int Fail(const std::string &what)
@@ -103,11 +92,5 @@ int Clicks()
 
 int main(int argc, char **argv)
 {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "fallback") {
-        ::setenv("PULSE_SERVER", "unix:/nonexistent/native", 1);
-        sound::SoundOutput output(std::make_unique<OpeningHost>());
-        return output.OpenDevice() && std::string(output.kind()) == "SDL" ? 0 : Fail("no fallback to SDL: " + output.error());
-    }
-    return mode == "clicks" ? Clicks() : Fail("usage: pulse_output_check fallback | clicks");
+    return argc > 1 && argv[1] == std::string("clicks") ? Clicks() : Fail("usage: pulse_output_check clicks");
 }

@@ -121,4 +121,15 @@ TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
     EXPECT_EQ(host.inits, host.quits) << "every start of SDL's audio is matched by a stop";
 }
 
+TEST(FakeDevice, WithoutAPulseAudioServerTheSdlDeviceOpens)
+{
+    ::unsetenv("SDL_AUDIODRIVER"); // which would choose SDL at once
+    ::setenv("PULSE_SERVER", "unix:/nonexistent/native", 1);
+    sound::SoundOutput output(std::make_unique<FakeHost>());
+    EXPECT_TRUE(output.OpenDevice()) << output.error();
+    EXPECT_STREQ(output.kind(), "SDL");
+    ::unsetenv("PULSE_SERVER");
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
 } // namespace
