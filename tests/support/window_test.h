@@ -13,6 +13,9 @@
 #include "sound/sound_output.h"
 #include "tempo/tap_tempo.h"
 
+// Failures print texts as texts.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace testsupport {
 
 class FakeClock : public tempo::MillisecondClock {
