@@ -24,7 +24,8 @@ TEST(InitApplication, RequiresTheClickSoundAndWarnsWhenItIsMissing)
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.folder) + "/" + c.file);
         QStringList messages;
-        app::SetMessageSink([&](const QString &m, int kind, const QString &t) { messages << QString("%1 %2: %3").arg(kind).arg(t, m); });
+        app::SetMessageSink(
+            [&](const QString &m, int kind, const QString &t) { messages << QString("%1 %2: %3").arg(kind).arg(t, m); });
         QTemporaryDir program;
         if (*c.folder)
             QDir(program.path()).mkpath(c.folder);
@@ -34,7 +35,8 @@ TEST(InitApplication, RequiresTheClickSoundAndWarnsWhenItIsMissing)
         EXPECT_EQ(app::InitApplication(), c.starts);
         app::SetMessageSink({});
         const QString warning = QString("%1 Lindoquet Metronome Vintra: ").arg(app::kWarning);
-        EXPECT_EQ(messages, c.starts ? QStringList{} : QStringList{warning + "Die benötigte Datei 'Klack.wav' wurde nicht gefunden !"});
+        EXPECT_EQ(messages,
+                  c.starts ? QStringList{} : QStringList{warning + "Die benötigte Datei 'Klack.wav' wurde nicht gefunden !"});
     }
 }
 

@@ -8,8 +8,7 @@ PROGRAM=$1
 setup_dirs
 start_xvfb
 
-close_box() { # Return closes the box; pressed again while the box is still there (a key that
-  # comes before the box is ready for it is lost). The program must then end, not with status 0.
+close_box() { # Return (again while the box is there: an early key is lost); then the program ends, not with 0
   EXIT_STATUS=""
   for _ in $(seq 15); do
     xdotool windowfocus --sync "$BOX" 2>/dev/null

@@ -25,13 +25,13 @@ int main(int argc, char **argv)
     form.FirstRun(output);
     const QSize fixed = form.size();
     check(fixed == QSize(790, 509), "the window has its fixed size");
-    check(form.Check2()->toolTip().contains(QLatin1String("Wayland")), "\"immer im Vordergrund\" says it cannot work here");
+    check(form.Check2()->toolTip().contains(QLatin1String("Wayland")), "\"immer im Vordergrund\" says it cannot work");
     QWindow *window = form.windowHandle();
     for (int round = 0; round < 3; ++round) {
         window->setWindowStates(window->windowStates() ^ Qt::WindowMaximized); // the title bar's button
         QTest::qWait(1500);
         check(!(window->windowStates() & Qt::WindowMaximized), "the maximized state was refused");
-        check(form.size() == fixed && form.minimumSize() == fixed && form.maximumSize() == fixed, "back at its fixed size");
+        check(form.size() == fixed && form.minimumSize() == fixed && form.maximumSize() == fixed, "at its fixed size");
     }
     std::printf("%d failed\n", failures);
     return failures == 0 ? 0 : 1;
