@@ -21,11 +21,9 @@ dpkg-deb -x "$DEB" "$ROOT" || fail "cannot unpack"
 [ -f "$ROOT/usr/share/applications/org.metronom.Metronom.desktop" ] || fail "no desktop entry in the package"
 
 start_xvfb
-"$ROOT/usr/bin/metronom" >"$WORK/out" 2>&1 &
-PID=$!; PIDS+=("$PID")
-WIN=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
+start "$MAIN" "$ROOT/usr/bin/metronom"
 sleep 0.5
-xprop -id "$WIN" _NET_WM_ICON 2>/dev/null | head -c 200 | grep -Eq 'Icon \([0-9]+ x [0-9]+\)' || fail "the window has no icon"
+xprop -id "$ID" _NET_WM_ICON 2>/dev/null | head -c 200 | grep -Eq 'Icon \([0-9]+ x [0-9]+\)' || fail "the window has no icon"
 kill -0 "$PID" || fail "the installed program ended: $(cat "$WORK/out")"
 echo "$(basename "$DEB"): $depends"
 echo "1 passed, 0 failed"

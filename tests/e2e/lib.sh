@@ -1,5 +1,15 @@
 # shellcheck shell=bash
 . "$(dirname "${BASH_SOURCE[0]}")/../../tools/session.sh"
+MAIN="Lindoquet Metronome Vintra (Preview Version)"
+
+# start TITLE COMMAND...: runs the command in the background as $PID, its output in $WORK/out, and
+# waits for its window of that title (the id in $ID).
+start() {
+  local title=$1; shift
+  "$@" >"$WORK/out" 2>&1 &
+  PID=$!; PIDS+=("$PID")
+  ID=$(wait_window "$title" 30) || fail "no window \"$title\": $(cat "$WORK/out")"
+}
 
 # A private PulseAudio server (after setup_dirs): skipped (77) where it is not installed.
 need_pulse() {

@@ -26,9 +26,7 @@ beats_in() {
 
 start_pulse metronom || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
 start_xvfb
-"$PROGRAM" >"$WORK/out" 2>&1 &
-PID=$!; PIDS+=("$PID")
-ID=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
+start "$MAIN" "$PROGRAM"
 sleep 1
 xdotool mousemove --window "$ID" 668 463 click 1 # START
 beats_in 4 4

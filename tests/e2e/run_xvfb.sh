@@ -19,9 +19,7 @@ start_xvfb
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/sound.raw"
 command -v python3 >/dev/null || fail "python3 is needed to close the window"
 
-"$PROGRAM" >"$WORK/out" 2>&1 &
-PID=$!; PIDS+=("$PID")
-ID=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
+start "$MAIN" "$PROGRAM"
 eval "$(xdotool getwindowgeometry --shell "$ID")"
 [ "$WIDTH" = 790 ] && [ "$HEIGHT" = 509 ] || fail "window is ${WIDTH}x${HEIGHT}, not 790x509"
 # Centred on the 1024 x 768 screen in the upper nine tenths: 1710 / 15 = 114, 1164 / 15 = 77.6.

@@ -4,18 +4,12 @@
 # FIFO, the socket of a killed copy) keeps the program from starting.
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
-TITLE="Lindoquet Metronome Vintra (Preview Version)"
 setup_dirs
 start_xvfb
 LOCK="$XDG_RUNTIME_DIR/metronom.lock"
 
-start() { # start NAME: runs the program in the background as $PID and waits for its window
-  "$PROGRAM" >"$WORK/$1.out" 2>&1 &
-  PID=$!; PIDS+=("$PID")
-  ID=$(wait_window "$TITLE" 30) || fail "$1: no window: $(cat "$WORK/$1.out")"
-}
 on_top() { # the program's window is the topmost of the screen's windows
-  xwininfo -root -children | grep -m1 -E '^ +0x[0-9a-f]+ "' | grep -q "\"$TITLE\""
+  xwininfo -root -children | grep -m1 -E '^ +0x[0-9a-f]+ "' | grep -q "\"$MAIN\""
 }
 second_start_raises() { # covers the running window, starts a second copy, sees the first come up
   xmessage -geometry 1000x750+0+0 -title Abdeckung Abdeckung &
@@ -39,16 +33,16 @@ second_start_raises() { # covers the running window, starts a second copy, sees 
 # The lock is the kernel's (flock): what a file holds does not matter, only what it is.
 for leftover in 'head -c 200 /dev/urandom >"$LOCK"' 'mkdir "$LOCK"' 'mkfifo "$LOCK"'; do
   rm -rf "$LOCK"; eval "$leftover"
-  start "${leftover%% *}"
+  start "$MAIN" "$PROGRAM"
   kill "$PID"; wait "$PID" 2>/dev/null
 done
 rm -rf "$LOCK"
 
-start first
+start "$MAIN" "$PROGRAM"
 second_start_raises "running copy"
 # The first copy dies without cleaning up; the next start runs all the same and answers a third.
 kill -9 "$PID"; wait "$PID" 2>/dev/null
 [ -S "$XDG_RUNTIME_DIR/metronom.socket" ] || fail "the killed copy left no socket to try the next start with"
-start "after a killed copy"
+start "$MAIN" "$PROGRAM"
 second_start_raises "after a killed copy"
 echo "5 passed, 0 failed"
