@@ -32,8 +32,7 @@ TEST(SliderTopTable, EveryTempoGetsTheSmallestTopThatShowsIt)
         EXPECT_EQ(tempo::BpmFromSliderTop(*top), t) << "top " << *top << " shows another tempo";
         EXPECT_NE(tempo::BpmFromSliderTop(*top - 1), t) << "top " << *top - 1 << " shows " << t << " too";
     }
-    for (auto [t, top] : {std::pair{22, 24}, {28, 31}, {120, 131}, {121, 132}, {271, 296}, {275, 300}})
-        EXPECT_EQ(tempo::SliderTopForTempo(t), top) << "the scale's row for " << t;
+    EXPECT_EQ(tempo::SliderTopForTempo(275), 300) << "the scale's last row";
     for (int t : {-1, 0, 21, 276, 1000})
         EXPECT_FALSE(tempo::SliderTopForTempo(t)) << t;
 }

@@ -71,7 +71,6 @@ TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
     } cases[] = {{"Kick", "10001000", "00000000", true, "HiHat", "Bassdrum", "HandClaps"},
                  {"Normal", "00000000", "00000000", false, "Klack", "Bassdrum", "Snare"},
                  {"Rhythmus", "10001000", "00100010", true, "HiHat", "Bassdrum", "Snare"},
-                 {"Englisch", "00000000", "00000000", true, "HiHat", "Bassdrum", "Snare"},
                  {"Computer", "00000000", "00000000", true, "HiHat", "Bassdrum", "Snare"}};
     for (const auto &c : cases) {
         choosePreset(c.chosen);
