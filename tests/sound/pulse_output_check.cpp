@@ -1,8 +1,10 @@
-// The program's sound output against a private PulseAudio server (run by pulse_output.sh): a click
-// every 22050 frames while the script records the sink; the audio thread stalls 150 ms once, the
-// stream runs dry (counted) and the later clicks must stay on their grid; the heard frame trails the
-// rendered one by less than the buffer and advances at the stream's rate. (Without a server the SDL
-// device opens: sound_tests; server restarts and corking: e2e.pulse_restart_xvfb.)
+// The program's sound output against a private PulseAudio server (run by pulse_output.sh, also under
+// ThreadSanitizer; without a server the SDL device opens: sound_tests):
+//   clicks    a click every 22050 frames while the script records the sink; the audio thread stalls
+//             150 ms once, the stream runs dry (counted) and the later clicks must stay on their
+//             grid; the heard frame trails the rendered one by less than the buffer and advances at
+//             the stream's rate; the stream corks while resting and plays again when asked.
+//   recovery START STOP   the server stops under the stream and starts again: the stream comes back.
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -26,7 +28,8 @@ public:
     {
         for (int i = 0; i < frames; ++i) {
             const auto n = double((frame_ + i) % 22050);
-            out[2 * i] = out[2 * i + 1] = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f;
+            const float v = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f; // 10 ms, fading out
+            out[2 * i] = out[2 * i + 1] = silent.load(std::memory_order_relaxed) ? 0.0f : v; // relaxed: a switch
         }
         frame_ += std::uint64_t(frames);
         if (!stalled_ && frame_ > 3 * 22050 + 2000) {
@@ -36,6 +39,7 @@ public:
         rendered.store(frame_, std::memory_order_relaxed); // relaxed: a count
     }
     std::atomic<std::uint64_t> rendered{0};
+    std::atomic<bool> silent{false};
 
 private:
     std::uint64_t frame_ = 0;
@@ -84,6 +88,50 @@ int Clicks()
     std::printf("underruns: %llu\n", (unsigned long long)output.underruns());
     if (output.underruns() == 0)
         return Fail("the stalled audio thread was not counted as an underrun");
+    // Resting: corked once silent, nothing rendered; then it plays again.
+    source.silent = true;
+    output.Play(false);
+    if (!Within(1s, [&] { return output.pulse().corked(); }))
+        return Fail("the resting stream was not corked");
+    const std::uint64_t resting = source.rendered.load();
+    std::this_thread::sleep_for(300ms);
+    if (source.rendered.load() != resting)
+        return Fail("a corked stream still renders");
+    output.Play(true);
+    if (!Within(1s, [&] { return source.rendered.load() > resting; }))
+        return Fail("the stream does not play again");
+    output.SetSource(nullptr);
+    return 0;
+}
+
+int Recovery(const char *start, const char *stop)
+{
+    sound::SoundOutput output;
+    output.setRetryInterval(200ms);
+    ClickSource source;
+    output.SetSource(&source);
+    auto poll = [&](auto condition) {
+        return Within(10s, [&] { return output.Poll(), condition(); });
+    };
+    if (!output.OpenDevice())
+        return Fail("no stream: " + output.error());
+    output.Play(true);
+    if (std::system(stop) != 0)
+        return Fail("cannot stop the server");
+    if (!poll([&] { return output.losses() == 1 && output.NeedsPoll(); }))
+        return Fail("the loss went unnoticed");
+    if (std::system(start) != 0)
+        return Fail("cannot start the server again");
+    const auto back = Clock::now();
+    if (!poll([&] { return output.IsOpen() && !output.NeedsPoll(); }))
+        return Fail("no stream after the server came back: " + output.error());
+    const std::uint64_t before = source.rendered.load();
+    // A null sink that has just started may first play out a second or two of silence it rendered
+    // ahead (it then reports that much latency), so the limit here is wider than the program's 1 s,
+    // which the end-to-end test measures.
+    if (!Within(3s, [&] { return source.rendered.load() > before + 4410; }))
+        return Fail("no sound after the server came back");
+    std::printf("sound back %.2f s after the server\n", std::chrono::duration<double>(Clock::now() - back).count());
     output.SetSource(nullptr);
     return 0;
 }
@@ -92,5 +140,10 @@ int Clicks()
 
 int main(int argc, char **argv)
 {
-    return argc > 1 && argv[1] == std::string("clicks") ? Clicks() : Fail("usage: pulse_output_check clicks");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "clicks")
+        return Clicks();
+    if (mode == "recovery" && argc == 4)
+        return Recovery(argv[2], argv[3]);
+    return Fail("usage: pulse_output_check clicks | recovery START STOP");
 }
