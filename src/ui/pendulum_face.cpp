@@ -18,8 +18,9 @@ PendulumFace::PendulumFace(QWidget *parent) : QWidget(parent)
 namespace {
 
 constexpr qreal kRodWidth = 5;
-// Beyond the painted edge: antialiasing touches one more pixel, rounding to device pixels another.
-constexpr qreal kMargin = 2;
+// Beyond the painted edge: the weight's picture is placed at whole device pixels (up to half a
+// pixel off), and antialiasing may touch a partly covered pixel.
+constexpr qreal kMargin = 1;
 // The rod is covered by a chain of rectangles of this length: a tilted rod's one bounding
 // rectangle would be many times its area.
 constexpr qreal kRodPiece = 24;
