@@ -89,21 +89,28 @@ bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
 void PendulumFace::paintEvent(QPaintEvent *e)
 {
     const qreal dpr = devicePixelRatioF();
-    if (face_.isNull() || !qFuzzyCompare(face_.devicePixelRatio(), dpr)) {
+    if (face_.isNull() || !qFuzzyCompare(faceRatio_, dpr)) {
         face_ = artwork::render(artwork::Picture::Face, dpr);
+        face_.setDevicePixelRatio(1); // copied pixel for pixel, see below
+        faceRatio_ = dpr;
         weight_ = artwork::renderWeightOverFace(dpr);
     }
     QPainter p(this);
     // The still parts, copied from the cached face only where they are to be repainted (the widget
-    // may be taller than the face: black below it).
-    const QRect faceRect(QPoint(0, 0), artwork::kFaceSize);
-    for (const QRect &r : e->region()) {
+    // may be taller than the face: black below it). In device pixels: with the painter's high-DPI
+    // scale in place, the copy would take the raster engine's slower scaling path.
+    p.save();
+    p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+    const QRect faceRect(QPoint(0, 0), face_.size());
+    for (const QRect &logical : e->region()) {
+        const QRect r = QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
         const QRect onFace = r & faceRect;
         if (onFace != r)
             p.fillRect(r, Qt::black);
         if (!onFace.isEmpty())
-            p.drawPixmap(onFace, face_, QRectF(QPointF(onFace.topLeft()) * dpr, QSizeF(onFace.size()) * dpr));
+            p.drawPixmap(onFace.topLeft(), face_, onFace);
     }
+    p.restore();
     if (!rodColor_.isValid())
         return;
     p.setRenderHint(QPainter::Antialiasing);

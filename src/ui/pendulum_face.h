@@ -39,7 +39,8 @@ private:
     // The pixels the rod and the weight cover now, with a margin for antialiasing and rounding.
     QRegion covered() const;
 
-    QPixmap face_;
+    QPixmap face_; // device pixels, made at ratio faceRatio_
+    qreal faceRatio_ = 0;
     QPixmap weight_;
     QPointF pivot_, tip_;
     QColor rodColor_;
