@@ -417,7 +417,8 @@ void FrmMetronom::Housekeeping()
     sound::PollDevice();
     if (publisher_) {
         publisher_->Collect();
-        PublishSettings(false); // a sound file changed on disk is heard from the next beat
+        if (running_) // stopped, START reads the files anew
+            PublishSettings(false); // a sound file changed on disk is heard from the next beat
     }
 }
 
