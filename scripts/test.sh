@@ -3,7 +3,8 @@
 #   scripts/test.sh             the normal build, in build/
 #   scripts/test.sh --sanitize  the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 #                               in build-asan/
-#   scripts/test.sh --tsan      the engine and sound tests under ThreadSanitizer, in build-tsan/
+#   scripts/test.sh --tsan      the engine and sound tests and the PulseAudio output under
+#                               ThreadSanitizer, in build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --test
@@ -21,10 +22,11 @@ case ${1:-} in
     ;;
   --tsan)
     cmake -S . -B build-tsan -DBUILD_TESTING=ON -DMETRONOM_WERROR=ON -DMETRONOM_TSAN=ON
-    cmake --build build-tsan -j "$jobs" --target engine_tests sound_tests
-    export SDL_AUDIODRIVER=dummy
-    build-tsan/tests/engine/engine_tests
-    build-tsan/tests/sound/sound_tests
+    cmake --build build-tsan -j "$jobs" --target engine_tests sound_tests pulse_output_check analyze_beats
+    SDL_AUDIODRIVER=dummy build-tsan/tests/engine/engine_tests
+    SDL_AUDIODRIVER=dummy build-tsan/tests/sound/sound_tests
+    # The PulseAudio output's threads against a private server (skipped where there is none).
+    ctest --test-dir build-tsan --output-on-failure -R '^sound[.]pulse_output$'
     ;;
   *)
     echo "usage: scripts/test.sh [--sanitize | --tsan]" >&2

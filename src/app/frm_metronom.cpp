@@ -6,8 +6,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "app/beat_settings.h"
 #include "app/commands.h"
@@ -88,7 +90,6 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
         connect(c, &QComboBox::currentTextChanged, this, &FrmMetronom::SettingsChanged);
 
     frameTimer_.setTimerType(Qt::PreciseTimer);
-    frameTimer_.setInterval(15);
     connect(&frameTimer_, &QTimer::timeout, this, &FrmMetronom::DisplayFrame);
     housekeepingTimer_.setInterval(1000);
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
@@ -160,6 +161,10 @@ void FrmMetronom::FirstRun(sound::SoundOutput &output)
 
 void FrmMetronom::ShowTempo(int bpm)
 {
+    // Called on every frame while running: the labels change (and repaint) only with the tempo.
+    if (bpm == shownBpm_)
+        return;
+    shownBpm_ = bpm;
     lblBPM_->setText(QString::number(bpm));
     lblTempo_->setText(QString::fromStdString(tempo::Tempowort(bpm)));
 }
@@ -311,7 +316,9 @@ void FrmMetronom::ShowCurrentBeat(int beat)
     QWidget *marker = control("shpBeat");
     const int lamp = std::clamp(beat, 1, engine::kLamps) - 1;
     marker->move(control(QString::fromStdString(ui::ArrayName("imgBeat", lamp)))->x(), marker->y());
-    control<QLabel>("lblBeat")->setText(QString::number(beat));
+    auto *number = control<QLabel>("lblBeat");
+    if (const QString text = QString::number(beat); number->text() != text)
+        number->setText(text);
 }
 
 void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
@@ -350,6 +357,9 @@ void FrmMetronom::PlayLoop()
         metronome_->Start();
         output_->Play(true);
     }
+    // One frame per refresh of the screen the window is on.
+    const qreal hz = screen() && screen()->refreshRate() > 0 ? screen()->refreshRate() : 60.0;
+    frameTimer_.setInterval(std::clamp(int(std::lround(1000.0 / hz)), 8, 33));
     DisplayFrame();
     frameTimer_.start();
 }
@@ -430,7 +440,10 @@ void FrmMetronom::DisplayFrame()
     const engine::ClockState &state = metronome_->Clock();
     const double heard = output_->HeardFrame(); // the frame being heard now
 
-    while (!heardSoon_.empty() && double(heardSoon_.front().onsetFrame) <= heard) {
+    // The frame drawn now reaches the screen with its next refresh, on average half a frame
+    // interval later (plus a compositor's frame where one runs): beats and pose are taken for then.
+    const double shown = heard + frameTimer_.interval() * 0.5e-3 * sound::kStreamRate;
+    while (!heardSoon_.empty() && double(heardSoon_.front().onsetFrame) <= shown) {
         ApplyBeat(heardSoon_.front());
         heardSoon_.pop_front();
     }
@@ -438,12 +451,10 @@ void FrmMetronom::DisplayFrame()
     ShowTempo(measuredBpm_);
 
     double s = 0;
-    if (state.running && heard >= double(state.runStartFrame))
-        s = state.clock.SwingAt(static_cast<std::int64_t>(heard - double(state.runStartFrame)));
-    const tempo::PendulumGeometry &g = tempo_.Geometry();
-    const engine::PendulumPose pose = engine::PoseAt(g, s);
-    picMet_->setPendulum({g.PivotX, g.PivotY}, {pose.tipX, pose.tipY}, ui::FromBgr(g.RodColor));
-    picMet_->setSwingingWeight({pose.weightX, pose.weightY});
+    if (state.running && shown >= double(state.runStartFrame))
+        s = state.clock.SwingAt(static_cast<std::int64_t>(shown - double(state.runStartFrame)));
+    const engine::PendulumPose pose = engine::PoseAt(tempo_.Geometry(), s);
+    picMet_->swingTo({pose.tipX, pose.tipY}, {pose.weightX, pose.weightY}); // nothing when it moved < 1/2 pixel
 }
 
 void FrmMetronom::ApplyBeat(const engine::BeatEvent &beat)

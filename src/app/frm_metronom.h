@@ -135,6 +135,7 @@ private:
     engine::Settings published_;
     std::deque<engine::BeatEvent> heardSoon_; // beats played, not heard yet
     int measuredBpm_ = 0;
+    int shownBpm_ = -1; // the tempo lblBPM shows
     QTimer frameTimer_;
     QTimer housekeepingTimer_;
     QFileSystemWatcher soundWatcher_;

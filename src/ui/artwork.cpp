@@ -597,18 +597,18 @@ void paintWeight(QPainter &p, bool withBackground)
     if (withBackground)
         p.fillRect(QRectF(QPointF(0, 0), QSizeF(kWeightSize)), Qt::black);
 
-    // The rod passing through the weight.
-    p.fillRect(QRectF(13.5, 0, 5, 32), QColor(120, 120, 120));
-
     const QRectF block(4, 6.5, 24, 19);
     QPainterPath shape;
     shape.addRoundedRect(block, 3.5, 3.5);
-
-    // Soft shadow on the rod just below the block.
-    QLinearGradient drop(0, block.bottom(), 0, block.bottom() + 2.5);
-    drop.setColorAt(0, QColor(0, 0, 0, 120));
-    drop.setColorAt(1, QColor(0, 0, 0, 0));
-    p.fillRect(QRectF(13.5, block.bottom(), 5, 2.5), drop);
+    if (withBackground) {
+        // The rod passing through the weight, with a soft shadow just below the block. Over the
+        // face the face's own rod shows instead, tilted with the swing.
+        p.fillRect(QRectF(13.5, 0, 5, 32), QColor(120, 120, 120));
+        QLinearGradient drop(0, block.bottom(), 0, block.bottom() + 2.5);
+        drop.setColorAt(0, QColor(0, 0, 0, 120));
+        drop.setColorAt(1, QColor(0, 0, 0, 0));
+        p.fillRect(QRectF(13.5, block.bottom(), 5, 2.5), drop);
+    }
 
     // Polished chrome: bright and dark bands across the block...
     QLinearGradient chrome(block.topLeft(), block.topRight());

@@ -23,7 +23,8 @@ inline constexpr QPoint kPivot{154, 350};
 
 // The metronome case, 308 x 506; without its black background it can stand on any ground.
 void paintFace(QPainter &p, bool withBackground = true);
-// The sliding weight, 32 x 32; without its black background it can lie over the face.
+// The sliding weight, 32 x 32, on a piece of upright rod; without its background it is the block
+// alone, to lie over the face's rod at any angle.
 void paintWeight(QPainter &p, bool withBackground = true);
 void paintLamp(QPainter &p, int number, bool lit); // 23 x 30, number 1..8
 void paintTopPicture(QPainter &p);                 // 240 x 60
@@ -38,7 +39,7 @@ QSize pictureSize(Picture which);
 // with the given device pixel ratio set on it.
 QPixmap render(Picture which, qreal devicePixelRatio);
 QPixmap renderLamp(int number, bool lit, qreal devicePixelRatio);
-// The weight on a transparent background, for placing over the face.
+// The weight's block on a transparent background (no rod), for placing over the face.
 QPixmap renderWeightOverFace(qreal devicePixelRatio);
 
 } // namespace ui::artwork

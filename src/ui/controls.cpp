@@ -8,6 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 #include "fader/fader.h"
 #include "ui/artwork.h"
@@ -114,6 +117,40 @@ void LampImage::mouseReleaseEvent(QMouseEvent *e)
         emit clicked();
 }
 
+void CheckBox::paintEvent(QPaintEvent *)
+{
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    QStylePainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    const QRectF box = QRectF(style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opt, this)).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QColor ink = palette().color(QPalette::WindowText);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(ink, 1));
+    p.drawRect(box);
+    if (isChecked()) {
+        p.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const qreal w = box.width(), h = box.height();
+        p.drawPolyline(QPolygonF{box.topLeft() + QPointF(w * 0.22, h * 0.5), box.topLeft() + QPointF(w * 0.42, h * 0.72),
+                                 box.topLeft() + QPointF(w * 0.78, h * 0.26)});
+    }
+    opt.rect = style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, this);
+    p.drawControl(QStyle::CE_CheckBoxLabel, opt);
+}
+
+void SoundBox::showPopup()
+{
+    // A preset or typing sets the text shown without choosing an item: the list opens on that item.
+    const int shown = findText(currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (shown >= 0 && shown != currentIndex()) {
+        const QSignalBlocker quiet(this); // the text stays the same
+        setCurrentIndex(shown);
+    }
+    QComboBox::showPopup();
+    if (shown < 0)
+        view()->setCurrentIndex({});
+}
+
 void ShapeBar::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -160,8 +197,9 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
         return l;
     }
     case Kind::ComboBox: {
-        auto *c = new QComboBox(parent);
-        c->setEditable(s.name != "cboPresets");
+        const bool sounds = s.name != "cboPresets";
+        QComboBox *c = sounds ? new SoundBox(parent) : new QComboBox(parent);
+        c->setEditable(sounds);
         if (c->isEditable())
             c->setEditText(caption);
         else
@@ -174,7 +212,7 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
         pal.setColor(QPalette::Window, QColor(0x70, 0x70, 0x70)); // the frame is drawn in this, darkened
         for (auto role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText, QPalette::HighlightedText})
             pal.setColor(role, fore);
-        pal.setColor(QPalette::Highlight, QColor(0x30, 0x30, 0x30));
+        pal.setColor(QPalette::Highlight, QColor(0x58, 0x58, 0x58)); // the item shown, in the open list
         c->setPalette(pal);
         // The list opens in a window of its own, which inherits nothing.
         pal.setColor(QPalette::Window, back);
@@ -182,10 +220,13 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
         return c;
     }
     case Kind::CheckBox: {
-        auto *c = new QCheckBox(caption, parent);
+        auto *c = new CheckBox(caption, parent);
         c->setChecked(s.checked);
         c->setFocusPolicy(Qt::NoFocus);
-        c->setStyleSheet(QStringLiteral("QCheckBox { color: %1; background: %2; }").arg(Css(fore), Css(back)));
+        QPalette pal = c->palette();
+        pal.setColor(QPalette::Window, back);
+        pal.setColor(QPalette::WindowText, fore);
+        c->setPalette(pal);
         return c;
     }
     case Kind::Button:

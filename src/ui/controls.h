@@ -1,5 +1,7 @@
 #pragma once
+#include <QCheckBox>
 #include <QColor>
+#include <QComboBox>
 #include <QHash>
 #include <QPixmap>
 #include <QPushButton>
@@ -76,6 +78,26 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
+};
+
+// A check box whose box is drawn in its own colours (the text colour on the back colour), so that
+// it shows on a black window whether checked or not.
+class CheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+};
+
+// A sound list that can also be typed into: when it opens, it marks the sound shown, however that
+// sound was set (a preset, typing).
+class SoundBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
 };
 
 // The small bar that marks the current beat between the lamp rows.

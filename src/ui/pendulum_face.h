@@ -1,6 +1,7 @@
 #pragma once
 #include <QPixmap>
 #include <QPointF>
+#include <QRegion>
 #include <QWidget>
 
 namespace ui {
@@ -8,6 +9,9 @@ namespace ui {
 // The metronome face: the wooden case, the rod standing on its pivot and, while the pendulum
 // swings, the weight on the rod. At rest the weight is a separate widget lying over the face that
 // the user drags. Dragging the face itself moves the whole window with the pointer.
+//
+// Only what moves is repainted: each change updates the rectangles the rod and the weight leave and
+// the ones they enter; everything else comes from the face's cached picture.
 class PendulumFace : public QWidget {
     Q_OBJECT
 public:
@@ -18,18 +22,25 @@ public:
     void setPendulum(QPointF pivot, QPointF tip, QColor rodColor);
     void setSwingingWeight(QPointF weightCentre);
     void clearSwingingWeight();
+    // One frame of the swing: the rod's tip and the weight's centre. Returns false, repainting
+    // nothing, when neither would move by half a device pixel or more.
+    bool swingTo(QPointF tip, QPointF weightCentre);
 
     QPointF tip() const { return tip_; }
     bool weightSwinging() const { return swinging_; }
 
 protected:
-    void paintEvent(QPaintEvent *) override;
+    void paintEvent(QPaintEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:
-    QPixmap face_;
+    // The pixels the rod and the weight cover now, with a margin for antialiasing and rounding.
+    QRegion covered() const;
+
+    QPixmap face_; // device pixels, made at ratio faceRatio_
+    qreal faceRatio_ = 0;
     QPixmap weight_;
     QPointF pivot_, tip_;
     QColor rodColor_;

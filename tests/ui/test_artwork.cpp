@@ -5,12 +5,22 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QColor>
+#include <QRect>
+#include <QScreen>
+#include <QTest>
+#include <cmath>
+
+#include "ui/pendulum_face.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
 using namespace ui::artwork;
+
+constexpr qreal kRatios[] = {1.0, 2.0};
 
 QImage ImageOf(const QPixmap &p) { return p.toImage().convertToFormat(QImage::Format_RGB32); }
 // The colour of the device pixel at the centre of logical pixel `p`.
@@ -83,6 +93,60 @@ TEST(Artwork, LampsShowTheirOwnNumberInWhiteOnRedOrBlack)
             }
         }
     }
+}
+
+// The weight lies over a tilted rod while swinging: its picture is the block alone, with nothing
+// above or below it (an upright rod piece would stick out of the tilted rod).
+TEST(Artwork, WeightOverTheFaceHasNothingAboveOrBelowTheBlock)
+{
+    for (const qreal ratio : kRatios) {
+        const QImage weight = renderWeightOverFace(ratio).toImage();
+        int seen = 0;
+        for (int y = 0; y < weight.height(); ++y) {
+            const qreal logicalY = (y + 0.5) / ratio;
+            if (logicalY > 6 && logicalY < 26)
+                continue;
+            for (int x = 0; x < weight.width(); ++x)
+                seen += qAlpha(weight.pixel(x, y)) != 0;
+        }
+        EXPECT_EQ(seen, 0) << "pixels outside the block at ratio " << ratio;
+    }
+}
+
+// The face repaints only what the rod and the weight leave and enter. What is on the screen after a
+// swing in small steps must be the very picture a full repaint gives: no trail, nothing cut off.
+TEST(PendulumFaceDrawing, PartialRepaintsEqualAFullRepaintThroughASwing)
+{
+    ui::PendulumFace face;
+    face.resize(308, 508);
+    const QPointF pivot(154, 350);
+    face.setPendulum(pivot, {154, 20}, QColor(120, 120, 120));
+    face.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&face));
+    auto compare = [&](const std::string &when) {
+        QCoreApplication::processEvents();
+        const QImage onScreen = face.screen()->grabWindow(face.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage full = face.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(onScreen.size(), full.size()) << when;
+        int differ = 0;
+        QPoint first;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                if (onScreen.pixel(x, y) != full.pixel(x, y) && differ++ == 0)
+                    first = {x, y};
+        EXPECT_EQ(differ, 0) << when << ": first at " << first.x() << "," << first.y();
+    };
+    // From the centre out to the right and back across to the left, steps from 0.3 to 6 pixels.
+    const double angles[] = {0, 0.001, 0.004, 0.01, 0.03, 0.05, 0.2, 0.35, 0.5, 0.45, 0.3, 0.1, -0.1, -0.3, -0.31, -0.5};
+    int step = 0;
+    for (const double a : angles) {
+        face.swingTo(pivot + 330 * QPointF(std::sin(a), -std::cos(a)), pivot + 200 * QPointF(std::sin(a), -std::cos(a)));
+        if (++step % 4 == 0)
+            compare("step " + std::to_string(step));
+    }
+    face.clearSwingingWeight();
+    face.setPendulum(pivot, {154, 20}, QColor(120, 120, 120));
+    compare("back at rest");
 }
 
 } // namespace

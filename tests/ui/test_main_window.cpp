@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTest>
@@ -52,6 +54,61 @@ TEST_F(MainWindowTest, ClosingRequestsTheStop)
     EXPECT_FALSE(form.StopRequested());
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(form.StopRequested());
+}
+
+// Both check boxes show a box on the black window whether checked or not, and a mark inside only
+// when checked.
+TEST_F(MainWindowTest, CheckBoxesShowTheirBoxCheckedOrNot)
+{
+    auto brightPixels = [](const QImage &image, const QRect &area) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += qGray(image.pixel(x, y)) >= 100;
+        return n;
+    };
+    for (const char *name : {"chkAccent", "Check2"}) {
+        auto *box = form.control<QCheckBox>(name);
+        ASSERT_NE(box, nullptr);
+        for (const bool checked : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (checked ? " checked" : " unchecked"));
+            box->setChecked(checked);
+            const QImage image = box->grab().toImage();
+            // The box: a square at the left as high as the text line, its inside a few pixels in.
+            const int side = std::min(box->height(), 13), top = (box->height() - side) / 2;
+            const QRect square(0, top, side, side);
+            EXPECT_GE(brightPixels(image, square), side) << "no visible frame";
+            const int inside = brightPixels(image, square.adjusted(3, 3, -3, -3));
+            if (checked) {
+                EXPECT_GE(inside, 4) << "no mark";
+            } else {
+                EXPECT_EQ(inside, 0);
+            }
+        }
+    }
+}
+
+// An open sound list marks the sound shown, even one set by a preset rather than chosen in the list,
+// in a colour that stands out from the list's own.
+TEST_F(MainWindowTest, OpenSoundListMarksTheSoundShown)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QComboBox *combo = form.Combo1();
+    combo->addItems({"Bassdrum", "Claves", "Klack", "Sticks"});
+    combo->setEditText("Klack");
+    combo->showPopup();
+    QAbstractItemView *list = combo->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    EXPECT_EQ(list->currentIndex().data().toString().toStdString(), "Klack");
+    EXPECT_EQ(combo->currentText(), "Klack");
+    const QImage image = list->viewport()->grab().toImage();
+    auto rowColour = [&](int row) {
+        const QRect r = list->visualRect(combo->model()->index(row, 0));
+        return qGray(image.pixel(r.right() - 2, r.center().y()));
+    };
+    EXPECT_GE(rowColour(2) - rowColour(0), 64) << "the marked row is hard to tell from the others";
+    combo->hidePopup();
 }
 
 } // namespace
