@@ -6,8 +6,7 @@
 BUILD=$1
 setup_dirs
 (cd "$BUILD" && cpack -G DEB -B "$WORK/pkg") >"$WORK/cpack.log" 2>&1 || fail "cpack failed: $(tail -5 "$WORK/cpack.log")"
-DEB=$(find "$WORK/pkg" -maxdepth 1 -name 'metronom_*.deb' | head -n1)
-[ -n "$DEB" ] || fail "no package made"
+DEB=$(find "$WORK/pkg" -maxdepth 1 -name 'metronom_*.deb' | head -n1); [ -n "$DEB" ] || fail "no package made"
 depends=$(dpkg-deb -f "$DEB" Depends)
 for p in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 fonts-liberation2 libc6; do
   grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
@@ -22,13 +21,9 @@ dpkg-deb -x "$DEB" "$ROOT" || fail "cannot unpack"
 [ -f "$ROOT/usr/share/applications/org.metronom.Metronom.desktop" ] || fail "no desktop entry in the package"
 
 start_xvfb
-"$ROOT/usr/bin/metronom" >"$WORK/out" 2>&1 &
-PID=$!; PIDS+=("$PID")
-WIN=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
+start "$MAIN" "$ROOT/usr/bin/metronom"
 sleep 0.5
-# The window carries the painted icon.
-icon=$(xprop -id "$WIN" _NET_WM_ICON 2>/dev/null | head -c 200)
-grep -Eq 'Icon \([0-9]+ x [0-9]+\)' <<<"$icon" || fail "the window has no icon: $icon"
+xprop -id "$ID" _NET_WM_ICON 2>/dev/null | head -c 200 | grep -Eq 'Icon \([0-9]+ x [0-9]+\)' || fail "the window has no icon"
 kill -0 "$PID" || fail "the installed program ended: $(cat "$WORK/out")"
 echo "$(basename "$DEB"): $depends"
 echo "1 passed, 0 failed"

@@ -8,8 +8,7 @@ PROGRAM=$1
 setup_dirs
 start_xvfb
 
-close_box() { # Return closes the box; pressed again while the box is still there (a key that
-  # comes before the box is ready for it is lost). The program must then end, not with status 0.
+close_box() { # Return (again while the box is there: an early key is lost); then the program ends, not with 0
   EXIT_STATUS=""
   for _ in $(seq 15); do
     xdotool windowfocus --sync "$BOX" 2>/dev/null
@@ -22,15 +21,13 @@ close_box() { # Return closes the box; pressed again while the box is still ther
 
 cp "$PROGRAM" "$WORK/metronom"
 mkdir -p "$WORK/Sounds/Klack.wav"
-"$WORK/metronom" >"$WORK/out" 2>&1 &
-PID=$!; PIDS+=("$PID")
-BOX=$(wait_window "Lindoquet Metronome Vintra" 30) || fail "no warning box: $(cat "$WORK/out")"
+start "Lindoquet Metronome Vintra" "$WORK/metronom"
+BOX=$ID
 ! xdotool search --onlyvisible --name "Preview Version" >/dev/null 2>&1 || fail "the main window was shown"
 close_box "no Klack.wav"
 
-SDL_AUDIODRIVER=keiner PULSE_SERVER=unix:/nonexistent "$PROGRAM" >"$WORK/out" 2>&1 &
-PID=$!; PIDS+=("$PID")
-WINDOW=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no window: $(cat "$WORK/out")"
+start "$MAIN" env SDL_AUDIODRIVER=keiner PULSE_SERVER=unix:/nonexistent "$PROGRAM"
+WINDOW=$ID
 BOX=$(wait_window "Lindoquet Metronome Vintra (Preview)" 30) || fail "no sound failure box: $(cat "$WORK/out")"
 xprop -id "$BOX" WM_TRANSIENT_FOR | grep -q "$(printf '0x%x' "$WINDOW")$" || fail "the sound failure box is not the window's"
 close_box "no sound"

@@ -19,9 +19,7 @@ start_xvfb
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/sound.raw"
 command -v python3 >/dev/null || fail "python3 is needed to close the window"
 
-"$PROGRAM" >"$WORK/out" 2>&1 &
-PID=$!; PIDS+=("$PID")
-ID=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
+start "$MAIN" "$PROGRAM"
 eval "$(xdotool getwindowgeometry --shell "$ID")"
 [ "$WIDTH" = 790 ] && [ "$HEIGHT" = 509 ] || fail "window is ${WIDTH}x${HEIGHT}, not 790x509"
 # Centred on the 1024 x 768 screen in the upper nine tenths: 1710 / 15 = 114, 1164 / 15 = 77.6.
@@ -31,18 +29,15 @@ import -window root "$SHOT" || fail "no screenshot"
 colours=$(convert "$SHOT" -format %k info:)
 [ "$colours" -gt 50 ] || fail "the face is not painted: the screenshot has only $colours colours"
 
-ticks() { awk '{print $14 + $15}' "/proc/$PID/stat"; }
 cpu_share() { # percent of one core over $1 seconds
-  local c0 t0 c1 t1
-  c0=$(ticks); t0=$(date +%s%N); sleep "$1"; c1=$(ticks); t1=$(date +%s%N)
-  awk -v c=$((c1 - c0)) -v hz="$(getconf CLK_TCK)" -v ns=$((t1 - t0)) 'BEGIN { printf "%d", 100 * c / hz / (ns / 1e9) }'
+  local c0 c1
+  c0=$(awk '{print $14 + $15}' "/proc/$PID/stat"); sleep "$1"; c1=$(awk '{print $14 + $15}' "/proc/$PID/stat")
+  echo $(( 100 * (c1 - c0) / $(getconf CLK_TCK) / $1 ))
 }
 click() { xdotool mousemove --window "$ID" 668 463 click 1; } # START / STOP
-click
-sleep 2
+click; sleep 2
 running=$(cpu_share 3)
-click
-sleep 0.5
+click; sleep 0.5
 stopped=$(cpu_share 2)
 echo "CPU while running ${running} %, after STOP ${stopped} % of one core"
 # A spinning loop would take a whole core; drawing at display rate takes a few percent.
@@ -54,8 +49,7 @@ beats=$(awk '/beats found/ {print $3}' <<<"$report")
 [ "$beats" -ge 8 ] || fail "only $beats beats in 5 s at 120"
 grep -q 'worst deviation        0.0 samples' <<<"$report" || fail "beats not evenly spaced"
 
-click
-sleep 1.5
+click; sleep 1.5
 python3 "$(dirname "$0")/../../tools/x11_close.py" "$ID" || fail "could not ask the window to close"
 wait_exit "$PID" 5 || fail "the program did not end after its window was closed"
 [ "$EXIT_STATUS" -eq 0 ] || fail "the program ended with status $EXIT_STATUS: $(cat "$WORK/out")"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <thread>
 
 #include "sound/latest_value.h"

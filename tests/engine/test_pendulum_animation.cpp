@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
+
 
 #include "engine/pendulum_animation.h"
 

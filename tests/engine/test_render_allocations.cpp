@@ -2,9 +2,7 @@
 // this executable and count what the test's thread asks of them while it renders.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
-#include <utility>
 
 #include "engine/metronome.h"
 #include "tempo/tempo_model.h"
@@ -38,13 +36,6 @@ void operator delete(void *p, std::size_t, std::align_val_t) noexcept { Free(p);
 
 namespace {
 
-std::shared_ptr<const sound::Sample> Sound(float level)
-{
-    auto s = std::make_shared<sound::Sample>();
-    s->data.assign(2 * 3000, level); // rings into the next blocks, so voices are cut and replaced
-    return s;
-}
-
 // Tempo changes, new samples, START and STOP, slot commands: every block rendered around them
 // allocates and frees nothing.
 TEST(RenderAllocations, NoneAtTempoChangesNewSamplesAndStartStop)
@@ -62,21 +53,22 @@ TEST(RenderAllocations, NoneAtTempoChangesNewSamplesAndStartStop)
             counting = false;
             EXPECT_EQ(std::exchange(calls, 0), 0) << "Render allocated or freed in block " << blocks;
         }
-        engine::BeatEvent e;
-        while (metronome.PopBeat(e))
+        for (engine::BeatEvent e; metronome.PopBeat(e);)
             ++beats;
         publisher.Collect();
         keeper.Collect(player.Acknowledged());
     };
     auto publish = [&](int bpm, float level, bool voice) {
-        const auto click = Sound(level), accent = Sound(level + 0.1f), count = Sound(level + 0.2f);
+        std::shared_ptr<sound::Sample> click(new sound::Sample), accent(new sound::Sample), count(new sound::Sample);
+        click->data.assign(2 * 3000, level); // rings into the next blocks, so voices are cut and replaced
+        accent->data.assign(2 * 3000, level + 0.1f);
+        count->data.assign(2 * 3000, level + 0.2f);
         engine::Settings s;
         s.rules = {voice, true, true, true, true};
         s.pattern = engine::BeatPattern::Initial();
         s.beatsPerCycle = 3 + bpm % 5;
         s.phaseRate = tempo::PhaseRateForBpm(bpm, 30.5);
-        s.samples.click = click.get();
-        s.samples.accent1 = s.samples.accent2 = accent.get();
+        s.samples = {click.get(), accent.get(), accent.get()};
         s.samples.countPlain.fill(count.get());
         s.samples.countAccented.fill(count.get());
         s.slotSamples = {click.get(), click.get(), click.get()};

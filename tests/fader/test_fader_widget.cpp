@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
 
@@ -14,70 +13,36 @@ namespace {
 using fader::Fader;
 
 // The tempo slider inside a larger window, shown offscreen. The pointer comes through the window
-// system, so a press grabs it as on a screen and it can leave the slider and the window.
-class FaderInWindow : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        window.resize(600, 100);
-        fader = new Fader(ui::StoredFaderProperties("Fader1"), &window);
-        fader->setGeometry(150, 40, 222, 22);
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    }
-    void TearDown() override
-    {
-        for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) // QTest remembers them
-            if (held.testFlag(b))
-                Release(b, 0);
-    }
-    QPoint At(int x) const { return fader->mapTo(&window, QPoint(x, 11)); } // x in the slider's pixels
-    void Press(Qt::MouseButton b, int x)
-    {
-        held |= b;
-        QTest::mousePress(window.windowHandle(), b, {}, At(x));
-    }
-    void Release(Qt::MouseButton b, int x)
-    {
-        held &= ~Qt::MouseButtons(b);
-        QTest::mouseRelease(window.windowHandle(), b, {}, At(x));
-    }
-    void Move(int x) { QTest::mouseMove(window.windowHandle(), At(x)); }
-
-    QWidget window;
-    Fader *fader = nullptr;
-    Qt::MouseButtons held;
-};
-
-TEST_F(FaderInWindow, ADragKeepsGoingOutsideTheControlAndEndsAtZeroOrMax)
+// system, so a press grabs it as on a screen and it can leave the slider and the window. Only the left
+// button alone moves the slider; a drag keeps going outside the control and the window and ends at
+// 0 or Max.
+TEST(FaderInWindow, ALeftDragKeepsGoingOutsideTheControlAndEndsAtZeroOrMax)
 {
+    QWidget window;
+    window.resize(600, 100);
+    auto *fader = new Fader(ui::StoredFaderProperties("Fader1"), &window);
+    fader->setGeometry(150, 40, 222, 22);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto at = [&](int x) { return fader->mapTo(&window, QPoint(x, 11)); }; // x in the slider's pixels
     std::vector<int> seen; // Value as each Scrolling handler sees it
     QObject::connect(fader, &Fader::Scrolling, [&] { seen.push_back(fader->Value()); });
-    Press(Qt::LeftButton, 107);
-    Move(-140);  // left of the slider, over the window
-    Move(-1000); // beyond the window
-    Move(300);   // right of the slider
-    Move(5000);  // beyond the window
-    Move(108);
-    Release(Qt::LeftButton, 108);
-    Move(20); // no button held: not a drag
-    EXPECT_TRUE(fader->SetValue(1000)) << "set from code: no Scrolling";
-    EXPECT_EQ(seen, (std::vector<int>{121, 0, 0, 249, 249, 122}));
-}
-
-TEST_F(FaderInWindow, OnlyTheLeftButtonAloneMovesTheSlider)
-{
-    QSignalSpy scrolling(fader, &Fader::Scrolling);
     for (auto buttons : {std::vector{Qt::RightButton}, std::vector{Qt::MiddleButton},
                          std::vector{Qt::RightButton, Qt::LeftButton}, std::vector{Qt::MiddleButton, Qt::LeftButton}}) {
         for (Qt::MouseButton b : buttons)
-            Press(b, 200);
-        Move(30);
+            QTest::mousePress(window.windowHandle(), b, {}, at(200));
+        QTest::mouseMove(window.windowHandle(), at(30));
         for (Qt::MouseButton b : buttons)
-            Release(b, 30);
+            QTest::mouseRelease(window.windowHandle(), b, {}, at(30));
     }
-    EXPECT_EQ(fader->Value(), 120);
-    EXPECT_EQ(scrolling.count(), 0);
+    EXPECT_EQ(fader->Value(), 120) << "moved by another button";
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, at(107));
+    for (int x : {-140, -1000, 300, 5000, 108}) // left of the slider, beyond the window, right of it, ...
+        QTest::mouseMove(window.windowHandle(), at(x));
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, at(108));
+    QTest::mouseMove(window.windowHandle(), at(20)); // no button held: not a drag
+    EXPECT_TRUE(fader->SetValue(1000)) << "set from code: no Scrolling";
+    EXPECT_EQ(seen, (std::vector<int>{121, 0, 0, 249, 249, 122}));
 }
 
 // The tempo slider painted at device pixel ratios 1 and 2: the groove's rows and the button at

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "sound/sound_output.h"
@@ -37,11 +36,9 @@ TEST(SdlDevice, RefusedWithoutADriverAndPlaysWithTheDummyDriverUntilClosed)
     CountingSource first, second;
     sound::AudioDevice device(&first);
     ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    EXPECT_FALSE(device.Open());
-    EXPECT_FALSE(device.error().empty());
+    EXPECT_FALSE(device.Open() || device.error().empty());
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_TRUE(device.Open()) << device.error();
-    EXPECT_GE(device.blockFrames(), 512);
     EXPECT_TRUE(first.WaitForCalls(2));
     EXPECT_EQ(first.lastFrames.load(), device.blockFrames());
     EXPECT_TRUE(device.Poll()) << "the dummy device does not get lost";
@@ -57,35 +54,16 @@ TEST(SdlDevice, RefusedWithoutADriverAndPlaysWithTheDummyDriverUntilClosed)
     EXPECT_FALSE(device.Poll()) << "a closed device is not reopened";
 }
 
-TEST(SdlDevice, InitDirectSoundShowsTheBoxAndEndsTheProgram)
-{
-    EXPECT_EXIT(
-        {
-            ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            sound::SoundOutput output;
-            output.InitDirectSound([](const std::string &text, const std::string &caption) {
-                std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-            });
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(1),
-        "\\[Lindoquet Metronome Vintra \\(Preview\\)\\] Unable to start DirectSound\\. Check to see that your "
-        "sound card is properly installed\n");
-}
-
 // A host whose device can be made to fail or vanish, counting what is asked of it.
 struct FakeHost : sound::AudioHost {
     bool Init(std::string &error) override
     {
-        inits += initWorks; // successful starts only
-        error = initWorks ? "" : "no sound server";
+        inits += initWorks, error = initWorks ? "" : "no sound server"; // successful starts counted
         return initWorks;
     }
     std::uint32_t Open(const SDL_AudioSpec &wanted, SDL_AudioSpec &have, std::string &error) override
     {
-        ++opens;
-        want = have = wanted;
-        lost = false;
+        ++opens, want = have = wanted, lost = false;
         error = openWorks ? "" : "no device";
         return openWorks ? 7 : 0;
     }
@@ -111,15 +89,14 @@ TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
     host.openWorks = false;
     EXPECT_FALSE(device.Open());
     EXPECT_EQ(device.error(), "no device");
-    EXPECT_EQ(std::tuple(host.opens, host.quits), std::tuple(1, 1)) << "SDL started without a device is stopped again";
     EXPECT_FALSE(device.Poll()) << "a device that never opened is not retried";
-    EXPECT_EQ(host.opens, 1);
+    EXPECT_EQ(std::tuple(host.opens, host.quits), std::tuple(1, 1)) << "SDL started without a device is stopped again";
 
     host.openWorks = true;
     device.setRetryInterval(0ms);
     ASSERT_TRUE(device.Open());
-    EXPECT_EQ(std::tuple(host.want.freq, host.want.format, host.want.channels), std::tuple(44100, AUDIO_F32SYS, 2));
-    EXPECT_EQ(host.want.samples, 512) << "256 asked for, 512 given";
+    EXPECT_EQ(std::tuple(host.want.freq, host.want.format, host.want.channels, host.want.samples),
+              std::tuple(44100, AUDIO_F32SYS, 2, 512)) << "256 frames asked for, 512 given";
     const int restarts = source.restarts;
     host.lost = true; // the sound server went away
     host.openWorks = false;
@@ -127,16 +104,14 @@ TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
     EXPECT_FALSE(device.Poll());
     EXPECT_EQ(std::tuple(device.losses(), host.closes, host.opens), std::tuple(1, 1, 4)) << "tried again on every poll";
     host.openWorks = true; // it is back
-    EXPECT_TRUE(device.Poll());
-    EXPECT_TRUE(device.IsOpen());
+    EXPECT_TRUE(device.Poll() && device.IsOpen());
     EXPECT_EQ(host.resumes, 2);
     EXPECT_EQ(source.restarts, restarts + 3) << "the source forgets the old stream before each new one";
     std::vector<float> block(2 * 512); // one block, as SDL's thread would ask for it
     host.want.callback(host.want.userdata, reinterpret_cast<Uint8 *>(block.data()), 512 * 8);
     EXPECT_EQ(source.lastFrames.load(), 512);
 
-    // With a retry interval, a lost device is tried once at once and then only after it.
-    device.setRetryInterval(1h);
+    device.setRetryInterval(1h); // a lost device is tried once at once and then only after it
     host.lost = true;
     host.openWorks = false;
     for (int i = 0; i < 3; ++i)
@@ -144,6 +119,17 @@ TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
     EXPECT_EQ(host.opens, 6);
     device.Close();
     EXPECT_EQ(host.inits, host.quits) << "every start of SDL's audio is matched by a stop";
+}
+
+TEST(FakeDevice, WithoutAPulseAudioServerTheSdlDeviceOpens)
+{
+    ::unsetenv("SDL_AUDIODRIVER"); // which would choose SDL at once
+    ::setenv("PULSE_SERVER", "unix:/nonexistent/native", 1);
+    sound::SoundOutput output(std::make_unique<FakeHost>());
+    EXPECT_TRUE(output.OpenDevice()) << output.error();
+    EXPECT_STREQ(output.kind(), "SDL");
+    ::unsetenv("PULSE_SERVER");
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 } // namespace

@@ -3,11 +3,8 @@
 // when it changes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <functional>
+
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -23,54 +20,44 @@ using soundtest::Bytes;
 using soundtest::MakeWav;
 using soundtest::WavFormat;
 
-// Files whose every frame holds the same raw value per channel.
-struct FormatCase {
-    const char *name;
-    WavFormat format;
-    std::vector<double> frame;
-    int frames;
-    float left, right, tolerance;
-};
-void PrintTo(const FormatCase &c, std::ostream *os) { *os << c.name; }
-
-class FormatTest : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(FormatTest, DecodesToStereoFloatAt44100WithTheSameValues)
+// Files whose every frame holds the same raw value per channel decode to that value.
+TEST(WavLoader, EveryEncodingDecodesToStereoFloatAt44100WithTheSameValues)
 {
-    const FormatCase &c = GetParam();
-    std::string error;
-    const Bytes file = MakeWav(c.format, soundtest::Samples(c.format, c.frame, c.frames));
-    const auto decoded = sound::DecodeWav(file.data(), file.size(), {}, &error);
-    ASSERT_TRUE(decoded) << error;
-    const std::int64_t frames = c.frames * 44100LL / c.format.rate;
-    const bool resampled = c.format.rate != 44100;
-    ASSERT_NEAR(decoded->frames(), frames, resampled ? 2 : 0);
-    // A resampler may ring at both ends; the rest, up to the last frames, holds the value.
-    const std::int64_t margin = resampled ? 32 : 0;
-    for (std::int64_t i = margin; i < decoded->frames() - margin; ++i) {
-        ASSERT_NEAR(decoded->data[2 * i], c.left, c.tolerance) << "frame " << i;
-        ASSERT_NEAR(decoded->data[2 * i + 1], c.right, c.tolerance) << "frame " << i;
+    const struct {
+        const char *name;
+        WavFormat format;
+        std::vector<double> frame;
+        int frames;
+        float left, right, tolerance;
+    } cases[] = {
+        {"Pcm16Stereo", {1, 2, 44100, 16}, {16384, -8192}, 4, 0.5f, -0.25f, 0},
+        {"Pcm16MonoOnBothSides", {1, 1, 44100, 16}, {8192}, 4, 0.25f, 0.25f, 0},
+        {"Pcm8Unsigned", {1, 1, 44100, 8}, {192}, 4, 0.5f, 0.5f, 0},
+        {"Pcm24", {1, 2, 44100, 24}, {0x400000, -0x200000}, 4, 0.5f, -0.25f, 1e-6f},
+        {"Pcm32", {1, 2, 44100, 32}, {0x40000000, -0x20000000}, 4, 0.5f, -0.25f, 1e-6f},
+        {"Float32", {3, 2, 44100, 32}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
+        {"FloatNanAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {NAN, -7}, 4, 0, -1, 0},
+        {"FloatInfinityAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {INFINITY, 3}, 4, 0, 1, 0},
+        {"ExtensibleFloat", {3, 2, 44100, 32, true}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
+        {"Extensible24Mono", {1, 1, 44100, 24, true}, {-0x400000}, 4, -0.5f, -0.5f, 1e-6f},
+        {"MuLaw", {7, 1, 44100, 8}, {0x80}, 4, 0.98035f, 0.98035f, 1e-4f}, // the largest step, 32124 of 32768
+        {"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f},
+        {"Stereo48000", {1, 2, 48000, 16}, {16384, -8192}, 4800, 0.5f, -0.25f, 2e-3f}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        const Bytes file = MakeWav(c.format, soundtest::Samples(c.format, c.frame, c.frames));
+        const auto decoded = sound::DecodeWav(file.data(), file.size(), {}, &error);
+        ASSERT_TRUE(decoded) << error;
+        const bool resampled = c.format.rate != 44100;
+        ASSERT_NEAR(decoded->frames(), c.frames * 44100LL / c.format.rate, resampled ? 2 : 0);
+        const std::int64_t margin = resampled ? 32 : 0; // a resampler may ring at both ends
+        for (std::int64_t i = margin; i < decoded->frames() - margin; ++i) {
+            ASSERT_NEAR(decoded->data[2 * i], c.left, c.tolerance) << "frame " << i;
+            ASSERT_NEAR(decoded->data[2 * i + 1], c.right, c.tolerance) << "frame " << i;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, FormatTest,
-    ::testing::Values(
-        FormatCase{"Pcm16Stereo", {1, 2, 44100, 16}, {16384, -8192}, 4, 0.5f, -0.25f, 0},
-        FormatCase{"Pcm16MonoOnBothSides", {1, 1, 44100, 16}, {8192}, 4, 0.25f, 0.25f, 0},
-        FormatCase{"Pcm8Unsigned", {1, 1, 44100, 8}, {192}, 4, 0.5f, 0.5f, 0},
-        FormatCase{"Pcm24", {1, 2, 44100, 24}, {0x400000, -0x200000}, 4, 0.5f, -0.25f, 1e-6f},
-        FormatCase{"Pcm32", {1, 2, 44100, 32}, {0x40000000, -0x20000000}, 4, 0.5f, -0.25f, 1e-6f},
-        FormatCase{"Float32", {3, 2, 44100, 32}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
-        FormatCase{"FloatNanAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {NAN, -7}, 4, 0, -1, 0},
-        FormatCase{"FloatInfinityAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {INFINITY, 3}, 4, 0, 1, 0},
-        FormatCase{"ExtensibleFloat", {3, 2, 44100, 32, true}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
-        FormatCase{"Extensible24Mono", {1, 1, 44100, 24, true}, {-0x400000}, 4, -0.5f, -0.5f, 1e-6f},
-        // mu-law 0x80 is the largest positive step, 32124 of 32768.
-        FormatCase{"MuLaw", {7, 1, 44100, 8}, {0x80}, 4, 0.98035f, 0.98035f, 1e-4f},
-        FormatCase{"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f},
-        FormatCase{"Stereo48000", {1, 2, 48000, 16}, {16384, -8192}, 4800, 0.5f, -0.25f, 2e-3f}),
-    [](const auto &p) { return std::string(p.param.name); });
 
 // Broken, odd and hostile files, laid out at a path by `make`: refused with a reason, or (what
 // players accept) played for the whole frames they hold, and never a crash or a hang.
@@ -106,7 +93,6 @@ std::vector<BadCase> BadCases()
     const std::string seeds = METRONOM_FUZZ_SEEDS "/";
     return {
         {"Empty", File({})},
-        {"RiffOnly", File({'R', 'I', 'F', 'F'})},
         {"TruncatedHeader", File(Bytes(good.begin(), good.begin() + 30))},
         {"HeaderWithoutData", File(Bytes(good.begin(), good.begin() + 44))},
         {"ShortBody", File(Bytes(good.begin(), good.begin() + 44 + 40)), 10},
@@ -127,15 +113,10 @@ std::vector<BadCase> BadCases()
         {"Missing", [](const std::string &) {}},
         {"Folder", [](const std::string &path) { fs::create_directory(path); }},
         {"Unreadable", [good](const std::string &path) { soundtest::WriteFile(path, good); ::chmod(path.c_str(), 0); }, 0, {}, true},
-        {"DanglingLink", Link("/nowhere.wav")},
         {"LinkLoop", [](const std::string &path) { fs::create_symlink(path, path); }},
-        {"NotARegularFile", Link("/dev/zero")},
         {"Fifo", [](const std::string &path) { ::mkfifo(path.c_str(), 0600); }},
-        {"GsmSeed", Link(seeds + "gsm.wav")},
         {"RifxSeed", Link(seeds + "rifx.wav")},
         {"Rf64Seed", Link(seeds + "rf64.wav")},
-        {"HugeDeclaredSeed", Link(seeds + "huge_declared.wav"), 220},
-        {"RiffHugeSeed", Link(seeds + "riff_huge.wav"), 220},
         {"RiffSizeTooSmallSeed", Link(seeds + "riff_small.wav"), 220},
         {"RiffSizeTooLargeSeed", Link(seeds + "riff_large.wav"), 220},
         {"OddLengthDataSeed", Link(seeds + "odd_data.wav"), 220},
@@ -149,17 +130,14 @@ TEST_P(BadInputTest, IsRefusedWithAReasonOrPlayedForWhatItHolds)
     soundtest::TempDir dir;
     const std::string path = dir / "Klack.wav";
     GetParam().make(path);
+    std::string error;
     if (GetParam().frames) {
-        std::string error;
         const auto sample = sound::LoadWavFile(path, GetParam().limits, &error);
         ASSERT_TRUE(sample) << error;
         EXPECT_EQ(sample->frames(), GetParam().frames);
         return;
     }
-    auto refused = [&] {
-        std::string error;
-        return !sound::LoadWavFile(path, GetParam().limits, &error) && !error.empty();
-    };
+    auto refused = [&] { return !sound::LoadWavFile(path, GetParam().limits, &error) && !error.empty(); };
     if (!GetParam().unreadable || ::geteuid() != 0) {
         EXPECT_TRUE(refused());
         return;
@@ -186,34 +164,33 @@ TEST(SampleCache, ReadsAgainOnlyWhenTheFileChangesAndRemembersFailures)
 {
     soundtest::TempDir dir;
     const std::string path = dir / "Klack.wav";
+    auto write = [](const std::string &to, std::int16_t v) { soundtest::WriteFile(to, soundtest::ConstantWav(100, v, v)); };
+    auto level = [](const auto &sample) { return std::lround(sample->data[0] * 32768); };
     sound::SampleCache cache;
     soundtest::WriteFile(path, {'n', 'o', 'p', 'e'});
     EXPECT_FALSE(cache.Get(path));
     EXPECT_FALSE(cache.Get(path));
     EXPECT_EQ(cache.loads(), 1u) << "a broken file is not decoded on every beat";
-
-    soundtest::WriteFile(path, soundtest::ConstantWav(100, 1000, 1000)); // other size
+    write(path, 1000); // another size
     const auto first = cache.Get(path);
     ASSERT_TRUE(first);
     EXPECT_EQ(cache.Get(path), first);
-    soundtest::WriteFile(path, soundtest::ConstantWav(100, 3000, 3000)); // same size, newer
+    write(path, 3000); // the same size, newer
     fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(2));
-    const auto second = cache.Get(path);
-    ASSERT_TRUE(second);
-    EXPECT_NEAR(second->data[0], 3000 / 32768.0, 1e-6);
-    EXPECT_NEAR(first->data[0], 1000 / 32768.0, 1e-6) << "a sample handed out earlier stays as it was";
+    EXPECT_EQ(level(cache.Get(path)), 3000);
+    EXPECT_EQ(level(first), 1000) << "a sample handed out earlier stays as it was";
     EXPECT_EQ(cache.loads(), 3u);
     // Replaced keeping size and modification time, as `cp -p`, `rsync -t` or `tar x` do: in place
     // (the change time moves on) and by a rename (another inode).
     const auto modified = fs::last_write_time(path);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    soundtest::WriteFile(path, soundtest::ConstantWav(100, 5000, 5000));
+    write(path, 5000);
     fs::last_write_time(path, modified);
-    EXPECT_NEAR(cache.Get(path)->data[0], 5000 / 32768.0, 1e-6);
-    soundtest::WriteFile(dir / "neu.wav", soundtest::ConstantWav(100, 7000, 7000));
+    EXPECT_EQ(level(cache.Get(path)), 5000);
+    write(dir / "neu.wav", 7000);
     fs::last_write_time(dir / "neu.wav", modified);
     fs::rename(dir / "neu.wav", path);
-    EXPECT_NEAR(cache.Get(path)->data[0], 7000 / 32768.0, 1e-6);
+    EXPECT_EQ(level(cache.Get(path)), 7000);
     fs::remove(path);
     fs::create_directory(path);
     EXPECT_FALSE(cache.Get(path)) << "the file became a folder";

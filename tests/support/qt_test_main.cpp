@@ -7,16 +7,12 @@
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Windows that open the sound device get SDL's silent stand-in unless a test asks otherwise.
-    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
-        qputenv("SDL_AUDIODRIVER", "dummy");
     QTemporaryDir runtime;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    }
+    QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    for (auto [name, value] : {std::pair{"QT_QPA_PLATFORM", QByteArray("offscreen")}, {"SDL_AUDIODRIVER", "dummy"},
+                               {"XDG_RUNTIME_DIR", QFile::encodeName(runtime.path())}})
+        if (qEnvironmentVariableIsEmpty(name))
+            qputenv(name, value);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));

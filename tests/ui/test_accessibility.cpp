@@ -1,31 +1,16 @@
 // What a screen reader finds in the window: walked through the accessibility tree from the window.
-#include <gtest/gtest.h>
-
-#include <QAccessible>
 #include <QAccessibleValueInterface>
-#include <QComboBox>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTest>
 
-#include "app/frm_metronom.h"
-#include "sound/sound_output.h"
+#include "support/window_test.h"
 
 namespace {
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public testsupport::WindowTest {
 protected:
-    void SetUp() override
-    {
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun(output);
-    }
     QAccessibleInterface *of(const char *name) { return QAccessible::queryAccessibleInterface(form.control(name)); }
     QString name(const char *control) { return of(control)->text(QAccessible::Name); }
-
-    sound::SoundOutput output;
-    app::FrmMetronom form;
 };
 
 void Walk(QAccessibleInterface *node, QSet<QObject *> &seen)
@@ -61,14 +46,10 @@ TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
 
 TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
 {
-    EXPECT_EQ(name("imgBeat(2)"), "Akzent 1, Schlag 3");
-    EXPECT_EQ(name("imgSnare(0)"), "Akzent 2, Schlag 1");
-    EXPECT_EQ(name("Tap"), "TAP");
-    EXPECT_EQ(name("Check1"), "START");
-    EXPECT_EQ(name("lblBPM"), "Tempo: 120");
-    EXPECT_EQ(name("Fader1"), "Tempo: 120");
-    EXPECT_EQ(name("Fader2"), "Schläge pro Zyklus: 4");
-    EXPECT_EQ(name("cmdTempo(3)"), "Tempo plus 10");
+    for (auto [control, shown] : {std::pair{"imgBeat(2)", "Akzent 1, Schlag 3"}, {"imgSnare(0)", "Akzent 2, Schlag 1"},
+                                  {"Tap", "TAP"}, {"Check1", "START"}, {"lblBPM", "Tempo: 120"}, {"Fader1", "Tempo: 120"},
+                                  {"Fader2", "Schläge pro Zyklus: 4"}, {"cmdTempo(3)", "Tempo plus 10"}})
+        EXPECT_EQ(name(control), QString::fromUtf8(shown));
     EXPECT_EQ(of("imgBeat(0)")->role(), QAccessible::CheckBox);
     EXPECT_TRUE(of("imgBeat(0)")->state().checked) << "accent 1 on beat 1 at the start";
     EXPECT_FALSE(of("imgBeat(1)")->state().checked);

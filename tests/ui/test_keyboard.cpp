@@ -1,26 +1,12 @@
 // The window's keys, pressed as a user presses them: through the active window, so that they reach
 // whatever has the focus and the window's shortcuts decide.
-#include <gtest/gtest.h>
-
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QTest>
 
-#include "app/frm_metronom.h"
-#include "sound/sound_output.h"
-#include "tempo/tap_tempo.h"
+#include "support/window_test.h"
 
 namespace {
-
-class FakeClock : public tempo::MillisecondClock {
-public:
-    std::int64_t Now() const override { return now; }
-    std::int64_t now = 100000;
-};
 
 struct Key {
     Qt::Key key;
@@ -37,25 +23,13 @@ struct KeyCase {
 };
 void PrintTo(const KeyCase &c, std::ostream *os) { *os << c.name; }
 
-class KeyboardTest : public ::testing::TestWithParam<KeyCase> {
+class KeyboardTest : public testsupport::WindowTest, public ::testing::WithParamInterface<KeyCase> {
 protected:
-    void SetUp() override
-    {
-        form.show();
-        form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-        form.FirstRun(output);
-    }
     void press(Key k)
     {
         clock.now += 400;
         QTest::keyClick(form.windowHandle(), k.key, k.mods);
     }
-    int bpm() const { return form.control<QLabel>("lblBPM")->text().toInt(); }
-
-    FakeClock clock;
-    sound::SoundOutput output;
-    app::FrmMetronom form{nullptr, &clock};
 };
 
 // From the start (120, four beats, accents off after "Normal").
@@ -64,7 +38,7 @@ TEST_P(KeyboardTest, EachKeyDoesWhatItsControlDoes)
     const KeyCase &c = GetParam();
     for (Key k : c.keys)
         press(k);
-    EXPECT_EQ(bpm(), c.bpm);
+    EXPECT_EQ(text("lblBPM").toInt(), c.bpm);
     EXPECT_EQ(form.BeatsPerCycle(), c.beats);
     EXPECT_EQ(form.control<QCheckBox>("chkAccent")->isChecked(), c.accent);
     EXPECT_EQ(form.Running(), c.running);

@@ -1,0 +1,74 @@
+#pragma once
+// The real window, shown offscreen with its sound output and a tap clock the test sets, and what
+// the window tests do with it.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
+
+#include "app/frm_metronom.h"
+#include "sound/sound_output.h"
+#include "tempo/tap_tempo.h"
+
+// Failures print texts as texts.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace testsupport {
+
+class FakeClock : public tempo::MillisecondClock {
+public:
+    std::int64_t Now() const override { return now; }
+    std::int64_t now = 100000;
+};
+
+// A mouse event at `pos` of `w`, the pointer at `global` (by default where `pos` is).
+inline void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons,
+                 QPointF global = {-1, -1})
+{
+    QMouseEvent e(type, QPointF(pos), global.x() < 0 ? w->mapToGlobal(QPointF(pos)) : global, button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// Waits up to `ms` for `done` while the window's timers run.
+template <class F> bool WaitFor(F done, int ms = 4000)
+{
+    for (int waited = 0; waited < ms && !done(); waited += 20)
+        QTest::qWait(20);
+    return done();
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        form.FirstRun(output);
+    }
+    // What a label, a button or a chooser shows.
+    QString text(const char *name) const
+    {
+        if (auto *l = form.control<QLabel>(name))
+            return l->text();
+        if (auto *b = form.control<QAbstractButton>(name))
+            return b->text();
+        return form.control<QComboBox>(name)->currentText();
+    }
+    void click(const char *name, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(form.control(name), b); }
+    // A press and a release at `x` of a slider.
+    void pressFader(const char *name, int x)
+    {
+        QTest::mousePress(form.control(name), Qt::LeftButton, {}, QPoint(x, 10));
+        QTest::mouseRelease(form.control(name), Qt::LeftButton, {}, QPoint(x, 10));
+    }
+
+    FakeClock clock;
+    sound::SoundOutput output;
+    app::FrmMetronom form{nullptr, &clock};
+};
+
+} // namespace testsupport
