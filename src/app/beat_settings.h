@@ -8,16 +8,16 @@
 namespace sound {
 class SampleCache;
 class SoundSlots;
-}
+} // namespace sound
 
 namespace app {
 
 // What the window's controls say about the beats, as plain values.
 struct BeatChoices {
-    std::string soundsDir; // the Sounds folder, ending in a separator
-    std::string preset;    // cboPresets
+    std::string soundsDir;               // the Sounds folder, ending in a separator
+    std::string preset;                  // cboPresets
     std::string click, accent1, accent2; // Combo1..Combo3: sound names without ".wav"
-    bool accentOn = false; // chkAccent
+    bool accentOn = false;               // chkAccent
     engine::BeatPattern pattern;
     int beatsPerCycle = 4;
     double phaseRate = 0;

@@ -51,8 +51,7 @@ protected:
                         form_.resize(fixed_);
                 });
             break;
-        default:
-            break;
+        default: break;
         }
         return false;
     }

@@ -18,9 +18,9 @@
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
+#include "fader/fader.h"
 #include "sound/sound_output.h"
 #include "sound/start_failure_box.h"
-#include "fader/fader.h"
 #include "tempo/tempo_model.h"
 #include "ui/accessibility.h"
 #include "ui/controls.h"
@@ -78,14 +78,17 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     connect(control<fader::Fader>("Fader1"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader1_Scrolling);
     connect(control<fader::Fader>("Fader2"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader2_Scrolling);
     for (int i = 0; i < engine::kLamps; ++i) {
-        connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgBeat", i))), &ui::LampImage::clicked, this,
-                [this, i] { Lamp_Click(engine::AccentRow::Accent1, i); });
-        connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgSnare", i))), &ui::LampImage::clicked, this,
-                [this, i] { Lamp_Click(engine::AccentRow::Accent2, i); });
+        connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgBeat", i))), &ui::LampImage::clicked,
+                this, [this, i] { Lamp_Click(engine::AccentRow::Accent1, i); });
+        connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgSnare", i))), &ui::LampImage::clicked,
+                this, [this, i] { Lamp_Click(engine::AccentRow::Accent2, i); });
     }
     connect(control<QComboBox>("cboPresets"), &QComboBox::activated, this, &FrmMetronom::cboPresets_Click);
     connect(control<ui::PressButton>("Check1"), &ui::PressButton::mouseDown, this, &FrmMetronom::Check1_MouseDown);
-    connect(control<QCheckBox>("chkAccent"), &QCheckBox::toggled, this, [this] { setFocus(); SettingsChanged(); });
+    connect(control<QCheckBox>("chkAccent"), &QCheckBox::toggled, this, [this] {
+        setFocus();
+        SettingsChanged();
+    });
     for (QComboBox *c : {combo1_, combo2_, combo3_})
         connect(c, &QComboBox::currentTextChanged, this, &FrmMetronom::SettingsChanged);
 
@@ -138,7 +141,8 @@ void FrmMetronom::FirstRun(sound::SoundOutput &output)
     publisher_ = std::make_unique<engine::SettingsPublisher>(*metronome_, output.keeper());
     output.SetSource(metronome_.get());
     // A lost stream wakes the housekeeping (the notifier runs on the audio thread).
-    output.SetLossNotifier([this] { QMetaObject::invokeMethod(this, &FrmMetronom::Housekeeping, Qt::QueuedConnection); });
+    output.SetLossNotifier(
+        [this] { QMetaObject::invokeMethod(this, &FrmMetronom::Housekeeping, Qt::QueuedConnection); });
     Housekeeping();
 
     // The presets, "Normal" chosen (which sets the sounds and clears the accent switch).
@@ -351,8 +355,7 @@ void FrmMetronom::PlayLoop()
     heardSoon_.clear();
     if (metronome_) {
         engine::BeatEvent old;
-        while (metronome_->PopBeat(old)) {
-        }
+        while (metronome_->PopBeat(old)) {}
         PublishSettings(true);
         metronome_->Start();
         output_->Play(true);

@@ -1,10 +1,10 @@
 #pragma once
-#include <QHash>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QTimer>
-#include <deque>
 #include <QWidget>
 #include <array>
+#include <deque>
 #include <memory>
 
 #include "engine/beat_pattern.h"
@@ -26,7 +26,7 @@ class LampImage;
 class PendulumFace;
 class PictureBox;
 class PressButton;
-}
+} // namespace ui
 
 namespace app {
 

@@ -53,15 +53,27 @@ void InstallKeyboard(FrmMetronom &form)
 
     // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>".
     auto step = [&form](int index) {
-        return [&form, index] { form.control<QPushButton>(QString::fromStdString(ui::ArrayName("cmdTempo", index)))->click(); };
+        return [&form, index] {
+            form.control<QPushButton>(QString::fromStdString(ui::ArrayName("cmdTempo", index)))->click();
+        };
     };
-    for (auto [key, index] : {std::pair{Qt::Key_Minus, 0}, {Qt::Key_Left, 0}, {Qt::Key_Plus, 1}, {Qt::Key_Right, 1},
-                              {Qt::Key_PageDown, 2}, {Qt::Key_PageUp, 3}})
+    for (auto [key, index] : {std::pair{Qt::Key_Minus, 0},
+                              {Qt::Key_Left, 0},
+                              {Qt::Key_Plus, 1},
+                              {Qt::Key_Right, 1},
+                              {Qt::Key_PageDown, 2},
+                              {Qt::Key_PageUp, 3}})
         Bind(form, key, step(index));
 
     // TAP answers the keys only while it answers the mouse (not while the metronome runs).
-    Bind(form, Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::LeftButton, Qt::LeftButton); });
-    Bind(form, Qt::SHIFT | Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::RightButton, Qt::RightButton); });
+    Bind(form, Qt::Key_T, [tap] {
+        if (tap->isEnabled())
+            emit tap->mouseDown(Qt::LeftButton, Qt::LeftButton);
+    });
+    Bind(form, Qt::SHIFT | Qt::Key_T, [tap] {
+        if (tap->isEnabled())
+            emit tap->mouseDown(Qt::RightButton, Qt::RightButton);
+    });
 
     auto *beats = form.control<fader::Fader>("Fader2");
     for (int n = 1; n <= 8; ++n) {

@@ -12,8 +12,7 @@ QStringList ListWavFiles(const QString &folder)
     if (folder.isEmpty() || !dir.exists())
         return {};
     // Name filters compare without regard to case unless QDir::CaseSensitive is given.
-    return dir.entryList({QStringLiteral("*.wav")}, QDir::Files,
-                         QDir::Name | QDir::IgnoreCase);
+    return dir.entryList({QStringLiteral("*.wav")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
 }
 
 ChooserLists SortIntoChoosers(const QStringList &fileNames)

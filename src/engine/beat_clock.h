@@ -53,7 +53,7 @@ private:
     std::int64_t anchorFrame_ = 0; // where the current rate began
     double anchorUnits_ = 0;       // crossing units at anchorFrame_
     std::int64_t nextCrossing_ = 1;
-    double lastBeatFrame_ = 0;     // ideal frame of the previous beat; the start before the first
+    double lastBeatFrame_ = 0; // ideal frame of the previous beat; the start before the first
 };
 
 template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)

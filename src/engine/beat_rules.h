@@ -34,11 +34,11 @@ struct BeatChoice {
 
 // The settings a beat's sound depends on.
 struct BeatRules {
-    bool counting = false;     // a voice is chosen in the preset list
-    bool accentOn = false;     // the accent switch
-    bool clickNamed = true;    // a sound name is chosen for the normal beat
-    bool accent1Named = true;  // ... for accent 1
-    bool accent2Named = true;  // ... for accent 2
+    bool counting = false;    // a voice is chosen in the preset list
+    bool accentOn = false;    // the accent switch
+    bool clickNamed = true;   // a sound name is chosen for the normal beat
+    bool accent1Named = true; // ... for accent 1
+    bool accent2Named = true; // ... for accent 2
 };
 
 // The sounds of beat number `beat` (1-based) and the colour of the beat display.
@@ -52,7 +52,8 @@ int NextBeat(int current, int beatsPerCycle);
 std::optional<std::string> CountingVoice(std::string_view presetText);
 
 // The presets offered, in their order.
-inline constexpr std::array<const char *, 6> kPresetNames = {"Normal", "Kick", "Rhythmus", "Long", "Englisch", "Computer"};
+inline constexpr std::array<const char *, 6> kPresetNames = {"Normal", "Kick",     "Rhythmus",
+                                                             "Long",   "Englisch", "Computer"};
 
 // What choosing a preset sets. Every preset clears the pattern first; the sound presets then set
 // the three sounds, the accent switch and their marks; the voices keep the sounds and the switch.

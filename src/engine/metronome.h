@@ -38,20 +38,20 @@ struct Settings {
     BeatRules rules;
     BeatPattern pattern;
     int beatsPerCycle = 4;
-    double phaseRate = 0;   // phase per millisecond
+    double phaseRate = 0; // phase per millisecond
     double swingFactor = 30.5;
     BeatSamples samples;
     // What the slots 0..2 hold when a run starts (the click loaded at start-up).
     std::array<const sound::Sample *, 3> slotSamples{};
-    float gain = 1.0f; // every beat sound, both channels
+    float gain = 1.0f;          // every beat sound, both channels
     std::uint64_t sequence = 0; // set by Publish
 };
 
 // One beat, as the audio thread played it.
 struct BeatEvent {
-    int beat = 1;           // its number in the cycle
-    bool darkRed = false;   // the beat display turns dark red
-    int measuredBpm = 0;    // the tempo measured from the interval before it
+    int beat = 1;                 // its number in the cycle
+    bool darkRed = false;         // the beat display turns dark red
+    int measuredBpm = 0;          // the tempo measured from the interval before it
     std::uint64_t onsetFrame = 0; // stream frame at which its sound starts
 };
 
@@ -96,8 +96,8 @@ private:
 
     sound::SlotPlayer &player_;
     sound::LatestValue<Settings> settings_;
-    std::uint64_t published_ = 0;               // UI thread
-    std::atomic<std::uint64_t> taken_{0};       // written by the audio thread
+    std::uint64_t published_ = 0;         // UI thread
+    std::atomic<std::uint64_t> taken_{0}; // written by the audio thread
     std::atomic<std::uint64_t> startRequests_{0};
     std::atomic<bool> running_{false};
     sound::SpscQueue<BeatEvent, kEventCapacity> events_;

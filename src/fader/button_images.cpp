@@ -33,7 +33,8 @@ Picture MakeDraggerSourceH()
 // The small vertical button: black outer columns, every column between the same.
 Picture MakeDraggerSourceV()
 {
-    static constexpr std::uint32_t kColumn[9] = {kBlack, kGrey, kWhite, kSilver, kSilver, kSilver, kGrey, kWhite, kBlack};
+    static constexpr std::uint32_t kColumn[9] = {kBlack,  kGrey, kWhite, kSilver, kSilver,
+                                                 kSilver, kGrey, kWhite, kBlack};
     return Make(20, 9, [](int x, int y) { return (x == 0 || x == 19) ? kBlack : kColumn[y]; });
 }
 

@@ -231,8 +231,8 @@ void Fader::Pointer(QMouseEvent *event, bool press)
     const QPointF at = event->position();
     const float x = static_cast<float>(at.x());
     const float y = static_cast<float>(at.y());
-    const bool moved = press ? model_.UserControl_MouseDown(button, shift, x, y)
-                             : model_.UserControl_MouseMove(button, shift, x, y);
+    const bool moved =
+        press ? model_.UserControl_MouseDown(button, shift, x, y) : model_.UserControl_MouseMove(button, shift, x, y);
     event->accept();
     if (!moved)
         return;

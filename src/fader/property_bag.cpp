@@ -12,8 +12,7 @@ bool PropertyBag::NoCase::operator()(const std::string &a, const std::string &b)
     });
 }
 
-PropertyBag::PropertyBag(std::initializer_list<std::pair<const std::string, std::int32_t>> entries)
-    : values_(entries)
+PropertyBag::PropertyBag(std::initializer_list<std::pair<const std::string, std::int32_t>> entries) : values_(entries)
 {
 }
 

@@ -109,9 +109,7 @@ void Mixer::Apply(const Event &e)
         c.current.gainRight = e.gainRight;
         break;
     }
-    case EventKind::Stop:
-        Cut(channels_[static_cast<std::size_t>(e.slot)]);
-        break;
+    case EventKind::Stop: Cut(channels_[static_cast<std::size_t>(e.slot)]); break;
     case EventKind::StopAll:
         for (Channel &c : channels_)
             Cut(c);

@@ -31,7 +31,8 @@ void SampleCache::Evict(const std::string &keep)
     while (bytes_ > budget_) {
         auto oldest = entries_.end();
         for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-            if (it->first != keep && it->second.sample && (oldest == entries_.end() || it->second.lastUse < oldest->second.lastUse))
+            if (it->first != keep && it->second.sample &&
+                (oldest == entries_.end() || it->second.lastUse < oldest->second.lastUse))
                 oldest = it;
         }
         if (oldest == entries_.end())

@@ -22,15 +22,9 @@ std::uint64_t SlotPlayer::Acknowledged() const
 void SlotPlayer::Take(const SlotCommand &c)
 {
     switch (c.kind) {
-    case SlotCommand::Kind::Play:
-        mixer_.StartVoice(c.slot, c.sample, c.gainLeft, c.gainRight, 0);
-        break;
-    case SlotCommand::Kind::Stop:
-        mixer_.StopVoice(c.slot, 0);
-        break;
-    case SlotCommand::Kind::StopAll:
-        mixer_.StopAll(0);
-        break;
+    case SlotCommand::Kind::Play: mixer_.StartVoice(c.slot, c.sample, c.gainLeft, c.gainRight, 0); break;
+    case SlotCommand::Kind::Stop: mixer_.StopVoice(c.slot, 0); break;
+    case SlotCommand::Kind::StopAll: mixer_.StopAll(0); break;
     }
 }
 

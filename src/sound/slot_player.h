@@ -49,7 +49,7 @@ private:
 
     SpscQueue<SlotCommand, kQueueCapacity> queue_;
     Mixer mixer_;
-    std::uint64_t nextSequence_ = 1;          // UI thread
+    std::uint64_t nextSequence_ = 1;             // UI thread
     std::atomic<std::uint64_t> acknowledged_{0}; // written by the consumer, read by the UI thread
 };
 

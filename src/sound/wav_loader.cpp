@@ -87,8 +87,7 @@ std::shared_ptr<const Sample> DecodeWav(const void *bytes, std::size_t size, con
         return Fail(error, "sound too long");
 
     SDL_AudioCVT cvt;
-    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_F32SYS, kStreamChannels,
-                          kStreamRate) < 0)
+    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_F32SYS, kStreamChannels, kStreamRate) < 0)
         return Fail(error, SDL_GetError());
     const std::uint64_t inBytes = inFrames * frameBytes; // a trailing partial frame is dropped
     const std::uint64_t workBytes = inBytes * static_cast<std::uint64_t>(std::max(cvt.len_mult, 1));

@@ -48,7 +48,8 @@ bool GetSldrTop(PendulumGeometry &g, double bpm)
 void PlaceWeightForTempo(PendulumGeometry &g, int bpm)
 {
     if (!GetSldrTop(g, static_cast<double>(bpm)))
-        PlaceWeight(g, bpm < kFirstTableTempo ? *SliderTopForTempo(kFirstTableTempo) : *SliderTopForTempo(kLastTableTempo));
+        PlaceWeight(g, bpm < kFirstTableTempo ? *SliderTopForTempo(kFirstTableTempo)
+                                              : *SliderTopForTempo(kLastTableTempo));
 }
 
 void RestPosition(PendulumGeometry &g)

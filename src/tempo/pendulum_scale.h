@@ -6,9 +6,9 @@
 // weight sits for a tempo. Positions are pixels of the face (y grows downwards). UI thread only.
 namespace tempo {
 
-inline constexpr int kWeightSize = 32;     // the weight picture is 32 x 32
-inline constexpr int kMinDragTop = 24;     // highest top the weight can be dragged to (slowest)
-inline constexpr int kMaxDragTop = 296;    // lowest top (fastest)
+inline constexpr int kWeightSize = 32;  // the weight picture is 32 x 32
+inline constexpr int kMinDragTop = 24;  // highest top the weight can be dragged to (slowest)
+inline constexpr int kMaxDragTop = 296; // lowest top (fastest)
 inline constexpr int kFirstTableTempo = 22;
 inline constexpr int kLastTableTempo = 275;
 inline constexpr int kStartSliderTop = 131;
@@ -19,9 +19,9 @@ struct PendulumGeometry {
     double RodLength = 330, RodSwing = 0, MaxAngle = 0;
     std::uint32_t RodColor = 0x787878; // 0x00BBGGRR, grey 120/120/120
     double SliderLeft = 0;
-    int SliderTop = kStartSliderTop;   // top edge of the weight at rest
-    double SliderRadius = 0;           // pivot to the weight's centre
-    double SliderSwing = 0;            // horizontal amplitude of the weight's centre
+    int SliderTop = kStartSliderTop; // top edge of the weight at rest
+    double SliderRadius = 0;         // pivot to the weight's centre
+    double SliderSwing = 0;          // horizontal amplitude of the weight's centre
     double SwingFactor = 30.5;
 
     // The start-up geometry for a face `faceWidth` pixels wide with the weight at `sliderTop`.

@@ -26,12 +26,12 @@ public:
 
 // What the window shows after a tap.
 struct TapDisplay {
-    bool labelsShown = false;  // Label1..Label3 visible at all (a reset hides them)
-    bool slower = false;       // Label2 "<": the latest tap was slower than the one before
-    bool faster = false;       // Label3 ">": the latest tap was faster
-    std::string latest;        // Label1: the latest recorded tempo, whole
-    bool hasTempo = false;     // the series holds a tempo: `tempo` is to be shown and used
-    int tempo = 0;             // the series' average, whole
+    bool labelsShown = false; // Label1..Label3 visible at all (a reset hides them)
+    bool slower = false;      // Label2 "<": the latest tap was slower than the one before
+    bool faster = false;      // Label3 ">": the latest tap was faster
+    std::string latest;       // Label1: the latest recorded tempo, whole
+    bool hasTempo = false;    // the series holds a tempo: `tempo` is to be shown and used
+    int tempo = 0;            // the series' average, whole
 };
 
 class TapTempo {

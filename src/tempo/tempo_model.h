@@ -8,7 +8,7 @@ namespace tempo {
 inline constexpr double TempoSlope = 0.9166;
 inline constexpr double TempoOffset = -0.05;
 inline constexpr int kMinBpm = 1;
-inline constexpr int kMaxBpm = 250;     // the step buttons and the tempo slider
+inline constexpr int kMaxBpm = 250;       // the step buttons and the tempo slider
 inline constexpr int kMaxWeightBpm = 271; // the weight at the bottom of the rod
 
 // The Italian tempo word of a whole number of beats per minute; empty for 0 or less.

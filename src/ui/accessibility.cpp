@@ -18,7 +18,7 @@ constexpr const char *kCounts = "accessibleCounts";
 
 struct Words {
     const char *control;
-    const char *name;        // empty: the control's own text
+    const char *name; // empty: the control's own text
     const char *description;
     bool counts = false; // a number display: the name goes before the number shown
 };

@@ -41,7 +41,8 @@ public:
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override
     {
         const qreal side = std::min(rect.width(), rect.height());
-        paintAppIcon(*painter, QRectF(rect.center().x() - side / 2 + 0.5, rect.center().y() - side / 2 + 0.5, side, side));
+        paintAppIcon(*painter,
+                     QRectF(rect.center().x() - side / 2 + 0.5, rect.center().y() - side / 2 + 0.5, side, side));
     }
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
     {

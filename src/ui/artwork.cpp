@@ -21,8 +21,7 @@ namespace {
 
 // A tiny generator with a fixed algorithm, so the wood grain and the brushed
 // metal come out identical on every run, compiler and platform.
-class Random
-{
+class Random {
 public:
     explicit Random(std::uint64_t seed) : m_state(seed) {}
 
@@ -95,8 +94,7 @@ void engrave(QPainter &p, const QPainterPath &shape, const QColor &groove, const
     p.fillPath(shape, groove);
 }
 
-void engraveLine(QPainter &p, QPointF a, QPointF b, qreal width, const QColor &groove,
-                 const QColor &catchLight)
+void engraveLine(QPainter &p, QPointF a, QPointF b, qreal width, const QColor &groove, const QColor &catchLight)
 {
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(catchLight, width, Qt::SolidLine, Qt::RoundCap));
@@ -152,8 +150,8 @@ void paintGrain(QPainter &p, const QRectF &r, bool alongY, std::uint64_t seed, q
         QPainterPath path;
         for (int s = 0; s <= steps; ++s) {
             const qreal v = along0 - 6 + (alongLen + 12) * s / steps;
-            const qreal u = u0 + wa1 * std::sin(v * wf1 + wp1 + u0 * 0.018)
-                            + wa2 * std::sin(v * wf2 + wp2 + u0 * 0.045) + a * std::sin(v * f + ph);
+            const qreal u = u0 + wa1 * std::sin(v * wf1 + wp1 + u0 * 0.018) +
+                            wa2 * std::sin(v * wf2 + wp2 + u0 * 0.045) + a * std::sin(v * f + ph);
             if (s == 0)
                 path.moveTo(at(u, v));
             else
@@ -171,15 +169,13 @@ void paintGrain(QPainter &p, const QRectF &r, bool alongY, std::uint64_t seed, q
         const qreal u = across0 + rnd.range(0, acrossLen);
         const qreal v = along0 + rnd.range(0, alongLen);
         const qreal len = rnd.range(2, 7);
-        p.setPen(QPen(withAlpha(kWoodDeep, int(rnd.range(30, 70))), rnd.range(0.4, 0.8), Qt::SolidLine,
-                      Qt::RoundCap));
+        p.setPen(QPen(withAlpha(kWoodDeep, int(rnd.range(30, 70))), rnd.range(0.4, 0.8), Qt::SolidLine, Qt::RoundCap));
         p.drawLine(at(u, v), at(u, v + len));
     }
 }
 
 // A wooden part: base colour, grain, clipped to its outline.
-void paintWoodPart(QPainter &p, const QPainterPath &shape, bool alongY, std::uint64_t seed,
-                   const QBrush &base)
+void paintWoodPart(QPainter &p, const QPainterPath &shape, bool alongY, std::uint64_t seed, const QBrush &base)
 {
     p.fillPath(shape, base);
     p.save();
@@ -215,8 +211,8 @@ void paintBrassPlate(QPainter &p, const QRectF &r, qreal radius, std::uint64_t s
     Random rnd(seed);
     for (qreal y = r.top() + 0.5; y < r.bottom(); y += rnd.range(0.7, 1.6)) {
         const bool light = rnd.chance(0.5);
-        const QColor col = light ? QColor(255, 246, 210, int(rnd.range(10, 40)))
-                                 : QColor(90, 60, 15, int(rnd.range(8, 28)));
+        const QColor col =
+            light ? QColor(255, 246, 210, int(rnd.range(10, 40))) : QColor(90, 60, 15, int(rnd.range(8, 28)));
         const qreal x0 = r.left() + rnd.range(-20, r.width() * 0.5);
         const qreal len = rnd.range(r.width() * 0.3, r.width() * 1.2);
         p.setPen(QPen(col, rnd.range(0.3, 0.7)));
@@ -292,10 +288,19 @@ qreal bodyHalf(qreal y)
     return kBodyTopHalf + (kBodyBottomHalf - kBodyTopHalf) * (y - kBodyTop) / (kBodyBottom - kBodyTop);
 }
 
-qreal fieldHalf(qreal y) { return bodyHalf(y) - kFieldInset; }
+qreal fieldHalf(qreal y)
+{
+    return bodyHalf(y) - kFieldInset;
+}
 
-QPointF leftAt(qreal y, qreal half) { return {kCentreX - half, y}; }
-QPointF rightAt(qreal y, qreal half) { return {kCentreX + half, y}; }
+QPointF leftAt(qreal y, qreal half)
+{
+    return {kCentreX - half, y};
+}
+QPointF rightAt(qreal y, qreal half)
+{
+    return {kCentreX + half, y};
+}
 
 QPainterPath trapezoid(qreal top, qreal topHalf, qreal bottom, qreal bottomHalf)
 {
@@ -328,8 +333,8 @@ void paintCaseBody(QPainter &p)
     // lower panel between the stiles with upright grain.
     paintWoodPart(p, body, true, 0x5EED0001, base);
 
-    const QPainterPath topRail = trapezoid(kBodyTop, kBodyTopHalf - kFieldInset, kFieldTop,
-                                           bodyHalf(kFieldTop) - kFieldInset);
+    const QPainterPath topRail =
+        trapezoid(kBodyTop, kBodyTopHalf - kFieldInset, kFieldTop, bodyHalf(kFieldTop) - kFieldInset);
     p.save();
     p.setClipPath(topRail, Qt::IntersectClip);
     p.fillPath(topRail, base);
@@ -531,15 +536,21 @@ void paintBase(QPainter &p)
                       {{0.0, QColor(0, 0, 0, 60)}, {1.0, QColor(0, 0, 0, 170)}});
     // Plinth block.
     paintMouldingBand(p, QRectF(4, 476, 300, 23), 2, 0x5EED0004,
-                      {{0.0, hi}, {0.1, QColor(255, 230, 185, 30)}, {0.5, clear}, {0.88, QColor(0, 0, 0, 70)},
+                      {{0.0, hi},
+                       {0.1, QColor(255, 230, 185, 30)},
+                       {0.5, clear},
+                       {0.88, QColor(0, 0, 0, 70)},
                        {1.0, QColor(0, 0, 0, 140)}});
     // Cove between case and plinth.
     paintMouldingBand(p, QRectF(5.5, 467, 297, 10), 2, 0x5EED0003,
-                      {{0.0, QColor(0, 0, 0, 150)}, {0.3, QColor(0, 0, 0, 40)}, {0.65, QColor(255, 230, 185, 70)},
+                      {{0.0, QColor(0, 0, 0, 150)},
+                       {0.3, QColor(0, 0, 0, 40)},
+                       {0.65, QColor(255, 230, 185, 70)},
                        {1.0, QColor(0, 0, 0, 60)}});
     // Lip at the foot of the case.
-    paintMouldingBand(p, QRectF(7.5, 461, 293, 6.5), 1.5, 0x5EED0002,
-                      {{0.0, QColor(255, 230, 185, 120)}, {0.4, QColor(255, 230, 185, 20)}, {1.0, QColor(0, 0, 0, 100)}});
+    paintMouldingBand(
+        p, QRectF(7.5, 461, 293, 6.5), 1.5, 0x5EED0002,
+        {{0.0, QColor(255, 230, 185, 120)}, {0.4, QColor(255, 230, 185, 20)}, {1.0, QColor(0, 0, 0, 100)}});
 }
 
 void paintCap(QPainter &p)
@@ -749,8 +760,8 @@ void paintTopPicture(QPainter &p)
         p.fillPath(field, QColor(52, 32, 8));
         // Rod and weight in bright brass, standing proud of the cut.
         const QPointF pivot(cx, 36);
-        const QPointF tip = pivot + QPointF(std::sin(qDegreesToRadians(tilt)) * 17,
-                                            -std::cos(qDegreesToRadians(tilt)) * 17);
+        const QPointF tip =
+            pivot + QPointF(std::sin(qDegreesToRadians(tilt)) * 17, -std::cos(qDegreesToRadians(tilt)) * 17);
         p.setPen(QPen(QColor(252, 232, 168), 1.1, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(pivot, tip);
         const QPointF w = pivot + (tip - pivot) * 0.62;

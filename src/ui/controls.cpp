@@ -123,7 +123,8 @@ void CheckBox::paintEvent(QPaintEvent *)
     initStyleOption(&opt);
     QStylePainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
-    const QRectF box = QRectF(style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opt, this)).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF box =
+        QRectF(style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opt, this)).adjusted(0.5, 0.5, -0.5, -0.5);
     const QColor ink = palette().color(QPalette::WindowText);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(ink, 1));
@@ -131,7 +132,8 @@ void CheckBox::paintEvent(QPaintEvent *)
     if (isChecked()) {
         p.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         const qreal w = box.width(), h = box.height();
-        p.drawPolyline(QPolygonF{box.topLeft() + QPointF(w * 0.22, h * 0.5), box.topLeft() + QPointF(w * 0.42, h * 0.72),
+        p.drawPolyline(QPolygonF{box.topLeft() + QPointF(w * 0.22, h * 0.5),
+                                 box.topLeft() + QPointF(w * 0.42, h * 0.72),
                                  box.topLeft() + QPointF(w * 0.78, h * 0.26)});
     }
     opt.rect = style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, this);
@@ -234,20 +236,18 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
         QPushButton *b = s.kind == Kind::Button ? new QPushButton(caption, parent) : new PressButton(caption, parent);
         b->setFocusPolicy(Qt::NoFocus);
         const QColor face = back.isValid() ? back : QColor(0xC0, 0xC0, 0xC0);
-        b->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: 2px outset %2;"
-                                        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %3, stop:1 %4); }"
-                                        "QPushButton:pressed, QPushButton:checked { border-style: inset; background: %5; }"
-                                        "QPushButton:disabled { color: %6; }")
-                             .arg(Css(fore), Css(face.lighter(115)), Css(face.lighter(112)), Css(face.darker(108)),
-                                  Css(face.darker(115)), Css(face.darker(160))));
+        b->setStyleSheet(
+            QStringLiteral("QPushButton { color: %1; border: 2px outset %2;"
+                           " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %3, stop:1 %4); }"
+                           "QPushButton:pressed, QPushButton:checked { border-style: inset; background: %5; }"
+                           "QPushButton:disabled { color: %6; }")
+                .arg(Css(fore), Css(face.lighter(115)), Css(face.lighter(112)), Css(face.darker(108)),
+                     Css(face.darker(115)), Css(face.darker(160))));
         return b;
     }
-    case Kind::Fader:
-        return new fader::Fader(StoredFaderProperties(s.name), parent);
-    case Kind::Lamp:
-        return new LampImage(s.lampNumber, parent);
-    case Kind::Shape:
-        return new ShapeBar(parent);
+    case Kind::Fader: return new fader::Fader(StoredFaderProperties(s.name), parent);
+    case Kind::Lamp: return new LampImage(s.lampNumber, parent);
+    case Kind::Shape: return new ShapeBar(parent);
     }
     return nullptr;
 }

@@ -1,8 +1,8 @@
 #include "ui/pendulum_face.h"
 
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QWindow>
 #include <cmath>
 

@@ -36,7 +36,10 @@ ControlSpec &Font(ControlSpec &c, const char *family, double points, bool bold)
 std::vector<ControlSpec> BuildControls()
 {
     std::vector<ControlSpec> v;
-    auto add = [&v](ControlSpec c) -> ControlSpec & { v.push_back(std::move(c)); return v.back(); };
+    auto add = [&v](ControlSpec c) -> ControlSpec & {
+        v.push_back(std::move(c));
+        return v.back();
+    };
 
     // The metronome face along the left edge, with the weight and the plate on it.
     {
@@ -64,7 +67,8 @@ std::vector<ControlSpec> BuildControls()
         c.fore = kGrey;
     }
     {
-        auto &c = Font(add(Make("Combo1", Kind::ComboBox, 6180, 1470, 1275, 315, "Klack")), "MS Sans Serif", 8.25, true);
+        auto &c =
+            Font(add(Make("Combo1", Kind::ComboBox, 6180, 1470, 1275, 315, "Klack")), "MS Sans Serif", 8.25, true);
         c.back = kBlack;
         c.fore = 0x00C000;
     }
@@ -75,7 +79,8 @@ std::vector<ControlSpec> BuildControls()
         c.back = kBlack;
         c.fore = kGrey;
     }
-    Font(add(Make("Label4", Kind::Label, 5040, 1980, 2775, 255, "Schläge pro Minute (BPM)")), "Arial", 9.75, false).fore = kSilver;
+    Font(add(Make("Label4", Kind::Label, 5040, 1980, 2775, 255, "Schläge pro Minute (BPM)")), "Arial", 9.75, false)
+        .fore = kSilver;
     Font(add(Make("Label8", Kind::Label, 5040, 2220, 2775, 255, "bzw. Tempo:")), "Arial", 9.75, false).fore = kSilver;
     {
         auto &c = Font(add(Make("lblTempo", Kind::Label, 4920, 2490, 2955, 315, "Allegro")), "Arial", 12, true);
@@ -95,7 +100,8 @@ std::vector<ControlSpec> BuildControls()
     Font(add(Make("cmdTempo(1)", Kind::Button, 7260, 2850, 375, 855, ">")), "Arial", 14.25, true);
     Font(add(Make("cmdTempo(3)", Kind::Button, 7680, 2850, 495, 855, ">>")), "Arial", 14.25, true);
     add(Make("Fader1", Kind::Fader, 4800, 3795, 3330, 330)).back = kBlack;
-    Font(add(Make("lblBt", Kind::Label, 5250, 4515, 2250, 255, "Schläge pro Zyklus:")), "Arial", 9.75, true).fore = kLightGrey;
+    Font(add(Make("lblBt", Kind::Label, 5250, 4515, 2250, 255, "Schläge pro Zyklus:")), "Arial", 9.75, true).fore =
+        kLightGrey;
     Font(add(Make("lblBeats", Kind::Label, 7395, 4500, 525, 255, "4")), "Arial", 11.25, true).fore = kWhite;
     add(Make("Fader2", Kind::Fader, 4800, 4815, 3330, 330)).back = kBlack;
     {
@@ -106,7 +112,8 @@ std::vector<ControlSpec> BuildControls()
     }
     Font(add(Make("Label7", Kind::Label, 6060, 5355, 975, 255, "Presets:")), "Arial", 9.75, true).fore = kGrey;
     {
-        auto &c = Font(add(Make("cboPresets", Kind::ComboBox, 6840, 5340, 1275, 315, "Rhythmus")), "MS Sans Serif", 8.25, true);
+        auto &c = Font(add(Make("cboPresets", Kind::ComboBox, 6840, 5340, 1275, 315, "Rhythmus")), "MS Sans Serif",
+                       8.25, true);
         c.back = kBlack;
         c.fore = 0xC0C000;
     }
@@ -123,8 +130,9 @@ std::vector<ControlSpec> BuildControls()
     Font(add(Make("Label9", Kind::Label, 6825, 6945, 1290, 255, "Akzent 2 :")), "Arial", 9.75, true).fore = kGrey;
     for (const char *name : {"Combo2", "Combo3"}) {
         const bool first = std::string_view(name) == "Combo2";
-        auto &c = Font(add(Make(name, Kind::ComboBox, first ? 4800 : 6825, 7215, 1275, 315, first ? "Bassdrum" : "Snare")),
-                       "MS Sans Serif", 8.25, true);
+        auto &c =
+            Font(add(Make(name, Kind::ComboBox, first ? 4800 : 6825, 7215, 1275, 315, first ? "Bassdrum" : "Snare")),
+                 "MS Sans Serif", 8.25, true);
         c.back = kBlack;
         c.fore = 0x8080FF;
     }
@@ -137,9 +145,14 @@ std::vector<ControlSpec> BuildControls()
         c.fore = kWhite;
         c.align = Align::Center;
     }
-    struct TrendLabel { const char *name; int left, top, width; const char *text; };
-    for (const TrendLabel &tl : {TrendLabel{"Label2", 9180, 4635, 255, "<"}, TrendLabel{"Label1", 9420, 4635, 1215, "120"},
-                                 TrendLabel{"Label3", 10620, 4620, 255, ">"}}) {
+    struct TrendLabel {
+        const char *name;
+        int left, top, width;
+        const char *text;
+    };
+    for (const TrendLabel &tl :
+         {TrendLabel{"Label2", 9180, 4635, 255, "<"}, TrendLabel{"Label1", 9420, 4635, 1215, "120"},
+          TrendLabel{"Label3", 10620, 4620, 255, ">"}}) {
         auto &c = Font(add(Make(tl.name, Kind::Label, tl.left, tl.top, tl.width, 315, tl.text)), "Arial", 14.25, true);
         c.fore = kLightGrey;
         c.align = Align::Center;
@@ -151,7 +164,8 @@ std::vector<ControlSpec> BuildControls()
         c.fore = kBlack;
     }
     {
-        auto &c = Font(add(Make("Check1", Kind::ToggleButton, 8340, 6360, 3375, 1170, "S T A R T")), "Arial", 21.75, true);
+        auto &c =
+            Font(add(Make("Check1", Kind::ToggleButton, 8340, 6360, 3375, 1170, "S T A R T")), "Arial", 21.75, true);
         c.toolTip = "Tasten: Leertaste = START/STOP, + / − oder → / ← = Tempo ±1, "
                     "Bild ↑ / Bild ↓ = Tempo ±10, T = Tippen (Umschalt+T = neue Reihe), "
                     "1 … 8 = Schläge pro Zyklus, A = Akzente ein/aus";

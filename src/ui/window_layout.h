@@ -14,7 +14,7 @@ namespace ui {
 inline constexpr int kTwipsPerPixel = 15;
 
 enum class Kind {
-    Picture,      // a painted picture or a plain panel
+    Picture, // a painted picture or a plain panel
     Label,
     ComboBox,
     CheckBox,
@@ -22,16 +22,16 @@ enum class Kind {
     ToggleButton, // a check box drawn as a large push button (TAP, START/STOP)
     Fader,
     Lamp,
-    Shape,        // the current-beat marker bar
+    Shape, // the current-beat marker bar
 };
 
 enum class Art { None, Face, Weight, TopPicture, Plate };
 enum class Align { Left, Center };
 
 struct ControlSpec {
-    std::string name;   // control name; members of a control array read "imgBeat(3)"
+    std::string name; // control name; members of a control array read "imgBeat(3)"
     Kind kind = Kind::Label;
-    std::string parent; // container name, empty for the window itself
+    std::string parent;                           // container name, empty for the window itself
     int left = 0, top = 0, width = 0, height = 0; // twips within the container
     std::string caption;
     std::string toolTip;

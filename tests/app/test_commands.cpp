@@ -21,10 +21,17 @@ TEST(FileExists, TellsReadableFilesFromEverythingElse)
     QFile::link(dir.filePath("Klack.wav"), dir.filePath("Verweis.wav"));
     QFile::link(dir.filePath("Schleife.wav"), dir.filePath("Schleife.wav"));
     QFile::link("/dev/zero", dir.filePath("Gerät.wav"));
-    for (auto [name, there] : {std::pair{"Klack.wav", true}, {"leer.wav", true}, {"mit Leerzeichen.wav", true},
-                               {"Überschall.wav", true}, {"Verweis.wav", true}, {"fehlt.wav", false},
-                               {"kein/Ordner/Klack.wav", false}, {"Ordner.wav", false}, {"Rohr.wav", false},
-                               {"Schleife.wav", false}, {"Gerät.wav", false}})
+    for (auto [name, there] : {std::pair{"Klack.wav", true},
+                               {"leer.wav", true},
+                               {"mit Leerzeichen.wav", true},
+                               {"Überschall.wav", true},
+                               {"Verweis.wav", true},
+                               {"fehlt.wav", false},
+                               {"kein/Ordner/Klack.wav", false},
+                               {"Ordner.wav", false},
+                               {"Rohr.wav", false},
+                               {"Schleife.wav", false},
+                               {"Gerät.wav", false}})
         EXPECT_EQ(app::FileExists(dir.filePath(QString::fromUtf8(name))), there) << name;
     EXPECT_FALSE(app::FileExists(QString()));
 }

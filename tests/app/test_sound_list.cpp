@@ -14,10 +14,10 @@ TEST(ChooserFilter, EachChooserKeepsOutItsNames)
     const struct {
         const char *file;
         bool in1, in2, in3;
-    } cases[] = {{"Klack.wav", true, false, false},    {"Crash.wav", false, true, false},
-                 {"Triangel.wav", true, true, false},  {"Sticks.wav", true, false, false},
-                 {"SNARE.WAV", false, false, true},    {"Snare2.wav", true, true, true},
-                 {"my.snare.wav", true, true, true},   {"Größe Trommel.wav", true, true, true}};
+    } cases[] = {{"Klack.wav", true, false, false},   {"Crash.wav", false, true, false},
+                 {"Triangel.wav", true, true, false}, {"Sticks.wav", true, false, false},
+                 {"SNARE.WAV", false, false, true},   {"Snare2.wav", true, true, true},
+                 {"my.snare.wav", true, true, true},  {"Größe Trommel.wav", true, true, true}};
     for (const auto &c : cases) {
         const auto lists = app::SortIntoChoosers({QString::fromUtf8(c.file)});
         const QString name = QString::fromUtf8(c.file).section('.', 0, -2);

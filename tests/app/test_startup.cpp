@@ -19,13 +19,18 @@ TEST(InitApplication, RequiresTheClickSoundAndWarnsWhenItIsMissing)
     const struct {
         const char *folder, *file; // made below the program's folder; "" for none
         bool starts;
-    } cases[] = {{"", "", false},        {"Sounds", "", false},           {"Sounds", "Snare.wav", false},
-                 {"Sounds/Klack.wav", "", false}, {"Sounds", "klack.wav", false}, {"Sounds", "Klack.wav", true}};
+    } cases[] = {{"", "", false},
+                 {"Sounds", "", false},
+                 {"Sounds", "Snare.wav", false},
+                 {"Sounds/Klack.wav", "", false},
+                 {"Sounds", "klack.wav", false},
+                 {"Sounds", "Klack.wav", true}};
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.folder) + "/" + c.file);
         QStringList messages;
-        app::SetMessageSink(
-            [&](const QString &m, int kind, const QString &t) { messages << QString("%1 %2: %3").arg(kind).arg(t, m); });
+        app::SetMessageSink([&](const QString &m, int kind, const QString &t) {
+            messages << QString("%1 %2: %3").arg(kind).arg(t, m);
+        });
         QTemporaryDir program;
         if (*c.folder)
             QDir(program.path()).mkpath(c.folder);
@@ -35,8 +40,8 @@ TEST(InitApplication, RequiresTheClickSoundAndWarnsWhenItIsMissing)
         EXPECT_EQ(app::InitApplication(), c.starts);
         app::SetMessageSink({});
         const QString warning = QString("%1 Lindoquet Metronome Vintra: ").arg(app::kWarning);
-        EXPECT_EQ(messages,
-                  c.starts ? QStringList{} : QStringList{warning + "Die benötigte Datei 'Klack.wav' wurde nicht gefunden !"});
+        EXPECT_EQ(messages, c.starts ? QStringList{}
+                                     : QStringList{warning + "Die benötigte Datei 'Klack.wav' wurde nicht gefunden !"});
     }
 }
 

@@ -189,8 +189,7 @@ TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
     for (int i = 0; i < 2000; ++i) {
         publish(0.1f + 0.0001f * i);
         keeper.Collect(player.Acknowledged());
-        for (engine::BeatEvent e; metronome.PopBeat(e);) {
-        }
+        for (engine::BeatEvent e; metronome.PopBeat(e);) {}
         std::this_thread::yield();
     }
     const std::uint64_t last = publish(0.2f);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-
 #include "engine/pendulum_animation.h"
 
 namespace {
@@ -12,7 +11,9 @@ namespace {
 TEST(PoseAt, TipAndWeightStayOnTheirCircles)
 {
     const auto g = tempo::PendulumGeometry::Initial(308, 131);
-    for (auto [s, tipX, tipY] : {std::tuple{0.0, 154.0, 20.0}, {1.0, 154 + 143.18, 52.68}, {-1.0, 154 - 143.18, 52.68},
+    for (auto [s, tipX, tipY] : {std::tuple{0.0, 154.0, 20.0},
+                                 {1.0, 154 + 143.18, 52.68},
+                                 {-1.0, 154 - 143.18, 52.68},
                                  {1.5, 154 + 143.18, 52.68}}) {
         const auto p = engine::PoseAt(g, s);
         EXPECT_NEAR(p.tipX, tipX, 0.01) << s;

@@ -2,7 +2,6 @@
 // button's place, the pointer and the tick marks.
 #include <gtest/gtest.h>
 
-
 #include "fader/fader_model.h"
 
 namespace {
@@ -34,21 +33,24 @@ std::pair<int, int> ButtonAt(const FaderModel &m)
 using Settings = std::tuple<int, int, int, bool, int, int, bool, int, int>; // in the order of the keys
 Settings SettingsOf(const FaderModel &m)
 {
-    return {m.Max(), m.Value(), m.Style(), m.HalfMark(), m.HalfMarkColor(), m.BackColor(), m.TickMarks(), m.TickMarkCnt(), m.ButSz()};
+    return {m.Max(),       m.Value(),     m.Style(),       m.HalfMark(), m.HalfMarkColor(),
+            m.BackColor(), m.TickMarks(), m.TickMarkCnt(), m.ButSz()};
 }
 
 TEST(FaderPersistence, AStoredNumberTooLargeForItsPropertyIsSkipped)
 {
     FaderModel m = Placed(kFader1);
-    EXPECT_FALSE(m.UserControl_ReadProperties(PropertyBag{{"max", 50000}, {"value", 40000}, {"tickmarkcnt", 70000}, {"butsz", 0}}));
+    EXPECT_FALSE(m.UserControl_ReadProperties(
+        PropertyBag{{"max", 50000}, {"value", 40000}, {"tickmarkcnt", 70000}, {"butsz", 0}}));
     EXPECT_EQ(SettingsOf(m), Settings(50000, 120, 0, false, 255, 0, true, 5, 0));
 }
 
 // The redraw clamps Value to 0..Max; a value beyond 16 bits is refused without a redraw.
 TEST(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
 {
-    const std::tuple<int, bool, int> cases[] = {{300, true, 249},    {-5, true, 0},       {32767, true, 249}, {-32768, true, 0},
-                                                {40000, false, 120}, {32768, false, 120}, {-32769, false, 120}};
+    const std::tuple<int, bool, int> cases[] = {{300, true, 249},    {-5, true, 0},       {32767, true, 249},
+                                                {-32768, true, 0},   {40000, false, 120}, {32768, false, 120},
+                                                {-32769, false, 120}};
     for (const auto &[newValue, accepted, after] : cases) {
         FaderModel m = Placed(kFader1);
         const auto before = m.Surface();
@@ -68,7 +70,8 @@ TEST(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
 TEST(FaderButton, EachValueHasItsPlaceAndThePointerHoldsTheCentre)
 {
     const PropertyBag wide{{"max", 380}, {"style", 1}, {"butsz", 1}};
-    const std::tuple<const PropertyBag *, int, int> places[] = { // value, button x (y is 1)
+    const std::tuple<const PropertyBag *, int, int> places[] = {
+        // value, button x (y is 1)
         {&kFader1, 120, 92}, {&kFader1, 249, 190}, {&kFader1, 0, 0}, {&kFader2, 1, 27}, {&kFader2, 4, 109},
         {&kFader2, 7, 190},  {&wide, 1, 0},        {&wide, 3, 2},    {&wide, 5, 2},     {&wide, 7, 4}};
     for (const auto &[bag, value, x] : places) {
@@ -76,13 +79,15 @@ TEST(FaderButton, EachValueHasItsPlaceAndThePointerHoldsTheCentre)
         m.SetValue(value);
         EXPECT_EQ(ButtonAt(m), std::pair(x, 1)) << "value " << value << " of " << m.Max();
     }
-    const std::tuple<const PropertyBag *, float, int> presses[] = { // at x, value
-        {&kFader1, 107, 121}, {&kFader1, 108, 122}, {&kFader1, 15, 0}, {&kFader1, 300, 249},
+    const std::tuple<const PropertyBag *, float, int> presses[] = {
+        // at x, value
+        {&kFader1, 107, 121}, {&kFader1, 108, 122},  {&kFader1, 15, 0}, {&kFader1, 300, 249},
         {&kFader1, -50, 0},   {&kFader1, 1e9f, 249}, {&kFader2, 29, 1}, {&kFader2, 56, 2}};
     for (const auto &[bag, at, value] : presses) {
         for (bool press : {true, false}) {
             FaderModel m = Placed(*bag);
-            EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, at, 11) : m.UserControl_MouseMove(kLeftButton, 0, at, 11));
+            EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, at, 11)
+                              : m.UserControl_MouseMove(kLeftButton, 0, at, 11));
             EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at << " of " << m.Max();
         }
     }
@@ -93,9 +98,11 @@ TEST(FaderButton, EachValueHasItsPlaceAndThePointerHoldsTheCentre)
 TEST(FaderTicks, StrokesEverySpacingPixelsAndNoneForASpacingBelowOne)
 {
     const PropertyBag flat{{"style", 1}};
-    const std::tuple<const PropertyBag *, int, int, float, int> cases[] = {
-        {&kFader2, 222, 5, 4.f, 44}, {&kFader2, 222, 50, 4.f, 5}, {&kFader1, 222, 5, 0.f, 0}, // TickMarks off
-        {&flat, 222, 0, 0.f, 0},     {&flat, 8, -1, 0.f, 0}};
+    const std::tuple<const PropertyBag *, int, int, float, int> cases[] = {{&kFader2, 222, 5, 4.f, 44},
+                                                                           {&kFader2, 222, 50, 4.f, 5},
+                                                                           {&kFader1, 222, 5, 0.f, 0}, // TickMarks off
+                                                                           {&flat, 222, 0, 0.f, 0},
+                                                                           {&flat, 8, -1, 0.f, 0}};
     for (const auto &[bag, width, spacing, first, count] : cases) {
         FaderModel m = Placed(*bag, width, 22);
         m.SetTickMarkCnt(static_cast<std::int16_t>(spacing));

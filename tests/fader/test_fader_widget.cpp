@@ -25,7 +25,7 @@ TEST(FaderInWindow, ALeftDragKeepsGoingOutsideTheControlAndEndsAtZeroOrMax)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     auto at = [&](int x) { return fader->mapTo(&window, QPoint(x, 11)); }; // x in the slider's pixels
-    std::vector<int> seen; // Value as each Scrolling handler sees it
+    std::vector<int> seen;                                                 // Value as each Scrolling handler sees it
     QObject::connect(fader, &Fader::Scrolling, [&] { seen.push_back(fader->Value()); });
     for (auto buttons : {std::vector{Qt::RightButton}, std::vector{Qt::MiddleButton},
                          std::vector{Qt::RightButton, Qt::LeftButton}, std::vector{Qt::MiddleButton, Qt::LeftButton}}) {
@@ -65,9 +65,18 @@ TEST_P(FaderPaint, GrooveAndButtonLandSharplyOnTheirPixels)
         return image.pixel(x * ratio, y * ratio) & 0xFFFFFFu;
     };
     const QRgb black = 0, shadow = 0x404040, white = 0xFFFFFF;
-    for (auto [x, y, rgb] : {std::tuple{50, 9, black}, {50, 10, shadow}, {50, 11, shadow}, {50, 12, white}, {50, 13, black},
-                             {3, 12, black}, {4, 10, shadow}, {217, 12, white}, {218, 11, black}, {91, 11, shadow},
-                             {122, 11, shadow}, {221, 11, black}})
+    for (auto [x, y, rgb] : {std::tuple{50, 9, black},
+                             {50, 10, shadow},
+                             {50, 11, shadow},
+                             {50, 12, white},
+                             {50, 13, black},
+                             {3, 12, black},
+                             {4, 10, shadow},
+                             {217, 12, white},
+                             {218, 11, black},
+                             {91, 11, shadow},
+                             {122, 11, shadow},
+                             {221, 11, black}})
         EXPECT_EQ(at(x, y), rgb) << "at " << x << "," << y;
     const fader::Picture &button = fader::ButtonPicture(fader::ButtonImage::DSH);
     for (int y = 0; y < button.height; ++y)

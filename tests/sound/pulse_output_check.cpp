@@ -28,7 +28,7 @@ public:
     {
         for (int i = 0; i < frames; ++i) {
             const auto n = double((frame_ + i) % 22050);
-            const float v = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f; // 10 ms, fading out
+            const float v = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f;          // 10 ms, fading out
             out[2 * i] = out[2 * i + 1] = silent.load(std::memory_order_relaxed) ? 0.0f : v; // relaxed: a switch
         }
         frame_ += std::uint64_t(frames);
@@ -110,9 +110,7 @@ int Recovery(const char *start, const char *stop)
     output.setRetryInterval(200ms);
     ClickSource source;
     output.SetSource(&source);
-    auto poll = [&](auto condition) {
-        return Within(10s, [&] { return output.Poll(), condition(); });
-    };
+    auto poll = [&](auto condition) { return Within(10s, [&] { return output.Poll(), condition(); }); };
     if (!output.OpenDevice())
         return Fail("no stream: " + output.error());
     output.Play(true);

@@ -96,7 +96,8 @@ TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
     device.setRetryInterval(0ms);
     ASSERT_TRUE(device.Open());
     EXPECT_EQ(std::tuple(host.want.freq, host.want.format, host.want.channels, host.want.samples),
-              std::tuple(44100, AUDIO_F32SYS, 2, 512)) << "256 frames asked for, 512 given";
+              std::tuple(44100, AUDIO_F32SYS, 2, 512))
+        << "256 frames asked for, 512 given";
     const int restarts = source.restarts;
     host.lost = true; // the sound server went away
     host.openWorks = false;

@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-
 #include "sound/mixer.h"
 
 namespace {
@@ -41,7 +40,8 @@ TEST(Mixer, VoiceStartsAtItsFrameOffsetWithItsGains)
         for (int i = 0; i < 3 * 512; ++i) {
             const bool sounding = i >= offset && i < offset + 300;
             ASSERT_EQ(out[2 * i], sounding ? sample->data[2 * (i - offset)] * 0.5f : 0.0f) << offset << " frame " << i;
-            ASSERT_EQ(out[2 * i + 1], sounding ? sample->data[2 * (i - offset) + 1] * 0.25f : 0.0f) << offset << " frame " << i;
+            ASSERT_EQ(out[2 * i + 1], sounding ? sample->data[2 * (i - offset) + 1] * 0.25f : 0.0f)
+                << offset << " frame " << i;
         }
         EXPECT_EQ(sample->mixerRefs.load(), 0) << "the voice ended with its sample";
     }
@@ -60,7 +60,8 @@ TEST(Mixer, ReplayCutsThePreviousSoundWithAShortFade)
         const bool fading = i >= 100 && i < 100 + Mixer::kCutFadeFrames;
         ASSERT_TRUE(fading || now == (i < 100 ? 0.5f : 0.25f)) << i;
         ASSERT_TRUE(!fading || (now >= 0.25f && (i == 100 || now < before) &&
-                                std::fabs(now - before) <= 0.25f + 0.5f / Mixer::kCutFadeFrames + 1e-6f)) << i;
+                                std::fabs(now - before) <= 0.25f + 0.5f / Mixer::kCutFadeFrames + 1e-6f))
+            << i;
     }
     EXPECT_EQ(first->mixerRefs.load(), 0) << "the cut voice let go of its sample";
     EXPECT_EQ(second->mixerRefs.load(), 1);

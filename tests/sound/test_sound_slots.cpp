@@ -77,8 +77,11 @@ TEST_F(SlotsTest, VolumeAndPanSetTheSlotAndTheChannelGains)
     const struct {
         int volume, pan, attenuation, panHundredths;
         double leftDb, rightDb;
-    } cases[] = {{0, 50, -6000, 0, -60, -60},      {85, 50, -900, 0, -9, -9},        {100, 0, 0, -10000, 0, -999},
-                 {100, 100, 0, 10000, -999, 0},     {85, 99, -900, 4900, -58, -9}};
+    } cases[] = {{0, 50, -6000, 0, -60, -60},
+                 {85, 50, -900, 0, -9, -9},
+                 {100, 0, 0, -10000, 0, -999},
+                 {100, 100, 0, 10000, -999, 0},
+                 {85, 99, -900, 4900, -58, -9}};
     auto gain = [](double dB) { return dB < -100 ? 0.0 : 0.5 * std::pow(10.0, dB / 20); };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "volume " << c.volume << " pan " << c.pan);

@@ -46,7 +46,8 @@ TEST(SoundsFolder, EverySoundInTheStreamsFormatWithHeadroomAttackAndEqualLoudnes
             const std::string base = std::string("Count/") + voice + "/" + std::to_string(n);
             files.push_back(base + ".wav");
             files.push_back(base + "a.wav");
-            EXPECT_GT(Peak(Load(base + "a.wav")), Peak(Load(base + ".wav"))) << base << ": the accented number is louder";
+            EXPECT_GT(Peak(Load(base + "a.wav")), Peak(Load(base + ".wav")))
+                << base << ": the accented number is louder";
             EXPECT_GT(Peak(Load(base + ".wav")), 32767 / 4) << base << " quieter than -12 dBFS";
         }
     ASSERT_GT(files.size(), 48u);

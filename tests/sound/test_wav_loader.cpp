@@ -29,20 +29,19 @@ TEST(WavLoader, EveryEncodingDecodesToStereoFloatAt44100WithTheSameValues)
         std::vector<double> frame;
         int frames;
         float left, right, tolerance;
-    } cases[] = {
-        {"Pcm16Stereo", {1, 2, 44100, 16}, {16384, -8192}, 4, 0.5f, -0.25f, 0},
-        {"Pcm16MonoOnBothSides", {1, 1, 44100, 16}, {8192}, 4, 0.25f, 0.25f, 0},
-        {"Pcm8Unsigned", {1, 1, 44100, 8}, {192}, 4, 0.5f, 0.5f, 0},
-        {"Pcm24", {1, 2, 44100, 24}, {0x400000, -0x200000}, 4, 0.5f, -0.25f, 1e-6f},
-        {"Pcm32", {1, 2, 44100, 32}, {0x40000000, -0x20000000}, 4, 0.5f, -0.25f, 1e-6f},
-        {"Float32", {3, 2, 44100, 32}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
-        {"FloatNanAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {NAN, -7}, 4, 0, -1, 0},
-        {"FloatInfinityAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {INFINITY, 3}, 4, 0, 1, 0},
-        {"ExtensibleFloat", {3, 2, 44100, 32, true}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
-        {"Extensible24Mono", {1, 1, 44100, 24, true}, {-0x400000}, 4, -0.5f, -0.5f, 1e-6f},
-        {"MuLaw", {7, 1, 44100, 8}, {0x80}, 4, 0.98035f, 0.98035f, 1e-4f}, // the largest step, 32124 of 32768
-        {"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f},
-        {"Stereo48000", {1, 2, 48000, 16}, {16384, -8192}, 4800, 0.5f, -0.25f, 2e-3f}};
+    } cases[] = {{"Pcm16Stereo", {1, 2, 44100, 16}, {16384, -8192}, 4, 0.5f, -0.25f, 0},
+                 {"Pcm16MonoOnBothSides", {1, 1, 44100, 16}, {8192}, 4, 0.25f, 0.25f, 0},
+                 {"Pcm8Unsigned", {1, 1, 44100, 8}, {192}, 4, 0.5f, 0.5f, 0},
+                 {"Pcm24", {1, 2, 44100, 24}, {0x400000, -0x200000}, 4, 0.5f, -0.25f, 1e-6f},
+                 {"Pcm32", {1, 2, 44100, 32}, {0x40000000, -0x20000000}, 4, 0.5f, -0.25f, 1e-6f},
+                 {"Float32", {3, 2, 44100, 32}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
+                 {"FloatNanAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {NAN, -7}, 4, 0, -1, 0},
+                 {"FloatInfinityAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {INFINITY, 3}, 4, 0, 1, 0},
+                 {"ExtensibleFloat", {3, 2, 44100, 32, true}, {0.75, -0.125}, 4, 0.75f, -0.125f, 0},
+                 {"Extensible24Mono", {1, 1, 44100, 24, true}, {-0x400000}, 4, -0.5f, -0.5f, 1e-6f},
+                 {"MuLaw", {7, 1, 44100, 8}, {0x80}, 4, 0.98035f, 0.98035f, 1e-4f}, // the largest step, 32124 of 32768
+                 {"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f},
+                 {"Stereo48000", {1, 2, 48000, 16}, {16384, -8192}, 4800, 0.5f, -0.25f, 2e-3f}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;
@@ -112,7 +111,14 @@ std::vector<BadCase> BadCases()
         {"TooLargeFile", File(soundtest::ConstantWav(1000, 1, 1)), 0, {.maxFileBytes = 1000, .maxSeconds = 30}},
         {"Missing", [](const std::string &) {}},
         {"Folder", [](const std::string &path) { fs::create_directory(path); }},
-        {"Unreadable", [good](const std::string &path) { soundtest::WriteFile(path, good); ::chmod(path.c_str(), 0); }, 0, {}, true},
+        {"Unreadable",
+         [good](const std::string &path) {
+             soundtest::WriteFile(path, good);
+             ::chmod(path.c_str(), 0);
+         },
+         0,
+         {},
+         true},
         {"LinkLoop", [](const std::string &path) { fs::create_symlink(path, path); }},
         {"Fifo", [](const std::string &path) { ::mkfifo(path.c_str(), 0600); }},
         {"RifxSeed", Link(seeds + "rifx.wav")},
@@ -153,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(Corpus, BadInputTest, ::testing::ValuesIn(BadCases()),
 // The fuzzer's seeds in encodings SDL decodes (ADPCM, A-law, ...), each a full-scale sine.
 TEST(WavLoader, SeedsInOtherEncodingsLoad)
 {
-    for (const char *seed : {"ima_adpcm", "ms_adpcm", "alaw", "ulaw", "pcm24_48000", "quad_extensible", "pcm8_mono_22050"}) {
+    for (const char *seed :
+         {"ima_adpcm", "ms_adpcm", "alaw", "ulaw", "pcm24_48000", "quad_extensible", "pcm8_mono_22050"}) {
         const auto sample = sound::LoadWavFile(std::string(METRONOM_FUZZ_SEEDS "/") + seed + ".wav");
         ASSERT_TRUE(sample) << seed;
         EXPECT_GT(*std::max_element(sample->data.begin(), sample->data.end()), 0.5f) << seed;
@@ -164,7 +171,9 @@ TEST(SampleCache, ReadsAgainOnlyWhenTheFileChangesAndRemembersFailures)
 {
     soundtest::TempDir dir;
     const std::string path = dir / "Klack.wav";
-    auto write = [](const std::string &to, std::int16_t v) { soundtest::WriteFile(to, soundtest::ConstantWav(100, v, v)); };
+    auto write = [](const std::string &to, std::int16_t v) {
+        soundtest::WriteFile(to, soundtest::ConstantWav(100, v, v));
+    };
     auto level = [](const auto &sample) { return std::lround(sample->data[0] * 32768); };
     sound::SampleCache cache;
     soundtest::WriteFile(path, {'n', 'o', 'p', 'e'});

@@ -49,7 +49,12 @@ inline Bytes MakeWav(const WavFormat &f, const Bytes &data, std::optional<std::u
 {
     const int align = f.channels * (f.bits / 8);
     Bytes fmt;
-    Put(fmt, {{f.extensible ? 0xFFFE : f.tag, 2}, {f.channels, 2}, {f.rate, 4}, {f.rate * align, 4}, {align, 2}, {f.bits, 2}});
+    Put(fmt, {{f.extensible ? 0xFFFE : f.tag, 2},
+              {f.channels, 2},
+              {f.rate, 4},
+              {f.rate * align, 4},
+              {align, 2},
+              {f.bits, 2}});
     if (f.extensible) { // size 22, valid bits, centre or front left and right, the sub-format GUID
         Put(fmt, {{22, 2}, {f.bits, 2}, {f.channels == 1 ? 0x4 : 0x3, 4}, {f.tag, 2}});
         fmt.insert(fmt.end(), {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71});
@@ -75,14 +80,19 @@ inline Bytes ConstantWav(int frames, std::int16_t left, std::int16_t right)
 
 inline void WriteFile(const std::filesystem::path &path, const Bytes &bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // A fresh folder, removed with its contents at the end of the test.
 struct TempDir {
     std::string pattern = (std::filesystem::temp_directory_path() / "metronom-sound-XXXXXX").string();
     std::filesystem::path path_ = ::mkdtemp(pattern.data());
-    ~TempDir() { std::error_code ec; std::filesystem::remove_all(path_, ec); }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
     const std::filesystem::path &path() const { return path_; }
     std::string operator/(const std::string &name) const { return (path_ / name).string(); }
 };

@@ -9,7 +9,8 @@ int main(int argc, char **argv)
 {
     QTemporaryDir runtime;
     QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    for (auto [name, value] : {std::pair{"QT_QPA_PLATFORM", QByteArray("offscreen")}, {"SDL_AUDIODRIVER", "dummy"},
+    for (auto [name, value] : {std::pair{"QT_QPA_PLATFORM", QByteArray("offscreen")},
+                               {"SDL_AUDIODRIVER", "dummy"},
                                {"XDG_RUNTIME_DIR", QFile::encodeName(runtime.path())}})
         if (qEnvironmentVariableIsEmpty(name))
             qputenv(name, value);

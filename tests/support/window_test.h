@@ -28,7 +28,8 @@ public:
 inline void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons,
                  QPointF global = {-1, -1})
 {
-    QMouseEvent e(type, QPointF(pos), global.x() < 0 ? w->mapToGlobal(QPointF(pos)) : global, button, buttons, Qt::NoModifier);
+    QMouseEvent e(type, QPointF(pos), global.x() < 0 ? w->mapToGlobal(QPointF(pos)) : global, button, buttons,
+                  Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "tempo/tap_tempo.h"
 
 namespace {
@@ -52,7 +51,8 @@ TEST(TapTempo, RecordsTheTapsAndShowsTheirMean)
         EXPECT_TRUE(d.labelsShown);
         EXPECT_EQ(d.hasTempo, c.hasTempo);
         if (c.hasTempo) {
-            EXPECT_EQ(std::tuple(d.tempo, d.latest, d.slower, d.faster), std::tuple(c.tempo, c.latest, c.slower, c.faster));
+            EXPECT_EQ(std::tuple(d.tempo, d.latest, d.slower, d.faster),
+                      std::tuple(c.tempo, c.latest, c.slower, c.faster));
         }
     }
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "tempo/pendulum_scale.h"
 #include "tempo/tempo_control.h"
 #include "tempo/tempo_model.h"
@@ -9,15 +8,21 @@ namespace {
 
 TEST(Round2, TwoDecimalsAndATenthUpWhenWellAboveTheWholeNumber)
 {
-    for (auto [in, out] : {std::pair{120.0, 120.0}, {60000.0 / 503, 119.38}, {60000.0 / 497, 120.72}, {119.284, 119.38},
-                           {120.5, 120.6}, {121.5, 121.5}, {121.004, 121.0}, {60000.0 / 595, 100.84}})
+    for (auto [in, out] : {std::pair{120.0, 120.0},
+                           {60000.0 / 503, 119.38},
+                           {60000.0 / 497, 120.72},
+                           {119.284, 119.38},
+                           {120.5, 120.6},
+                           {121.5, 121.5},
+                           {121.004, 121.0},
+                           {60000.0 / 595, 100.84}})
         EXPECT_NEAR(tempo::Round2(in), out, 1e-9) << in;
 }
 
 // The step buttons: -1, +1, -10, +10, the result held within 1..250; a step up never slows down.
 TEST(StepTempo, StepsStayWithinOneTo250AndAStepUpNeverSlowsDown)
 {
-    const int cases[][3] = {{1, 3, 10}, {2, 3, 12}, {5, 2, 1},     {1, 0, 1},     {245, 3, 250},
+    const int cases[][3] = {{1, 3, 10},    {2, 3, 12},    {5, 2, 1},     {1, 0, 1},     {245, 3, 250},
                             {250, 1, 250}, {120, 0, 119}, {120, 1, 121}, {120, 7, 120}, {271, 0, 250},
                             {271, 1, 271}, {255, 3, 255}, {249, 3, 250}};
     for (auto [from, index, to] : cases)
@@ -46,19 +51,17 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         const char *what;
         Change change;
         int bpm, sliderTop;
-    } cases[] = {
-        {"start", [](tempo::TempoControl &) {}, 120, 131},
-        {"fader at 0", [](tempo::TempoControl &t) { t.Fader1Moved(0); }, 1, 24},
-        {"fader at 249", [](tempo::TempoControl &t) { t.Fader1Moved(249); }, 250, 273},
-        {">> twice", [](tempo::TempoControl &t) { t.Step(3), t.Step(3); }, 140, 153},
-        {"tap 20", [](tempo::TempoControl &t) { t.Tapped(20); }, 20, 24},
-        {"tap 600", [](tempo::TempoControl &t) { t.Tapped(600); }, 271, 296},
-        {"tap 0", [](tempo::TempoControl &t) { t.Tapped(0); }, 1, 24},
-        {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24},
-        {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296},
-        {"drag to 23", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(23 - 131)); }, 120, 131},
-        {"drag to 297", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(297 - 131)); }, 120, 131}
-    };
+    } cases[] = {{"start", [](tempo::TempoControl &) {}, 120, 131},
+                 {"fader at 0", [](tempo::TempoControl &t) { t.Fader1Moved(0); }, 1, 24},
+                 {"fader at 249", [](tempo::TempoControl &t) { t.Fader1Moved(249); }, 250, 273},
+                 {">> twice", [](tempo::TempoControl &t) { t.Step(3), t.Step(3); }, 140, 153},
+                 {"tap 20", [](tempo::TempoControl &t) { t.Tapped(20); }, 20, 24},
+                 {"tap 600", [](tempo::TempoControl &t) { t.Tapped(600); }, 271, 296},
+                 {"tap 0", [](tempo::TempoControl &t) { t.Tapped(0); }, 1, 24},
+                 {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24},
+                 {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296},
+                 {"drag to 23", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(23 - 131)); }, 120, 131},
+                 {"drag to 297", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(297 - 131)); }, 120, 131}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         tempo::TempoControl t;

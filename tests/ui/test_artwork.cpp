@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
 #include <QPixmap>
-#include <QColor>
 #include <QRect>
 #include <QScreen>
 #include <QTest>
@@ -33,7 +33,10 @@ int Min(const QColor &c) { return std::min({c.red(), c.green(), c.blue()}); }
 bool Black(const QColor &c) { return Max(c) <= 6; }
 bool DarkField(const QColor &c) { return Max(c) > 6 && Max(c) <= 60; }
 bool RodGrey(const QColor &c) { return Min(c) >= 114 && Max(c) <= 126; }
-bool PlateBrown(const QColor &c) { return std::abs(c.red() - 128) <= 3 && std::abs(c.green() - 64) <= 3 && c.blue() <= 3; }
+bool PlateBrown(const QColor &c)
+{
+    return std::abs(c.red() - 128) <= 3 && std::abs(c.green() - 64) <= 3 && c.blue() <= 3;
+}
 bool Warm(const QColor &c) { return c.red() > 80 && c.red() > c.green() && c.green() > c.blue(); } // wood, brass
 bool Red(const QColor &c) { return c.red() > 100 && c.red() > 2 * c.green() && c.red() > 2 * c.blue(); }
 
@@ -44,16 +47,22 @@ TEST(Artwork, PicturesHaveTheirSizeAndColoursAtEveryRatio)
         Picture picture;
         QPoint point; // logical
         bool (*expected)(const QColor &);
-    } cases[] = {
-        {Picture::Face, {2, 2}, Black},         {Picture::Face, {305, 2}, Black},     {Picture::Face, {60, 60}, Black},
-        {Picture::Face, {154, 40}, DarkField},  {Picture::Face, {100, 350}, DarkField},
-        {Picture::Face, kPivot, [](const QColor &c) { return Max(c) > 40; }}, // the screw head
-        {Picture::Face, {80, 420}, Warm},       {Picture::Face, {154, 488}, Warm},
-        {Picture::Weight, {16, 1}, RodGrey},    {Picture::Weight, {16, 30}, RodGrey}, {Picture::Weight, {1, 1}, Black},
-        {Picture::Weight, {8, 16}, [](const QColor &c) { return Min(c) > 90; }}, // the metal block
-        {Picture::TopPicture, {120, 8}, Warm},  {Picture::Plate, {0, 0}, PlateBrown}, {Picture::Plate, {83, 21}, PlateBrown},
-        {Picture::Plate, {20, 4}, Warm}
-    };
+    } cases[] = {{Picture::Face, {2, 2}, Black},
+                 {Picture::Face, {305, 2}, Black},
+                 {Picture::Face, {60, 60}, Black},
+                 {Picture::Face, {154, 40}, DarkField},
+                 {Picture::Face, {100, 350}, DarkField},
+                 {Picture::Face, kPivot, [](const QColor &c) { return Max(c) > 40; }}, // the screw head
+                 {Picture::Face, {80, 420}, Warm},
+                 {Picture::Face, {154, 488}, Warm},
+                 {Picture::Weight, {16, 1}, RodGrey},
+                 {Picture::Weight, {16, 30}, RodGrey},
+                 {Picture::Weight, {1, 1}, Black},
+                 {Picture::Weight, {8, 16}, [](const QColor &c) { return Min(c) > 90; }}, // the metal block
+                 {Picture::TopPicture, {120, 8}, Warm},
+                 {Picture::Plate, {0, 0}, PlateBrown},
+                 {Picture::Plate, {83, 21}, PlateBrown},
+                 {Picture::Plate, {20, 4}, Warm}};
     for (const qreal ratio : {1.0, 2.0}) {
         QImage images[4];
         for (int i = 0; i < 4; ++i) {
@@ -64,8 +73,9 @@ TEST(Artwork, PicturesHaveTheirSizeAndColoursAtEveryRatio)
         }
         for (const auto &c : cases) {
             const QColor colour = At(images[int(c.picture)], c.point, ratio);
-            EXPECT_TRUE(c.expected(colour)) << "picture " << int(c.picture) << " at " << c.point.x() << ","
-                                            << c.point.y() << " ratio " << ratio << " is " << colour.name().toStdString();
+            EXPECT_TRUE(c.expected(colour))
+                << "picture " << int(c.picture) << " at " << c.point.x() << "," << c.point.y() << " ratio " << ratio
+                << " is " << colour.name().toStdString();
         }
     }
 }
@@ -82,7 +92,8 @@ TEST(Artwork, LampsShowTheirOwnNumberInWhiteOnRedOrBlack)
                 EXPECT_EQ(pixmap.size(), kLampSize * ratio);
                 lamps.push_back(ImageOf(pixmap));
                 for (const QPoint corner : {QPoint(0, 0), QPoint(22, 0), QPoint(0, 29), QPoint(22, 29)})
-                    EXPECT_TRUE(lit ? Red(At(lamps.back(), corner, ratio)) : Max(At(lamps.back(), corner, ratio)) <= 30);
+                    EXPECT_TRUE(lit ? Red(At(lamps.back(), corner, ratio))
+                                    : Max(At(lamps.back(), corner, ratio)) <= 30);
                 int white = 0;
                 for (int y = 10; y <= 19; ++y)
                     for (int x = 7; x <= 15; ++x)
@@ -137,10 +148,12 @@ TEST(PendulumFaceDrawing, PartialRepaintsEqualAFullRepaintThroughASwing)
         EXPECT_EQ(differ, 0) << when << ": first at " << first.x() << "," << first.y();
     };
     // From the centre out to the right and back across to the left, steps from 0.3 to 6 pixels.
-    const double angles[] = {0, 0.001, 0.004, 0.01, 0.03, 0.05, 0.2, 0.35, 0.5, 0.45, 0.3, 0.1, -0.1, -0.3, -0.31, -0.5};
+    const double angles[] = {0,   0.001, 0.004, 0.01, 0.03, 0.05, 0.2,   0.35,
+                             0.5, 0.45,  0.3,   0.1,  -0.1, -0.3, -0.31, -0.5};
     int step = 0;
     for (const double a : angles) {
-        face.swingTo(pivot + 330 * QPointF(std::sin(a), -std::cos(a)), pivot + 200 * QPointF(std::sin(a), -std::cos(a)));
+        face.swingTo(pivot + 330 * QPointF(std::sin(a), -std::cos(a)),
+                     pivot + 200 * QPointF(std::sin(a), -std::cos(a)));
         if (++step % 4 == 0)
             compare("step " + std::to_string(step));
     }

@@ -77,7 +77,8 @@ TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
         EXPECT_EQ(row("imgBeat"), c.upper) << c.chosen;
         EXPECT_EQ(row("imgSnare"), c.lower) << c.chosen;
         EXPECT_EQ(form.control<QCheckBox>("chkAccent")->isChecked(), c.accentOn) << c.chosen;
-        EXPECT_EQ(QStringList({text("Combo1"), text("Combo2"), text("Combo3")}), QStringList({c.sound1, c.sound2, c.sound3}))
+        EXPECT_EQ(QStringList({text("Combo1"), text("Combo2"), text("Combo3")}),
+                  QStringList({c.sound1, c.sound2, c.sound3}))
             << c.chosen;
     }
 }
@@ -86,19 +87,24 @@ TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
 TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
 {
     auto state = [&] {
-        return QStringList{text("Check1"), form.control("Tap")->isEnabled() ? "tap" : "-",
-                           form.control("Label1")->isVisible() ? "labels" : "-", form.StopRequested() ? "stop" : "-",
-                           form.control("PicSlider")->isVisible() ? QString::number(form.control("PicSlider")->y()) : "-",
+        return QStringList{text("Check1"),
+                           form.control("Tap")->isEnabled() ? "tap" : "-",
+                           form.control("Label1")->isVisible() ? "labels" : "-",
+                           form.StopRequested() ? "stop" : "-",
+                           form.control("PicSlider")->isVisible() ? QString::number(form.control("PicSlider")->y())
+                                                                  : "-",
                            text("lblBPM") + text("lblTempo")}
             .join(" ");
     };
     ASSERT_TRUE(output.IsOpen());
     click("Tap"); // a series begun before the start, which START resets
     click("Check1");
-    EXPECT_EQ(state(), "S T O P - - - - 0") << "no tempo measured before the first beat; the weight swings with the rod";
+    EXPECT_EQ(state(), "S T O P - - - - 0")
+        << "no tempo measured before the first beat; the weight swings with the rod";
     EXPECT_FALSE(form.TapSeries().TapStarted());
     ASSERT_TRUE(WaitFor([&] { return text("lblBPM") != "0"; })) << "no beat shown";
-    EXPECT_EQ(text("lblBPM") + text("lblTempo") + text("lblBeat"), "120Allegro1") << "the first beat shows the measured tempo";
+    EXPECT_EQ(text("lblBPM") + text("lblTempo") + text("lblBeat"), "120Allegro1")
+        << "the first beat shows the measured tempo";
     ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; })) << "no second beat shown";
     EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 1)->x()) << "the marker under lamp 2";
     // Changes while running are taken from the next beat on and break nothing.

@@ -42,7 +42,8 @@ TEST_F(TempoWindowTest, StepButtonsAndSliderMoveTheNumberTheWordAndTheWeightToge
     EXPECT_EQ(std::tuple(bpm(), word(), weightTop()), std::tuple("171", "Presto", *tempo::SliderTopForTempo(171)));
     for (int i = 0; i < 30; ++i)
         click("cmdTempo(2)");
-    EXPECT_EQ(std::tuple(bpm(), word(), weightTop()), std::tuple("1", "Larghissimo", 24)) << "below the scale: the slow end";
+    EXPECT_EQ(std::tuple(bpm(), word(), weightTop()), std::tuple("1", "Larghissimo", 24))
+        << "below the scale: the slow end";
     EXPECT_DOUBLE_EQ(form.Tempo().PhaseRate(), tempo::PhaseRateForBpm(1, 30.5));
     pressFader("Fader1", 107); // the slider's button centre there: value 121, tempo 122
     EXPECT_EQ(std::tuple(bpm(), weightTop(), fader1->Value()), std::tuple("122", *tempo::SliderTopForTempo(122), 121));
@@ -68,11 +69,13 @@ TEST_F(TempoWindowTest, DraggingTheWeightWithTheLeftButtonAloneSetsTheTempoItSho
 TEST_F(TempoWindowTest, TappingShowsTheSeriesAndRightClickHidesTheTrend)
 {
     auto labelsShown = [&] {
-        return form.control("Label1")->isVisible() + form.control("Label2")->isVisible() + form.control("Label3")->isVisible();
+        return form.control("Label1")->isVisible() + form.control("Label2")->isVisible() +
+               form.control("Label3")->isVisible();
     };
     for (int i = 0; i < 3; ++i, clock.now += 1000)
         click("Tap");
-    EXPECT_EQ(std::tuple(bpm(), word(), weightTop(), text("Label1"), labelsShown()), std::tuple("60", "Larghetto", 65, "60", 3));
+    EXPECT_EQ(std::tuple(bpm(), word(), weightTop(), text("Label1"), labelsShown()),
+              std::tuple("60", "Larghetto", 65, "60", 3));
     Send(form.control("Tap"), QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
     Send(form.control("Tap"), QEvent::MouseButtonRelease, {5, 5}, Qt::RightButton, Qt::LeftButton);
     EXPECT_EQ(form.TapSeries().Series().size(), 3u) << "the right button with the left held taps";
