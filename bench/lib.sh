@@ -70,6 +70,36 @@ stop_recorder() {
   wait "$RECORDER" 2>/dev/null || true
 }
 
+# Keeps $1 processes busy until the run ends (stress-ng, or shell loops without it).
+start_load() {
+  local n=$1 i
+  [ "$n" -gt 0 ] || return 0
+  if command -v stress-ng >/dev/null; then
+    stress-ng --cpu "$n" --quiet &
+    BENCH_PIDS+=($!)
+  else
+    for ((i = 0; i < n; i++)); do
+      (while :; do :; done) &
+      BENCH_PIDS+=($!)
+    done
+  fi
+}
+
+# The sound output: the program's own choice (its PulseAudio stream where a server answers), or
+# with BENCH_SDL=1 SDL's PulseAudio backend (SDL_AUDIODRIVER makes the program use SDL only).
+choose_output() {
+  if [ -n "${BENCH_SDL:-}" ]; then export SDL_AUDIODRIVER=pulseaudio; else unset SDL_AUDIODRIVER; fi
+}
+
+# The program's stream as the server sees it: its name, what it buffers and the sink's latency.
+stream_info() {
+  pactl list sink-inputs | awk -F': |= ' '
+    /Buffer Latency:/ { buffer = $2 / 1000 }
+    /Sink Latency:/ { sink = $2 / 1000 }
+    /media.name =/ { name = $2 }
+    END { printf "%s, buffer %.1f ms, sink %.1f ms\n", name, buffer, sink }'
+}
+
 start_xvfb() {
   open_display "$WORK/xvfb.log" || { echo "Xvfb did not start: $(cat "$WORK/xvfb.log")" >&2; exit 1; }
   BENCH_PIDS+=("$XVFB_PID")
