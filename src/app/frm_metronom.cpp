@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -12,7 +13,7 @@
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
-#include "sound/dx7_sound.h"
+#include "sound/sound_output.h"
 #include "sound/levels.h"
 #include "sound/start_failure_box.h"
 #include "fader/fader.h"
@@ -85,8 +86,10 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     frameTimer_.setTimerType(Qt::PreciseTimer);
     frameTimer_.setInterval(15);
     connect(&frameTimer_, &QTimer::timeout, this, &FrmMetronom::DisplayFrame);
-    housekeepingTimer_.setInterval(500);
+    housekeepingTimer_.setInterval(1000);
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
+    for (auto signal : {&QFileSystemWatcher::fileChanged, &QFileSystemWatcher::directoryChanged})
+        connect(&soundWatcher_, signal, this, [this] { PublishSettings(false); });
 
     Form_Load();
 }
@@ -102,7 +105,8 @@ void FrmMetronom::StopEngine()
         return;
     metronome_->Stop();
     // The stream goes back to the slots' own player before the metronome goes.
-    sound::Output().device().SetSource(&sound::Output().player());
+    output_->SetLossNotifier(nullptr);
+    output_->SetSource(nullptr);
     publisher_.reset();
     metronome_.reset();
 }
@@ -113,19 +117,21 @@ void FrmMetronom::Form_Load()
     CenterForm(this);
 }
 
-void FrmMetronom::FirstRun()
+void FrmMetronom::FirstRun(sound::SoundOutput &output)
 {
-    // The sound device and the sample slots, each with the click.
-    sound::InitDirectSound([](const std::string &text, const std::string &caption) {
+    // The sound output and the sample slots, each with the click.
+    output_ = &output;
+    output.InitDirectSound([](const std::string &text, const std::string &caption) {
         if (!SendToMessageSink(QString::fromStdString(text), 0, QString::fromStdString(caption)))
             sound::ShowStartFailureBox(text, caption);
     });
-    sound::DX7Sound &output = sound::Output();
     output.soundSlots().CreateBuffers(10, (Globals().SoundsDir + QStringLiteral("Klack.wav")).toStdString());
     metronome_ = std::make_unique<engine::Metronome>(output.player());
     publisher_ = std::make_unique<engine::SettingsPublisher>(*metronome_, output.keeper());
-    output.device().SetSource(metronome_.get());
-    housekeepingTimer_.start();
+    output.SetSource(metronome_.get());
+    // A lost stream wakes the housekeeping (the notifier runs on the audio thread).
+    output.SetLossNotifier([this] { QMetaObject::invokeMethod(this, &FrmMetronom::Housekeeping, Qt::QueuedConnection); });
+    Housekeeping();
 
     // The presets, "Normal" chosen (which sets the sounds and clears the accent switch).
     auto *presets = control<QComboBox>("cboPresets");
@@ -163,8 +169,11 @@ void FrmMetronom::ApplyTempo()
 void FrmMetronom::DrawPendulumAtRest()
 {
     stopRequested_ = true;
-    if (metronome_)
+    if (metronome_) {
         metronome_->Stop();
+        output_->Play(false); // the stream rests once the last sound has played out
+        Housekeeping();
+    }
     frameTimer_.stop();
     tempo::PendulumGeometry &g = tempo_.Geometry();
     tempo::RestPosition(g);
@@ -332,6 +341,7 @@ void FrmMetronom::PlayLoop()
         }
         PublishSettings(true);
         metronome_->Start();
+        output_->Play(true);
     }
     DisplayFrame();
     frameTimer_.start();
@@ -347,10 +357,12 @@ void FrmMetronom::PublishSettings(bool always)
 {
     if (!publisher_)
         return;
-    sound::DX7Sound &output = sound::Output();
+    sound::SoundOutput &output = *output_;
     sound::SampleCache &cache = output.cache();
     std::vector<std::shared_ptr<const sound::Sample>> owned;
+    QStringList paths;
     auto load = [&](const QString &path) -> const sound::Sample * {
+        paths << path;
         auto sample = cache.Get(path.toStdString());
         owned.push_back(sample);
         return sample.get();
@@ -392,6 +404,7 @@ void FrmMetronom::PublishSettings(bool always)
     // Every beat sound plays at volume 85 (-9 dB), centred.
     s.gain = static_cast<float>(sound::AttenuationToGain(sound::VolumeToAttenuation(85)));
 
+    WatchSoundFiles(paths);
     const bool samplesChanged = s.samples.click != published_.samples.click || s.samples.accent1 != published_.samples.accent1 ||
                                 s.samples.accent2 != published_.samples.accent2 ||
                                 s.samples.countPlain != published_.samples.countPlain ||
@@ -404,11 +417,35 @@ void FrmMetronom::PublishSettings(bool always)
 
 void FrmMetronom::Housekeeping()
 {
-    sound::PollDevice();
-    if (publisher_) {
+    if (!output_)
+        return;
+    output_->Poll();
+    if (publisher_)
         publisher_->Collect();
-        PublishSettings(false); // a sound file changed on disk is heard from the next beat
-    }
+    if (output_->NeedsPoll())
+        housekeepingTimer_.start();
+    else
+        housekeepingTimer_.stop();
+}
+
+void FrmMetronom::WatchSoundFiles(const QStringList &paths)
+{
+    QStringList wanted{Globals().SoundsDir};
+    for (const QString &path : paths)
+        wanted << path << QFileInfo(path).absolutePath();
+    wanted.removeDuplicates();
+    wanted.removeIf([](const QString &path) { return !QFileInfo::exists(path); });
+    const QStringList watched = soundWatcher_.files() + soundWatcher_.directories();
+    QStringList gone;
+    for (const QString &path : watched)
+        if (!wanted.contains(path))
+            gone << path;
+    if (!gone.isEmpty())
+        soundWatcher_.removePaths(gone);
+    // A file replaced by a new one drops out of the watch: it is added again here.
+    wanted.removeIf([&](const QString &path) { return watched.contains(path); });
+    if (!wanted.isEmpty())
+        soundWatcher_.addPaths(wanted);
 }
 
 void FrmMetronom::DisplayFrame()
@@ -419,14 +456,8 @@ void FrmMetronom::DisplayFrame()
     while (metronome_->PopBeat(beat))
         heardSoon_.push_back(beat);
 
-    // The frame being heard now: the last block rendered, the time since, less what the device
-    // holds before it sounds (about two blocks).
     const engine::ClockState &state = metronome_->Clock();
-    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                         std::chrono::steady_clock::now().time_since_epoch()).count();
-    const double since = std::clamp((now - state.renderedAtNs) * 1e-9 * sound::kStreamRate, 0.0, 4096.0);
-    const int buffered = 2 * std::max(sound::Output().device().blockFrames(), 1);
-    const double heard = std::min(double(state.renderedFrame), double(state.renderedFrame) + since - buffered);
+    const double heard = output_->HeardFrame(); // the frame being heard now
 
     while (!heardSoon_.empty() && double(heardSoon_.front().onsetFrame) <= heard) {
         ApplyBeat(heardSoon_.front());
@@ -466,7 +497,8 @@ void FrmMetronom::Form_Unload()
     housekeepingTimer_.stop();
     StopEngine();
     // The stream closes with the window; the program ends right after.
-    sound::Output().device().Close();
+    if (output_)
+        output_->Close();
 }
 
 void FrmMetronom::closeEvent(QCloseEvent *event)

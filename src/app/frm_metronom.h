@@ -1,5 +1,6 @@
 #pragma once
 #include <QHash>
+#include <QFileSystemWatcher>
 #include <QTimer>
 #include <deque>
 #include <QWidget>
@@ -15,6 +16,10 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+
+namespace sound {
+class SoundOutput;
+}
 
 namespace ui {
 class LampImage;
@@ -36,9 +41,10 @@ public:
     ~FrmMetronom() override;
 
     // The window's own set-up after it has been filled with the sound names and shown: opens the
-    // sound device (the program ends when none can be opened), loads the slots, chooses the
+    // sound output (the program ends when none can be opened), loads the slots, chooses the
     // "Normal" preset, lays down the starting pattern and tempo and draws the pendulum at rest.
-    void FirstRun();
+    // The window plays through `output` from then on; it must outlive the window.
+    void FirstRun(sound::SoundOutput &output);
 
     // Controls by name ("lblBPM", "imgBeat(3)"), nullptr for an unknown name.
     QWidget *control(const QString &name) const { return controls_.value(name); }
@@ -86,8 +92,10 @@ private:
     // Every display frame while running: the beats that are heard now, the pendulum where it is
     // heard.
     void DisplayFrame();
-    // Every half second: the sound device (a lost one comes back) and changed sound files.
+    // Once a second while the sound output asks for it (a lost stream to open again).
     void Housekeeping();
+    // Watches the sound files in use and their folders; a change is heard from the next beat.
+    void WatchSoundFiles(const QStringList &paths);
     void ApplyBeat(const engine::BeatEvent &beat);
     void StopEngine();
 
@@ -131,6 +139,8 @@ private:
     int measuredBpm_ = 0;
     QTimer frameTimer_;
     QTimer housekeepingTimer_;
+    QFileSystemWatcher soundWatcher_;
+    sound::SoundOutput *output_ = nullptr;
 };
 
 } // namespace app

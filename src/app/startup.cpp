@@ -8,6 +8,7 @@
 #include "app/frm_metronom.h"
 #include "app/single_instance.h"
 #include "app/sound_list.h"
+#include "sound/sound_output.h"
 
 namespace app {
 
@@ -77,10 +78,11 @@ int Main(int argc, char **argv)
     if (!InitApplication())
         return 1;
 
+    sound::SoundOutput output; // outlives the window that plays through it
     FrmMetronom form;
     FillSoundChoosers(form, Globals().SoundsDir);
     form.show();
-    form.FirstRun();
+    form.FirstRun(output);
     return application.exec();
 }
 

@@ -35,6 +35,10 @@ void Metronome::Stop()
 
 void Metronome::Restart()
 {
+    // The next stream renders on a new audio thread.
+    settings_.ReleaseReader();
+    clockState_.ReleaseWriter();
+    events_.ReleaseProducer();
     player_.Restart();
 }
 

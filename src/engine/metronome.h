@@ -9,8 +9,8 @@
 #include "engine/beat_clock.h"
 #include "engine/beat_pattern.h"
 #include "engine/beat_rules.h"
-#include "engine/latest_value.h"
 #include "sound/audio_source.h"
+#include "sound/latest_value.h"
 #include "sound/sample.h"
 #include "sound/sample_keeper.h"
 #include "sound/slot_player.h"
@@ -95,13 +95,13 @@ private:
     void KeepAsLast(int slot, const sound::Sample *sample);
 
     sound::SlotPlayer &player_;
-    LatestValue<Settings> settings_;
+    sound::LatestValue<Settings> settings_;
     std::uint64_t published_ = 0;               // UI thread
     std::atomic<std::uint64_t> taken_{0};       // written by the audio thread
     std::atomic<std::uint64_t> startRequests_{0};
     std::atomic<bool> running_{false};
     sound::SpscQueue<BeatEvent, kEventCapacity> events_;
-    LatestValue<ClockState> clockState_;
+    sound::LatestValue<ClockState> clockState_;
 
     // Audio thread only.
     BeatClock clock_;

@@ -32,6 +32,7 @@ public:
         return id;
     }
     void Resume(std::uint32_t device) override { SDL_PauseAudioDevice(device, 0); }
+    void Pause(std::uint32_t device) override { SDL_PauseAudioDevice(device, 1); }
     bool Lost(std::uint32_t device) override { return SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED; }
     void Close(std::uint32_t device) override { SDL_CloseAudioDevice(device); }
 };
@@ -108,7 +109,8 @@ bool AudioDevice::TryOpen()
         return false;
     }
     obtainedFrames_ = have.samples ? have.samples : blockFrames_;
-    host_->Resume(device_);
+    if (!paused_)
+        host_->Resume(device_);
     return true;
 }
 
@@ -133,6 +135,15 @@ void AudioDevice::Close()
 {
     Shut();
     wanted_ = false;
+}
+
+void AudioDevice::Pause(bool paused)
+{
+    if (paused == paused_)
+        return;
+    paused_ = paused;
+    if (device_ != 0)
+        paused ? host_->Pause(device_) : host_->Resume(device_);
 }
 
 bool AudioDevice::Poll()

@@ -23,6 +23,8 @@ public:
     virtual std::uint32_t Open(const SDL_AudioSpec &want, SDL_AudioSpec &have, std::string &error) = 0;
     // Starts the callbacks of an opened device.
     virtual void Resume(std::uint32_t device) = 0;
+    // Stops them until the next Resume.
+    virtual void Pause(std::uint32_t) {}
     // Whether an open device has stopped for good (unplugged, the sound server went away).
     virtual bool Lost(std::uint32_t device) = 0;
     // Closes the device; no callback runs any more when it returns.
@@ -41,8 +43,8 @@ std::unique_ptr<AudioHost> MakeSdlAudioHost();
 // SDL stops calling back, nothing crashes, and Poll, called regularly, closes the dead device and
 // opens the default device again as soon as there is one.
 //
-// Threads: everything on the UI thread; only the callback runs on SDL's audio thread, and it
-// takes no lock, allocates nothing and calls only AudioSource::Render.
+// Threads: UI thread; only the callback runs on the audio thread (SDL's), and it takes no lock,
+// allocates nothing and calls only AudioSource::Render.
 class AudioDevice {
 public:
     static constexpr int kDefaultBlockFrames = 512;
@@ -70,6 +72,10 @@ public:
     // no longer uses the previous source, which may then be destroyed.
     void SetSource(AudioSource *source);
 
+    // Stops calling the source (the stream plays silence) until Pause(false); kept over reopening.
+    void Pause(bool paused);
+    bool paused() const { return paused_; }
+
     // The block size of the open stream, in frames.
     int blockFrames() const { return obtainedFrames_; }
     // Why the last Open failed.
@@ -90,6 +96,7 @@ private:
     int obtainedFrames_ = 0;
     std::uint32_t device_ = 0;
     bool wanted_ = false; // opened once and not closed: Poll keeps it open
+    bool paused_ = false;
     std::string error_;
     int losses_ = 0;
     std::chrono::milliseconds retryInterval_{1000};

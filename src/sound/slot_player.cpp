@@ -61,8 +61,10 @@ void SlotPlayer::Restart()
     // there was no sound are dropped, and so is what still sounded when the old stream ended.
     SlotCommand c;
     std::uint64_t last = 0;
+    queue_.ReleaseConsumer();
     while (queue_.Pop(c))
         last = c.sequence;
+    queue_.ReleaseConsumer(); // the next stream's audio thread takes over
     mixer_.Clear();
     if (last != 0)
         acknowledged_.store(last, std::memory_order_release); // Release: as in ApplyCommands.

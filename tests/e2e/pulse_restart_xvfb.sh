@@ -3,7 +3,9 @@
 # with a null sink, the program under an X server playing through it, START clicked; the server is
 # stopped (once asked to end, once killed outright) and started again. The program must live on
 # and its beats must come back, evenly spaced at the tempo shown, each time; then STOP and START
-# still work. Skipped (77) where PulseAudio is not installed or cannot start.
+# still work, and the stream rests (corked) while stopped. The program plays through its own
+# PulseAudio stream (no SDL_AUDIODRIVER). Skipped (77) where PulseAudio is not installed or cannot
+# start.
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
 ANALYZE=$2
@@ -11,7 +13,8 @@ for tool in pulseaudio parec pactl; do
   command -v $tool >/dev/null || { echo "$tool is not installed"; exit 77; }
 done
 setup_dirs
-export HOME=$WORK PULSE_RUNTIME_PATH=$WORK/pulse SDL_AUDIODRIVER=pulseaudio
+export HOME=$WORK PULSE_RUNTIME_PATH=$WORK/pulse
+unset SDL_AUDIODRIVER
 trap 'pulseaudio --kill 2>/dev/null; cleanup' EXIT
 
 start_server() {
@@ -52,6 +55,7 @@ sleep 1
 xdotool mousemove --window "$ID" 668 463 click 1 # START
 sleep 4
 stop_recording
+pactl list sink-inputs | grep -q 'media.name = "Metronom"' || fail "not the program's own PulseAudio stream"
 echo "before the server went away:"
 beats_in "$WORK/before.wav" 4 "before"
 
@@ -80,6 +84,7 @@ record "$WORK/again.wav"
 sleep 2
 xdotool mousemove --window "$ID" 668 463 click 1 # STOP
 sleep 2
+pactl list sink-inputs | grep -q 'Corked: yes' || fail "the stream plays on while stopped"
 xdotool mousemove --window "$ID" 668 463 click 1 # START
 sleep 3
 stop_recording

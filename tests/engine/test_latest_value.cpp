@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "engine/latest_value.h"
+#include "sound/latest_value.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ struct Pair {
 
 TEST(LatestValue, ReaderSeesWholeValuesInOrderAndTheLastOne)
 {
-    engine::LatestValue<Pair> v;
+    sound::LatestValue<Pair> v;
     constexpr std::uint64_t kWrites = 200000;
     std::thread writer([&] {
         for (std::uint64_t i = 1; i <= kWrites; ++i)
@@ -32,7 +32,7 @@ TEST(LatestValue, ReaderSeesWholeValuesInOrderAndTheLastOne)
 
 TEST(LatestValue, ReadingAgainWithoutAWriteGivesTheSameValue)
 {
-    engine::LatestValue<int> v;
+    sound::LatestValue<int> v;
     v.Write(7);
     EXPECT_EQ(v.Read(), 7);
     EXPECT_EQ(v.Read(), 7);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "sound/dx7_sound.h"
+#include "sound/sound_output.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ TEST(SdlDevice, InitDirectSoundShowsTheBoxAndEndsTheProgram)
     EXPECT_EXIT(
         {
             ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            sound::DX7Sound output;
+            sound::SoundOutput output;
             output.InitDirectSound([](const std::string &text, const std::string &caption) {
                 std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
             });

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "sound/dx7_sound.h"
+#include "sound/sound_output.h"
 #include "sound/start_failure_box.h"
 
 namespace {

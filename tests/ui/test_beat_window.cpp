@@ -9,6 +9,7 @@
 #include <malloc.h>
 
 #include "app/frm_metronom.h"
+#include "sound/sound_output.h"
 #include "fader/fader.h"
 #include "ui/controls.h"
 
@@ -20,7 +21,7 @@ protected:
     {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun();
+        form.FirstRun(output);
     }
     ui::LampImage *lamp(const char *row, int i) const
     {
@@ -64,6 +65,7 @@ protected:
         return form.control<QComboBox>(name)->currentText();
     }
 
+    sound::SoundOutput output;
     app::FrmMetronom form;
 };
 
@@ -169,8 +171,6 @@ TEST_F(BeatWindowTest, StartAndStopSwitchCaptionTapAndDisplays)
 
 } // namespace
 
-#include "sound/dx7_sound.h"
-
 namespace {
 
 // Waits up to `ms` for `done` while the window's timers run.
@@ -186,7 +186,7 @@ template <class F> bool WaitFor(F done, int ms = 4000)
 
 TEST_F(BeatWindowTest, RunningShowsTheBeatsAsTheyAreHeardAndKeepsTheTempoAfterStop)
 {
-    ASSERT_TRUE(sound::Output().device().IsOpen());
+    ASSERT_TRUE(output.IsOpen());
     press("Check1");
     ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; })) << "no second beat shown";
     EXPECT_EQ(text("lblBPM"), "120") << "the measured tempo is the tempo shown before";
@@ -213,7 +213,7 @@ TEST_F(BeatWindowTest, ClosingWhileRunningStopsAndClosesTheStream)
     ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; }));
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(form.StopRequested());
-    EXPECT_FALSE(sound::Output().device().IsOpen());
+    EXPECT_FALSE(output.IsOpen());
 }
 
 // Each preset choice repaints the sound boxes and opens a popup. A style that draws them anew into

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/frm_metronom.h"
+#include "sound/sound_output.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
 #include "ui/controls.h"
@@ -34,7 +35,7 @@ protected:
     {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        form.FirstRun();
+        form.FirstRun(output);
     }
     QString bpm() const { return form.control<QLabel>("lblBPM")->text(); }
     QString word() const { return form.control<QLabel>("lblTempo")->text(); }
@@ -64,6 +65,7 @@ protected:
     }
 
     FakeClock clock;
+    sound::SoundOutput output;
     app::FrmMetronom form{nullptr, &clock};
 };
 

@@ -1,0 +1,236 @@
+#include "sound/pulse_output.h"
+
+#include <pthread.h>
+#include <pulse/pulseaudio.h>
+#include <sched.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+
+#include "sound/sample.h"
+
+// Why 80 ms: a metronome needs no low latency (every change takes effect at the next beat), but it
+// must never run dry. On a two-core machine kept busy by builds (load 2-3), 20 ms ran dry several
+// times a minute and 40 ms now and then; a client frozen for 100 ms on purpose lost nothing later
+// with 80 ms and pre-buffering off (the server skipped only the frames it missed). The server then
+// reported 50-65 ms of latency, which the window takes into account when it shows a beat.
+
+namespace sound {
+
+namespace {
+
+constexpr std::size_t kFrameBytes = sizeof(float) * kStreamChannels;
+
+std::uint32_t BytesOfMs(int ms)
+{
+    return std::uint32_t(kStreamRate * ms / 1000) * std::uint32_t(kFrameBytes);
+}
+
+// Real-time scheduling for the calling thread, within RLIMIT_RTPRIO (root may always); silently
+// nothing where it is not allowed.
+void RaisePriority()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTPRIO, &limit) != 0)
+        return;
+    int priority = std::min(10, sched_get_priority_max(SCHED_RR));
+    if (limit.rlim_cur != RLIM_INFINITY)
+        priority = std::min<int>(priority, int(limit.rlim_cur));
+    if (priority <= 0 && geteuid() != 0)
+        return;
+    sched_param param{};
+    param.sched_priority = std::max(priority, 1);
+    pthread_setschedparam(pthread_self(), SCHED_RR | SCHED_RESET_ON_FORK, &param); // failure: stay as we are
+}
+
+} // namespace
+
+int PulseOutput::bufferFrames() const
+{
+    return kStreamRate * kTargetMs / 1000;
+}
+
+void PulseOutput::SetLossNotifier(void (*notify)(void *), void *context)
+{
+    if (mainloop_)
+        pa_threaded_mainloop_lock(mainloop_);
+    notify_ = notify;
+    notifyContext_ = context;
+    if (mainloop_)
+        pa_threaded_mainloop_unlock(mainloop_);
+}
+
+void PulseOutput::MarkLost()
+{
+    // Release: pairs with lost()'s acquire.
+    if (!lost_.exchange(true, std::memory_order_acq_rel) && notify_)
+        notify_(notifyContext_);
+}
+
+void PulseOutput::OnContextState(pa_context *context, void *self)
+{
+    auto *out = static_cast<PulseOutput *>(self);
+    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && out->stream_)
+        out->MarkLost();
+    pa_threaded_mainloop_signal(out->mainloop_, 0);
+}
+
+void PulseOutput::OnStreamState(pa_stream *stream, void *self)
+{
+    auto *out = static_cast<PulseOutput *>(self);
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        out->MarkLost();
+    pa_threaded_mainloop_signal(out->mainloop_, 0);
+}
+
+void PulseOutput::OnWrite(pa_stream *, std::size_t bytes, void *self)
+{
+    static_cast<PulseOutput *>(self)->Fill(bytes);
+}
+
+void PulseOutput::OnUnderflow(pa_stream *, void *self)
+{
+    static_cast<PulseOutput *>(self)->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
+}
+
+void PulseOutput::Fill(std::size_t bytes)
+{
+    if (!prioritySet_) {
+        prioritySet_ = true;
+        RaisePriority();
+    }
+    while (bytes >= kFrameBytes) {
+        void *data = nullptr;
+        std::size_t n = bytes;
+        // The server's own memory: nothing is allocated for the block.
+        if (pa_stream_begin_write(stream_, &data, &n) < 0 || !data)
+            return;
+        n -= n % kFrameBytes;
+        if (n == 0) {
+            pa_stream_cancel_write(stream_);
+            return;
+        }
+        pa_usec_t usec = 0;
+        int negative = 0;
+        std::int64_t latency = bufferFrames(); // until the server has reported its timing
+        if (pa_stream_get_latency(stream_, &usec, &negative) == 0)
+            latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
+        feed_.SetLatency(latency);
+        feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
+        if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            return;
+        bytes -= n;
+    }
+    // Resting: cork once all the server holds is silence. Relaxed: states of this thread and the
+    // UI thread's request, which is repeated with every block until it is done.
+    if (resting_.load(std::memory_order_relaxed) && !corked_.load(std::memory_order_relaxed) &&
+        feed_.silentFrames() >= std::uint64_t(bufferFrames() * 2)) {
+        if (pa_operation *o = pa_stream_cork(stream_, 1, nullptr, nullptr))
+            pa_operation_unref(o);
+        corked_.store(true, std::memory_order_relaxed);
+    }
+}
+
+bool PulseOutput::Open(bool playing, std::string &error)
+{
+    Close();
+    lost_.store(false, std::memory_order_relaxed); // relaxed: no stream runs
+    resting_.store(!playing, std::memory_order_relaxed);
+    corked_.store(!playing, std::memory_order_relaxed);
+    prioritySet_ = false;
+    mainloop_ = pa_threaded_mainloop_new();
+    if (!mainloop_ || pa_threaded_mainloop_start(mainloop_) < 0) {
+        error = "PulseAudio: no main loop";
+        Close();
+        return false;
+    }
+    pa_threaded_mainloop_lock(mainloop_);
+    auto fail = [&](const char *what) {
+        error = std::string("PulseAudio: ") + what + ": " + pa_strerror(pa_context_errno(context_));
+        pa_threaded_mainloop_unlock(mainloop_);
+        Close();
+        return false;
+    };
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(mainloop_), "Metronom");
+    if (!context_) {
+        error = "PulseAudio: no context";
+        pa_threaded_mainloop_unlock(mainloop_);
+        Close();
+        return false;
+    }
+    pa_context_set_state_callback(context_, &PulseOutput::OnContextState, this);
+    // No server of our own started on a machine that has none: SDL's outputs serve it instead.
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return fail("no server");
+    for (pa_context_state_t s; (s = pa_context_get_state(context_)) != PA_CONTEXT_READY;) {
+        if (!PA_CONTEXT_IS_GOOD(s))
+            return fail("no server");
+        pa_threaded_mainloop_wait(mainloop_);
+    }
+
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kStreamRate, kStreamChannels};
+    stream_ = pa_stream_new(context_, "Metronom", &spec, nullptr);
+    if (!stream_)
+        return fail("no stream");
+    pa_stream_set_state_callback(stream_, &PulseOutput::OnStreamState, this);
+    pa_stream_set_write_callback(stream_, &PulseOutput::OnWrite, this);
+    pa_stream_set_underflow_callback(stream_, &PulseOutput::OnUnderflow, this);
+    pa_buffer_attr attr{};
+    attr.maxlength = std::uint32_t(-1);
+    attr.tlength = BytesOfMs(kTargetMs);
+    attr.prebuf = 0; // never wait for data: after an underrun the stream stays on the sink's clock
+    attr.minreq = BytesOfMs(kRequestMs);
+    attr.fragsize = std::uint32_t(-1);
+    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                         (playing ? 0 : PA_STREAM_START_CORKED));
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
+        return fail("stream refused");
+    for (pa_stream_state_t s; (s = pa_stream_get_state(stream_)) != PA_STREAM_READY;) {
+        if (!PA_STREAM_IS_GOOD(s))
+            return fail("stream refused");
+        pa_threaded_mainloop_wait(mainloop_);
+    }
+    pa_threaded_mainloop_unlock(mainloop_);
+    return true;
+}
+
+void PulseOutput::Play(bool playing)
+{
+    resting_.store(!playing, std::memory_order_relaxed); // relaxed: see Fill
+    if (!playing || !mainloop_)
+        return;
+    pa_threaded_mainloop_lock(mainloop_); // pa's own lock, held only while the request is sent
+    if (stream_ && corked_.load(std::memory_order_relaxed)) {
+        if (pa_operation *o = pa_stream_cork(stream_, 0, nullptr, nullptr))
+            pa_operation_unref(o);
+        corked_.store(false, std::memory_order_relaxed);
+    }
+    pa_threaded_mainloop_unlock(mainloop_);
+}
+
+void PulseOutput::Close()
+{
+    if (!mainloop_)
+        return;
+    pa_threaded_mainloop_lock(mainloop_);
+    if (stream_) {
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+    if (context_) {
+        pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        context_ = nullptr;
+    }
+    pa_threaded_mainloop_unlock(mainloop_);
+    pa_threaded_mainloop_stop(mainloop_);
+    pa_threaded_mainloop_free(mainloop_);
+    mainloop_ = nullptr;
+}
+
+} // namespace sound

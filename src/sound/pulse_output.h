@@ -1,0 +1,80 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "sound/stream_feed.h"
+
+struct pa_context;
+struct pa_stream;
+struct pa_threaded_mainloop;
+
+namespace sound {
+
+// A PulseAudio playback stream (libpulse, threaded main loop; PipeWire serves it too): interleaved
+// stereo float at 44100 Hz, filled by the StreamFeed whenever the server asks for data, so that the
+// beat clock is the same as with any other output.
+//
+// Holding time: the server keeps kTargetMs of our frames (see pulse_output.cpp for why that
+// length). Pre-buffering is off: when the stream runs dry, the server plays on without waiting,
+// skips what it missed and every later frame keeps its place on the sink's clock; each such
+// underrun is counted. Before every block the feed learns the latency the server reports
+// (interpolated timing), so it knows which frame is heard now; when the server has reported
+// nothing yet, the buffer length stands in.
+//
+// Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
+// ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
+//
+// Threads: Open, Close, Play on the UI thread. The filling runs on the audio thread (the main loop
+// thread), which also tries once to raise its own priority to real time where the system allows
+// (RLIMIT_RTPRIO), silently otherwise. lost() and underruns() on any thread.
+class PulseOutput {
+public:
+    static constexpr int kTargetMs = 80;
+    static constexpr int kRequestMs = 20;
+
+    explicit PulseOutput(StreamFeed &feed) : feed_(feed) {}
+    ~PulseOutput() { Close(); }
+    PulseOutput(const PulseOutput &) = delete;
+    PulseOutput &operator=(const PulseOutput &) = delete;
+
+    // Connects to the server (PULSE_SERVER or the default) and starts a stream, corked unless
+    // `playing`. False, with the reason, when no server answers or it refuses the stream.
+    bool Open(bool playing, std::string &error);
+    // Ends the stream and the connection; no block is rendered any more when it returns.
+    void Close();
+    bool IsOpen() const { return mainloop_ != nullptr; }
+    void Play(bool playing);
+
+    // The server went away or failed the stream: Close, then Open again.
+    bool lost() const { return lost_.load(std::memory_order_acquire); } // acquire: pairs with the setter
+    std::uint64_t underruns() const { return underruns_.load(std::memory_order_relaxed); } // relaxed: a count
+    // Whether the stream is corked (asked for by Play(false) and done).
+    bool corked() const { return corked_.load(std::memory_order_relaxed); } // relaxed: a state shown
+    int bufferFrames() const;
+    // A callback the audio thread calls once when the stream is lost (to wake the UI thread).
+    // Set under the main loop's lock, so that it is never called once replaced.
+    void SetLossNotifier(void (*notify)(void *), void *context);
+
+private:
+    static void OnContextState(pa_context *context, void *self);
+    static void OnStreamState(pa_stream *stream, void *self);
+    static void OnWrite(pa_stream *stream, std::size_t bytes, void *self);
+    static void OnUnderflow(pa_stream *stream, void *self);
+    void Fill(std::size_t bytes);
+    void MarkLost();
+
+    StreamFeed &feed_;
+    pa_threaded_mainloop *mainloop_ = nullptr;
+    pa_context *context_ = nullptr;
+    pa_stream *stream_ = nullptr;
+    std::atomic<bool> lost_{false};
+    std::atomic<bool> resting_{false};
+    std::atomic<bool> corked_{false};
+    std::atomic<std::uint64_t> underruns_{0};
+    bool prioritySet_ = false; // audio thread
+    void (*notify_)(void *) = nullptr;
+    void *notifyContext_ = nullptr;
+};
+
+} // namespace sound

@@ -1,0 +1,56 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "sound/audio_source.h"
+#include "sound/latest_value.h"
+
+namespace sound {
+
+// Where the stream stood when the audio thread last rendered.
+struct HeardClock {
+    std::uint64_t rendered = 0; // frames rendered so far
+    std::int64_t latency = 0;   // of those, how many were not heard yet at atNs (< 0: the stream ran dry)
+    std::int64_t atNs = 0;      // steady clock (CLOCK_MONOTONIC), 0 before the first block
+};
+
+// What every output stream renders: the source put behind it, the count of frames rendered (the
+// same frame numbers as the mixer's, since every frame of the mixer is rendered through here) and,
+// with each block, when the frames are heard, from the latency the output reports.
+//
+// Threads: SetSource, HeardFrame and Restart on the UI thread (Restart only while no stream
+// renders); SetLatency and Render on the audio thread; SetLatency also on the UI thread while no
+// stream renders; silentFrames on any thread.
+class StreamFeed : public AudioSource {
+public:
+    explicit StreamFeed(AudioSource *source = nullptr) : source_(source) {}
+
+    // Puts another source behind the stream (null plays silence). When it returns, Render no
+    // longer uses the previous source, which may then be destroyed.
+    void SetSource(AudioSource *source);
+    // How many frames already rendered are not heard yet as the next block begins.
+    void SetLatency(std::int64_t frames) { latency_.store(frames, std::memory_order_relaxed); } // relaxed: one writer at a time
+
+    void Render(float *out, int frames) override;
+    void Restart() override;
+
+    // The frame heard now, in the numbering of the frames rendered: never less than it was at the
+    // last call, never more than what has been rendered.
+    double HeardFrame();
+    // How many frames at the end of what was rendered are silent.
+    std::uint64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); } // relaxed: a hint
+    std::uint64_t rendered() const { return renderedShown_.load(std::memory_order_relaxed); } // relaxed: a statistic
+
+private:
+    std::atomic<AudioSource *> source_;
+    // Odd while Render runs: SetSource waits for it to leave before the old source goes.
+    std::atomic<std::uint64_t> inRender_{0};
+    std::atomic<std::int64_t> latency_{0};
+    std::atomic<std::uint64_t> silent_{0};
+    std::atomic<std::uint64_t> renderedShown_{0};
+    std::uint64_t rendered_ = 0; // audio thread
+    LatestValue<HeardClock> clock_;
+    double lastHeard_ = 0; // UI thread
+};
+
+} // namespace sound
