@@ -7,14 +7,15 @@
 // SDL's disk audio driver writes).
 //
 // A beat is the first sample that is not silent after at least 20 ms of digital silence (the
-// program's sounds start at full level at their first sample and the recording of a null sink is
+// program's sounds start with a step at their first sample and the recording of a null sink is
 // exactly 0 between them), or, where sounds overlap, the sample at which the signal jumps: its
 // step from the previous sample is at least 1500 (of 32767) and three times the largest step of
 // the 2 ms before. Every percussion sound of the Sounds folder starts with such a step and has none
 // later on (at the program's level of -9 dB), so the onsets are found to the sample even over the
 // tails of bass drum, snare or hand claps. Two beats closer than 50 ms are one. Where the sound
 // breaks off from a clear level straight to digital silence (the stream ran dry and the server
-// filled in silence), it is counted as a dropout, and the sound resuming after it is no beat.
+// filled in silence), it is counted as a dropout, and the sound resuming after it is no beat; so
+// is a sound fainter than that step after silence (a tail that broke off already faint).
 //
 // The tempo the beats should have:
 //   --bpm N            one tempo: mean interval, spread, drift against N.
@@ -213,7 +214,10 @@ std::vector<std::size_t> FindOnsets(const Recording &r, double skip, int &dropou
         if (afterDrop && silentRun >= dropRun) {
             ++dropouts; // the sound goes on where it broke off: no new beat
         } else if (silentRun >= quiet) {
-            onset = true;
+            // Every sound starts with a step of minStep or more; a faint sound after silence is
+            // the tail of one resuming where it had become too quiet to tell the break.
+            onset = l >= minStep;
+            dropouts += onset ? 0 : 1;
         } else if (f > before) {
             const int s = step(f);
             if (s >= minStep) {

@@ -8,7 +8,7 @@
 # Needs g++, espeak-ng and sox (apt-get install -y g++ espeak-ng sox).
 # Builds tools/soundgen.cpp into a temporary folder, lets it write the
 # percussion sounds, then speaks the counting files with make-voices.sh, and
-# finally checks every file: 44100 Hz, 16 bit, stereo, no clipping, the attack
+# finally checks every file: 44100 Hz, 16 bit, stereo, no peak above -1 dBFS, the attack
 # within the first 5 ms, not too long.
 
 set -euo pipefail
@@ -47,7 +47,7 @@ while IFS= read -r file; do
     [[ $name == Count/* ]] && limit=0.7
     problem=""
     [[ $rate == 44100 && $channels == 2 && $bits == 16 ]] || problem+=" format ${rate}Hz/${channels}ch/${bits}bit"
-    awk "BEGIN { exit !($peak < -0.5) }" || problem+=" clipping"
+    awk "BEGIN { exit !($peak <= -1.0) }" || problem+=" peak above -1 dBFS"
     awk "BEGIN { exit !(\"$first\" != \"-inf\" && $first > -30) }" 2>/dev/null || problem+=" late attack"
     [[ $name == Crash.wav || $name == Triangel.wav ]] && limit=1.5
     awk "BEGIN { exit !($length <= $limit) }" || problem+=" too long"

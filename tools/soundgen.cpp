@@ -10,8 +10,15 @@
 // Every sound starts with its attack on the very first sample and reaches its
 // peak within the first milliseconds: the program plays a file exactly on the
 // beat, so any silence or slow rise at the start would make every beat late.
-// The program checks this for each file it writes and fails if a sound breaks
-// it.
+//
+// Every sound is equally loud: each is scaled so that its first 100 ms have the
+// same K-weighted RMS (ITU-R BS.1770's K-weighting, see sound_level.h), and no
+// sample may come above -1 dBFS at that level. The bass drum's beater carries
+// its accent to small speakers, which lose everything below about 200 Hz:
+// within 200 Hz–8 kHz its first 100 ms are at least 6 dB above the click's.
+//
+// The program checks all this for each file it writes and fails if a sound
+// breaks it.
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "sound_level.h"
+
 namespace {
 
 constexpr int kRate = 44100;
@@ -30,12 +39,21 @@ constexpr int kChannels = 2;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 
-// Peak level of every file: -1 dBFS.
-const double kPeakLevel = std::pow(10.0, -1.0 / 20.0);
+// The loudness of every file (K-weighted RMS of the first 100 ms, dBFS) and the
+// highest sample it may reach at that loudness.
+constexpr double kLoudnessDb = -20.0;
+constexpr double kMaxPeakDb = -1.0;
 
-// An attack must be there from the first sample (not below -40 dB of the peak)
+// How far the bass drum (the default accent) must lie above the click (the
+// default beat) within 200 Hz–8 kHz.
+constexpr double kMinAccentBandDb = 6.0;
+
+// An attack must be there from the first sample (not below -40 dB of the peak,
+// and a step of at least -16 dBFS, which the beat analysis of the measurements
+// finds to the sample over the tails of earlier beats at the program's -9 dB)
 // and the peak must come within this time.
 constexpr double kMinFirstSampleDb = -40.0;
+constexpr double kMinFirstSampleDbfs = -16.0;
 constexpr double kMaxPeakTime = 0.005;
 
 using Buffer = std::vector<double>;
@@ -45,6 +63,9 @@ int samplesFor(double seconds) { return static_cast<int>(std::lround(seconds * k
 double timeOf(int sample) { return static_cast<double>(sample) / kRate; }
 
 double decay(double t, double tau) { return std::exp(-t / tau); }
+
+// The moment of contact: one sample, which sets the onset to the sample.
+double contact(int sample) { return sample == 0 ? 1.0 : 0.0; }
 
 // SplitMix64: small, fast, and the same on every platform (unlike the
 // distributions of <random>).
@@ -259,8 +280,10 @@ private:
 // The sounds. Each returns the mono signal at any level; finish() does the
 // level, the fade-out and the checks.
 
-// The wooden click of a mechanical metronome: a hard, bright knock of a small
-// piece of hard wood, over in a few milliseconds.
+// The click of a mechanical metronome: a hard, bright knock of a small piece
+// of hard wood, over in a few milliseconds, and the crisp metallic tick of the
+// escapement above it. The tick lies mostly above 8 kHz, so the click is as
+// loud as the other sounds while leaving the middle of the band to the accents.
 Buffer klack()
 {
     Buffer out(samplesFor(0.060));
@@ -269,31 +292,41 @@ Buffer klack()
         {4580, 0.0045, 0.45}, {6900, 0.0025, 0.30},
     };
     Rng rng(0x4B6C61636BULL);
-    Biquad tickFilter = Biquad::highpass(3000, 0.7);
+    Biquad tickLow = Biquad::highpass(9000, 0.7);
+    Biquad tickHigh = Biquad::highpass(9000, 0.7);
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
         const double t = timeOf(i);
         const double impulse = (i == 0) ? 1.0 : 0.0;
         const double rub = 0.08 * rng.noise() * decay(t, 0.0006);
-        const double tick = tickFilter(rng.noise()) * decay(t, 0.0010);
-        out[i] = modes(wood, impulse + rub) + 0.35 * tick;
+        const double tick = tickHigh(tickLow(rng.noise())) * decay(t, 0.008);
+        out[i] = modes(wood, impulse + rub) + 3.0 * tick;
     }
     return out;
 }
 
-// Kick drum: a sine swept down from about 160 Hz to 48 Hz, a beater click and
-// a little saturation for punch.
+// Kick drum: a sine swept down from about 150 Hz to 44 Hz, and the felt beater
+// on the batter head: the head's upper modes knock at 250-900 Hz for a few tens
+// of milliseconds, with a short slap above them. That knock is what small
+// speakers play of a bass drum, so it carries most of the first 100 ms.
 Buffer bassdrum()
 {
     Buffer out(samplesFor(0.50));
     Sweep body;
     StrikeNoise noise(0xBA55ULL);
-    Biquad clickFilter = Biquad::lowpass(4500, 0.7);
+    std::vector<Mode> head = {
+        {262, 0.030, 1.00}, {395, 0.024, 0.80}, {570, 0.016, 0.60}, {810, 0.010, 0.40},
+    };
+    Biquad slapFilter = Biquad::bandpass(2000, 0.8);
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
         const double t = timeOf(i);
-        const double freq = 48.0 + 112.0 * decay(t, 0.032);
+        const double freq = 44.0 + 106.0 * decay(t, 0.025);
         const double tone = body(freq) * (0.75 * decay(t, 0.20) + 0.25 * decay(t, 0.05));
-        const double click = clickFilter(noise()) * decay(t, 0.0025);
-        out[i] = std::tanh(1.6 * (tone + 0.35 * click)) / std::tanh(1.6);
+        const double n = noise();
+        const double knock = modes(head, contact(i) + 0.3 * n * decay(t, 0.002));
+        const double slap = slapFilter(n) * decay(t, 0.0015);
+        // The beater's hit makes the first milliseconds the loudest.
+        const double strike = 1.0 + decay(t, 0.004);
+        out[i] = std::tanh(1.6 * strike * (0.35 * tone + knock + 0.6 * slap)) / std::tanh(1.6);
     }
     return out;
 }
@@ -354,7 +387,7 @@ Buffer hiHat()
         const double n = noise();
         const double metallic = floor(band(0.65 * metal() * 2.0 + 0.35 * n));
         const double env = 0.8 * decay(t, 0.022) + 0.2 * decay(t, 0.004);
-        out[i] = (metallic + 0.35 * air(n)) * env;
+        out[i] = (metallic + 0.35 * air(n)) * env + 0.12 * contact(i);
     }
     return out;
 }
@@ -457,7 +490,7 @@ Buffer claves()
     };
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
         const double impulse = (i == 0) ? 1.0 : 0.0;
-        out[i] = modes(wood, impulse);
+        out[i] = modes(wood, impulse) + 0.35 * contact(i);
     }
     return out;
 }
@@ -476,7 +509,7 @@ Buffer holzblock()
         const double t = timeOf(i);
         const double impulse = (i == 0) ? 1.0 : 0.0;
         const double tick = tickFilter(rng.noise()) * decay(t, 0.0008);
-        out[i] = modes(wood, impulse) + 0.25 * tick;
+        out[i] = modes(wood, impulse) + 0.25 * tick + 0.4 * contact(i);
     }
     return out;
 }
@@ -496,7 +529,7 @@ Buffer cowbell()
         const double sq = 0.5 * (a() + b());
         const double env = 0.65 * decay(t, 0.010) + 0.35 * decay(t, 0.110);
         const double impulse = (i == 0) ? 1.0 : 0.0;
-        out[i] = (1.3 * band(sq) + 0.8 * body(sq)) * env + 0.15 * modes(ring, impulse);
+        out[i] = (1.3 * band(sq) + 0.8 * body(sq)) * env + 0.15 * modes(ring, impulse) + 0.3 * contact(i);
     }
     return out;
 }
@@ -531,7 +564,7 @@ Buffer triangel()
         }
         // The beater makes the first milliseconds louder and brighter.
         const double strike = 1.0 + 1.4 * decay(t, 0.003);
-        out[i] = ring * strike + 0.8 * beater(noise()) * decay(t, 0.0015);
+        out[i] = ring * strike + 0.8 * beater(noise()) * decay(t, 0.0015) + 0.4 * contact(i);
     }
     return out;
 }
@@ -612,10 +645,7 @@ void fadeOut(Buffer &b, double seconds)
 
 std::vector<std::int16_t> toPcm(const Buffer &b)
 {
-    double peak = 0.0;
-    for (double x : b)
-        peak = std::max(peak, std::abs(x));
-    const double gain = peak > 0.0 ? kPeakLevel * 32767.0 / peak : 0.0;
+    const double gain = 32767.0 * std::pow(10.0, (kLoudnessDb - sound_level::LoudnessDb(b.data(), b.size())) / 20.0);
     std::vector<std::int16_t> pcm;
     pcm.reserve(b.size());
     for (double x : b) {
@@ -687,7 +717,9 @@ int main(int argc, char **argv)
     };
 
     int failures = 0;
-    std::printf("%-14s %8s %12s %10s\n", "file", "ms", "first [dB]", "peak at");
+    double klackBand = 0.0, bassdrumBand = 0.0;
+    std::printf("%-14s %7s %10s %9s %9s %11s %8s\n", "file", "ms", "loud [dB]", "band [dB]", "peak [dB]",
+                "first [dB]", "peak at");
     for (const Sound &s : sounds) {
         Buffer b = s.make();
         removeDc(b);
@@ -698,22 +730,37 @@ int main(int argc, char **argv)
         for (int i = 0; i < static_cast<int>(pcm.size()); ++i)
             if (std::abs(pcm[i]) > std::abs(pcm[peakAt]))
                 peakAt = i;
+        const double peakDb = db(std::abs(pcm[peakAt]) / 32768.0);
         const double firstDb = db(std::abs(pcm[0]) / static_cast<double>(std::abs(pcm[peakAt])));
         const double peakTime = timeOf(peakAt);
-        const bool ok = firstDb >= kMinFirstSampleDb && peakTime <= kMaxPeakTime;
-        std::printf("%-14s %8.1f %12.1f %8.2fms%s\n", s.file, 1000.0 * timeOf(pcm.size()), firstDb,
-                    1000.0 * peakTime, ok ? "" : "  LATE ATTACK");
+        const double loudness = sound_level::LoudnessDb(pcm.data(), pcm.size(), 1, 32768.0);
+        const double band = sound_level::BandDb(pcm.data(), pcm.size(), 1, 32768.0);
+        const bool attackOk = firstDb >= kMinFirstSampleDb && peakDb + firstDb >= kMinFirstSampleDbfs
+                              && peakTime <= kMaxPeakTime;
+        const bool peakOk = peakDb <= kMaxPeakDb;
+        std::printf("%-14s %7.1f %10.1f %9.1f %9.1f %11.1f %6.2fms%s%s\n", s.file, 1000.0 * timeOf(pcm.size()),
+                    loudness, band, peakDb, firstDb, 1000.0 * peakTime, attackOk ? "" : "  LATE ATTACK",
+                    peakOk ? "" : "  TOO LOUD A PEAK");
+        if (std::string(s.file) == "Klack.wav")
+            klackBand = band;
+        if (std::string(s.file) == "Bassdrum.wav")
+            bassdrumBand = band;
 
         const std::filesystem::path path = dir / s.file;
         if (!writeWav(path, pcm)) {
             std::fprintf(stderr, "soundgen: cannot write %s\n", path.string().c_str());
             return 1;
         }
-        if (!ok)
+        if (!attackOk || !peakOk)
             ++failures;
     }
+    std::printf("bass drum above the click in 200 Hz-8 kHz: %+.1f dB\n", bassdrumBand - klackBand);
+    if (bassdrumBand - klackBand < kMinAccentBandDb) {
+        std::fprintf(stderr, "soundgen: the bass drum's beater is too weak for small speakers\n");
+        ++failures;
+    }
     if (failures > 0) {
-        std::fprintf(stderr, "soundgen: %d sound(s) with a late attack\n", failures);
+        std::fprintf(stderr, "soundgen: %d fault(s)\n", failures);
         return 1;
     }
     return 0;

@@ -81,6 +81,13 @@ check "beats moved by 2 samples" 0 "$WORK/moved.raw" --bpm 271
 has "beats moved by 2 samples" "off the ideal          1 intervals"
 check "beats moved, strict" 5 "$WORK/moved.raw" --bpm 271 --strict
 
+# The stream ran dry for 25 ms late in a hi-hat, where its tail is faint: no extra beat either.
+mapfile -t plays < <(rhythmus <"$WORK/want"; echo "$(( $(sed -n 20p "$WORK/want") + 5000 )):-1100")
+synth "$WORK/faint.raw" 10 "${plays[@]}"
+check "a dropout in a faint tail" 0 "$WORK/faint.raw" --bpm 271 --accents 4:1,3
+has "a dropout in a faint tail" "beats found            40"
+has "a dropout in a faint tail" "dropouts               1"
+
 # A beat left out, a beat too many.
 mapfile -t plays < <(sed 20d "$WORK/want" | rhythmus)
 synth "$WORK/lost.raw" 10 "${plays[@]}"
