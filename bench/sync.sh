@@ -10,6 +10,7 @@
 #   --load N     keeps N processes busy during the run (stress-ng --cpu N).
 #   --sdl        plays through SDL's PulseAudio backend instead of the program's own stream.
 #   --keep DIR   leaves each run's recording, timing log and rod log in DIR.
+#   --from DIR   analyses what --keep left in DIR again, without a run.
 #
 # Each run has its own PulseAudio server (a null sink at 44100 Hz), X server (Xvfb) and program,
 # playing 120 as started. Two instruments watch it (built by CMake where libpulse and XDamage are
@@ -36,6 +37,7 @@ fragments="2 20"
 row=60
 load=0
 keep=""
+from=""
 args=("$@")
 while [ $# -gt 0 ]; do
   case $1 in
@@ -46,6 +48,7 @@ while [ $# -gt 0 ]; do
     --sdl) export BENCH_SDL=1; shift ;;
     --build) build=$2; shift 2 ;;
     --keep) keep=$(cd "$2" && pwd); shift 2 ;;
+    --from) from=$(cd "$2" && pwd); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
   esac
 done
@@ -68,51 +71,63 @@ fi
 fragment=${sizes[0]}
 
 . "$here/bench/lib.sh"
-need_tools Xvfb xdotool pulseaudio pactl
-for tool in analyze_beats monitor_recorder rod_tracker metronom; do
-  [ -x "$build/$tool" ] || { echo "build $build/$tool first (monitor_recorder needs libpulse-dev, rod_tracker libxdamage-dev)" >&2; exit 1; }
-done
-rt=()
-chrt -f 30 true 2>/dev/null && rt=(chrt -f 30)
+if [ -n "$from" ]; then
+  WORK=$(mktemp -d)
+  trap 'rm -rf "$WORK"' EXIT
+  BENCH_RECORDING=$from/sync-$fragment.wav
+  cp "$from/sync-$fragment-timing.log" "$WORK/timing.log"
+  cp "$from/sync-$fragment-rod.log" "$WORK/rod.log"
+  configured=$(cat "$from/sync-$fragment-sink" 2>/dev/null || echo "?")
+  stream=$(cat "$from/sync-$fragment-stream" 2>/dev/null || echo "?")
+else
+  need_tools Xvfb xdotool pulseaudio pactl
+  for tool in analyze_beats monitor_recorder rod_tracker metronom; do
+    [ -x "$build/$tool" ] || { echo "build $build/$tool first (monitor_recorder needs libpulse-dev, rod_tracker libxdamage-dev)" >&2; exit 1; }
+  done
+  rt=()
+  chrt -f 30 true 2>/dev/null && rt=(chrt -f 30)
 
-bench_setup
-start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
-BENCH_RECORDING=$WORK/recording.wav
-"${rt[@]}" "$build/monitor_recorder" --device metronom.monitor --wav "$BENCH_RECORDING" --log "$WORK/timing.log" \
-  --fragment-ms "$fragment" &
-recorder=$!
-BENCH_PIDS+=("$recorder")
-for _ in $(seq 100); do awk '$1 > 0 { found = 1; exit } END { exit !found }' "$WORK/timing.log" 2>/dev/null && break; sleep 0.05; done
-start_xvfb
-start_load "$load"
-choose_output
-start_program "$build/metronom"
-sleep 1
-"${rt[@]}" "$build/rod_tracker" "$WIN" --row "$row" >"$WORK/rod.log" &
-BENCH_PIDS+=($!)
-for _ in $(seq 100); do grep -q '^# rest' "$WORK/rod.log" && break; sleep 0.05; done
-grep -q '^# rest' "$WORK/rod.log" || { echo "the rod tracker did not start" >&2; exit 1; }
+  bench_setup
+  start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
+  BENCH_RECORDING=$WORK/recording.wav
+  "${rt[@]}" "$build/monitor_recorder" --device metronom.monitor --wav "$BENCH_RECORDING" --log "$WORK/timing.log" \
+    --fragment-ms "$fragment" &
+  recorder=$!
+  BENCH_PIDS+=("$recorder")
+  for _ in $(seq 100); do awk '$1 > 0 { found = 1; exit } END { exit !found }' "$WORK/timing.log" 2>/dev/null && break; sleep 0.05; done
+  start_xvfb
+  start_load "$load"
+  choose_output
+  start_program "$build/metronom"
+  sleep 1
+  "${rt[@]}" "$build/rod_tracker" "$WIN" --row "$row" >"$WORK/rod.log" &
+  BENCH_PIDS+=($!)
+  for _ in $(seq 100); do grep -q '^# rest' "$WORK/rod.log" && break; sleep 0.05; done
+  grep -q '^# rest' "$WORK/rod.log" || { echo "the rod tracker did not start" >&2; exit 1; }
 
-start_stop # START
-half=$(awk -v s="$seconds" 'BEGIN { print s / 2 }')
-sleep "$half"
-# The latency the sink runs at, as configured from its readers' and streams' requests.
-stream=$(stream_info)
-configured=$(pactl list sinks | awk '/Latency:/ { for (i = 1; i < NF; i++) if ($i == "configured") printf "%.1f", $(i + 1) / 1000 }')
-sleep "$half"
-start_stop # STOP
-sleep 1
-kill -INT "$recorder"
-wait "$recorder" || { echo "the recorder failed" >&2; exit 1; }
-kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
-if [ -n "$keep" ]; then
-  cp "$BENCH_RECORDING" "$keep/sync-$fragment.wav"
-  cp "$WORK/timing.log" "$keep/sync-$fragment-timing.log"
-  cp "$WORK/rod.log" "$keep/sync-$fragment-rod.log"
+  start_stop # START
+  half=$(awk -v s="$seconds" 'BEGIN { print s / 2 }')
+  sleep "$half"
+  # The latency the sink runs at, as configured from its readers' and streams' requests.
+  stream=$(stream_info)
+  configured=$(pactl list sinks | awk '/Latency:/ { for (i = 1; i < NF; i++) if ($i == "configured") printf "%.1f", $(i + 1) / 1000 }')
+  sleep "$half"
+  start_stop # STOP
+  sleep 1
+  kill -INT "$recorder"
+  wait "$recorder" || { echo "the recorder failed" >&2; exit 1; }
+  kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
+  if [ -n "$keep" ]; then
+    cp "$BENCH_RECORDING" "$keep/sync-$fragment.wav"
+    cp "$WORK/timing.log" "$keep/sync-$fragment-timing.log"
+    cp "$WORK/rod.log" "$keep/sync-$fragment-rod.log"
+    echo "$configured" >"$keep/sync-$fragment-sink"
+    echo "$stream" >"$keep/sync-$fragment-stream"
+  fi
 fi
 
 "$build/analyze_beats" "$BENCH_RECORDING" --bpm 120 --list >"$WORK/beats.txt" || true
-awk '/^beat / { print $4 }' "$WORK/beats.txt" >"$WORK/onsets"
+awk '/^beat / && !/doubled/ { print $4 }' "$WORK/beats.txt" >"$WORK/onsets" # a doubled beat is no click
 [ -s "$WORK/onsets" ] || { echo "no beats in the recording" >&2; cat "$WORK/beats.txt" >&2; exit 1; }
 
 echo "stream                  $stream"
