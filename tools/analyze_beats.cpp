@@ -394,18 +394,20 @@ int main(int argc, char **argv)
         const double want = ideal(o.bpms[0]);
         std::printf("ideal interval         %.3f samples (%.4f ms)\n", want, want / rate * 1000);
         std::printf("mean against ideal     %+.4f samples per beat (%+.1f ppm)\n", mean - want, (mean / want - 1) * 1e6);
-        // Drift: where the last beat of each run is against where evenly spaced ideal beats put it.
-        double span = 0;
-        std::size_t runStart = 0;
+        // Drift: where the last beat of each run is against where evenly spaced ideal beats put it,
+        // the beats lost on the way counted in (each interval against its whole number of ideal
+        // intervals), so that it is the time by which the later beats were heard late.
+        double span = 0, off = 0;
         for (std::size_t i = 1; i <= onsets.size(); ++i) {
             if (i == onsets.size() || isPause[i - 1]) {
-                const double expected = double(onsets[runStart]) + want * double(i - 1 - runStart);
-                const double off = double(onsets[i - 1]) - expected;
                 if (std::abs(off) >= std::abs(drift))
                     drift = off;
-                span += double(onsets[i - 1] - onsets[runStart]);
-                runStart = i;
+                off = 0;
+                continue;
             }
+            const double d = double(onsets[i] - onsets[i - 1]);
+            off += d - want * std::max(1.0, std::round(d / want));
+            span += d;
         }
         std::printf("drift over the run     %+.1f samples = %+.3f ms over %.1f s\n", drift, drift / rate * 1000, span / rate);
     } else if (o.bpms.size() > 1) {
