@@ -53,9 +53,9 @@ start_pulse() {
 }
 
 # How many times a stream ran dry in the sound server (the program delivered a block too late),
-# counted from line $1 of its log on.
+# counted from line $1 of its log on: the server logs the start of each ("Implicit underrun of").
 pulse_log_lines() { wc -l <"$WORK/pulse.log"; }
-pulse_underruns() { tail -n +"$(($1 + 1))" "$WORK/pulse.log" | grep -c 'end of underrun' || true; }
+pulse_underruns() { tail -n +"$(($1 + 1))" "$WORK/pulse.log" | grep -c "underrun of '" || true; }
 
 # Records the sink's monitor into the WAV file $1 (16-bit stereo). A reader with a short latency
 # is attached before anything plays, so the idle sink is running.
