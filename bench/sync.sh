@@ -199,7 +199,7 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 '
       }
       paired++; ms = off / 1e6; sum += ms; sum2 += ms * ms
       if ((ms < 0 ? -ms : ms) > (worstOff < 0 ? -worstOff : worstOff)) worstOff = ms
-      printf "beat %3d at frame %9d: pendulum at the centre %+7.2f ms from the click played\n", b, onset[b], ms
+      printf "beat %3d at frame %9d: pendulum at the centre %+7.2f ms from the click played (frames %.0f ms apart)\n", b, onset[b], ms, gapHere
     }
     if (paired == 0) { print "no beat paired with a crossing" > "/dev/stderr"; exit 1 }
     mean = sum / paired; spread = sqrt(sum2 / paired - mean * mean)
