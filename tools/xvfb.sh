@@ -4,12 +4,14 @@
 # open_display LOG: starts Xvfb on a free display, exports DISPLAY and sets XVFB_PID; returns 1
 # when no server starts. -noreset: by default the server resets when its last client leaves, and
 # a program that connects during the reset is refused ("could not connect to display"), which
-# happens when one program ends and the next starts at once.
+# happens when one program ends and the next starts at once. -r: no key auto-repeat, so a key
+# whose release comes late on a busy machine (xdotool descheduled between press and release) is not
+# repeated into the next program's window.
 open_display() {
   local log=$1 fifo n=""
   fifo=$(mktemp -u)
   mkfifo "$fifo" || return 1
-  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>"$log" &
+  Xvfb -displayfd 3 -noreset -r -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>"$log" &
   XVFB_PID=$!
   # The server writes its number when it is ready, or ends (closing the pipe) when it cannot.
   read -r -t 20 n <"$fifo" || true

@@ -2,13 +2,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/startup.h"
 #include "ui/window_layout.h"
@@ -17,10 +19,18 @@ namespace app {
 
 bool FileExists(const QString &path)
 {
-    if (path.isEmpty() || QFileInfo(path).isDir())
+    // Only a regular file (or a link to one) that can be opened for reading. Looked at before it
+    // is opened, and opened without waiting, so that a FIFO or a device never blocks the start.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (path.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode); // still, when it was swapped
+    ::close(fd);
+    return regular;
 }
 
 QString &AddBackslash(QString &path)
@@ -112,6 +122,18 @@ void CenterForm(QWidget *window)
         outer = QSize(ui::TwipsToPixels(ui::MainWindow().outerWidth), ui::TwipsToPixels(ui::MainWindow().outerHeight));
     const QPoint at = CenterForm(screenTwips, outer * tw);
     window->move(screen->geometry().topLeft() + QPoint(ui::TwipsToPixels(at.x()), ui::TwipsToPixels(at.y())));
+}
+
+void BringToFront(QWidget *window)
+{
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void SetTopMost(QWidget *window, bool onTop)

@@ -9,8 +9,8 @@ class QWidget;
 // Small helpers for paths, file names, messages and window placement.
 namespace app {
 
-// True when the file can be opened for reading; a missing file, a missing folder and a path that
-// names a folder give false.
+// True when the path names a regular file (or a link to one) that can be opened for reading;
+// anything else (missing, a folder, a FIFO, a device, a link loop) gives false, without blocking.
 bool FileExists(const QString &path);
 
 // Makes `path` end in the platform's folder separator and returns it; an empty path becomes the
@@ -41,6 +41,10 @@ bool SendToMessageSink(const QString &message, int kind, const QString &title);
 QPoint CenterForm(QSize screenTwips, QSize windowTwips);
 // Places a top-level window so.
 void CenterForm(QWidget *window);
+
+// Shows a window that may be minimized or covered in front of the others and asks for the focus
+// (a window manager may refuse to hand it over). Nothing for null.
+void BringToFront(QWidget *window);
 
 // Makes a window stay above all others, or releases it.
 void SetTopMost(QWidget *window, bool onTop);

@@ -9,15 +9,18 @@
 #include <algorithm>
 #include <chrono>
 
+#include "app/beat_settings.h"
 #include "app/commands.h"
+#include "app/desktop.h"
+#include "app/keyboard.h"
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
 #include "sound/sound_output.h"
-#include "sound/levels.h"
 #include "sound/start_failure_box.h"
 #include "fader/fader.h"
 #include "tempo/tempo_model.h"
+#include "ui/accessibility.h"
 #include "ui/controls.h"
 #include "ui/pendulum_face.h"
 #include "ui/window_layout.h"
@@ -68,14 +71,15 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
                 [this, i] { cmdTempo_Click(i); });
     connect(picSlider_, &ui::PictureBox::mouseDown, this, &FrmMetronom::PicSlider_MouseDown);
     connect(picSlider_, &ui::PictureBox::mouseMove, this, &FrmMetronom::PicSlider_MouseMove);
-    connect(control<ui::PressButton>("Tap"), &ui::PressButton::mouseDown, this, &FrmMetronom::Tap_MouseDown);
+    connect(control<ui::PressButton>("Tap"), &ui::PressButton::mouseDown, this,
+            [this](Qt::MouseButton, Qt::MouseButtons held) { Tap_MouseDown(held); });
     connect(control<fader::Fader>("Fader1"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader1_Scrolling);
     connect(control<fader::Fader>("Fader2"), &fader::Fader::Scrolling, this, &FrmMetronom::Fader2_Scrolling);
     for (int i = 0; i < engine::kLamps; ++i) {
         connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgBeat", i))), &ui::LampImage::clicked, this,
-                [this, i] { Lamp_Click(1, i); });
+                [this, i] { Lamp_Click(engine::AccentRow::Accent1, i); });
         connect(control<ui::LampImage>(QString::fromStdString(ui::ArrayName("imgSnare", i))), &ui::LampImage::clicked, this,
-                [this, i] { Lamp_Click(2, i); });
+                [this, i] { Lamp_Click(engine::AccentRow::Accent2, i); });
     }
     connect(control<QComboBox>("cboPresets"), &QComboBox::activated, this, &FrmMetronom::cboPresets_Click);
     connect(control<ui::PressButton>("Check1"), &ui::PressButton::mouseDown, this, &FrmMetronom::Check1_MouseDown);
@@ -92,6 +96,9 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
         connect(&soundWatcher_, signal, this, [this] { PublishSettings(false); });
 
     Form_Load();
+    InstallKeyboard(*this);
+    AdaptToWindowSystem(*this);
+    ui::InstallAccessibility(*this);
 }
 
 FrmMetronom::~FrmMetronom()
@@ -121,9 +128,9 @@ void FrmMetronom::FirstRun(sound::SoundOutput &output)
 {
     // The sound output and the sample slots, each with the click.
     output_ = &output;
-    output.InitDirectSound([](const std::string &text, const std::string &caption) {
+    output.InitDirectSound([this](const std::string &text, const std::string &caption) {
         if (!SendToMessageSink(QString::fromStdString(text), 0, QString::fromStdString(caption)))
-            sound::ShowStartFailureBox(text, caption);
+            sound::ShowStartFailureBox(text, caption, this);
     });
     output.soundSlots().CreateBuffers(10, (Globals().SoundsDir + QStringLiteral("Klack.wav")).toStdString());
     metronome_ = std::make_unique<engine::Metronome>(output.player());
@@ -204,9 +211,10 @@ void FrmMetronom::PicSlider_MouseMove(Qt::MouseButtons buttons, QPoint pos)
         ApplyTempo();
 }
 
-void FrmMetronom::Tap_MouseDown(Qt::MouseButton button)
+void FrmMetronom::Tap_MouseDown(Qt::MouseButtons held)
 {
-    if (button == Qt::RightButton) {
+    // The buttons held decide: the right one alone starts a new series, anything else taps.
+    if (held == Qt::RightButton) {
         ShowTapDisplay(tap_.Reset());
         return;
     }
@@ -246,7 +254,7 @@ void FrmMetronom::SetBeatsPerCycle(int beats)
     beatsPerCycle_ = beats;
     SettingsChanged();
     control<QLabel>("lblBeats")->setText(QString::number(beats));
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < engine::kLamps; ++i) {
         for (const char *row : {"imgBeat", "imgSnare"})
             control(QString::fromStdString(ui::ArrayName(row, i)))->setVisible(i < beats);
     }
@@ -262,22 +270,22 @@ void FrmMetronom::SetFaderValue(const char *name, int value)
     control<fader::Fader>(name)->SetValue(value);
 }
 
-void FrmMetronom::SetLamp(int row, int index, bool lit)
+void FrmMetronom::SetLamp(engine::AccentRow row, int index, bool lit)
 {
-    const char *name = row == 1 ? "imgBeat" : "imgSnare";
+    const char *name = row == engine::AccentRow::Accent1 ? "imgBeat" : "imgSnare";
     control<ui::LampImage>(QString::fromStdString(ui::ArrayName(name, index)))->setLit(lit);
 }
 
 void FrmMetronom::ShowPattern()
 {
     for (int i = 0; i < engine::kLamps; ++i) {
-        SetLamp(1, i, pattern_.Accent1[i]);
-        SetLamp(2, i, pattern_.Accent2[i]);
+        SetLamp(engine::AccentRow::Accent1, i, pattern_.Accent1[i]);
+        SetLamp(engine::AccentRow::Accent2, i, pattern_.Accent2[i]);
     }
     SettingsChanged();
 }
 
-void FrmMetronom::Lamp_Click(int row, int index)
+void FrmMetronom::Lamp_Click(engine::AccentRow row, int index)
 {
     SetLamp(row, index, pattern_.Toggle(row, index));
     SettingsChanged();
@@ -310,7 +318,6 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
 {
     auto *check1 = control<ui::PressButton>("Check1");
     auto *tap = control<ui::PressButton>("Tap");
-    currentBeat_ = 1;
     ShowCurrentBeat(1);
     if (!running_) {
         check1->setText(QStringLiteral("S T O P"));
@@ -357,62 +364,26 @@ void FrmMetronom::PublishSettings(bool always)
 {
     if (!publisher_)
         return;
-    sound::SoundOutput &output = *output_;
-    sound::SampleCache &cache = output.cache();
-    std::vector<std::shared_ptr<const sound::Sample>> owned;
-    QStringList paths;
-    auto load = [&](const QString &path) -> const sound::Sample * {
-        paths << path;
-        auto sample = cache.Get(path.toStdString());
-        owned.push_back(sample);
-        return sample.get();
-    };
-    const QString sounds = Globals().SoundsDir;
-    auto *presets = control<QComboBox>("cboPresets");
-    const auto voice = engine::CountingVoice(presets->currentText().toStdString());
-
-    engine::Settings s;
-    s.rules.counting = voice.has_value();
-    s.rules.accentOn = control<QCheckBox>("chkAccent")->isChecked();
-    s.rules.clickNamed = !combo1_->currentText().isEmpty();
-    s.rules.accent1Named = !combo2_->currentText().isEmpty();
-    s.rules.accent2Named = !combo3_->currentText().isEmpty();
-    s.pattern = pattern_;
-    s.beatsPerCycle = beatsPerCycle_;
-    s.phaseRate = tempo_.PhaseRate();
-    s.swingFactor = tempo_.Geometry().SwingFactor;
-    if (voice) {
-        const QString folder = sounds + QStringLiteral("Count/") + QString::fromStdString(*voice) + QLatin1Char('/');
-        for (int n = 1; n <= engine::kLamps; ++n) {
-            s.samples.countPlain[n - 1] = load(folder + QString::number(n) + QStringLiteral(".wav"));
-            s.samples.countAccented[n - 1] = load(folder + QString::number(n) + QStringLiteral("a.wav"));
-        }
-    } else {
-        if (s.rules.clickNamed)
-            s.samples.click = load(sounds + combo1_->currentText() + QStringLiteral(".wav"));
-        if (s.rules.accent1Named)
-            s.samples.accent1 = load(sounds + combo2_->currentText() + QStringLiteral(".wav"));
-        if (s.rules.accent2Named)
-            s.samples.accent2 = load(sounds + combo3_->currentText() + QStringLiteral(".wav"));
-    }
-    for (int slot = 0; slot < 3; ++slot) {
-        const sound::SoundSlot *held = output.soundSlots().slot(slot);
-        s.slotSamples[slot] = held ? held->Buffer.get() : nullptr;
-        if (held)
-            owned.push_back(held->Buffer);
-    }
-    // Every beat sound plays at volume 85 (-9 dB), centred.
-    s.gain = static_cast<float>(sound::AttenuationToGain(sound::VolumeToAttenuation(85)));
-
-    WatchSoundFiles(paths);
-    const bool samplesChanged = s.samples.click != published_.samples.click || s.samples.accent1 != published_.samples.accent1 ||
-                                s.samples.accent2 != published_.samples.accent2 ||
-                                s.samples.countPlain != published_.samples.countPlain ||
-                                s.samples.countAccented != published_.samples.countAccented;
-    if (!always && !samplesChanged)
+    BeatChoices c;
+    c.soundsDir = Globals().SoundsDir.toStdString();
+    c.preset = control<QComboBox>("cboPresets")->currentText().toStdString();
+    c.click = combo1_->currentText().toStdString();
+    c.accent1 = combo2_->currentText().toStdString();
+    c.accent2 = combo3_->currentText().toStdString();
+    c.accentOn = control<QCheckBox>("chkAccent")->isChecked();
+    c.pattern = pattern_;
+    c.beatsPerCycle = beatsPerCycle_;
+    c.phaseRate = tempo_.PhaseRate();
+    c.swingFactor = tempo_.Geometry().SwingFactor;
+    BeatSettings built = BuildBeatSettings(c, output_->cache(), output_->soundSlots());
+    QStringList files;
+    for (const std::string &file : built.files)
+        files << QString::fromStdString(file);
+    WatchSoundFiles(files);
+    if (!always && !SamplesDiffer(built.settings.samples, published_.samples))
         return;
-    publisher_->Publish(s, std::move(owned));
-    published_ = s;
+    publisher_->Publish(built.settings, std::move(built.samples));
+    published_ = built.settings;
 }
 
 void FrmMetronom::Housekeeping()

@@ -61,7 +61,6 @@ public:
     const tempo::TapTempo &TapSeries() const { return tap_; }
 
     const engine::BeatPattern &Pattern() const { return pattern_; }
-    int CurrentBeat() const { return currentBeat_; }
     bool Running() const { return running_; }
 
     // The resting pendulum: rod upright, the weight back on it at its height; stops the engine.
@@ -77,10 +76,10 @@ private:
     void cmdTempo_Click(int index);
     void PicSlider_MouseDown(Qt::MouseButton button, QPoint pos);
     void PicSlider_MouseMove(Qt::MouseButtons buttons, QPoint pos);
-    void Tap_MouseDown(Qt::MouseButton button);
+    void Tap_MouseDown(Qt::MouseButtons held);
     void Fader1_Scrolling();
     void Fader2_Scrolling();
-    void Lamp_Click(int row, int index);
+    void Lamp_Click(engine::AccentRow row, int index);
     void cboPresets_Click();
     void Check1_MouseDown(Qt::MouseButton button);
     void PlayLoop();
@@ -105,7 +104,7 @@ private:
     void ApplyTempo();
     void ShowTapDisplay(const tempo::TapDisplay &d);
     void SetBeatsPerCycle(int beats);
-    void SetLamp(int row, int index, bool lit);
+    void SetLamp(engine::AccentRow row, int index, bool lit);
     void ShowPattern();
     // The current-beat marker under the lamp of `beat` and the beat's number in the big display.
     void ShowCurrentBeat(int beat);
@@ -129,7 +128,6 @@ private:
     tempo::TapTempo tap_;
     int sliderPressY_ = 0;
     engine::BeatPattern pattern_;
-    int currentBeat_ = 1;
     bool running_ = false;
 
     std::unique_ptr<engine::Metronome> metronome_;

@@ -1,19 +1,38 @@
 #pragma once
-#include <QLockFile>
 #include <QString>
+#include <functional>
 #include <memory>
+
+class QLocalServer;
 
 namespace app {
 
-// Held by the running copy of the program for its whole life; a second copy fails to take it.
-// The lock lives in the user's runtime folder, and a lock left by a copy that died is taken over.
+// One running copy per user. The running copy holds a lock on a file in the user's runtime folder
+// (flock: the kernel releases it when the process ends, however it ends, so nothing a crash leaves
+// behind keeps the next start out) and listens on a local socket beside it. A later copy fails to
+// take the lock, asks the running copy to bring its window to the front, and ends.
 class SingleInstance {
 public:
-    explicit SingleInstance(const QString &lockFolder = {});
+    explicit SingleInstance(const QString &folder = {});
+    ~SingleInstance();
+    SingleInstance(const SingleInstance &) = delete;
+    SingleInstance &operator=(const SingleInstance &) = delete;
+
     bool acquired() const { return acquired_; }
 
+    // For the copy that did not get the lock: tells the running copy to bring its window to the
+    // front. Needs no application object and shows nothing; waits up to a second for a copy that
+    // is still starting. False when no running copy answered.
+    bool AskToRaise() const;
+
+    // For the copy that holds the lock, once the application object exists: calls `raise` on the
+    // UI thread whenever a later copy asks. The returned server must go before the application
+    // object; null when listening failed (later starts then only end).
+    std::unique_ptr<QLocalServer> Listen(std::function<void()> raise) const;
+
 private:
-    std::unique_ptr<QLockFile> lock_;
+    QString socketPath_;
+    int lockFd_ = -1;
     bool acquired_ = false;
 };
 

@@ -1,5 +1,8 @@
 #pragma once
 #include <QString>
+#include <memory>
+
+class QApplication;
 
 namespace app {
 
@@ -20,6 +23,10 @@ bool InitApplication();
 
 // Lists the sound files of `soundsDir` into the three sound choosers, keeping their texts.
 void FillSoundChoosers(FrmMetronom &form, const QString &soundsDir);
+
+// The application object; without a display to show the window on, one line on the error
+// output and the process ends with status 1 (the toolkit would abort).
+std::unique_ptr<QApplication> StartToolkit(int &argc, char **argv);
 
 // The program: returns the process exit status.
 int Main(int argc, char **argv);

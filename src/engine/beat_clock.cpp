@@ -10,8 +10,9 @@ void BeatClock::Start(double phaseRatePerMs, double swingFactor)
     frame_ = 0;
     anchorFrame_ = 0;
     anchorUnits_ = 0;
-    lastBeatFrame_ = -1;
-    // The centre at the start and the pendulum leaving it are only the reference.
+    // The centre at the start and the pendulum leaving it are only the reference: the first beat
+    // is taken on the way back, and its interval is measured from here.
+    lastBeatFrame_ = 0;
     nextCrossing_ = 1;
     SetRate(phaseRatePerMs);
 }

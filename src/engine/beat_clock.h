@@ -3,8 +3,10 @@
 #include <cstdint>
 
 // The beat clock: the pendulum's phase, advanced by the frames the audio stream renders, and the
-// exact frames at which the swing Sin(Phase * SwingFactor) passes the centre. Owned by the audio
-// thread once the stream runs; tests drive it directly. No allocation, no locks.
+// exact frames at which the swing Sin(Phase * SwingFactor) passes the centre. No allocation, no
+// locks.
+//
+// Threads (see sound/threads.h): audio thread once the stream runs; tests drive it directly.
 //
 // Internally the phase is counted in half swings ("crossing units": Phase * SwingFactor / pi), so
 // the k-th passage through the centre is exactly at unit k and no error builds up over a long run.
@@ -15,7 +17,7 @@ public:
     // A beat found in a block.
     struct Beat {
         int offset;        // frame within the block at which the beat sounds
-        double intervalMs; // exact time since the previous beat (0 for the first beat of a run)
+        double intervalMs; // exact time since the previous beat (the first: since the start)
     };
 
     BeatClock() = default;
@@ -51,7 +53,7 @@ private:
     std::int64_t anchorFrame_ = 0; // where the current rate began
     double anchorUnits_ = 0;       // crossing units at anchorFrame_
     std::int64_t nextCrossing_ = 1;
-    double lastBeatFrame_ = -1;    // ideal frame of the previous beat, -1 before the first
+    double lastBeatFrame_ = 0;     // ideal frame of the previous beat; the start before the first
 };
 
 template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
@@ -64,7 +66,7 @@ template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
         const double first = std::ceil(at - 1e-4);
         if (!(first < double(end)))
             break;
-        const double interval = lastBeatFrame_ < 0 ? 0.0 : (at - lastBeatFrame_) * 1000.0 / sampleRate_;
+        const double interval = (at - lastBeatFrame_) * 1000.0 / sampleRate_;
         lastBeatFrame_ = at;
         ++nextCrossing_;
         const int offset = first < double(frame_) ? 0 : int(first - double(frame_));

@@ -2,17 +2,11 @@
 
 namespace engine {
 
-void BeatPattern::Clear()
+bool BeatPattern::Toggle(AccentRow row, int index)
 {
-    Accent1.fill(false);
-    Accent2.fill(false);
-}
-
-bool BeatPattern::Toggle(int row, int index)
-{
-    if (index < 0 || index >= kPatternSize || (row != 1 && row != 2))
+    if (index < 0 || index >= kPatternSize)
         return false;
-    bool &mark = row == 1 ? Accent1[index] : Accent2[index];
+    bool &mark = row == AccentRow::Accent1 ? Accent1[index] : Accent2[index];
     mark = !mark;
     return mark;
 }

@@ -6,8 +6,10 @@
 
 #include "engine/beat_pattern.h"
 
-// What a beat plays, how the count goes on, and what the presets set. Pure rules: the audio
-// thread applies them at each beat, the UI thread when a preset is chosen.
+// What a beat plays, how the count goes on, and what the presets set. Pure rules.
+//
+// Threads (see sound/threads.h): any thread (the audio thread at each beat, the UI thread when a
+// preset is chosen).
 namespace engine {
 
 // The sound layers of a beat, each played through its own sample slot.

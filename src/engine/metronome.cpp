@@ -1,6 +1,5 @@
 #include "engine/metronome.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 
@@ -123,8 +122,6 @@ void Metronome::Render(float *out, int frames)
     state.running = running;
     state.runStartFrame = runStartFrame_;
     state.renderedFrame = blockStart + std::uint64_t(frames);
-    state.renderedAtNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                             std::chrono::steady_clock::now().time_since_epoch()).count();
     state.clock = clock_;
     clockState_.Write(state);
 }

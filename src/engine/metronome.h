@@ -60,10 +60,10 @@ struct ClockState {
     bool running = false;
     std::uint64_t runStartFrame = 0; // stream frame of Phase 0
     std::uint64_t renderedFrame = 0; // stream frames rendered so far
-    std::int64_t renderedAtNs = 0;   // steady clock when that block was rendered
     BeatClock clock;                 // copy of the beat clock after that block
 };
 
+// Threads (see sound/threads.h): as each function says, UI thread or audio thread.
 class Metronome : public sound::AudioSource {
 public:
     static constexpr std::size_t kEventCapacity = 256;
@@ -114,7 +114,9 @@ private:
 
 // Publishes settings from the UI thread and keeps the samples they name alive until the audio
 // thread has moved on to newer settings; from then on the keeper holds them while voices still
-// play them. UI thread only.
+// play them.
+//
+// Threads (see sound/threads.h): UI thread.
 class SettingsPublisher {
 public:
     SettingsPublisher(Metronome &metronome, sound::SampleKeeper &keeper) : metronome_(metronome), keeper_(keeper) {}

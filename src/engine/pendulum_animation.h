@@ -1,7 +1,8 @@
 #pragma once
 #include "tempo/pendulum_scale.h"
 
-// Where the swinging pendulum is drawn for a swing position. UI thread.
+// Where the swinging pendulum is drawn for a swing position.
+// Threads (see sound/threads.h): UI thread.
 namespace engine {
 
 struct PendulumPose {

@@ -43,7 +43,6 @@ public:
     void DrawPicAtValue(std::int16_t &tValue);
 
     bool ReadProperties(const PropertyBag &bag);
-    void WriteProperties(PropertyBag &bag) const { model_.UserControl_WriteProperties(bag); }
 
     // The model after the control has caught up with its current size.
     const FaderModel &model();

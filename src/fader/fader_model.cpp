@@ -184,19 +184,6 @@ bool FaderModel::UserControl_ReadProperties(const PropertyBag &bag)
     return allApplied;
 }
 
-void FaderModel::UserControl_WriteProperties(PropertyBag &bag) const
-{
-    bag.Write("Max", max_, 100);
-    bag.Write("Value", value_, 0);
-    bag.Write("Style", style_, 0);
-    bag.Write("HalfMark", halfMark_ ? kTrue : 0, 0);
-    bag.Write("HalfMarkColor", halfMarkColor_, 255);
-    bag.Write("BackColor", backColor_, 0);
-    bag.Write("TickMarks", tickMarks_ ? kTrue : 0, kTrue);
-    bag.Write("TickMarkCnt", tickMarkCnt_, 5);
-    bag.Write("ButSz", butSz_, 0);
-}
-
 void FaderModel::UserControl_Resize(int clientWidth, int clientHeight)
 {
     clientWidth_ = clientWidth;
@@ -270,7 +257,7 @@ void FaderModel::DrawFader()
     if (Vertical()) {
         if (ticks)
             for (int i = 3; i <= vLength_ - 3; i += tickMarkCnt_)
-                surface_.push_back(Box(5, i + 1, 16, i + 1, kBlack));
+                surface_.push_back(Box(5, static_cast<float>(i + 1), 16, static_cast<float>(i + 1), kBlack));
         if (halfMark_) {
             const float half = vLength_ / 2.0f;
             surface_.push_back(Box(1, half, 22, half, Bgr(halfMarkColor_), 2));
@@ -283,7 +270,7 @@ void FaderModel::DrawFader()
     } else {
         if (ticks)
             for (int i = 3; i <= hLength_ - 3; i += tickMarkCnt_)
-                surface_.push_back(Box(i + 1, 6, i + 1, 16, kBlack));
+                surface_.push_back(Box(static_cast<float>(i + 1), 6, static_cast<float>(i + 1), 16, kBlack));
         if (halfMark_) {
             const float half = hLength_ / 2.0f;
             surface_.push_back(Box(half, 1, half, 22, Bgr(halfMarkColor_), 2));
@@ -300,7 +287,7 @@ bool FaderModel::PointerSetsValue(int button, float X, float Y)
 {
     if (button != kLeftButton)
         return false;
-    const int m = butSz_ != 0 ? 15 : 5; // half the button's length: the pointer holds its centre
+    const float m = butSz_ != 0 ? 15.0f : 5.0f; // half the button's length: the pointer holds its centre
     const double oi = OneIncrement();
     if (oi == 0.0) {
         // No room between the values (a scale below 1, or a track exactly as long as the

@@ -81,7 +81,6 @@ public:
     // The nine keys in their order, each through its Let. A key whose value does not fit its
     // property (Value or TickMarkCnt outside 16 bits) is skipped; then the result is false.
     bool UserControl_ReadProperties(const PropertyBag &bag);
-    void UserControl_WriteProperties(PropertyBag &bag) const;
 
     // The client area now measures width x height pixels: recompute the track of the current
     // style, fix the size across the track at kCrossSize and redraw. ClientWidth/ClientHeight

@@ -23,17 +23,4 @@ std::int32_t PropertyBag::Read(const std::string &key, std::int32_t defaultValue
     return it == values_.end() ? defaultValue : it->second;
 }
 
-void PropertyBag::Write(const std::string &key, std::int32_t value, std::int32_t defaultValue)
-{
-    if (value == defaultValue)
-        values_.erase(key);
-    else
-        values_[key] = value;
-}
-
-bool PropertyBag::Contains(const std::string &key) const
-{
-    return values_.count(key) != 0;
-}
-
 } // namespace fader

@@ -43,8 +43,8 @@ std::unique_ptr<AudioHost> MakeSdlAudioHost();
 // SDL stops calling back, nothing crashes, and Poll, called regularly, closes the dead device and
 // opens the default device again as soon as there is one.
 //
-// Threads: UI thread; only the callback runs on the audio thread (SDL's), and it takes no lock,
-// allocates nothing and calls only AudioSource::Render.
+// Threads (see sound/threads.h): UI thread; only the callback runs on the audio thread (SDL's), and
+// it takes no lock, allocates nothing and calls only AudioSource::Render.
 class AudioDevice {
 public:
     static constexpr int kDefaultBlockFrames = 512;

@@ -3,13 +3,13 @@
 namespace sound {
 
 // What the output stream plays: the stream's callback asks it for every block. The sample slots'
-// player is the default; the beat engine takes its place with AudioDevice::SetSource.
+// player is the default; the beat engine takes its place with SoundOutput::SetSource.
 class AudioSource {
 public:
     virtual ~AudioSource() = default;
 
-    // Audio thread: writes `frames` frames of interleaved stereo float at 44100 Hz to `out`.
-    // Must not lock anything another thread holds, allocate, free, touch files or call Qt.
+    // Audio thread (and its rules, see sound/threads.h): writes `frames` frames of interleaved
+    // stereo float at 44100 Hz to `out`.
     virtual void Render(float *out, int frames) = 0;
 
     // UI thread, only while no stream calls Render (before a stream starts, after one was closed

@@ -11,7 +11,7 @@ namespace sound {
 // check that the writer and the reader each stay on one thread (see OneThread).
 template <class T> class LatestValue {
 public:
-    // Writer thread only.
+    // The writer's thread only.
     void Write(const T &value)
     {
         writer_.Check();
@@ -22,7 +22,7 @@ public:
         writeIndex_ = old & kIndexMask;
     }
 
-    // Reader thread only: the newest value written, or the last one read when none is new.
+    // The reader's thread only: the newest value written, or the last one read when none is new.
     const T &Read()
     {
         reader_.Check();

@@ -1,7 +1,9 @@
 #pragma once
 
 // Volume and pan of the sample slots in hundredths of a decibel, and the linear gains they stand
-// for. Pure arithmetic; safe on any thread.
+// for. Pure arithmetic.
+//
+// Threads (see sound/threads.h): any thread.
 namespace sound {
 
 // Volume 0..100 as attenuation: 0 is -6000 (-60 dB), otherwise v * 60 - 6000 (85 gives -900).

@@ -19,8 +19,9 @@ namespace sound {
 // A voice keeps a plain pointer to its Sample and counts itself in Sample::mixerRefs until it no
 // longer reads the sample; whoever frees samples waits for that count to reach 0 (SampleKeeper).
 //
-// Threads: construct and destroy while no other thread uses the mixer. Everything else belongs to
-// the thread that renders (the audio thread): nothing here locks, allocates, frees or blocks.
+// Threads (see sound/threads.h): construct and destroy on the UI thread while no stream renders;
+// everything else on the audio thread (or a test's thread that renders): nothing here locks,
+// allocates, frees or blocks.
 class Mixer {
 public:
     static constexpr int kCutFadeFrames = 66; // 1.5 ms at 44100 Hz

@@ -25,9 +25,10 @@ namespace sound {
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
 //
-// Threads: Open, Close, Play on the UI thread. The filling runs on the audio thread (the main loop
-// thread), which also tries once to raise its own priority to real time where the system allows
-// (RLIMIT_RTPRIO), silently otherwise. lost() and underruns() on any thread.
+// Threads (see sound/threads.h): Open, Close, Play and SetLossNotifier on the UI thread. The
+// filling runs on the audio thread (the main loop's thread), which also tries once to raise its own
+// priority to real time where the system allows (RLIMIT_RTPRIO), silently otherwise. lost(),
+// underruns() and corked() on any thread.
 class PulseOutput {
 public:
     static constexpr int kTargetMs = 80;

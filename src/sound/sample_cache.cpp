@@ -1,8 +1,8 @@
 #include "sound/sample_cache.h"
 
-namespace sound {
+#include <sys/stat.h>
 
-namespace fs = std::filesystem;
+namespace sound {
 
 SampleCache::SampleCache(LoadLimits limits, std::size_t budgetBytes) : limits_(limits), budget_(budgetBytes) {}
 
@@ -43,31 +43,25 @@ void SampleCache::Evict(const std::string &keep)
 
 std::shared_ptr<const Sample> SampleCache::Get(const std::string &path)
 {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    std::uintmax_t size = 0;
-    fs::file_time_type modified{};
-    if (!ec && fs::is_regular_file(status)) {
-        size = fs::file_size(path, ec);
-        if (!ec)
-            modified = fs::last_write_time(path, ec);
-    }
-    if (ec || !fs::is_regular_file(status)) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         Erase(path);
         lastError_ = "not a file";
         return nullptr;
     }
+    auto ns = [](const timespec &t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    const Stamp stamp{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::uint64_t(st.st_size), ns(st.st_mtim),
+                      ns(st.st_ctim)};
 
     const auto it = entries_.find(path);
-    if (it != entries_.end() && it->second.fileSize == size && it->second.modified == modified) {
+    if (it != entries_.end() && it->second.stamp == stamp) {
         it->second.lastUse = ++clock_;
         return it->second.sample;
     }
 
     Erase(path);
     Entry entry;
-    entry.fileSize = size;
-    entry.modified = modified;
+    entry.stamp = stamp;
     entry.lastUse = ++clock_;
     lastError_.clear();
     entry.sample = LoadWavFile(path, limits_, &lastError_);

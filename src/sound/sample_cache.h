@@ -1,7 +1,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -11,15 +10,17 @@
 
 namespace sound {
 
-// Decoded samples by file path. A file is read again only when its size or modification time has
-// changed since it was last read, so a sound edited on disk is heard from the next play on while
+// Decoded samples by file path. A file is read again only when it has changed since it was last
+// read: another file at the path (inode), another size, modification or change time (a copy that
+// keeps size and modification time still changes the others), so a sound edited or replaced on
+// disk is heard from the next play on while
 // an unchanged one costs one look at the file's attributes. Files that fail to load are
 // remembered as failures in the same way and not decoded again until they change.
 //
 // The cache keeps at most `budgetBytes` of samples (least recently used ones go first); a sample
 // that a slot or a voice still uses stays alive with them.
 //
-// Threads: UI thread only.
+// Threads (see sound/threads.h): UI thread only.
 class SampleCache {
 public:
     explicit SampleCache(LoadLimits limits = {}, std::size_t budgetBytes = 128u << 20);
@@ -37,9 +38,14 @@ public:
     const std::string &lastError() const { return lastError_; }
 
 private:
+    // What tells one version of a file from another.
+    struct Stamp {
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t modifiedNs = 0, changedNs = 0;
+        bool operator==(const Stamp &) const = default;
+    };
     struct Entry {
-        std::uintmax_t fileSize = 0;
-        std::filesystem::file_time_type modified{};
+        Stamp stamp;
         std::shared_ptr<const Sample> sample; // null: the file failed to load
         std::uint64_t lastUse = 0;
     };

@@ -21,7 +21,8 @@ namespace sound {
 // thread has acknowledged that snapshot; from then on only mixer voices can still hold the sample,
 // and the keeper waits for them.
 //
-// Threads: UI thread only. Destroy it after every mixer that may play its samples.
+// Threads (see sound/threads.h): UI thread only. Destroy it after every mixer that may play its
+// samples.
 class SampleKeeper {
 public:
     // Keeps `sample` until Collect finds it unused; `sequence` is the number of the command that

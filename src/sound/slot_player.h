@@ -22,9 +22,9 @@ struct SlotCommand {
 // The audio side of the sample slots: takes the UI thread's commands from a lock-free queue at the
 // start of every block and plays them on its Mixer from the block's first frame.
 //
-// Threads: Post, Acknowledged and Restart on the UI thread (Restart only while no stream renders);
-// ApplyCommands, Render and mixer() on the audio thread (or on a test's thread that plays its
-// part).
+// Threads (see sound/threads.h): Post, Acknowledged and Restart on the UI thread (Restart only
+// while no stream renders); ApplyCommands, Render and mixer() on the audio thread (or on a test's
+// thread that plays its part).
 class SlotPlayer : public AudioSource {
 public:
     static constexpr std::size_t kQueueCapacity = 256;

@@ -36,8 +36,8 @@ using FailureBox = std::function<void(const std::string &text, const std::string
 // tried, so tests keep their `dummy` and `disk` drivers). Made and owned by the program (or a
 // test) and handed to the window.
 //
-// Threads: UI thread, like its parts (each part names its one audio-thread function); the loss
-// notifier is called on the audio thread.
+// Threads (see sound/threads.h): UI thread, like its parts (each part names its one audio-thread
+// function); the loss notifier is called on the audio thread.
 class SoundOutput {
 public:
     // `sdlHost` stands in for SDL's audio functions (tests).
@@ -64,7 +64,8 @@ public:
     // source is no longer used and may be destroyed.
     void SetSource(AudioSource *source) { feed_.SetSource(source ? source : &player_); }
     // Playing (the metronome runs) or resting: a resting stream is corked (SDL: paused) as soon as
-    // what it holds is silent, and costs nothing until it plays again. Starts resting.
+    // what it holds is silent, and costs nothing until it plays again. Starts resting; a slot
+    // played while resting sounds when the stream plays again.
     void Play(bool playing);
     // The frame heard now, numbered like the mixer's frames (from the server's timing report;
     // SDL: two of its blocks behind what was rendered).

@@ -35,8 +35,8 @@ struct SoundSlot {
 // Slot indices outside the slots made by CreateBuffers, volumes and pans outside 0..100 have no
 // effect (the functions return false).
 //
-// Threads: UI thread only (it owns the cache and the keeper and is the single producer of the
-// player's queue).
+// Threads (see sound/threads.h): UI thread only (it owns the cache and the keeper and is the single
+// producer of the player's queue).
 class SoundSlots {
 public:
     SoundSlots(SampleCache &cache, SampleKeeper &keeper, SlotPlayer &player);

@@ -46,7 +46,7 @@ public:
         return true;
     }
 
-    // Either thread; only a hint while the other side is working.
+    // Any thread; only a hint while the other side is working.
     bool Empty() const
     {
         // Acquire on both: a snapshot, ordered like Pop's own reads.

@@ -56,7 +56,6 @@ void StreamFeed::Render(float *out, int frames)
     // These frames come after the ones the output still holds.
     const std::int64_t latency = latency_.load(std::memory_order_relaxed) + frames;
     rendered_ += std::uint64_t(frames);
-    renderedShown_.store(rendered_, std::memory_order_relaxed);
     clock_.Write(HeardClock{rendered_, latency, now});
 }
 

@@ -18,9 +18,9 @@ struct HeardClock {
 // same frame numbers as the mixer's, since every frame of the mixer is rendered through here) and,
 // with each block, when the frames are heard, from the latency the output reports.
 //
-// Threads: SetSource, HeardFrame and Restart on the UI thread (Restart only while no stream
-// renders); SetLatency and Render on the audio thread; SetLatency also on the UI thread while no
-// stream renders; silentFrames on any thread.
+// Threads (see sound/threads.h): SetSource, HeardFrame and Restart on the UI thread (Restart only
+// while no stream renders); SetLatency and Render on the audio thread; SetLatency also on the UI
+// thread while no stream renders; silentFrames on any thread.
 class StreamFeed : public AudioSource {
 public:
     explicit StreamFeed(AudioSource *source = nullptr) : source_(source) {}
@@ -28,8 +28,9 @@ public:
     // Puts another source behind the stream (null plays silence). When it returns, Render no
     // longer uses the previous source, which may then be destroyed.
     void SetSource(AudioSource *source);
-    // How many frames already rendered are not heard yet as the next block begins.
-    void SetLatency(std::int64_t frames) { latency_.store(frames, std::memory_order_relaxed); } // relaxed: one writer at a time
+    // How many frames already rendered are not heard yet as the next block begins. Relaxed: one
+    // writer at a time, and a stream starting after the UI thread wrote it is ordered by its start.
+    void SetLatency(std::int64_t frames) { latency_.store(frames, std::memory_order_relaxed); }
 
     void Render(float *out, int frames) override;
     void Restart() override;
@@ -37,9 +38,8 @@ public:
     // The frame heard now, in the numbering of the frames rendered: never less than it was at the
     // last call, never more than what has been rendered.
     double HeardFrame();
-    // How many frames at the end of what was rendered are silent.
-    std::uint64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); } // relaxed: a hint
-    std::uint64_t rendered() const { return renderedShown_.load(std::memory_order_relaxed); } // relaxed: a statistic
+    // How many frames at the end of what was rendered are silent. Relaxed: a hint.
+    std::uint64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); }
 
 private:
     std::atomic<AudioSource *> source_;
@@ -47,7 +47,6 @@ private:
     std::atomic<std::uint64_t> inRender_{0};
     std::atomic<std::int64_t> latency_{0};
     std::atomic<std::uint64_t> silent_{0};
-    std::atomic<std::uint64_t> renderedShown_{0};
     std::uint64_t rendered_ = 0; // audio thread
     LatestValue<HeardClock> clock_;
     double lastHeard_ = 0; // UI thread

@@ -4,10 +4,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace sound {
@@ -32,13 +33,27 @@ struct WavBuffer {
     ~WavBuffer() { SDL_FreeWAV(data); }
 };
 
-void SetStrictLoading()
+void SetLenientLoading()
 {
-    // A data chunk that is longer than the file (a cut-off copy, or a forged size) is refused
-    // instead of being played in part.
+    // Files as players take them: a last partial frame, a data chunk cut short by a copy, and a
+    // RIFF size that is too small or too large are played for what they hold, not refused; the
+    // fact chunk, which most writers get wrong, is ignored. Set over whatever the environment says.
     static std::once_flag once;
-    std::call_once(once, [] { SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict"); });
+    std::call_once(once, [] {
+        SDL_SetHintWithPriority(SDL_HINT_WAVE_TRUNCATION, "dropframe", SDL_HINT_OVERRIDE);
+        SDL_SetHintWithPriority(SDL_HINT_WAVE_RIFF_CHUNK_SIZE, "ignore", SDL_HINT_OVERRIDE);
+        SDL_SetHintWithPriority(SDL_HINT_WAVE_FACT_CHUNK, "ignore", SDL_HINT_OVERRIDE);
+    });
 }
+
+struct Fd {
+    int fd;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 } // namespace
 
@@ -49,7 +64,7 @@ std::shared_ptr<const Sample> DecodeWav(const void *bytes, std::size_t size, con
         return Fail(error, "empty file");
     if (size > limits.maxFileBytes || size > static_cast<std::size_t>(INT32_MAX))
         return Fail(error, "file too large");
-    SetStrictLoading();
+    SetLenientLoading();
 
     SDL_RWops *rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
     if (!rw)
@@ -106,27 +121,37 @@ std::shared_ptr<const Sample> DecodeWav(const void *bytes, std::size_t size, con
 
 std::shared_ptr<const Sample> LoadWavFile(const std::string &path, const LoadLimits &limits, std::string *error)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::is_regular_file(status))
+    // Only a regular file is opened, and without waiting, so that a FIFO or a device put in its
+    // place meanwhile cannot block the caller either.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return Fail(error, errno == ENOENT ? "not a file" : std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
         return Fail(error, "not a file");
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size == 0)
+    const Fd file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (file.fd < 0)
+        return Fail(error, std::strerror(errno));
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return Fail(error, "not a file");
+    const auto size = static_cast<std::uintmax_t>(st.st_size);
+    if (size == 0)
         return Fail(error, "empty file");
     if (size > limits.maxFileBytes)
         return Fail(error, "file too large");
 
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return Fail(error, std::strerror(errno));
     // One byte more than measured is asked for, to notice a file that grows while it is read.
     std::vector<unsigned char> bytes(static_cast<std::size_t>(size) + 1);
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
-        return Fail(error, "read error");
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(file.fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Fail(error, "read error");
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
     if (got != size)
         return Fail(error, "file changed while it was read");
     return DecodeWav(bytes.data(), got, limits, error);

@@ -1,6 +1,5 @@
 #include "tempo/pendulum_scale.h"
 
-#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -30,19 +29,6 @@ std::optional<int> SliderTopForTempo(int tempo)
     return (12 * tempo + 5) / 11;
 }
 
-std::optional<double> ParseTempo(std::string_view text)
-{
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
-}
-
 void PlaceWeight(PendulumGeometry &g, int sliderTop)
 {
     g.SliderTop = sliderTop;
@@ -57,14 +43,6 @@ bool GetSldrTop(PendulumGeometry &g, double bpm)
         top = SliderTopForTempo(static_cast<int>(bpm));
     PlaceWeight(g, top.value_or(g.SliderTop));
     return top.has_value();
-}
-
-bool GetSldrTop(PendulumGeometry &g, std::string_view bpmText)
-{
-    if (const auto bpm = ParseTempo(bpmText))
-        return GetSldrTop(g, *bpm);
-    PlaceWeight(g, g.SliderTop);
-    return false;
 }
 
 void PlaceWeightForTempo(PendulumGeometry &g, int bpm)

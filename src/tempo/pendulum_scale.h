@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 // The pendulum on the metronome face: where the pivot, the rod and the weight are, and where the
 // weight sits for a tempo. Positions are pixels of the face (y grows downwards). UI thread only.
@@ -32,9 +31,6 @@ struct PendulumGeometry {
 // The top of the weight that shows `tempo` (22..275): the smallest top whose tempo is `tempo`.
 std::optional<int> SliderTopForTempo(int tempo);
 
-// The tempo in a number or in numeric text such as "075"; nothing for text that is not a number.
-std::optional<double> ParseTempo(std::string_view text);
-
 // Puts the weight at `sliderTop` and recomputes its radius and swing.
 void PlaceWeight(PendulumGeometry &g, int sliderTop);
 
@@ -42,7 +38,6 @@ void PlaceWeight(PendulumGeometry &g, int sliderTop);
 // not whole) leaves the top where it is. Radius and swing are recomputed either way. True when
 // the table had the tempo.
 bool GetSldrTop(PendulumGeometry &g, double bpm);
-bool GetSldrTop(PendulumGeometry &g, std::string_view bpmText);
 
 // Places the weight for any tempo: from the table, or at the nearer end of the scale.
 void PlaceWeightForTempo(PendulumGeometry &g, int bpm);

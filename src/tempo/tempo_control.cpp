@@ -31,7 +31,7 @@ void TempoControl::Fader1Moved(int value)
 
 void TempoControl::Tapped(int tempo)
 {
-    SetTempo(std::max(tempo, kMinBpm));
+    SetTempo(std::clamp(tempo, kMinBpm, kMaxWeightBpm));
 }
 
 bool TempoControl::DragWeight(int dy)

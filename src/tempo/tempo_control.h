@@ -1,5 +1,8 @@
 #pragma once
+#include <algorithm>
+
 #include "tempo/pendulum_scale.h"
+#include "tempo/tempo_model.h"
 
 // The one tempo of the window, `Bpm`, and everything that follows from it: the weight's place on
 // the rod and the pendulum's phase rate, so that the tempo shown is the tempo played. Every way of
@@ -15,14 +18,15 @@ public:
     double PhaseRate() const { return phaseRate_; }
     const PendulumGeometry &Geometry() const { return geometry_; }
     PendulumGeometry &Geometry() { return geometry_; }
-    // The tempo slider's position for the tempo (the slider keeps it within its range).
-    int Fader1Value() const { return bpm_ - 1; }
+    // The tempo slider's position for the tempo, within the slider's range 0..249.
+    int Fader1Value() const { return std::clamp(bpm_ - 1, 0, kMaxBpm - 1); }
 
     // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>": the tempo within 1..250, the weight placed for it.
     void Step(int index);
     // The tempo slider moved to `value`: the tempo is value + 1, the weight placed for it.
     void Fader1Moved(int value);
-    // A tapped tempo: the tempo (at least 1), the weight placed for it.
+    // A tapped tempo: the tempo kept within what the weight can show (1..271), the weight placed
+    // for it.
     void Tapped(int tempo);
     // The weight dragged by `dy` pixels: false (nothing changes) when its top would leave 24..296;
     // otherwise the top moves and the tempo is the one the new top shows.

@@ -43,18 +43,16 @@ int BpmFromSliderTop(int sliderTop)
 
 int StepTempo(int bpm, int index)
 {
+    int step = 0;
     switch (index) {
-    case 0: bpm -= 1; break;
-    case 1: bpm += 1; break;
-    case 2: bpm -= 10; break;
-    case 3:
-        bpm += 10;
-        if (bpm == 11)
-            bpm = 10; // ">>" from 1 lands on the round 10
-        break;
-    default: break;
+    case 0: step = -1; break;
+    case 1: step = 1; break;
+    case 2: step = -10; break;
+    case 3: step = bpm == 1 ? 9 : 10; break; // ">>" from 1 lands on the round 10
+    default: return bpm;
     }
-    return std::clamp(bpm, kMinBpm, kMaxBpm);
+    const int stepped = std::clamp(bpm + step, kMinBpm, kMaxBpm);
+    return step > 0 ? std::max(stepped, bpm) : stepped; // a step up never slows down
 }
 
 double PhaseRateForBpm(int bpm, double swingFactor)

@@ -8,7 +8,8 @@ namespace tempo {
 inline constexpr double TempoSlope = 0.9166;
 inline constexpr double TempoOffset = -0.05;
 inline constexpr int kMinBpm = 1;
-inline constexpr int kMaxBpm = 250;
+inline constexpr int kMaxBpm = 250;     // the step buttons and the tempo slider
+inline constexpr int kMaxWeightBpm = 271; // the weight at the bottom of the rod
 
 // The Italian tempo word of a whole number of beats per minute; empty for 0 or less.
 std::string Tempowort(int iTempo);
@@ -24,7 +25,8 @@ double RoundTo(double x, int decimals);
 int BpmFromSliderTop(int sliderTop);
 
 // The tempo after a step button: 0 "<" -1, 1 ">" +1, 2 "<<" -10, 3 ">>" +10 (from 1 it gives 10);
-// always within 1..250. Any other index leaves the tempo.
+// within 1..250, except that a step up leaves a faster tempo as it is. Any other index leaves the
+// tempo.
 int StepTempo(int bpm, int index);
 
 // Phase advance per millisecond that makes a pendulum swinging as Sin(Phase * swingFactor) pass

@@ -575,11 +575,12 @@ void paintPivotScrew(QPainter &p)
 
 // ---------------------------------------------------------------------------
 
-void paintFace(QPainter &p)
+void paintFace(QPainter &p, bool withBackground)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(QRectF(QPointF(0, 0), QSizeF(kFaceSize)), Qt::black);
+    if (withBackground)
+        p.fillRect(QRectF(QPointF(0, 0), QSizeF(kFaceSize)), Qt::black);
     paintCaseBody(p);
     paintField(p);
     paintLowerPanel(p);

@@ -21,7 +21,8 @@ inline constexpr QSize kPlateSize{84, 22};
 // Where the pendulum rod is fixed on the face (logical pixels of the face).
 inline constexpr QPoint kPivot{154, 350};
 
-void paintFace(QPainter &p);                       // the metronome case, 308 x 506
+// The metronome case, 308 x 506; without its black background it can stand on any ground.
+void paintFace(QPainter &p, bool withBackground = true);
 // The sliding weight, 32 x 32; without its black background it can lie over the face.
 void paintWeight(QPainter &p, bool withBackground = true);
 void paintLamp(QPainter &p, int number, bool lit); // 23 x 30, number 1..8

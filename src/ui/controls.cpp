@@ -70,7 +70,7 @@ void PressButton::mousePressEvent(QMouseEvent *e)
 {
     // Shown pressed for any button, not only the left one.
     setDown(true);
-    emit mouseDown(e->button());
+    emit mouseDown(e->button(), e->buttons());
 }
 
 void PressButton::mouseReleaseEvent(QMouseEvent *e)
@@ -102,7 +102,15 @@ void LampImage::paintEvent(QPaintEvent *)
 
 void LampImage::mousePressEvent(QMouseEvent *e)
 {
-    if (e->button() == Qt::LeftButton)
+    pressed_ = e->button() == Qt::LeftButton;
+}
+
+void LampImage::mouseReleaseEvent(QMouseEvent *e)
+{
+    // A click: the left button pressed and released on the lamp.
+    const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+    pressed_ = false;
+    if (click)
         emit clicked();
 }
 

@@ -52,11 +52,13 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *) override;
-    void mousePressEvent(QMouseEvent *) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:
     int number_;
     bool lit_ = false;
+    bool pressed_ = false;
 };
 
 // A large push button that reports the press of any mouse button (TAP, START/STOP); it never
@@ -67,7 +69,8 @@ public:
     using QPushButton::QPushButton;
 
 signals:
-    void mouseDown(Qt::MouseButton button);
+    // The button that went down and all buttons held now (that one included).
+    void mouseDown(Qt::MouseButton button, Qt::MouseButtons held);
     void mouseUp(Qt::MouseButton button);
 
 protected:

@@ -152,6 +152,9 @@ std::vector<ControlSpec> BuildControls()
     }
     {
         auto &c = Font(add(Make("Check1", Kind::ToggleButton, 8340, 6360, 3375, 1170, "S T A R T")), "Arial", 21.75, true);
+        c.toolTip = "Tasten: Leertaste = START/STOP, + / − oder → / ← = Tempo ±1, "
+                    "Bild ↑ / Bild ↓ = Tempo ±10, T = Tippen (Umschalt+T = neue Reihe), "
+                    "1 … 8 = Schläge pro Zyklus, A = Akzente ein/aus";
         c.back = kGrey;
         c.fore = kBlack;
     }

@@ -7,6 +7,8 @@
 
 // The main window described as data: every visible control with its kind, container, place and
 // size in twips, caption, colours and font. Widgets are made from this table by controls.h.
+// The controls keep their inherited names (Combo1, Check2, PicSlider, ...): NAMES.md beside this
+// file says what each is.
 namespace ui {
 
 inline constexpr int kTwipsPerPixel = 15;

@@ -11,88 +11,37 @@
 
 namespace {
 
-void Touch(const QString &path)
+void Touch(const QString &path) { QFile(path).open(QIODevice::WriteOnly); }
+
+// The program starts only with "Sounds/Klack.wav" beside it (even empty), and warns once otherwise.
+TEST(InitApplication, RequiresTheClickSoundAndWarnsWhenItIsMissing)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-}
-
-struct PathCase {
-    const char *folder;
-    const char *appPath;
-};
-void PrintTo(const PathCase &c, std::ostream *os) { *os << c.folder; }
-
-class InitPathsTest : public ::testing::TestWithParam<PathCase> {};
-TEST_P(InitPathsTest, ProgramFolderEndsInOneSeparatorAndSoundsLieBelow)
-{
-    app::InitPaths(GetParam().folder);
-    EXPECT_EQ(app::Globals().AppPath, GetParam().appPath);
-    app::SetMessageSink([](const QString &, int, const QString &) {});
-    app::InitApplication();
-    app::SetMessageSink({});
-    EXPECT_EQ(app::Globals().SoundsDir, QString(GetParam().appPath) + "Sounds/");
-    EXPECT_EQ(app::Globals().AppTitle, "Lindoquet Metronome Vintra");
-}
-INSTANTIATE_TEST_SUITE_P(Folders, InitPathsTest,
-                         ::testing::Values(PathCase{"/opt/metronom", "/opt/metronom/"},
-                                           PathCase{"/opt/metronom/", "/opt/metronom/"}, PathCase{"/", "/"}));
-
-// How the Sounds folder is laid out before the start.
-enum class Layout { NoSoundsFolder, EmptySoundsFolder, OnlyOtherSounds, KlackIsAFolder, KlackInLowerCase, KlackPresent, EmptyKlack };
-
-struct StartCase {
-    Layout layout;
-    bool starts;
-};
-void PrintTo(const StartCase &c, std::ostream *os) { *os << "layout " << static_cast<int>(c.layout); }
-
-class InitApplicationTest : public ::testing::TestWithParam<StartCase> {
-protected:
-    void SetUp() override
-    {
-        app::SetMessageSink([this](const QString &m, int k, const QString &t) {
-            messages.push_back(m);
-            kinds.push_back(k);
-            titles.push_back(t);
+    const struct {
+        const char *folder, *file; // made below the program's folder; "" for none
+        bool starts;
+    } cases[] = {{"", "", false},        {"Sounds", "", false},           {"Sounds", "Snare.wav", false},
+                 {"Sounds/Klack.wav", "", false}, {"Sounds", "klack.wav", false}, {"Sounds", "Klack.wav", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + "/" + c.file);
+        QStringList messages, titles;
+        app::SetMessageSink([&](const QString &m, int kind, const QString &t) {
+            EXPECT_EQ(kind, app::kWarning);
+            messages << m;
+            titles << t;
         });
-    }
-    void TearDown() override { app::SetMessageSink({}); }
-    QStringList messages, titles;
-    std::vector<int> kinds;
-};
-
-TEST_P(InitApplicationTest, RequiresTheClickSoundAndWarnsWhenItIsMissing)
-{
-    QTemporaryDir program;
-    const QDir dir(program.path());
-    const QString sounds = dir.filePath("Sounds");
-    switch (GetParam().layout) {
-    case Layout::NoSoundsFolder: break;
-    case Layout::EmptySoundsFolder: dir.mkdir("Sounds"); break;
-    case Layout::OnlyOtherSounds: dir.mkdir("Sounds"); Touch(sounds + "/Snare.wav"); break;
-    case Layout::KlackIsAFolder: dir.mkpath("Sounds/Klack.wav"); break;
-    case Layout::KlackInLowerCase: dir.mkdir("Sounds"); Touch(sounds + "/klack.wav"); break;
-    case Layout::KlackPresent: dir.mkdir("Sounds"); Touch(sounds + "/Klack.wav"); Touch(sounds + "/Snare.wav"); break;
-    case Layout::EmptyKlack: dir.mkdir("Sounds"); Touch(sounds + "/Klack.wav"); break;
-    }
-    app::InitPaths(program.path());
-    EXPECT_EQ(app::InitApplication(), GetParam().starts);
-    if (GetParam().starts) {
-        EXPECT_TRUE(messages.isEmpty());
-    } else {
-        ASSERT_EQ(messages.size(), 1);
-        EXPECT_EQ(messages[0], QString::fromUtf8("Die benötigte Datei 'Klack.wav' wurde nicht gefunden !"));
-        EXPECT_EQ(kinds[0], app::kWarning);
-        EXPECT_EQ(titles[0], "Lindoquet Metronome Vintra");
+        QTemporaryDir program;
+        if (*c.folder)
+            QDir(program.path()).mkpath(c.folder);
+        if (*c.file)
+            Touch(program.filePath(QString(c.folder) + "/" + c.file));
+        app::InitPaths(program.path());
+        EXPECT_EQ(app::InitApplication(), c.starts);
+        app::SetMessageSink({});
+        EXPECT_EQ(messages, c.starts ? QStringList{}
+                                     : QStringList{QString::fromUtf8("Die benötigte Datei 'Klack.wav' wurde nicht gefunden !")});
+        EXPECT_EQ(titles, c.starts ? QStringList{} : QStringList{"Lindoquet Metronome Vintra"});
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Folders, InitApplicationTest,
-                         ::testing::Values(StartCase{Layout::NoSoundsFolder, false}, StartCase{Layout::EmptySoundsFolder, false},
-                                           StartCase{Layout::OnlyOtherSounds, false}, StartCase{Layout::KlackIsAFolder, false},
-                                           StartCase{Layout::KlackInLowerCase, false}, StartCase{Layout::KlackPresent, true},
-                                           StartCase{Layout::EmptyKlack, true}));
 
 QStringList Items(const QComboBox *c)
 {
@@ -102,32 +51,23 @@ QStringList Items(const QComboBox *c)
     return items;
 }
 
+// The choosers are filled from the folder, but keep showing their start texts, even when empty.
 TEST(FillSoundChoosers, ItemsAreAddedButTheStartTextsStay)
 {
-    QTemporaryDir sounds;
-    for (const char *name : {"Klack.wav", "Bassdrum.wav", "Snare.wav", "Cowbell.WAV", "HiHat.wav", "liesmich.txt"})
-        Touch(sounds.filePath(name));
-    app::FrmMetronom form;
-    app::FillSoundChoosers(form, sounds.path());
-    EXPECT_EQ(Items(form.Combo1()), (QStringList{"Bassdrum", "Cowbell", "HiHat", "Klack"}));
-    EXPECT_EQ(Items(form.Combo2()), (QStringList{"Bassdrum", "Cowbell"}));
-    EXPECT_EQ(Items(form.Combo3()), (QStringList{"Cowbell", "Snare"}));
-    EXPECT_EQ(form.Combo1()->currentText(), "Klack");
-    EXPECT_EQ(form.Combo2()->currentText(), "Bassdrum");
-    EXPECT_EQ(form.Combo3()->currentText(), "Snare");
-}
-
-TEST(FillSoundChoosers, OnlyTheClickLeavesTheAccentChoosersEmptyButLabelled)
-{
-    QTemporaryDir sounds;
-    Touch(sounds.filePath("Klack.wav"));
-    app::FrmMetronom form;
-    app::FillSoundChoosers(form, sounds.path());
-    EXPECT_EQ(Items(form.Combo1()), QStringList{"Klack"});
-    EXPECT_EQ(form.Combo2()->count(), 0);
-    EXPECT_EQ(form.Combo3()->count(), 0);
-    EXPECT_EQ(form.Combo2()->currentText(), "Bassdrum");
-    EXPECT_EQ(form.Combo3()->currentText(), "Snare");
+    for (const bool onlyKlack : {false, true}) {
+        QTemporaryDir sounds;
+        for (const char *name : {"Klack.wav", "Bassdrum.wav", "Snare.wav", "Cowbell.WAV", "HiHat.wav", "liesmich.txt"})
+            if (!onlyKlack || QString(name) == "Klack.wav")
+                Touch(sounds.filePath(name));
+        app::FrmMetronom form;
+        app::FillSoundChoosers(form, sounds.path());
+        EXPECT_EQ(Items(form.Combo1()), (onlyKlack ? QStringList{"Klack"} : QStringList{"Bassdrum", "Cowbell", "HiHat", "Klack"}));
+        EXPECT_EQ(Items(form.Combo2()), (onlyKlack ? QStringList{} : QStringList{"Bassdrum", "Cowbell"}));
+        EXPECT_EQ(Items(form.Combo3()), (onlyKlack ? QStringList{} : QStringList{"Cowbell", "Snare"}));
+        EXPECT_EQ(form.Combo1()->currentText(), "Klack");
+        EXPECT_EQ(form.Combo2()->currentText(), "Bassdrum");
+        EXPECT_EQ(form.Combo3()->currentText(), "Snare");
+    }
 }
 
 } // namespace

@@ -1,31 +1,62 @@
 #!/usr/bin/env bash
-# A second copy of the program ends at once, silently and with status 0, while the first runs;
-# a copy that died leaves no lock behind that keeps the next one out.
+# One copy at a time: a second start brings the running window to the front and ends at once,
+# silently, with status 0. Nothing a crash can leave at the lock (an empty, garbage or foreign
+# lock file, a folder, a FIFO, the socket of a killed copy) keeps the program from starting.
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
+TITLE="Lindoquet Metronome Vintra (Preview Version)"
 setup_dirs
-export QT_QPA_PLATFORM=offscreen
+start_xvfb
+LOCK="$XDG_RUNTIME_DIR/metronom.lock"
 
-"$PROGRAM" >"$WORK/first.out" 2>&1 &
-FIRST=$!; PIDS+=("$FIRST")
-for _ in $(seq 1 100); do [ -e "$XDG_RUNTIME_DIR/metronom.lock" ] && break; sleep 0.1; done
-[ -e "$XDG_RUNTIME_DIR/metronom.lock" ] || fail "the first copy took no lock"
-sleep 0.5
-kill -0 "$FIRST" 2>/dev/null || fail "the first copy did not keep running: $(cat "$WORK/first.out")"
+start() { # start NAME: runs the program in the background as $PID and waits for its window
+  "$PROGRAM" >"$WORK/$1.out" 2>&1 &
+  PID=$!; PIDS+=("$PID")
+  ID=$(wait_window "$TITLE" 30) || fail "$1: no window: $(cat "$WORK/$1.out")"
+}
+on_top() { # the program's window is the topmost of the screen's windows
+  xwininfo -root -children | grep -m1 -E '^ +0x[0-9a-f]+ "' | grep -q "\"$TITLE\""
+}
+second_start_raises() { # covers the running window, starts a second copy, sees the first come up
+  xmessage -geometry 1000x750+0+0 -title Abdeckung Abdeckung &
+  COVER=$!; PIDS+=("$COVER")
+  timeout 10 xdotool search --sync --onlyvisible --name '^Abdeckung$' >/dev/null
+  on_top && fail "$1: the cover did not come over the window"
+  local start status ms
+  start=$(date +%s%N)
+  timeout 10 "$PROGRAM" --irgendwas >"$WORK/second.out" 2>&1
+  status=$?
+  ms=$(( ($(date +%s%N) - start) / 1000000 ))
+  [ "$status" -eq 0 ] || fail "$1: the second copy ended with status $status"
+  [ ! -s "$WORK/second.out" ] || fail "$1: the second copy was not silent: $(cat "$WORK/second.out")"
+  kill -0 "$PID" 2>/dev/null || fail "$1: the first copy ended when the second started"
+  for _ in $(seq 50); do on_top && break; sleep 0.1; done
+  on_top || fail "$1: the running window was not brought to the front"
+  kill "$COVER"; wait "$COVER" 2>/dev/null
+  echo "$1: second copy ended after ${ms} ms, the running window came to the front"
+}
 
-start=$(date +%s%N)
-timeout 10 "$PROGRAM" --irgendwas >"$WORK/second.out" 2>&1
-status=$?
-ms=$(( ($(date +%s%N) - start) / 1000000 ))
-[ "$status" -eq 0 ] || fail "the second copy ended with status $status"
-[ ! -s "$WORK/second.out" ] || fail "the second copy was not silent: $(cat "$WORK/second.out")"
-kill -0 "$FIRST" 2>/dev/null || fail "the first copy ended when the second started"
-echo "second copy ended after ${ms} ms"
+passed=0
+for leftover in empty garbage foreign folder fifo; do
+  rm -rf "$LOCK"
+  case $leftover in
+    empty) : >"$LOCK" ;;
+    garbage) head -c 200 /dev/urandom >"$LOCK" ;;
+    foreign) printf '4242\nmetronom\nanderer-rechner\n' >"$LOCK" ;;
+    folder) mkdir "$LOCK" ;;
+    fifo) mkfifo "$LOCK" ;;
+  esac
+  start "$leftover"
+  kill "$PID"; wait "$PID" 2>/dev/null
+  passed=$((passed + 1))
+done
+rm -rf "$LOCK"
 
-# The first copy dies without cleaning up; the next start must run all the same.
-kill -9 "$FIRST"; wait "$FIRST" 2>/dev/null
-"$PROGRAM" >"$WORK/third.out" 2>&1 &
-THIRD=$!; PIDS+=("$THIRD")
-sleep 2
-kill -0 "$THIRD" 2>/dev/null || fail "a stale lock kept the program from starting: $(cat "$WORK/third.out")"
-echo "1 passed, 0 failed"
+start first
+second_start_raises "running copy"
+# The first copy dies without cleaning up; the next start runs all the same and answers a third.
+kill -9 "$PID"; wait "$PID" 2>/dev/null
+[ -S "$XDG_RUNTIME_DIR/metronom.socket" ] || fail "the killed copy left no socket to try the next start with"
+start "after a killed copy"
+second_start_raises "after a killed copy"
+echo "$((passed + 2)) passed, 0 failed"

@@ -30,15 +30,4 @@ TEST(LatestValue, ReaderSeesWholeValuesInOrderAndTheLastOne)
     EXPECT_EQ(v.Read().a, kWrites);
 }
 
-TEST(LatestValue, ReadingAgainWithoutAWriteGivesTheSameValue)
-{
-    sound::LatestValue<int> v;
-    v.Write(7);
-    EXPECT_EQ(v.Read(), 7);
-    EXPECT_EQ(v.Read(), 7);
-    v.Write(8);
-    v.Write(9);
-    EXPECT_EQ(v.Read(), 9) << "values in between are skipped";
-}
-
 } // namespace

@@ -97,49 +97,15 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSounds)
         EXPECT_EQ(events[i].beat, beats[i]);
         EXPECT_EQ(events[i].onsetFrame, 22050u * (i + 1));
         EXPECT_EQ(events[i].darkRed, beats[i] == 1) << "dark red on accent-1 beats";
-        EXPECT_EQ(events[i].measuredBpm, i == 0 ? 0 : 120) << "no interval before the first beat";
+        EXPECT_EQ(events[i].measuredBpm, 120) << "the first beat measured from the start";
     }
 }
-
-struct ModeCase {
-    const char *name;
-    bool counting, accentOn;
-    int beat;   // the beat looked at (1..4), marks of the initial pattern
-    float height;
-    bool darkRed;
-};
-void PrintTo(const ModeCase &c, std::ostream *os) { *os << c.name; }
-
-class MetronomeModeTest : public MetronomeTest, public ::testing::WithParamInterface<ModeCase> {};
-
-TEST_P(MetronomeModeTest, TheBeatSoundsAsItsModeAndMarksSay)
-{
-    const ModeCase &c = GetParam();
-    settings.rules.counting = c.counting;
-    settings.rules.accentOn = c.accentOn;
-    metronome.Publish(settings);
-    metronome.Start();
-    const auto onsets = Render(22050 * 4 + 100);
-    const std::uint64_t frame = 22050u * c.beat;
-    ASSERT_TRUE(onsets.count(frame));
-    EXPECT_NEAR(onsets.at(frame), c.height, 1e-6);
-    EXPECT_EQ(Events()[c.beat - 1].darkRed, c.darkRed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, MetronomeModeTest,
-    ::testing::Values(ModeCase{"click, accents off, upper mark", false, false, 1, 0.1f, false},
-                      ModeCase{"click, accents on, upper mark", false, true, 1, 0.3f, true},
-                      ModeCase{"click, accents on, lower mark", false, true, 3, 0.4f, false},
-                      ModeCase{"click, accents on, no mark", false, true, 2, 0.1f, false},
-                      ModeCase{"counting, plain 2", true, false, 2, 0.02f, false},
-                      ModeCase{"counting, upper mark speaks 1a", true, false, 1, 0.11f, true},
-                      ModeCase{"counting, lower mark speaks 3a", true, true, 3, 0.13f, true}));
 
 TEST_F(MetronomeTest, ANameThatCannotBeLoadedSoundsTheSlotsLastSample)
 {
     settings.rules.counting = true;
     settings.pattern = {};
+    settings.pattern.Accent2[3] = true; // beat 4 speaks "4a"
     settings.samples.countPlain[2] = nullptr; // 3.wav missing: slot 1 repeats 2.wav
     settings.samples.countPlain[0] = nullptr; // 1.wav missing at the start: slot 1 still holds the click
     metronome.Publish(settings);
@@ -148,7 +114,7 @@ TEST_F(MetronomeTest, ANameThatCannotBeLoadedSoundsTheSlotsLastSample)
     EXPECT_NEAR(onsets.at(22050), 0.05f, 1e-6);
     EXPECT_NEAR(onsets.at(44100), 0.02f, 1e-6);
     EXPECT_NEAR(onsets.at(66150), 0.02f, 1e-6);
-    EXPECT_NEAR(onsets.at(88200), 0.04f, 1e-6);
+    EXPECT_NEAR(onsets.at(88200), 0.14f, 1e-6);
 }
 
 TEST_F(MetronomeTest, EmptySoundNamesPlayNothingForTheirLayer)
@@ -162,30 +128,6 @@ TEST_F(MetronomeTest, EmptySoundNamesPlayNothingForTheirLayer)
     EXPECT_NEAR(onsets.at(66150), 0.3f, 1e-6);
     EXPECT_EQ(Events().size(), 4u) << "the beat is counted all the same";
 }
-
-struct CycleCase {
-    int beatsPerCycle;
-    std::vector<int> beats;
-};
-void PrintTo(const CycleCase &c, std::ostream *os) { *os << c.beatsPerCycle << " beats"; }
-
-class MetronomeCycleTest : public MetronomeTest, public ::testing::WithParamInterface<CycleCase> {};
-
-TEST_P(MetronomeCycleTest, CountsWrapRound)
-{
-    settings.beatsPerCycle = GetParam().beatsPerCycle;
-    metronome.Publish(settings);
-    metronome.Start();
-    Render(22050 * std::int64_t(GetParam().beats.size()) + 100);
-    std::vector<int> beats;
-    for (const auto &e : Events())
-        beats.push_back(e.beat);
-    EXPECT_EQ(beats, GetParam().beats);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cycles, MetronomeCycleTest,
-                         ::testing::Values(CycleCase{1, {1, 1, 1, 1}}, CycleCase{8, {1, 2, 3, 4, 5, 6, 7, 8, 1, 2}},
-                                           CycleCase{3, {1, 2, 3, 1, 2, 3, 1}}));
 
 TEST_F(MetronomeTest, AShortenedCycleFinishesTheBeatThenStartsAgain)
 {
@@ -237,7 +179,7 @@ TEST_F(MetronomeTest, StopEndsTheBeatsAndARestartBeginsAtBeatOneHalfASwingLater)
     const auto events = Events();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].beat, 1);
-    EXPECT_EQ(events[0].measuredBpm, 0);
+    EXPECT_EQ(events[0].measuredBpm, 120);
 }
 
 TEST_F(MetronomeTest, ThePublishedClockFollowsTheRun)
@@ -275,7 +217,7 @@ TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
         s.samples.click = s.samples.accent1 = s.samples.accent2 = sample.get();
         s.samples.countPlain.fill(nullptr); // counting off; left null on purpose
         s.slotSamples = {sample.get(), sample.get(), sample.get()};
-        publisher.Publish(s, {sample});
+        return publisher.Publish(s, {sample});
     };
     publish(0.1f);
     metronome.Start();
@@ -293,10 +235,11 @@ TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
         }
         std::this_thread::yield();
     }
+    const std::uint64_t last = publish(0.2f);
+    while (metronome.Taken() < last) // the newest settings taken, on the audio thread
+        std::this_thread::yield();
     done.store(true, std::memory_order_release);
     audio.join();
-    std::vector<float> out(2 * 512);
-    metronome.Render(out.data(), 512); // the newest settings taken
     publisher.Collect();
     keeper.Collect(player.Acknowledged());
     EXPECT_EQ(publisher.pending(), 1u) << "only the settings in use are kept";

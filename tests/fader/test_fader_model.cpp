@@ -1,4 +1,4 @@
-// The slider's model without a display: its properties and their storage, the clamp of Value, the
+// The slider's model without a display: the stored properties it reads, the clamp of Value, the
 // button's place, the pointer and the tick marks.
 #include <gtest/gtest.h>
 
@@ -27,7 +27,6 @@ FaderModel Placed(const PropertyBag &stored, int width = 222, int height = 22)
 
 const PropertyBag kFader1{{"max", 249}, {"value", 120}, {"style", 1}, {"butsz", 1}, {"tickmarks", 0}};
 const PropertyBag kFader2{{"max", 7}, {"value", 3}, {"style", 1}, {"butsz", 1}};
-const PropertyBag kUpright{{"max", 100}}; // vertical, small button
 
 std::pair<int, int> ButtonAt(const FaderModel &m)
 {
@@ -41,52 +40,6 @@ Settings SettingsOf(const FaderModel &m)
     return {m.Max(), m.Value(), m.Style(), m.HalfMark(), m.HalfMarkColor(), m.BackColor(), m.TickMarks(), m.TickMarkCnt(), m.ButSz()};
 }
 
-TEST(FaderProperties, InitialisationSetsTheDefaultsThroughTheLetsMaxFirst)
-{
-    FaderModel m;
-    std::vector<std::string> reports;
-    m.PropertyChanged = [&](std::string_view name) { reports.emplace_back(name); };
-    m.UserControl_Initialize();
-    EXPECT_EQ(SettingsOf(m), Settings(100, 0, 0, false, 255, 0, true, 5, 0));
-    EXPECT_EQ(reports, (std::vector<std::string>{"Max", "Style", "HalfMark", "HalfMarkColor", "BackColor", "TickMarks", "TickMarkCnt", "ButSz"}));
-}
-
-class FaderRoundTrip : public testing::TestWithParam<std::tuple<Settings, std::vector<std::string>>> {};
-
-// Only what differs from the default is stored; keys are found in any case; what is missing
-// loads as its default.
-TEST_P(FaderRoundTrip, SavesOnlyWhatDiffersAndLoadsItBack)
-{
-    const auto &[s, storedKeys] = GetParam();
-    FaderModel m = Placed({});
-    m.SetMax(std::get<0>(s));
-    m.SetValue(std::get<1>(s));
-    m.SetStyle(std::get<2>(s));
-    m.SetHalfMark(std::get<3>(s));
-    m.SetHalfMarkColor(std::get<4>(s));
-    m.SetBackColor(std::get<5>(s));
-    m.SetTickMarks(std::get<6>(s));
-    m.SetTickMarkCnt(static_cast<std::int16_t>(std::get<7>(s)));
-    m.SetButSz(std::get<8>(s));
-    PropertyBag bag;
-    m.UserControl_WriteProperties(bag);
-    EXPECT_EQ(bag.Size(), storedKeys.size());
-    for (const std::string &key : storedKeys)
-        EXPECT_TRUE(bag.Contains(key)) << key;
-    FaderModel loaded = Placed({{"max", 5}, {"value", 4}, {"style", 3}, {"halfmark", 1}, {"halfmarkcolor", 1},
-                                {"backcolor", 1}, {"tickmarks", 0}, {"tickmarkcnt", 9}, {"butsz", 2}});
-    EXPECT_TRUE(loaded.UserControl_ReadProperties(bag));
-    EXPECT_EQ(SettingsOf(loaded), s);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FaderRoundTrip,
-    testing::Values(std::tuple{Settings(100, 0, 0, false, 255, 0, true, 5, 0), std::vector<std::string>{}},
-                    std::tuple{Settings(249, 120, 1, false, 255, 0, false, 5, 1), std::vector<std::string>{"max", "VALUE", "Style", "tickmarks", "ButSz"}},
-                    std::tuple{Settings(1000, 999, 2, true, 0xFF00, 0x336699, true, 12, 3),
-                               std::vector<std::string>{"MAX", "value", "style", "HalfMark", "halfmarkcolor", "BACKCOLOR", "TickMarkCnt", "butsz"}},
-                    std::tuple{Settings(0, 0, -1, false, 0, -2, true, -3, 0), std::vector<std::string>{"max", "style", "halfmarkcolor", "backcolor", "tickmarkcnt"}}));
-
 TEST(FaderPersistence, AStoredNumberTooLargeForItsPropertyIsSkipped)
 {
     FaderModel m = Placed(kFader1);
@@ -95,29 +48,25 @@ TEST(FaderPersistence, AStoredNumberTooLargeForItsPropertyIsSkipped)
 }
 
 // The redraw clamps Value to 0..Max; a value beyond 16 bits is refused without a redraw.
-class FaderLetValue : public testing::TestWithParam<std::tuple<int, bool, int>> {};
-
-TEST_P(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
+TEST(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
 {
-    const auto [newValue, accepted, after] = GetParam();
-    FaderModel m = Placed(kFader1);
-    const auto before = m.Surface();
-    EXPECT_EQ(m.SetValue(newValue), accepted);
-    EXPECT_EQ(m.Value(), after);
-    EXPECT_TRUE(accepted || m.Surface() == before);
+    const std::tuple<int, bool, int> cases[] = {{300, true, 249},    {-5, true, 0},       {32767, true, 249}, {-32768, true, 0},
+                                                {40000, false, 120}, {32768, false, 120}, {-32769, false, 120}};
+    for (const auto &[newValue, accepted, after] : cases) {
+        FaderModel m = Placed(kFader1);
+        const auto before = m.Surface();
+        EXPECT_EQ(m.SetValue(newValue), accepted) << newValue;
+        EXPECT_EQ(m.Value(), after) << newValue;
+        EXPECT_TRUE(accepted || m.Surface() == before) << newValue;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, FaderLetValue,
-                         testing::Values(std::tuple{300, true, 249}, std::tuple{-5, true, 0}, std::tuple{32767, true, 249},
-                                         std::tuple{-32768, true, 0}, std::tuple{40000, false, 120},
-                                         std::tuple{32768, false, 120}, std::tuple{-32769, false, 120}));
 
 TEST(FaderLetValue, ALowerMaxClampsValueOnlyAtTheNextRedraw)
 {
     const std::pair<const char *, void (*)(FaderModel &)> redraws[] = {
         {"HalfMark", [](FaderModel &m) { m.SetHalfMark(true); }},
         {"resize", [](FaderModel &m) { m.UserControl_Resize(222, 22); }},
-        {"press", [](FaderModel &m) { m.UserControl_MouseDown(kLeftButton, 0, 300, 11); }},
+        {"press", [](FaderModel &m) { m.UserControl_MouseDown(kLeftButton, 0, 300, 11); }}
     };
     for (const auto &[name, redraw] : redraws) {
         FaderModel m = Placed(kFader1);
@@ -128,97 +77,65 @@ TEST(FaderLetValue, ALowerMaxClampsValueOnlyAtTheNextRedraw)
     }
 }
 
-struct PositionCase {
-    const char *name;
-    PropertyBag bag;
-    int width, height;
-    std::vector<std::tuple<int, int, int>> valueXY; // value, button x, button y
-};
-void PrintTo(const PositionCase &c, std::ostream *os) { *os << c.name; }
-
-class FaderPositions : public testing::TestWithParam<PositionCase> {};
-
-TEST_P(FaderPositions, EachValuePutsTheButtonAtItsPlace)
+// Each value puts the button at its place, halves to the even pixel; a press or a drag with the
+// left button puts the button's centre under the pointer.
+TEST(FaderButton, EachValueHasItsPlaceAndThePointerHoldsTheCentre)
 {
-    const PositionCase &c = GetParam();
-    FaderModel m = Placed(c.bag, c.width, c.height);
-    for (auto [value, x, y] : c.valueXY) {
+    const PropertyBag wide{{"max", 380}, {"style", 1}, {"butsz", 1}};
+    const std::tuple<const PropertyBag *, int, int> places[] = { // value, button x (y is 1)
+        {&kFader1, 120, 92}, {&kFader1, 249, 190}, {&kFader1, 0, 0}, {&kFader2, 1, 27}, {&kFader2, 4, 109},
+        {&kFader2, 7, 190},  {&wide, 1, 0},        {&wide, 3, 2},    {&wide, 5, 2},     {&wide, 7, 4}};
+    for (const auto &[bag, value, x] : places) {
+        FaderModel m = Placed(*bag);
         m.SetValue(value);
-        EXPECT_EQ(ButtonAt(m), std::pair(x, y)) << "value " << value;
+        EXPECT_EQ(ButtonAt(m), std::pair(x, 1)) << "value " << value << " of " << m.Max();
+    }
+    const std::tuple<const PropertyBag *, float, int> presses[] = { // at x, value
+        {&kFader1, 107, 121}, {&kFader1, 108, 122}, {&kFader1, 15, 0}, {&kFader1, 300, 249},
+        {&kFader1, -50, 0},   {&kFader1, 1e9f, 249}, {&kFader2, 29, 1}, {&kFader2, 56, 2}};
+    for (const auto &[bag, at, value] : presses) {
+        for (bool press : {true, false}) {
+            FaderModel m = Placed(*bag);
+            EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, at, 11) : m.UserControl_MouseMove(kLeftButton, 0, at, 11));
+            EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at << " of " << m.Max();
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FaderPositions,
-    testing::Values(
-        PositionCase{"Fader1", kFader1, 222, 22, {{120, 92, 1}, {249, 190, 1}, {0, 0, 1}}},
-        PositionCase{"Fader2", kFader2, 222, 22, {{0, 0, 1}, {1, 27, 1}, {2, 54, 1}, {3, 81, 1}, {4, 109, 1}, {5, 136, 1}, {6, 163, 1}, {7, 190, 1}}},
-        PositionCase{"vertical_small", kUpright, 22, 100, {{100, 1, 1}, {0, 1, 90}, {25, 1, 68}}},
-        PositionCase{"vertical_large", {{"butsz", 1}}, 22, 100, {{100, 1, 0}, {0, 1, 48}}},
-        PositionCase{"halves_to_even", {{"max", 380}, {"style", 1}, {"butsz", 1}}, 222, 22, {{1, 0, 1}, {3, 2, 1}, {5, 2, 1}, {7, 4, 1}}}));
-
-// A press or a drag with the left button puts the button's centre under the pointer.
-class FaderPress : public testing::TestWithParam<std::tuple<const PropertyBag *, int, int, float, int>> {};
-
-TEST_P(FaderPress, TheLeftButtonPutsTheButtonsCentreUnderThePointer)
+// Tick strokes from row 6 to 16 on a horizontal track: `count` of them, `spacing` apart from x = `first`;
+// none for a spacing below 1, which must not hang either.
+TEST(FaderTicks, StrokesEverySpacingPixelsAndNoneForASpacingBelowOne)
 {
-    const auto [bag, width, height, at, value] = GetParam();
-    const float x = width > height ? at : 11, y = width > height ? 11 : at;
-    for (bool press : {true, false}) {
-        FaderModel m = Placed(*bag, width, height);
-        EXPECT_TRUE(press ? m.UserControl_MouseDown(kLeftButton, 0, x, y) : m.UserControl_MouseMove(kLeftButton, 0, x, y));
-        EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at;
+    const PropertyBag flat{{"style", 1}};
+    const std::tuple<const PropertyBag *, int, int, float, int> cases[] = {
+        {&kFader2, 222, 5, 4.f, 44}, {&kFader2, 222, 50, 4.f, 5}, {&kFader1, 222, 5, 0.f, 0}, // TickMarks off
+        {&flat, 222, 0, 0.f, 0},     {&flat, 8, -1, 0.f, 0}};
+    for (const auto &[bag, width, spacing, first, count] : cases) {
+        FaderModel m = Placed(*bag, width, 22);
+        m.SetTickMarkCnt(static_cast<std::int16_t>(spacing));
+        std::vector<float> places, expected;
+        for (const DrawOp &op : m.Surface())
+            if (op.type == DrawOp::Type::Box && op.color == 0 && op.x1 == op.x2 && op.y1 == 6 && op.y2 == 16)
+                places.push_back(op.x1);
+        for (int i = 0; i < count; ++i)
+            expected.push_back(first + static_cast<float>(i * spacing));
+        EXPECT_EQ(places, expected) << "spacing " << spacing;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FaderPress,
-    testing::Values(std::tuple{&kFader1, 222, 22, 107.f, 121}, std::tuple{&kFader1, 222, 22, 108.f, 122},
-                    std::tuple{&kFader1, 222, 22, 15.f, 0}, std::tuple{&kFader1, 222, 22, 300.f, 249},
-                    std::tuple{&kFader1, 222, 22, -50.f, 0}, std::tuple{&kFader1, 222, 22, 1e9f, 249},
-                    std::tuple{&kFader2, 222, 22, 29.f, 1}, std::tuple{&kFader2, 222, 22, 56.f, 2},
-                    std::tuple{&kUpright, 22, 100, 5.f, 100}, std::tuple{&kUpright, 22, 100, 94.f, 0},
-                    std::tuple{&kUpright, 22, 100, 49.5f, 50}, std::tuple{&kUpright, 22, 100, -1e9f, 100}));
-
-// Tick strokes from row 6 to 16 on a horizontal track: `count` of them, `spacing` apart from x = `first`.
-class FaderTicks : public testing::TestWithParam<std::tuple<const PropertyBag *, int, int, float, int>> {};
-
-TEST_P(FaderTicks, StrokesEverySpacingPixelsAndNoneForASpacingBelowOne)
+// No room between the values: nothing divides by zero and Value is held at 0.
+TEST(FaderEmptyScale, AMaxBelowOneNeverDividesAndHoldsValueAtZero)
 {
-    const auto [bag, width, spacing, first, count] = GetParam();
-    FaderModel m = Placed(*bag, width, 22);
-    m.SetTickMarkCnt(static_cast<std::int16_t>(spacing)); // a spacing below 1 must not hang
-    std::vector<float> places, expected;
-    for (const DrawOp &op : m.Surface())
-        if (op.type == DrawOp::Type::Box && op.color == 0 && op.x1 == op.x2 && op.y1 == 6 && op.y2 == 16)
-            places.push_back(op.x1);
-    for (int i = 0; i < count; ++i)
-        expected.push_back(first + static_cast<float>(i * spacing));
-    EXPECT_EQ(places, expected);
-}
-
-const PropertyBag kFlat{{"style", 1}};
-INSTANTIATE_TEST_SUITE_P(Cases, FaderTicks,
-                         testing::Values(std::tuple{&kFader2, 222, 5, 4.f, 44}, std::tuple{&kFader2, 222, 50, 4.f, 5},
-                                         std::tuple{&kFader1, 222, 5, 0.f, 0}, // TickMarks off
-                                         std::tuple{&kFlat, 222, 0, 0.f, 0}, std::tuple{&kFlat, 8, -1, 0.f, 0}));
-
-class FaderEmptyScale : public testing::TestWithParam<int> {};
-
-TEST_P(FaderEmptyScale, AMaxBelowOneNeverDividesAndHoldsValueAtZero)
-{
-    for (int style : {0, 1}) {
-        FaderModel m = Placed({{"style", style}, {"butsz", 1}}, 222, 222);
-        m.SetMax(GetParam());
+    for (int max : {0, -1, -2147483647 - 1}) {
+        FaderModel m = Placed({{"style", 1}, {"butsz", 1}}, 222, 222);
+        m.SetMax(max);
         EXPECT_EQ(m.OneIncrement(), 0.0);
         EXPECT_TRUE(m.SetValue(5));
         EXPECT_TRUE(m.UserControl_MouseDown(kLeftButton, 0, 100, 100));
         EXPECT_TRUE(m.UserControl_MouseMove(kLeftButton, 0, 15, 15)); // right at the button's centre
-        EXPECT_EQ(m.Value(), 0);
-        EXPECT_EQ(ButtonAt(m), style == 0 ? std::pair(1, 0) : std::pair(0, 1));
+        EXPECT_EQ(m.Value(), 0) << max;
+        EXPECT_EQ(ButtonAt(m), std::pair(0, 1)) << max;
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Maxima, FaderEmptyScale, testing::Values(0, -1, -2147483647 - 1));
 
 } // namespace

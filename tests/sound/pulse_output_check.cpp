@@ -145,9 +145,10 @@ int Recovery(const char *start, const char *stop)
     if (!poll([&] { return output.IsOpen() && !output.NeedsPoll(); }))
         return Fail("no stream after the server came back: " + output.error());
     const std::uint64_t before = source.rendered.load();
-    // From a server started by this process, the stream's first requests after its initial fill
-    // have come about 2 s late (the real program, with a server started apart, plays within 0.3 s).
-    if (!Within(5s, [&] { return source.rendered.load() > before + 4410; }))
+    // A null sink that has just started may first play out a second or two of silence it rendered
+    // ahead (it then reports that much latency), so the limit here is wider than the program's 1 s,
+    // which the end-to-end test measures.
+    if (!Within(3s, [&] { return source.rendered.load() > before + 4410; }))
         return Fail("no sound after the server came back");
     std::printf("sound back %.2f s after the server\n", std::chrono::duration<double>(Clock::now() - back).count());
     output.SetSource(nullptr);

@@ -50,16 +50,15 @@ TEST(Threads, PlayingWhileTheUiReloadsSamples)
             slots.LoadSound(3, name);
         std::this_thread::yield();
     }
-    stop = true;
-    audio.join();
-    EXPECT_GT(blocks.load(), 0);
-
-    // Once the UI side lets go of everything and the last commands are played out, every sample
-    // the audio thread had is freed.
+    // Once the UI side lets go of everything and the last commands are played out (two more
+    // blocks on the audio thread), every sample the audio thread had is freed.
     cache.Clear();
     slots.CreateBuffers(-1, "");
-    std::vector<float> block(2 * 512);
-    player.Render(block.data(), 512);
+    const int played = blocks.load();
+    while (blocks.load() < played + 2)
+        std::this_thread::yield();
+    stop = true;
+    audio.join();
     slots.Collect();
     EXPECT_EQ(keeper.size(), 0u);
 }

@@ -1,0 +1,60 @@
+#include "app/beat_settings.h"
+
+#include "sound/levels.h"
+#include "sound/sample_cache.h"
+#include "sound/sound_slots.h"
+
+namespace app {
+
+BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, const sound::SoundSlots &slots)
+{
+    BeatSettings out;
+    auto load = [&](const std::string &path) -> const sound::Sample * {
+        out.files.push_back(path);
+        auto sample = cache.Get(path);
+        out.samples.push_back(sample);
+        return sample.get();
+    };
+    const auto voice = engine::CountingVoice(c.preset);
+    engine::Settings &s = out.settings;
+    s.rules.counting = voice.has_value();
+    s.rules.accentOn = c.accentOn;
+    s.rules.clickNamed = !c.click.empty();
+    s.rules.accent1Named = !c.accent1.empty();
+    s.rules.accent2Named = !c.accent2.empty();
+    s.pattern = c.pattern;
+    s.beatsPerCycle = c.beatsPerCycle;
+    s.phaseRate = c.phaseRate;
+    s.swingFactor = c.swingFactor;
+    if (voice) {
+        const std::string folder = c.soundsDir + "Count/" + *voice + "/";
+        for (int n = 1; n <= engine::kLamps; ++n) {
+            s.samples.countPlain[n - 1] = load(folder + std::to_string(n) + ".wav");
+            s.samples.countAccented[n - 1] = load(folder + std::to_string(n) + "a.wav");
+        }
+    } else {
+        if (s.rules.clickNamed)
+            s.samples.click = load(c.soundsDir + c.click + ".wav");
+        if (s.rules.accent1Named)
+            s.samples.accent1 = load(c.soundsDir + c.accent1 + ".wav");
+        if (s.rules.accent2Named)
+            s.samples.accent2 = load(c.soundsDir + c.accent2 + ".wav");
+    }
+    for (int slot = 0; slot < 3; ++slot) {
+        const sound::SoundSlot *held = slots.slot(slot);
+        s.slotSamples[slot] = held ? held->Buffer.get() : nullptr;
+        if (held)
+            out.samples.push_back(held->Buffer);
+    }
+    // Every beat sound plays at volume 85 (-9 dB), centred.
+    s.gain = static_cast<float>(sound::AttenuationToGain(sound::VolumeToAttenuation(85)));
+    return out;
+}
+
+bool SamplesDiffer(const engine::BeatSamples &a, const engine::BeatSamples &b)
+{
+    return a.click != b.click || a.accent1 != b.accent1 || a.accent2 != b.accent2 || a.countPlain != b.countPlain ||
+           a.countAccented != b.countAccented;
+}
+
+} // namespace app

@@ -1,0 +1,96 @@
+#include "app/desktop.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include "ui/app_icon.h"
+
+namespace app {
+
+namespace {
+
+constexpr Qt::WindowStates kLarge = Qt::WindowMaximized | Qt::WindowFullScreen;
+
+class FixedSizeOnWayland : public QObject {
+public:
+    explicit FixedSizeOnWayland(QWidget &form) : QObject(&form), form_(form) { form.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Show:
+            // The window handle exists from the first show on.
+            if (!watching_ && form_.windowHandle()) {
+                watching_ = true;
+                connect(form_.windowHandle(), &QWindow::windowStateChanged, this, &FixedSizeOnWayland::Requested);
+            }
+            break;
+        case QEvent::WindowStateChange:
+            // The compositor's answer: a large state is refused, the normal state fixes the size again.
+            if (!lifted_)
+                break;
+            if (form_.windowState() & kLarge) {
+                QTimer::singleShot(0, this, [this] {
+                    if (QWindow *w = form_.windowHandle())
+                        w->setWindowStates(w->windowStates() & ~kLarge);
+                });
+            } else {
+                lifted_ = false;
+                form_.setFixedSize(fixed_);
+            }
+            break;
+        case QEvent::Resize:
+            if (lifted_ && !(form_.windowState() & kLarge) && form_.size() != fixed_)
+                QTimer::singleShot(0, this, [this] {
+                    if (lifted_ && !(form_.windowState() & kLarge))
+                        form_.resize(fixed_);
+                });
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    // Sent with the request, before the compositor answers: the limit goes now, or the configured
+    // size could not be taken and the compositor would end the program.
+    void Requested(Qt::WindowState state)
+    {
+        if (lifted_ || !(state & kLarge) || form_.minimumSize() != form_.maximumSize())
+            return;
+        lifted_ = true;
+        fixed_ = form_.maximumSize();
+        form_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+
+    QWidget &form_;
+    QSize fixed_;
+    bool watching_ = false;
+    bool lifted_ = false;
+};
+
+} // namespace
+
+void PrepareApplication()
+{
+    QApplication::setWindowIcon(ui::AppIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+}
+
+void AdaptToWindowSystem(QWidget &form)
+{
+    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+        return;
+    new FixedSizeOnWayland(form);
+    if (auto *onTop = form.findChild<QCheckBox *>(QStringLiteral("Check2")))
+        onTop->setToolTip(QString::fromUtf8("Immer im Vordergrund: unter Wayland nicht möglich, dort bestimmt "
+                                            "allein die Arbeitsumgebung, welches Fenster oben liegt"));
+}
+
+} // namespace app

@@ -1,0 +1,83 @@
+#include "app/keyboard.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeySequence>
+#include <QPushButton>
+#include <QShortcut>
+#include <functional>
+
+#include "app/frm_metronom.h"
+#include "fader/fader.h"
+#include "ui/controls.h"
+#include "ui/window_layout.h"
+
+namespace app {
+
+namespace {
+
+// Gives the focus back to the window when a list's popup closes (chosen, or left with Escape).
+class FocusBackOnClose : public QObject {
+public:
+    FocusBackOnClose(QWidget *form, QObject *parent) : QObject(parent), form_(form) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide)
+            form_->setFocus(Qt::OtherFocusReason);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget *form_;
+};
+
+void Bind(FrmMetronom &form, const QKeySequence &keys, std::function<void()> action)
+{
+    auto *shortcut = new QShortcut(keys, &form);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(false);
+    QObject::connect(shortcut, &QShortcut::activated, &form, std::move(action));
+}
+
+} // namespace
+
+void InstallKeyboard(FrmMetronom &form)
+{
+    auto *start = form.control<ui::PressButton>("Check1");
+    auto *tap = form.control<ui::PressButton>("Tap");
+    Bind(form, Qt::Key_Space, [start] { emit start->mouseDown(Qt::LeftButton, Qt::LeftButton); });
+
+    // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>".
+    auto step = [&form](int index) {
+        return [&form, index] { form.control<QPushButton>(QString::fromStdString(ui::ArrayName("cmdTempo", index)))->click(); };
+    };
+    for (auto [key, index] : {std::pair{Qt::Key_Minus, 0}, {Qt::Key_Left, 0}, {Qt::Key_Plus, 1}, {Qt::Key_Right, 1},
+                              {Qt::Key_PageDown, 2}, {Qt::Key_PageUp, 3}})
+        Bind(form, key, step(index));
+
+    // TAP answers the keys only while it answers the mouse (not while the metronome runs).
+    Bind(form, Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::LeftButton, Qt::LeftButton); });
+    Bind(form, Qt::SHIFT | Qt::Key_T, [tap] { if (tap->isEnabled()) emit tap->mouseDown(Qt::RightButton, Qt::RightButton); });
+
+    auto *beats = form.control<fader::Fader>("Fader2");
+    for (int n = 1; n <= 8; ++n) {
+        Bind(form, Qt::Key(Qt::Key_0 + n), [beats, n] {
+            beats->SetValue(n - 1);
+            emit beats->Scrolling();
+        });
+    }
+    auto *accent = form.control<QCheckBox>("chkAccent");
+    Bind(form, Qt::Key_A, [accent] { accent->click(); });
+
+    auto *focusBack = new FocusBackOnClose(&form, &form);
+    for (QComboBox *list : form.findChildren<QComboBox *>())
+        list->view()->window()->installEventFilter(focusBack);
+    // The window holds the focus from the start, not the first sound chooser.
+    form.setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace app

@@ -1,0 +1,234 @@
+#include "ui/accessibility.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QRegularExpression>
+
+#include "fader/fader.h"
+#include "ui/controls.h"
+
+namespace ui {
+
+namespace {
+
+// The property that names what a number display counts.
+constexpr const char *kCounts = "accessibleCounts";
+
+struct Words {
+    const char *control;
+    const char *name;        // empty: the control's own text
+    const char *description;
+    bool counts = false; // a number display: the name goes before the number shown
+};
+
+// The controls whose captions say too little (or nothing) by themselves.
+constexpr Words kWords[] = {
+    {"PicMet", "Metronom", "Das Gehäuse ziehen verschiebt das Fenster"},
+    {"PicSlider", "Pendelgewicht", "Nach oben ziehen: langsamer, nach unten: schneller"},
+    {"Picture1", "Metronom", ""},
+    {"Picture5", "Takt-Schild", ""},
+    {"picBPM", "Tempo-Anzeige", ""},
+    {"picBeat", "Schlag-Anzeige", ""},
+    {"shpBeat", "Markierung des aktuellen Schlags", ""},
+    {"Combo1", "Sound", "Klang jedes Schlags"},
+    {"Combo2", "Sound für Akzent 1", "Klang der Schläge mit Akzent 1"},
+    {"Combo3", "Sound für Akzent 2", "Klang der Schläge mit Akzent 2"},
+    {"cboPresets", "Presets", "Klänge und Akzente; Long, Englisch und Computer zählen die Schläge laut"},
+    {"Check2", "", "Das Fenster bleibt über allen anderen"},
+    {"chkAccent", "", "Akzent-Klänge ein oder aus (Taste A)"},
+    {"cmdTempo(0)", "Tempo minus 1", "Taste Minus oder Pfeil links"},
+    {"cmdTempo(1)", "Tempo plus 1", "Taste Plus oder Pfeil rechts"},
+    {"cmdTempo(2)", "Tempo minus 10", "Taste Bild ab"},
+    {"cmdTempo(3)", "Tempo plus 10", "Taste Bild auf"},
+    {"Fader1", "Tempo", "Schläge pro Minute"},
+    {"Fader2", "Schläge pro Zyklus", "Tasten 1 bis 8"},
+    {"lblBPM", "Tempo", "Schläge pro Minute", true},
+    {"lblBeat", "Schlag", "Der Schlag, der gerade klingt", true},
+    {"lblBeats", "Schläge pro Zyklus", "", true},
+    {"Label1", "Getipptes Tempo", "", true},
+    {"Label2", "langsamer", "Der letzte Tipp war langsamer"},
+    {"Label3", "schneller", "Der letzte Tipp war schneller"},
+    {"Tap", "", "Im Takt klicken oder Taste T; Rechtsklick oder Umschalt+T beginnt neu"},
+    {"Check1", "", "Startet und stoppt das Metronom (Leertaste)"},
+};
+
+// The mark of this file's interfaces.
+struct Ours {
+    virtual ~Ours() = default;
+};
+
+// "S T A R T" reads "START"; other texts stay as they are.
+QString Spoken(const QString &caption)
+{
+    static const QRegularExpression spaced(QStringLiteral("^(\\S )+\\S$"));
+    QString text = caption;
+    if (spaced.match(text).hasMatch())
+        text.remove(QLatin1Char(' '));
+    return text;
+}
+
+// Every label: its accessible name when it has one; a number display names what it counts before
+// the number it shows ("Tempo: 120"). Decided when asked, since the interface may be made before
+// the label has its name.
+class Label : public QAccessibleWidget, public Ours {
+public:
+    explicit Label(QLabel *label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    QString text(QAccessible::Text t) const override
+    {
+        auto *label = static_cast<QLabel *>(widget());
+        const QString counts = label->property(kCounts).toString();
+        if (t == QAccessible::Name) {
+            if (!counts.isEmpty())
+                return counts + QStringLiteral(": ") + label->text();
+            return label->accessibleName().isEmpty() ? Spoken(label->text()) : label->accessibleName();
+        }
+        if (t == QAccessible::Value)
+            return label->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+// A beat lamp: a check box "Akzent 1, Schlag 3", checked when lit; its action clicks it.
+class Lamp : public QAccessibleWidget, public Ours {
+public:
+    explicit Lamp(LampImage *lamp) : QAccessibleWidget(lamp, QAccessible::CheckBox) {}
+    LampImage *lamp() const { return static_cast<LampImage *>(widget()); }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name) {
+            const int row = lamp()->objectName().startsWith(QLatin1String("imgSnare")) ? 2 : 1;
+            return QStringLiteral("Akzent %1, Schlag %2").arg(row).arg(lamp()->number());
+        }
+        if (t == QAccessible::Description)
+            return QStringLiteral("Klicken setzt oder löscht den Akzent");
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = lamp()->isLit();
+        return s;
+    }
+    QStringList actionNames() const override { return {toggleAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == toggleAction() || action == pressAction())
+            emit lamp()->clicked();
+    }
+};
+
+// TAP and START/STOP: named by their caption without the spacing; pressing is a left click.
+class BigButton : public QAccessibleWidget, public Ours {
+public:
+    explicit BigButton(PressButton *b) : QAccessibleWidget(b, QAccessible::Button) {}
+    PressButton *button() const { return static_cast<PressButton *>(widget()); }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return Spoken(button()->text());
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction() && button()->isEnabled())
+            emit button()->mouseDown(Qt::LeftButton, Qt::LeftButton);
+    }
+};
+
+// The sliders count from 1: the tempo slider's value v is tempo v + 1, the beats slider's v beats v + 1.
+class Slider : public QAccessibleWidget, public QAccessibleValueInterface, public Ours {
+public:
+    explicit Slider(fader::Fader *f) : QAccessibleWidget(f, QAccessible::Slider) {}
+    fader::Fader *fader() const { return static_cast<fader::Fader *>(widget()); }
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return fader()->accessibleName() + QStringLiteral(": ") + QString::number(fader()->Value() + 1);
+        if (t == QAccessible::Value)
+            return QString::number(fader()->Value() + 1);
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return fader()->Value() + 1; }
+    void setCurrentValue(const QVariant &value) override
+    {
+        if (fader()->SetValue(value.toInt() - 1))
+            emit fader()->Scrolling();
+    }
+    QVariant maximumValue() const override { return fader()->Max() + 1; }
+    QVariant minimumValue() const override { return 1; }
+    QVariant minimumStepSize() const override { return 1; }
+};
+
+// The property that marks the main window (whose labels are read by this file's rules).
+constexpr const char *kMainWindow = "metronomMainWindow";
+
+QLabel *WindowLabel(QObject *o)
+{
+    auto *label = qobject_cast<QLabel *>(o);
+    return label && label->window()->property(kMainWindow).toBool() ? label : nullptr;
+}
+
+bool Handled(QObject *o)
+{
+    return qobject_cast<LampImage *>(o) || qobject_cast<PressButton *>(o) || qobject_cast<fader::Fader *>(o) ||
+           WindowLabel(o);
+}
+
+// Our own controls and the labels of the main window.
+QAccessibleInterface *Factory(const QString &, QObject *object)
+{
+    if (auto *lamp = qobject_cast<LampImage *>(object))
+        return new Lamp(lamp);
+    if (auto *button = qobject_cast<PressButton *>(object))
+        return new BigButton(button);
+    if (auto *f = qobject_cast<fader::Fader *>(object))
+        return new Slider(f);
+    if (QLabel *label = WindowLabel(object))
+        return new Label(label);
+    return nullptr;
+}
+
+} // namespace
+
+void InstallAccessibility(QWidget &form)
+{
+    // After the application's own factory (which QApplication installs), so that this one is asked first.
+    static const bool installed = [] {
+        QAccessible::installFactory(Factory);
+        return true;
+    }();
+    (void)installed;
+    form.setProperty(kMainWindow, true);
+    // An interface made while a control was being built (a reader listening as its text was set)
+    // was made for a plain widget; it goes, and the next question makes the right one.
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        if (!Handled(w))
+            continue;
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        if (iface && !dynamic_cast<Ours *>(iface))
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+    }
+    for (const Words &w : kWords) {
+        QWidget *control = form.findChild<QWidget *>(QString::fromUtf8(w.control));
+        if (!control)
+            continue;
+        const QString name = QString::fromUtf8(w.name);
+        if (w.counts)
+            control->setProperty(kCounts, name);
+        else if (!name.isEmpty())
+            control->setAccessibleName(name);
+        control->setAccessibleDescription(QString::fromUtf8(w.description));
+    }
+}
+
+} // namespace ui

@@ -1,0 +1,54 @@
+// What the beats play, built from the window's choices without a window.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/beat_settings.h"
+#include "sound/sample_cache.h"
+#include "sound/sample_keeper.h"
+#include "sound/slot_player.h"
+#include "sound/sound_slots.h"
+#include "sound/wav_writer.h"
+
+namespace {
+
+TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
+{
+    soundtest::TempDir dir;
+    std::filesystem::create_directories(dir.path() / "Count" / "Long");
+    for (const char *name : {"Klack.wav", "Snare.wav", "Count/Long/1.wav", "Count/Long/2a.wav"})
+        soundtest::WriteFile(dir / name, soundtest::ConstantWav(100, 1000, 1000));
+    sound::SampleCache cache;
+    sound::SampleKeeper keeper;
+    sound::SlotPlayer player(sound::kSlotCount);
+    sound::SoundSlots slots(cache, keeper, player);
+    slots.CreateBuffers(10, dir / "Klack.wav");
+
+    app::BeatChoices c;
+    c.soundsDir = dir.path().string() + "/";
+    c.preset = "Normal";
+    c.click = "Klack";
+    c.accent2 = "Missing"; // named, but no such file: null, and the slot plays its last sample
+    app::BeatSettings plain = app::BuildBeatSettings(c, cache, slots);
+    const engine::Settings &p = plain.settings;
+    EXPECT_TRUE(p.rules.clickNamed && !p.rules.accent1Named && p.rules.accent2Named && !p.rules.counting);
+    EXPECT_EQ(p.samples.click, cache.Get(dir / "Klack.wav").get());
+    EXPECT_EQ(p.samples.accent1, nullptr);
+    EXPECT_EQ(p.samples.accent2, nullptr);
+    EXPECT_EQ(plain.files, (std::vector<std::string>{dir / "Klack.wav", dir / "Missing.wav"}));
+    EXPECT_EQ(p.slotSamples[2], slots.slot(2)->Buffer.get()) << "the slots as they hold now";
+
+    c.preset = "Long"; // counts aloud: the voice's numbers, not the named sounds
+    app::BeatSettings counting = app::BuildBeatSettings(c, cache, slots);
+    const engine::BeatSamples &s = counting.settings.samples;
+    EXPECT_TRUE(counting.settings.rules.counting);
+    EXPECT_EQ(s.click, nullptr);
+    EXPECT_EQ(s.countPlain[0], cache.Get(dir / "Count/Long/1.wav").get());
+    EXPECT_EQ(s.countPlain[1], nullptr);
+    EXPECT_EQ(s.countAccented[1], cache.Get(dir / "Count/Long/2a.wav").get());
+    EXPECT_EQ(counting.files.size(), 16u);
+    EXPECT_TRUE(app::SamplesDiffer(s, p.samples));
+    EXPECT_FALSE(app::SamplesDiffer(s, app::BuildBeatSettings(c, cache, slots).settings.samples));
+}
+
+} // namespace

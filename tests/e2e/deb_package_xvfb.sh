@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# `cpack -G DEB` makes a package whose dependencies name the libraries and the font; unpacked into a
+# scratch root, its program starts from /usr/bin through the link, finds its Sounds folder and shows
+# its window with its icon.
+. "$(dirname "$0")/lib.sh"
+BUILD=$1
+setup_dirs
+(cd "$BUILD" && cpack -G DEB -B "$WORK/pkg") >"$WORK/cpack.log" 2>&1 || fail "cpack failed: $(tail -5 "$WORK/cpack.log")"
+DEB=$(find "$WORK/pkg" -maxdepth 1 -name 'metronom_*.deb' | head -n1)
+[ -n "$DEB" ] || fail "no package made"
+depends=$(dpkg-deb -f "$DEB" Depends)
+for p in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 fonts-liberation2 libc6; do
+  grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
+done
+# Every dependency is a package this machine knows and has installed.
+for p in $(tr ',' '\n' <<<"$depends" | sed 's/(.*//; s/ //g'); do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || fail "dependency $p is not installed here"
+done
+ROOT=$WORK/root
+dpkg-deb -x "$DEB" "$ROOT" || fail "cannot unpack"
+[ -L "$ROOT/usr/bin/metronom" ] || fail "no /usr/bin/metronom link"
+[ -f "$ROOT/usr/share/applications/org.metronom.Metronom.desktop" ] || fail "no desktop entry in the package"
+
+start_xvfb
+"$ROOT/usr/bin/metronom" >"$WORK/out" 2>&1 &
+PID=$!; PIDS+=("$PID")
+WIN=$(wait_window "Lindoquet Metronome Vintra (Preview Version)" 30) || fail "no main window: $(cat "$WORK/out")"
+sleep 0.5
+# The window carries the painted icon.
+icon=$(xprop -id "$WIN" _NET_WM_ICON 2>/dev/null | head -c 200)
+grep -Eq 'Icon \([0-9]+ x [0-9]+\)' <<<"$icon" || fail "the window has no icon: $icon"
+kill -0 "$PID" || fail "the installed program ended: $(cat "$WORK/out")"
+echo "$(basename "$DEB"): $depends"
+echo "1 passed, 0 failed"

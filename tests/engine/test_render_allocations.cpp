@@ -1,0 +1,101 @@
+// The audio callback never allocates or frees: the global operator new and delete are replaced in
+// this executable and count what the test's thread asks of them while it renders.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+#include "engine/metronome.h"
+#include "tempo/tempo_model.h"
+
+namespace {
+thread_local bool counting = false; // only Render's own calls, on this thread
+thread_local int calls = 0;
+
+void *Allocate(std::size_t size, std::size_t align = 0)
+{
+    calls += counting;
+    void *p = align ? std::aligned_alloc(align, (size + align - 1) / align * align) : std::malloc(size ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+void Free(void *p)
+{
+    calls += counting && p;
+    std::free(p);
+}
+} // namespace
+
+// The array forms of libstdc++ call these.
+void *operator new(std::size_t n) { return Allocate(n); }
+void *operator new(std::size_t n, std::align_val_t a) { return Allocate(n, std::size_t(a)); }
+void operator delete(void *p) noexcept { Free(p); }
+void operator delete(void *p, std::size_t) noexcept { Free(p); }
+void operator delete(void *p, std::align_val_t) noexcept { Free(p); }
+void operator delete(void *p, std::size_t, std::align_val_t) noexcept { Free(p); }
+
+namespace {
+
+std::shared_ptr<const sound::Sample> Sound(float level)
+{
+    auto s = std::make_shared<sound::Sample>();
+    s->data.assign(2 * 3000, level); // rings into the next blocks, so voices are cut and replaced
+    return s;
+}
+
+// Tempo changes, new samples, START and STOP, slot commands: every block rendered around them
+// allocates and frees nothing.
+TEST(RenderAllocations, NoneAtTempoChangesNewSamplesAndStartStop)
+{
+    sound::SampleKeeper keeper;
+    sound::SlotPlayer player(11);
+    engine::Metronome metronome(player);
+    engine::SettingsPublisher publisher(metronome, keeper);
+    std::vector<float> out(2 * 512);
+    int blocks = 0, beats = 0;
+    auto render = [&](int n) {
+        for (int i = 0; i < n; ++i, ++blocks) {
+            counting = true;
+            metronome.Render(out.data(), 512);
+            counting = false;
+            EXPECT_EQ(std::exchange(calls, 0), 0) << "Render allocated or freed in block " << blocks;
+        }
+        engine::BeatEvent e;
+        while (metronome.PopBeat(e))
+            ++beats;
+        publisher.Collect();
+        keeper.Collect(player.Acknowledged());
+    };
+    auto publish = [&](int bpm, float level, bool voice) {
+        const auto click = Sound(level), accent = Sound(level + 0.1f), count = Sound(level + 0.2f);
+        engine::Settings s;
+        s.rules = {voice, true, true, true, true};
+        s.pattern = engine::BeatPattern::Initial();
+        s.beatsPerCycle = 3 + bpm % 5;
+        s.phaseRate = tempo::PhaseRateForBpm(bpm, 30.5);
+        s.samples.click = click.get();
+        s.samples.accent1 = s.samples.accent2 = accent.get();
+        s.samples.countPlain.fill(count.get());
+        s.samples.countAccented.fill(count.get());
+        s.slotSamples = {click.get(), click.get(), click.get()};
+        publisher.Publish(s, {click, accent, count});
+    };
+    publish(120, 0.1f, false);
+    metronome.Start();
+    render(20);
+    for (int round = 0; round < 30; ++round) {
+        publish(60 + 40 * round, 0.1f, round % 2); // a tempo change with a preset's new samples
+        render(10);
+        player.Post({sound::SlotCommand::Kind::Play, round % 11, nullptr, 0.5f, 0.5f});
+        render(3);
+        metronome.Stop();
+        render(2);
+        metronome.Start();
+        render(10);
+    }
+    EXPECT_GE(beats, 60) << "the beats played";
+}
+
+} // namespace

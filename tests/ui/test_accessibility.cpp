@@ -1,0 +1,90 @@
+// What a screen reader finds in the window: walked through the accessibility tree from the window.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QComboBox>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+
+#include "app/frm_metronom.h"
+#include "sound/sound_output.h"
+
+namespace {
+
+class AccessibilityTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        form.FirstRun(output);
+    }
+    QAccessibleInterface *of(const char *name) { return QAccessible::queryAccessibleInterface(form.control(name)); }
+    QString name(const char *control) { return of(control)->text(QAccessible::Name); }
+
+    sound::SoundOutput output;
+    app::FrmMetronom form;
+};
+
+void Walk(QAccessibleInterface *node, QSet<QObject *> &seen)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        if (!child || seen.contains(child->object()))
+            continue;
+        seen.insert(child->object());
+        Walk(child, seen);
+    }
+}
+
+TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
+{
+    QSet<QObject *> seen;
+    Walk(QAccessible::queryAccessibleInterface(&form), seen);
+    const QRegularExpression spacedLetters(QStringLiteral("^(\\S )+\\S$"));
+    int checked = 0;
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        // The parts inside a chooser (its text field, its list) belong to the chooser.
+        if (!w->isVisible() || w->isWindow() || qobject_cast<QComboBox *>(w->parentWidget()))
+            continue;
+        SCOPED_TRACE(w->objectName().toStdString());
+        EXPECT_TRUE(seen.contains(w)) << "not reachable from the window";
+        const QString n = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        EXPECT_FALSE(n.trimmed().isEmpty());
+        EXPECT_FALSE(spacedLetters.match(n).hasMatch()) << n.toStdString();
+        ++checked;
+    }
+    EXPECT_GT(checked, 40);
+}
+
+TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
+{
+    EXPECT_EQ(name("imgBeat(2)"), "Akzent 1, Schlag 3");
+    EXPECT_EQ(name("imgSnare(0)"), "Akzent 2, Schlag 1");
+    EXPECT_EQ(name("Tap"), "TAP");
+    EXPECT_EQ(name("Check1"), "START");
+    EXPECT_EQ(name("lblBPM"), "Tempo: 120");
+    EXPECT_EQ(name("Fader1"), "Tempo: 120");
+    EXPECT_EQ(name("Fader2"), "Schläge pro Zyklus: 4");
+    EXPECT_EQ(name("cmdTempo(3)"), "Tempo plus 10");
+    EXPECT_EQ(of("imgBeat(0)")->role(), QAccessible::CheckBox);
+    EXPECT_TRUE(of("imgBeat(0)")->state().checked) << "accent 1 on beat 1 at the start";
+    EXPECT_FALSE(of("imgBeat(1)")->state().checked);
+    EXPECT_FALSE(of("Check1")->text(QAccessible::Description).isEmpty());
+
+    // Worked through the reader: a lamp toggled, the beats set, START pressed.
+    of("imgBeat(1)")->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(of("imgBeat(1)")->state().checked);
+    QAccessibleValueInterface *beats = of("Fader2")->valueInterface();
+    ASSERT_NE(beats, nullptr);
+    EXPECT_EQ(beats->maximumValue().toInt(), 8);
+    beats->setCurrentValue(6);
+    EXPECT_EQ(form.BeatsPerCycle(), 6);
+    of("Check1")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(form.Running());
+    EXPECT_EQ(name("Check1"), "STOP");
+}
+
+} // namespace
