@@ -15,9 +15,10 @@
 # Each run has its own PulseAudio server (a null sink at 44100 Hz), X server (Xvfb) and program,
 # playing 120 as started. Two instruments watch it (built by CMake where libpulse and XDamage are
 # found):
-#   build/monitor_recorder records the sink's monitor and logs, every 2 ms, the frames read, the
-#     time (CLOCK_MONOTONIC) and the latency the server reports; a straight line through
-#     "time less latency" over "frames" gives the time each recorded frame was played at the sink.
+#   build/monitor_recorder records the sink's monitor and logs, every 2 ms, the server's timing
+#     report: the frames queued for the recorder by then and when the last of them was played at
+#     the sink (CLOCK_MONOTONIC); a straight line through these (late reports, more than 0.5 ms
+#     off, left out) gives the time each recorded frame was played at the sink.
 #   build/rod_tracker stamps (CLOCK_MONOTONIC) every damage event on the program's window and
 #     reads the rod's column in one pixel row; the centre crossing is interpolated between the
 #     last frame drawn before it and the first after.
@@ -133,8 +134,9 @@ awk '/^beat / && !/doubled/ { print $4 }' "$WORK/beats.txt" >"$WORK/onsets" # a 
 
 echo "stream                  $stream"
 awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 '
-  FILENAME == ARGV[1] {           # the timing log: FRAMES MONOTONIC_NS LATENCY_US SINK_US
-    if ($1 > 0) { n++; f[n] = $1; t[n] = $2 - 1000 * $3; sink[n] = $4 }
+  FILENAME == ARGV[1] {           # the timing log: FRAMES MONOTONIC_NS LATENCY_US SINK_US [QUEUED PLAYED_NS]
+    if (NF >= 6) { if ($5 > 0) { n++; f[n] = $5 - 1; t[n] = $6; sink[n] = $4; raw = 1 } }
+    else if ($1 > 0) { n++; f[n] = $1; t[n] = $2 - 1000 * $3; sink[n] = $4 }
     next
   }
   FILENAME == ARGV[2] { onset[++beats] = $1; next }
@@ -168,10 +170,13 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 '
   }
   END {
     if (n < 10) { print "too few timing lines" > "/dev/stderr"; exit 1 }
-    # The line through all points, then again without those more than 1 ms off it.
+    # The line through all points, then again without those more than 1 ms off it, then without
+    # those more than 0.5 ms off that (late reports).
     for (i = 1; i <= n; i++) use[i] = 1
     fit()
     for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 1e6 && played(f[i]) - t[i] < 1e6)
+    fit()
+    for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 0.5e6 && played(f[i]) - t[i] < 0.5e6)
     fit()
     sd = 0; worst = 0
     for (i = 1; i <= n; i++) if (use[i]) { r = t[i] - played(f[i]); sd += r * r; if (r < 0) r = -r; if (r > worst) worst = r }
@@ -181,7 +186,7 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 '
     drawn = frames > 1 ? median(gap, frames - 1) : 0
     printf "record fragments        %s ms\n", fragment
     printf "sink latency            %s ms configured; %.1f ms still to play (median of the reports)\n", configured, sinkMedian
-    printf "played-time line        %d of %d timing points within 1 ms, residual std dev %.3f ms, worst %.3f ms; %.1f ppm off the nominal rate\n", used, n, sd / 1e6, worst / 1e6, (slope * rate / 1e9 - 1) * 1e6
+    printf "played-time line        (%s) %d of %d timing points within 0.5 ms, residual std dev %.3f ms, worst %.3f ms; %.1f ppm off the nominal rate\n", raw ? "raw server reports" : "interpolated latency", used, n, sd / 1e6, worst / 1e6, (slope * rate / 1e9 - 1) * 1e6
     printf "frames drawn            %d, median interval %.1f ms; stamps at most %.1f ms after the X server time\n", frames, drawn, lateMax
     paired = 0; sum = 0; sum2 = 0; worstOff = 0; stalled = 0
     for (b = 1; b <= beats; b++) {

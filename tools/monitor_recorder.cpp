@@ -8,13 +8,16 @@
 // readers request, so this sets the sink's latency as well.
 //
 // Every --log-ms (default 2) the stream's timing is updated from the server and one line is
-// logged:  FRAMES  MONOTONIC_NS  LATENCY_US  SINK_US
+// logged:  FRAMES  MONOTONIC_NS  LATENCY_US  SINK_US  QUEUED  PLAYED_NS
 // FRAMES are the frames read so far (the next frame to read has this index in the WAV file),
 // MONOTONIC_NS is CLOCK_MONOTONIC, LATENCY_US the stream's latency from pa_stream_get_latency
 // (signed: on a monitor it is the record buffer less the sink's own latency, since the monitor gets
 // each sample when the sink renders it, before it is played), SINK_US the latency the sink reported.
 // So frame FRAMES was played at the sink at MONOTONIC_NS - 1000 * LATENCY_US; a straight line
-// through all lines gives the time every frame was played.
+// through all lines gives the time every frame was played. Those latencies come through libpulse's
+// interpolation, which a busy machine disturbs (the replies come late); the last two columns are
+// the server's raw report instead: frame QUEUED - 1 (the last to enter the record queue when the
+// server took its report) was played at PLAYED_NS (CLOCK_MONOTONIC).
 //
 // Ends on SIGINT or SIGTERM and completes the WAV header. Holes in the stream are written as
 // silence, so frame indices stay exact.
@@ -122,9 +125,21 @@ void OnTiming(pa_stream *s, int success, void *userdata)
     if (after - before > 200000)
         return; // preempted between the two readings: not a clean pair
     const pa_timing_info *info = pa_stream_get_timing_info(s);
+    if (!info || info->write_index_corrupt)
+        return;
     const long long latency = negative ? -(long long)usec : (long long)usec;
-    std::fprintf(r.log, "%llu %lld %lld %llu\n", (unsigned long long)r.frames, (long long)((before + after) / 2),
-                 latency, info ? (unsigned long long)info->sink_usec : 0ULL);
+    // The raw report, free of this client's delays: when the server took it (its clock, which is
+    // this machine's wall clock, turned into CLOCK_MONOTONIC), the frames that had entered the
+    // record queue by then, and the latencies at that moment. The last of those frames was played
+    // at that time, less the source's latency, plus the sink's.
+    timespec wall;
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const std::int64_t wallNs = std::int64_t(wall.tv_sec) * 1000000000 + wall.tv_nsec;
+    const std::int64_t reportNs = std::int64_t(info->timestamp.tv_sec) * 1000000000 + std::int64_t(info->timestamp.tv_usec) * 1000 -
+                                  wallNs + MonotonicNs();
+    const std::int64_t playedNs = reportNs + (std::int64_t(info->sink_usec) - std::int64_t(info->source_usec)) * 1000;
+    std::fprintf(r.log, "%llu %lld %lld %llu %lld %lld\n", (unsigned long long)r.frames, (long long)((before + after) / 2),
+                 latency, (unsigned long long)info->sink_usec, (long long)(info->write_index / kFrameBytes), (long long)playedNs);
 }
 
 // Every --log-ms: fresh timing from the server, logged when it arrives.
