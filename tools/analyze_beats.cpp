@@ -280,8 +280,10 @@ int main(int argc, char **argv)
 {
     Options o;
     if (!Parse(argc, argv, o)) {
-        std::fprintf(stderr, "usage: analyze_beats RECORDING [--bpm N[,N...]] [--bpm-range LOW:HIGH] [--skip SECONDS]\n"
-                             "       [--pause SECONDS] [--accents BEATS:MARKED[,MARKED...]] [--raw-float] [--list] [--strict]\n");
+        std::fprintf(
+            stderr,
+            "usage: analyze_beats RECORDING [--bpm N[,N...]] [--bpm-range LOW:HIGH] [--skip SECONDS]\n"
+            "       [--pause SECONDS] [--accents BEATS:MARKED[,MARKED...]] [--raw-float] [--list] [--strict]\n");
         return 1;
     }
     Recording rec;
@@ -321,8 +323,8 @@ int main(int argc, char **argv)
     // Each interval against the tempos allowed where it falls.
     auto ideal = [&](double bpm) { return 60.0 * rate / bpm; };
     int lost = 0, doubled = 0, irregular = 0, changes = 0;
-    int offIdeal = 0;      // intervals on a tempo (or fitting none) more than 1 sample from its ideal
-    double worstOff = 0;   // the largest of those deviations, in samples
+    int offIdeal = 0;    // intervals on a tempo (or fitting none) more than 1 sample from its ideal
+    double worstOff = 0; // the largest of those deviations, in samples
     const double tolerance = rate * 0.001;
     // With several tempos an interval is on one of them when it is within 2 samples (the beat
     // frames are whole frames); anything else between them belongs to a change.

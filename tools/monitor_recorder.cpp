@@ -66,7 +66,7 @@ void Put32(unsigned char *p, std::uint32_t v)
 // A canonical 44-byte header for `frames` frames of 16-bit stereo.
 void WriteWavHeader(std::FILE *f, std::uint64_t frames)
 {
-    unsigned char h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+    unsigned char h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16,  0,   0,   0,
                            1,   0,   2,   0,   0, 0, 0, 0, 0,   0,   0,   0,   4,   0,   16,  0,   'd', 'a', 't', 'a'};
     const std::uint64_t bytes = frames * kFrameBytes;
     const std::uint32_t data = bytes > 0xFFFFFFD0u ? 0xFFFFFFD0u : std::uint32_t(bytes);
@@ -135,11 +135,12 @@ void OnTiming(pa_stream *s, int success, void *userdata)
     timespec wall;
     clock_gettime(CLOCK_REALTIME, &wall);
     const std::int64_t wallNs = std::int64_t(wall.tv_sec) * 1000000000 + wall.tv_nsec;
-    const std::int64_t reportNs = std::int64_t(info->timestamp.tv_sec) * 1000000000 + std::int64_t(info->timestamp.tv_usec) * 1000 -
-                                  wallNs + MonotonicNs();
+    const std::int64_t reportNs = std::int64_t(info->timestamp.tv_sec) * 1000000000 +
+                                  std::int64_t(info->timestamp.tv_usec) * 1000 - wallNs + MonotonicNs();
     const std::int64_t playedNs = reportNs + (std::int64_t(info->sink_usec) - std::int64_t(info->source_usec)) * 1000;
-    std::fprintf(r.log, "%llu %lld %lld %llu %lld %lld\n", (unsigned long long)r.frames, (long long)((before + after) / 2),
-                 latency, (unsigned long long)info->sink_usec, (long long)(info->write_index / kFrameBytes), (long long)playedNs);
+    std::fprintf(r.log, "%llu %lld %lld %llu %lld %lld\n", (unsigned long long)r.frames,
+                 (long long)((before + after) / 2), latency, (unsigned long long)info->sink_usec,
+                 (long long)(info->write_index / kFrameBytes), (long long)playedNs);
 }
 
 // Every --log-ms: fresh timing from the server, logged when it arrives.
@@ -175,8 +176,8 @@ void OnContextState(pa_context *c, void *userdata)
         pa_buffer_attr attr;
         std::memset(&attr, 0xff, sizeof attr);
         attr.fragsize = std::uint32_t(pa_usec_to_bytes(pa_usec_t(r.fragmentMs * 1000), &spec));
-        const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                                             PA_STREAM_AUTO_TIMING_UPDATE);
+        const auto flags =
+            pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
         if (pa_stream_connect_record(r.stream, r.device.c_str(), &attr, flags) < 0)
             Fail(r, "connecting the record stream");
         break;
@@ -186,8 +187,7 @@ void OnContextState(pa_context *c, void *userdata)
         if (!r.quitting)
             Fail(r, "the server connection");
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -218,8 +218,11 @@ int main(int argc, char **argv)
         else
             r.device.clear(), i = argc;
     }
-    if (r.device.empty() || r.wavPath.empty() || r.logPath.empty() || r.fragmentMs <= 0 || r.logMs <= 0 || argc % 2 == 0) {
-        std::fprintf(stderr, "usage: monitor_recorder --device SOURCE --wav OUT.wav --log OUT.log [--fragment-ms N] [--log-ms N]\n");
+    if (r.device.empty() || r.wavPath.empty() || r.logPath.empty() || r.fragmentMs <= 0 || r.logMs <= 0 ||
+        argc % 2 == 0) {
+        std::fprintf(
+            stderr,
+            "usage: monitor_recorder --device SOURCE --wav OUT.wav --log OUT.log [--fragment-ms N] [--log-ms N]\n");
         return 1;
     }
     r.wav = std::fopen(r.wavPath.c_str(), "wb");

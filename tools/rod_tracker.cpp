@@ -48,8 +48,8 @@ bool ReadRow(Display *d, Window w, int y, int width, std::vector<int> &out)
     return true;
 }
 
-constexpr int kDark = 40;     // the inside of the case is darker than this, the rod brighter
-constexpr int kRodWidth = 7;  // the rod with its antialiased edges
+constexpr int kDark = 40;    // the inside of the case is darker than this, the rod brighter
+constexpr int kRodWidth = 7; // the rod with its antialiased edges
 
 // The rod's centre in row `row` between `from` and `to`: the centroid of the brightness above the
 // case's; -1 when no rod lies wholly inside.
