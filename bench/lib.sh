@@ -53,9 +53,9 @@ start_pulse() {
 }
 
 # How many times a stream ran dry in the sound server (the program delivered a block too late),
-# counted from line $1 of its log on.
+# counted from line $1 of its log on: the server logs the start of each ("Implicit underrun of").
 pulse_log_lines() { wc -l <"$WORK/pulse.log"; }
-pulse_underruns() { tail -n +"$(($1 + 1))" "$WORK/pulse.log" | grep -c 'end of underrun' || true; }
+pulse_underruns() { tail -n +"$(($1 + 1))" "$WORK/pulse.log" | grep -c "underrun of '" || true; }
 
 # Records the sink's monitor into the WAV file $1 (16-bit stereo). A reader with a short latency
 # is attached before anything plays, so the idle sink is running.
@@ -68,6 +68,36 @@ start_recorder() {
 stop_recorder() {
   kill "$RECORDER" 2>/dev/null
   wait "$RECORDER" 2>/dev/null || true
+}
+
+# Keeps $1 processes busy until the run ends (stress-ng, or shell loops without it).
+start_load() {
+  local n=$1 i
+  [ "$n" -gt 0 ] || return 0
+  if command -v stress-ng >/dev/null; then
+    stress-ng --cpu "$n" --quiet &
+    BENCH_PIDS+=($!)
+  else
+    for ((i = 0; i < n; i++)); do
+      (while :; do :; done) &
+      BENCH_PIDS+=($!)
+    done
+  fi
+}
+
+# The sound output: the program's own choice (its PulseAudio stream where a server answers), or
+# with BENCH_SDL=1 SDL's PulseAudio backend (SDL_AUDIODRIVER makes the program use SDL only).
+choose_output() {
+  if [ -n "${BENCH_SDL:-}" ]; then export SDL_AUDIODRIVER=pulseaudio; else unset SDL_AUDIODRIVER; fi
+}
+
+# The program's stream as the server sees it: its name, what it buffers and the sink's latency.
+stream_info() {
+  pactl list sink-inputs | awk -F': |= ' '
+    /Buffer Latency:/ { buffer = $2 / 1000 }
+    /Sink Latency:/ { sink = $2 / 1000 }
+    /media.name =/ { name = $2 }
+    END { printf "%s, buffer %.1f ms, sink %.1f ms\n", name, buffer, sink }'
 }
 
 start_xvfb() {

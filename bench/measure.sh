@@ -5,20 +5,27 @@
 # and memory while running are reported.
 #
 # Usage: bench/measure.sh [--seconds N] [--weight TOP] [--steps BUTTON:COUNT ...] [--preset NAME]
-#                         [--during ACTIONS] [--accents BEATS:MARKED] [--build DIR] [--keep DIR]
+#                         [--during ACTIONS] [--accents BEATS:MARKED] [--load N] [--sdl] [--build DIR] [--keep DIR]
 #   --weight 24     drags the weight to top 24 before START (24 slowest: 22 bpm .. 296 fastest: 271).
 #   --steps ">>:13" clicks ">>" 13 times before START (buttons: "<<" "<" ">" ">>").
 #   --preset Kick   chooses a preset before START.
 #   --during "wait 4; steps >>:3; wait 4; steps <:5"
 #                   what the hands do while it plays, ";" between actions:
 #                   wait S | steps BUTTON:COUNT | preset NAME | drag S (the window, by its case) |
-#                   lamp ROW:N | fader1 VALUE | fader2 VALUE
+#                   lamp ROW:N | fader1 VALUE | fader2 VALUE |
+#                   stall MS (the program stopped with SIGSTOP for MS milliseconds: its sound
+#                   runs dry, as when a busy machine does not run it in time)
 #                   The recording lasts --seconds or as long as the actions take, whichever is longer.
 #   --accents 4:1,3 checks that beats 1 and 3 of every 4 carry an accent sound.
+#   --load 2        keeps 2 processes busy (stress-ng --cpu 2) from before the program starts to the
+#                   end, and makes the run strict: it fails when an interval is more than 1 sample
+#                   from the ideal of its tempo (tempo changes aside), or the drift over the run is.
+#   --sdl           plays through SDL's PulseAudio backend instead of the program's own stream.
 #   --keep DIR      leaves the recording (recording.wav) in DIR.
 # The beats are checked against the tempos shown, in the order they were set.
 # Exit status: that of build/analyze_beats: 2 when beats were lost or doubled, 3 when the tempo
-# played is not the tempo shown, 4 when the accents are not on the marked beats.
+# played is not the tempo shown, 4 when the accents are not on the marked beats, 5 (--load) when
+# a beat moved off its grid; a run that fails says whether the server reported underruns.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/bench/lib.sh"
@@ -29,6 +36,7 @@ weight=""
 preset=""
 during=""
 accents=""
+load=0
 BENCH_KEEP=""
 while [ $# -gt 0 ]; do
   case $1 in
@@ -38,6 +46,8 @@ while [ $# -gt 0 ]; do
     --preset) preset=$2; shift 2 ;;
     --during) during=$2; shift 2 ;;
     --accents) accents=$2; shift 2 ;;
+    --load) load=$2; shift 2 ;;
+    --sdl) export BENCH_SDL=1; shift ;;
     --build) build=$2; shift 2 ;;
     --keep) BENCH_KEEP=$(cd "$2" && pwd); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
@@ -51,7 +61,8 @@ start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
 BENCH_RECORDING=$WORK/recording.wav
 start_recorder "$BENCH_RECORDING"
 start_xvfb
-export SDL_AUDIODRIVER=pulseaudio
+start_load "$load"
+choose_output
 start_program "$build/metronom"
 sleep 1
 
@@ -73,6 +84,7 @@ act() {
     lamp) toggle_lamp "${arg%%:*}" "${arg##*:}" ;;
     fader1) drag_fader1 "$arg" ;;
     fader2) drag_fader2 "$arg" ;;
+    stall) kill -STOP "$PROGRAM_PID"; sleep "$(awk -v ms="$arg" 'BEGIN { print ms / 1000 }')"; kill -CONT "$PROGRAM_PID" ;;
     "") ;;
     *) echo "unknown action $verb" >&2; exit 1 ;;
   esac
@@ -80,6 +92,8 @@ act() {
 
 start_stop # START
 t0=$(date +%s%N); c0=$(cpu_ticks); log0=$(pulse_log_lines)
+sleep 0.5
+stream=$(stream_info)
 IFS=';' read -ra actions <<<"$during"
 for action in "${actions[@]}"; do
   # shellcheck disable=SC2086
@@ -106,9 +120,17 @@ echo "window shown after      ${SHOWN_MS} ms"
 echo "recorded for            $(awk -v ns=$((t1 - t0)) 'BEGIN { printf "%.1f", ns / 1e9 }') s"
 echo "CPU while running       $(cpu_share "$c0" "$c1" "$t0" "$t1") % of one core"
 echo "memory while running    $((rss / 1024)) MiB resident, peak $((hwm / 1024)) MiB"
+echo "stream                  $stream"
 echo "server underruns        $underruns (the program's stream ran dry while playing)"
+[ "$load" -gt 0 ] && echo "load                    $load busy processes; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 args=("$BENCH_RECORDING" --bpm "$bpms")
 [ -n "$accents" ] && args+=(--accents "$accents")
+[ "$load" -gt 0 ] && args+=(--strict)
 status=0
 "$build/analyze_beats" "${args[@]}" || status=$?
+if [ $status -ne 0 ]; then
+  why=([2]="beats lost or doubled" [3]="the tempo played is not the tempo shown" [4]="accents not on the marked beats"
+       [5]="a beat moved off its grid")
+  echo "FAILED: ${why[$status]:-analysis failed ($status)}$([ "$underruns" -gt 0 ] && echo "; the server reported $underruns underruns")"
+fi
 exit $status

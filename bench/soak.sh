@@ -47,7 +47,7 @@ case $driver in
     start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
     BENCH_RECORDING=$WORK/recording.wav
     start_recorder "$BENCH_RECORDING"
-    export SDL_AUDIODRIVER=pulseaudio
+    choose_output # the program's own PulseAudio stream
     raw=()
     ;;
   disk)

@@ -1,7 +1,7 @@
 // Finds the beats in a recording of the metronome and reports how evenly they came.
 //
 // Usage: analyze_beats RECORDING [--bpm N[,N...]] [--bpm-range LOW:HIGH] [--skip SECONDS]
-//                     [--pause SECONDS] [--accents BEATS:MARKED[,MARKED...]] [--raw-float] [--list]
+//                     [--pause SECONDS] [--accents BEATS:MARKED[,MARKED...]] [--raw-float] [--list] [--strict]
 //
 // RECORDING is a 16-bit WAV file, or with --raw-float raw interleaved stereo float at 44100 Hz (what
 // SDL's disk audio driver writes).
@@ -35,9 +35,14 @@
 //
 // --list prints every beat: its frame, its interval and the energy it adds.
 //
+// With --bpm the report counts the intervals more than 1 sample from the ideal of their tempo
+// (the beat frames are whole frames, so a correct run has none; the intervals of a tempo change
+// aside). --strict fails on any of them, and on a drift of more than 1 sample with one tempo: a
+// stream that ran dry and moved the later beats.
+//
 // Exit status: 0 all well, 1 bad usage or unreadable file, 2 beats lost or doubled (or fewer than
 // three found), 3 more than a tenth of the intervals fit no tempo (the tempo played is not the one
-// expected), 4 the accents are not on the marked beats.
+// expected), 4 the accents are not on the marked beats, 5 (--strict) an interval or the drift more than 1 sample off.
 #include <SDL.h>
 
 #include <algorithm>
@@ -62,6 +67,7 @@ struct Options {
     std::vector<int> accentMarked;
     bool rawFloat = false;
     bool list = false;
+    bool strict = false;
 };
 
 std::vector<double> Numbers(const char *text)
@@ -107,6 +113,8 @@ bool Parse(int argc, char **argv, Options &o)
             o.rawFloat = true;
         } else if (!std::strcmp(argv[i], "--list")) {
             o.list = true;
+        } else if (!std::strcmp(argv[i], "--strict")) {
+            o.strict = true;
         } else if (argv[i][0] != '-' && o.file.empty()) {
             o.file = argv[i];
         } else {
@@ -272,8 +280,10 @@ int main(int argc, char **argv)
 {
     Options o;
     if (!Parse(argc, argv, o)) {
-        std::fprintf(stderr, "usage: analyze_beats RECORDING [--bpm N[,N...]] [--bpm-range LOW:HIGH] [--skip SECONDS]\n"
-                             "       [--pause SECONDS] [--accents BEATS:MARKED[,MARKED...]] [--raw-float] [--list]\n");
+        std::fprintf(
+            stderr,
+            "usage: analyze_beats RECORDING [--bpm N[,N...]] [--bpm-range LOW:HIGH] [--skip SECONDS]\n"
+            "       [--pause SECONDS] [--accents BEATS:MARKED[,MARKED...]] [--raw-float] [--list] [--strict]\n");
         return 1;
     }
     Recording rec;
@@ -313,6 +323,8 @@ int main(int argc, char **argv)
     // Each interval against the tempos allowed where it falls.
     auto ideal = [&](double bpm) { return 60.0 * rate / bpm; };
     int lost = 0, doubled = 0, irregular = 0, changes = 0;
+    int offIdeal = 0;    // intervals on a tempo (or fitting none) more than 1 sample from its ideal
+    double worstOff = 0; // the largest of those deviations, in samples
     const double tolerance = rate * 0.001;
     // With several tempos an interval is on one of them when it is within 2 samples (the beat
     // frames are whole frames); anything else between them belongs to a change.
@@ -340,13 +352,23 @@ int main(int argc, char **argv)
             shortest = std::min(now, next);
             longest = std::max(now, next);
         }
+        auto offBy = [&](double want) {
+            if (std::abs(d - want) > 1.0) {
+                ++offIdeal;
+                worstOff = std::max(worstOff, std::abs(d - want));
+                if (!*listNote[i])
+                    listNote[i] = "off the ideal";
+            }
+        };
         if (d >= shortest - tolerance && d <= longest + tolerance) {
             if (o.rangeLow > 0) {
                 inRange.values.push_back(d);
             } else if (std::abs(d - ideal(o.bpms[current])) <= onTempo) {
                 perTempo[current].values.push_back(d);
+                offBy(ideal(o.bpms[current]));
             } else if (current + 1 < o.bpms.size() && std::abs(d - ideal(o.bpms[current + 1])) <= onTempo) {
                 perTempo[++current].values.push_back(d);
+                offBy(ideal(o.bpms[current]));
             } else {
                 // Between two tempos: the tempo changed during this interval (or over several,
                 // when the steps came one after the other); the next tempo is in play once an
@@ -364,25 +386,30 @@ int main(int argc, char **argv)
         } else {
             ++irregular;
             listNote[i] = "irregular";
+            if (!o.bpms.empty())
+                offBy(ideal(o.bpms[current]));
         }
     }
 
+    double drift = 0;
     if (o.bpms.size() == 1) {
         const double want = ideal(o.bpms[0]);
         std::printf("ideal interval         %.3f samples (%.4f ms)\n", want, want / rate * 1000);
         std::printf("mean against ideal     %+.4f samples per beat (%+.1f ppm)\n", mean - want, (mean / want - 1) * 1e6);
-        // Drift: where the last beat of each run is against where evenly spaced ideal beats put it.
-        double drift = 0, span = 0;
-        std::size_t runStart = 0;
+        // Drift: where the last beat of each run is against where evenly spaced ideal beats put it,
+        // the beats lost on the way counted in (each interval against its whole number of ideal
+        // intervals), so that it is the time by which the later beats were heard late.
+        double span = 0, off = 0;
         for (std::size_t i = 1; i <= onsets.size(); ++i) {
             if (i == onsets.size() || isPause[i - 1]) {
-                const double expected = double(onsets[runStart]) + want * double(i - 1 - runStart);
-                const double off = double(onsets[i - 1]) - expected;
                 if (std::abs(off) >= std::abs(drift))
                     drift = off;
-                span += double(onsets[i - 1] - onsets[runStart]);
-                runStart = i;
+                off = 0;
+                continue;
             }
+            const double d = double(onsets[i] - onsets[i - 1]);
+            off += d - want * std::max(1.0, std::round(d / want));
+            span += d;
         }
         std::printf("drift over the run     %+.1f samples = %+.3f ms over %.1f s\n", drift, drift / rate * 1000, span / rate);
     } else if (o.bpms.size() > 1) {
@@ -442,9 +469,16 @@ int main(int argc, char **argv)
         std::printf("lost beats             %d\n", lost);
         std::printf("doubled beats          %d\n", doubled);
     }
+    if (!o.bpms.empty())
+        std::printf("off the ideal          %d intervals more than 1 sample from the ideal (largest %.1f samples)\n",
+                    offIdeal, worstOff);
     if (lost || doubled)
         return 2;
     if (irregular * 10 > int(intervals.size()))
         return 3;
+    if (o.strict && !o.bpms.empty() && (offIdeal > 0 || std::abs(drift) > 1.0)) {
+        std::printf("STRICT: %s\n", offIdeal ? "intervals more than 1 sample off the ideal" : "drift over 1 sample");
+        return 5;
+    }
     return accentsRight ? 0 : 4;
 }
