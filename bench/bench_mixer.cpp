@@ -61,11 +61,26 @@ void Mix(benchmark::State &state, int voices, float level, int restartEvery)
     Report(state);
 }
 
-void BM_ThreeVoices(benchmark::State &state) { Mix(state, 3, 0.5f, 0); }
-void BM_ThreeVoicesBeatEvery20Blocks(benchmark::State &state) { Mix(state, 3, 0.5f, 20); }
-void BM_ThreeLoudVoicesLimited(benchmark::State &state) { Mix(state, 3, 1.0f, 0); }
-void BM_ElevenVoices(benchmark::State &state) { Mix(state, 11, 0.25f, 0); }
-void BM_Silence(benchmark::State &state) { Mix(state, 0, 0.5f, 0); }
+void BM_ThreeVoices(benchmark::State &state)
+{
+    Mix(state, 3, 0.5f, 0);
+}
+void BM_ThreeVoicesBeatEvery20Blocks(benchmark::State &state)
+{
+    Mix(state, 3, 0.5f, 20);
+}
+void BM_ThreeLoudVoicesLimited(benchmark::State &state)
+{
+    Mix(state, 3, 1.0f, 0);
+}
+void BM_ElevenVoices(benchmark::State &state)
+{
+    Mix(state, 11, 0.25f, 0);
+}
+void BM_Silence(benchmark::State &state)
+{
+    Mix(state, 0, 0.5f, 0);
+}
 
 BENCHMARK(BM_ThreeVoices);
 BENCHMARK(BM_ThreeVoicesBeatEvery20Blocks);

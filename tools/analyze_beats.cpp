@@ -256,7 +256,10 @@ double AddedEnergy(const Recording &r, std::size_t onset)
 
 struct Stats {
     std::vector<double> values;
-    double Mean() const { return values.empty() ? 0 : std::accumulate(values.begin(), values.end(), 0.0) / values.size(); }
+    double Mean() const
+    {
+        return values.empty() ? 0 : std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+    }
     double Sd() const
     {
         const double m = Mean();
@@ -316,7 +319,8 @@ int main(int argc, char **argv)
 
     Stats all{intervals};
     const double mean = all.Mean();
-    std::printf("mean interval          %.3f samples = %.4f ms = %.3f bpm\n", mean, mean / rate * 1000, 60 * rate / mean);
+    std::printf("mean interval          %.3f samples = %.4f ms = %.3f bpm\n", mean, mean / rate * 1000,
+                60 * rate / mean);
     std::printf("spread (std dev)       %.3f samples = %.4f ms\n", all.Sd(), all.Sd() / rate * 1000);
     std::printf("worst deviation        %.1f samples = %.3f ms\n", all.Worst(mean), all.Worst(mean) / rate * 1000);
 
@@ -395,7 +399,8 @@ int main(int argc, char **argv)
     if (o.bpms.size() == 1) {
         const double want = ideal(o.bpms[0]);
         std::printf("ideal interval         %.3f samples (%.4f ms)\n", want, want / rate * 1000);
-        std::printf("mean against ideal     %+.4f samples per beat (%+.1f ppm)\n", mean - want, (mean / want - 1) * 1e6);
+        std::printf("mean against ideal     %+.4f samples per beat (%+.1f ppm)\n", mean - want,
+                    (mean / want - 1) * 1e6);
         // Drift: where the last beat of each run is against where evenly spaced ideal beats put it,
         // the beats lost on the way counted in (each interval against its whole number of ideal
         // intervals), so that it is the time by which the later beats were heard late.
@@ -411,13 +416,15 @@ int main(int argc, char **argv)
             off += d - want * std::max(1.0, std::round(d / want));
             span += d;
         }
-        std::printf("drift over the run     %+.1f samples = %+.3f ms over %.1f s\n", drift, drift / rate * 1000, span / rate);
+        std::printf("drift over the run     %+.1f samples = %+.3f ms over %.1f s\n", drift, drift / rate * 1000,
+                    span / rate);
     } else if (o.bpms.size() > 1) {
         for (std::size_t t = 0; t < o.bpms.size(); ++t) {
             const Stats &s = perTempo[t];
             const double want = ideal(o.bpms[t]);
-            std::printf("at %-7g bpm          %zu intervals, mean %.3f samples (ideal %.3f), spread %.3f, worst %.1f samples\n",
-                        o.bpms[t], s.values.size(), s.Mean(), want, s.Sd(), s.Worst(want));
+            std::printf(
+                "at %-7g bpm          %zu intervals, mean %.3f samples (ideal %.3f), spread %.3f, worst %.1f samples\n",
+                o.bpms[t], s.values.size(), s.Mean(), want, s.Sd(), s.Worst(want));
         }
         std::printf("tempo changes          %d intervals between two tempos\n", changes);
     } else if (o.rangeLow > 0) {
@@ -460,8 +467,8 @@ int main(int argc, char **argv)
 
     if (o.list) {
         for (std::size_t i = 0; i < onsets.size(); ++i)
-            std::printf("beat %5zu  frame %10zu  interval %9.0f  adds %6.1f dB  %s\n", i + 1, onsets[i], listInterval[i],
-                        energy[i], listNote[i]);
+            std::printf("beat %5zu  frame %10zu  interval %9.0f  adds %6.1f dB  %s\n", i + 1, onsets[i],
+                        listInterval[i], energy[i], listNote[i]);
     }
 
     if (checked) {

@@ -62,8 +62,7 @@ inline std::vector<Biquad> Band()
 
 // RMS in dB of x[0], x[stride], ... (frames of them, full scale = fullScale) through the filters.
 template <class Sample>
-double LevelDb(std::vector<Biquad> filters, const Sample *x, std::size_t frames, std::size_t stride,
-               double fullScale)
+double LevelDb(std::vector<Biquad> filters, const Sample *x, std::size_t frames, std::size_t stride, double fullScale)
 {
     double sum = 0;
     for (std::size_t i = 0; i < kWindow; ++i) {

@@ -58,14 +58,26 @@ constexpr double kMaxPeakTime = 0.005;
 
 using Buffer = std::vector<double>;
 
-int samplesFor(double seconds) { return static_cast<int>(std::lround(seconds * kRate)); }
+int samplesFor(double seconds)
+{
+    return static_cast<int>(std::lround(seconds * kRate));
+}
 
-double timeOf(int sample) { return static_cast<double>(sample) / kRate; }
+double timeOf(int sample)
+{
+    return static_cast<double>(sample) / kRate;
+}
 
-double decay(double t, double tau) { return std::exp(-t / tau); }
+double decay(double t, double tau)
+{
+    return std::exp(-t / tau);
+}
 
 // The moment of contact: one sample, which sets the onset to the sample.
-double contact(int sample) { return sample == 0 ? 1.0 : 0.0; }
+double contact(int sample)
+{
+    return sample == 0 ? 1.0 : 0.0;
+}
 
 // SplitMix64: small, fast, and the same on every platform (unlike the
 // distributions of <random>).
@@ -288,8 +300,7 @@ Buffer klack()
 {
     Buffer out(samplesFor(0.060));
     std::vector<Mode> wood = {
-        {1240, 0.0060, 0.40}, {2110, 0.0090, 1.00}, {3320, 0.0065, 0.70},
-        {4580, 0.0045, 0.45}, {6900, 0.0025, 0.30},
+        {1240, 0.0060, 0.40}, {2110, 0.0090, 1.00}, {3320, 0.0065, 0.70}, {4580, 0.0045, 0.45}, {6900, 0.0025, 0.30},
     };
     Rng rng(0x4B6C61636BULL);
     Biquad tickLow = Biquad::highpass(9000, 0.7);
@@ -314,7 +325,10 @@ Buffer bassdrum()
     Sweep body;
     StrikeNoise noise(0xBA55ULL);
     std::vector<Mode> head = {
-        {262, 0.030, 1.00}, {395, 0.024, 0.80}, {570, 0.016, 0.60}, {810, 0.010, 0.40},
+        {262, 0.030, 1.00},
+        {395, 0.024, 0.80},
+        {570, 0.016, 0.60},
+        {810, 0.010, 0.40},
     };
     Biquad slapFilter = Biquad::bandpass(2000, 0.8);
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
@@ -362,8 +376,8 @@ Buffer snare()
     Biquad sizzle = Biquad::highpass(5500, 0.7);
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
         const double t = timeOf(i);
-        const double body = skin1(185.0 + 45.0 * decay(t, 0.012)) * decay(t, 0.045)
-                            + 0.45 * skin2(335.0 + 60.0 * decay(t, 0.010)) * decay(t, 0.028);
+        const double body = skin1(185.0 + 45.0 * decay(t, 0.012)) * decay(t, 0.045) +
+                            0.45 * skin2(335.0 + 60.0 * decay(t, 0.010)) * decay(t, 0.028);
         const double n = noise();
         const double wires = wiresTop(wiresLow(n)) * decay(t, 0.085);
         const double top = sizzle(n) * decay(t, 0.040);
@@ -406,8 +420,7 @@ Buffer crash()
         const double t = timeOf(i);
         const double x = 0.55 * noise() + 0.45 * 2.0 * metal();
         const double strike = 1.0 + 2.2 * decay(t, 0.004);
-        const double wash = top(x) * decay(t, 0.30) + 0.9 * mid(x) * decay(t, 0.50)
-                            + 0.35 * low(x) * decay(t, 0.22);
+        const double wash = top(x) * decay(t, 0.30) + 0.9 * mid(x) * decay(t, 0.50) + 0.35 * low(x) * decay(t, 0.22);
         out[i] = wash * strike;
     }
     return out;
@@ -447,8 +460,7 @@ Buffer sticks()
 {
     Buffer out(samplesFor(0.080));
     std::vector<Mode> stick = {
-        {1850, 0.0050, 0.35}, {2950, 0.0110, 1.00}, {3780, 0.0080, 0.75},
-        {5230, 0.0055, 0.55}, {7640, 0.0035, 0.35},
+        {1850, 0.0050, 0.35}, {2950, 0.0110, 1.00}, {3780, 0.0080, 0.75}, {5230, 0.0055, 0.55}, {7640, 0.0035, 0.35},
     };
     Rng rng(0x571CULL);
     Biquad tickFilter = Biquad::highpass(4000, 0.7);
@@ -467,8 +479,7 @@ Buffer rimshot()
 {
     Buffer out(samplesFor(0.14));
     std::vector<Mode> rim = {
-        {455, 0.020, 0.55}, {1210, 0.012, 0.50}, {1680, 0.016, 1.00},
-        {2870, 0.008, 0.55}, {4310, 0.005, 0.35},
+        {455, 0.020, 0.55}, {1210, 0.012, 0.50}, {1680, 0.016, 1.00}, {2870, 0.008, 0.55}, {4310, 0.005, 0.35},
     };
     StrikeNoise noise(0x41A5ULL);
     Biquad crackFilter = Biquad::bandpass(3200, 0.9);
@@ -486,7 +497,9 @@ Buffer claves()
 {
     Buffer out(samplesFor(0.22));
     std::vector<Mode> wood = {
-        {2480, 0.045, 1.00}, {6870, 0.006, 0.18}, {9350, 0.003, 0.08},
+        {2480, 0.045, 1.00},
+        {6870, 0.006, 0.18},
+        {9350, 0.003, 0.08},
     };
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
         const double impulse = (i == 0) ? 1.0 : 0.0;
@@ -500,8 +513,7 @@ Buffer holzblock()
 {
     Buffer out(samplesFor(0.20));
     std::vector<Mode> wood = {
-        {960, 0.040, 1.00}, {1520, 0.014, 0.30}, {2390, 0.018, 0.45},
-        {3850, 0.007, 0.25}, {5600, 0.003, 0.15},
+        {960, 0.040, 1.00}, {1520, 0.014, 0.30}, {2390, 0.018, 0.45}, {3850, 0.007, 0.25}, {5600, 0.003, 0.15},
     };
     Rng rng(0x401BULL);
     Biquad tickFilter = Biquad::highpass(2500, 0.7);
@@ -545,9 +557,8 @@ Buffer triangel()
         double tau;
     };
     const Partial partials[] = {
-        {1296, 0.45, 0.90}, {1302, 0.30, 0.85}, {3571, 0.75, 0.80}, {3583, 0.40, 0.70},
-        {5267, 0.50, 0.62}, {7008, 0.55, 0.50}, {8431, 0.32, 0.42}, {9874, 0.26, 0.34},
-        {11428, 0.18, 0.26}, {13017, 0.10, 0.18},
+        {1296, 0.45, 0.90}, {1302, 0.30, 0.85}, {3571, 0.75, 0.80}, {3583, 0.40, 0.70},  {5267, 0.50, 0.62},
+        {7008, 0.55, 0.50}, {8431, 0.32, 0.42}, {9874, 0.26, 0.34}, {11428, 0.18, 0.26}, {13017, 0.10, 0.18},
     };
     Rng rng(0x7417ULL);
     std::vector<double> phases;
@@ -671,13 +682,13 @@ bool writeWav(const std::filesystem::path &path, const std::vector<std::int16_t>
     putLe(f, 36 + dataBytes, 4);
     f.write("WAVE", 4);
     f.write("fmt ", 4);
-    putLe(f, 16, 4);                      // fmt chunk size
-    putLe(f, 1, 2);                       // PCM
+    putLe(f, 16, 4); // fmt chunk size
+    putLe(f, 1, 2);  // PCM
     putLe(f, kChannels, 2);
     putLe(f, kRate, 4);
-    putLe(f, kRate * kChannels * 2, 4);   // bytes per second
-    putLe(f, kChannels * 2, 2);           // block align
-    putLe(f, 16, 2);                      // bits per sample
+    putLe(f, kRate * kChannels * 2, 4); // bytes per second
+    putLe(f, kChannels * 2, 2);         // block align
+    putLe(f, 16, 2);                    // bits per sample
     f.write("data", 4);
     putLe(f, dataBytes, 4);
     for (std::int16_t s : mono)
@@ -686,7 +697,10 @@ bool writeWav(const std::filesystem::path &path, const std::vector<std::int16_t>
     return static_cast<bool>(f);
 }
 
-double db(double ratio) { return ratio > 0.0 ? 20.0 * std::log10(ratio) : -999.0; }
+double db(double ratio)
+{
+    return ratio > 0.0 ? 20.0 * std::log10(ratio) : -999.0;
+}
 
 } // namespace
 
@@ -700,26 +714,25 @@ int main(int argc, char **argv)
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec) {
-        std::fprintf(stderr, "soundgen: cannot create %s: %s\n", dir.string().c_str(),
-                     ec.message().c_str());
+        std::fprintf(stderr, "soundgen: cannot create %s: %s\n", dir.string().c_str(), ec.message().c_str());
         return 1;
     }
 
     const std::vector<Sound> sounds = {
-        {"Klack.wav", klack, 0.015},       {"Bassdrum.wav", bassdrum, 0.12},
-        {"Snare.wav", snare, 0.08},        {"HiHat.wav", hiHat, 0.05},
+        {"Klack.wav", klack, 0.015},        {"Bassdrum.wav", bassdrum, 0.12},
+        {"Snare.wav", snare, 0.08},         {"HiHat.wav", hiHat, 0.05},
         {"HandClaps.wav", handClaps, 0.08}, {"Crash.wav", crash, 0.45},
-        {"Sticks.wav", sticks, 0.03},      {"Triangel.wav", triangel, 0.40},
-        {"Cowbell.wav", cowbell, 0.10},    {"Holzblock.wav", holzblock, 0.06},
-        {"Rimshot.wav", rimshot, 0.05},    {"Claves.wav", claves, 0.07},
-        {"Tamburin.wav", tamburin, 0.12},  {"Tom.wav", tom, 0.12},
+        {"Sticks.wav", sticks, 0.03},       {"Triangel.wav", triangel, 0.40},
+        {"Cowbell.wav", cowbell, 0.10},     {"Holzblock.wav", holzblock, 0.06},
+        {"Rimshot.wav", rimshot, 0.05},     {"Claves.wav", claves, 0.07},
+        {"Tamburin.wav", tamburin, 0.12},   {"Tom.wav", tom, 0.12},
         {"Piep.wav", piep, 0.010},
     };
 
     int failures = 0;
     double klackBand = 0.0, bassdrumBand = 0.0;
-    std::printf("%-14s %7s %10s %9s %9s %11s %8s\n", "file", "ms", "loud [dB]", "band [dB]", "peak [dB]",
-                "first [dB]", "peak at");
+    std::printf("%-14s %7s %10s %9s %9s %11s %8s\n", "file", "ms", "loud [dB]", "band [dB]", "peak [dB]", "first [dB]",
+                "peak at");
     for (const Sound &s : sounds) {
         Buffer b = s.make();
         removeDc(b);
@@ -735,8 +748,8 @@ int main(int argc, char **argv)
         const double peakTime = timeOf(peakAt);
         const double loudness = sound_level::LoudnessDb(pcm.data(), pcm.size(), 1, 32768.0);
         const double band = sound_level::BandDb(pcm.data(), pcm.size(), 1, 32768.0);
-        const bool attackOk = firstDb >= kMinFirstSampleDb && peakDb + firstDb >= kMinFirstSampleDbfs
-                              && peakTime <= kMaxPeakTime;
+        const bool attackOk =
+            firstDb >= kMinFirstSampleDb && peakDb + firstDb >= kMinFirstSampleDbfs && peakTime <= kMaxPeakTime;
         const bool peakOk = peakDb <= kMaxPeakDb;
         std::printf("%-14s %7.1f %10.1f %9.1f %9.1f %11.1f %6.2fms%s%s\n", s.file, 1000.0 * timeOf(pcm.size()),
                     loudness, band, peakDb, firstDb, 1000.0 * peakTime, attackOk ? "" : "  LATE ATTACK",
