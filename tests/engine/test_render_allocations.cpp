@@ -10,15 +10,6 @@
 namespace {
 thread_local bool counting = false; // only Render's own calls, on this thread
 thread_local int calls = 0;
-
-void *Allocate(std::size_t size, std::size_t align = 0)
-{
-    calls += counting;
-    void *p = align ? std::aligned_alloc(align, (size + align - 1) / align * align) : std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
 void Free(void *p)
 {
     calls += counting && p;
@@ -26,13 +17,16 @@ void Free(void *p)
 }
 } // namespace
 
-// The array forms of libstdc++ call these.
-void *operator new(std::size_t n) { return Allocate(n); }
-void *operator new(std::size_t n, std::align_val_t a) { return Allocate(n, std::size_t(a)); }
+// The array forms of libstdc++ end in these (Render holds no over-aligned types).
+void *operator new(std::size_t n)
+{
+    calls += counting;
+    if (void *p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
 void operator delete(void *p) noexcept { Free(p); }
 void operator delete(void *p, std::size_t) noexcept { Free(p); }
-void operator delete(void *p, std::align_val_t) noexcept { Free(p); }
-void operator delete(void *p, std::size_t, std::align_val_t) noexcept { Free(p); }
 
 namespace {
 
