@@ -25,15 +25,7 @@ std::vector<std::pair<std::int64_t, double>> Beats(engine::BeatClock &clock, int
 // and block size; the first beat half a swing after the start and measured from it.
 TEST(BeatClock, EveryBeatOnTheFirstFrameAtOrAfterItsExactCrossing)
 {
-    for (auto [bpm, blockFrames] : {std::pair{120, 512},
-                                    {120, 441},
-                                    {120, 1},
-                                    {97, 512},
-                                    {1, 4096},
-                                    {22, 1024},
-                                    {250, 512},
-                                    {271, 333},
-                                    {999, 512}}) {
+    for (auto [bpm, blockFrames] : {std::pair{120, 512}, {120, 1}, {97, 441}, {1, 4096}, {271, 333}, {999, 512}}) {
         SCOPED_TRACE(testing::Message() << bpm << " bpm in blocks of " << blockFrames);
         engine::BeatClock clock(kRate);
         clock.Start(tempo::PhaseRateForBpm(bpm, 30.5), 30.5);

@@ -34,46 +34,22 @@ TEST_P(ChooseBeatTest, SoundsAndColourOfABeat)
     }
 }
 
+constexpr Layer C = Layer::Click, A1 = Layer::Accent1, A2 = Layer::Accent2, N = Layer::CountPlain,
+                NA = Layer::CountAccented;
 INSTANTIATE_TEST_SUITE_P(
     Modes, ChooseBeatTest,
     ::testing::Values(
-        ChoiceCase{"click, switch off, both marks", false, false, true, true, false, {{0, Layer::Click}}},
-        ChoiceCase{"click, switch on, no mark", false, true, false, false, false, {{0, Layer::Click}}},
-        ChoiceCase{"click, switch on, both marks",
-                   false,
-                   true,
-                   true,
-                   true,
-                   true,
-                   {{0, Layer::Click}, {1, Layer::Accent1}, {2, Layer::Accent2}}},
-        ChoiceCase{"click, switch on, lower row only",
-                   false,
-                   true,
-                   false,
-                   true,
-                   false,
-                   {{0, Layer::Click}, {2, Layer::Accent2}}},
-        ChoiceCase{"click, switch on, upper row only",
-                   false,
-                   true,
-                   true,
-                   false,
-                   true,
-                   {{0, Layer::Click}, {1, Layer::Accent1}}},
-        ChoiceCase{"click, no accent-1 sound named: still red",
-                   false,
-                   true,
-                   true,
-                   false,
-                   true,
-                   {{0, Layer::Click}},
-                   true,
-                   false},
-        ChoiceCase{"click, no normal sound named", false, true, false, true, false, {{2, Layer::Accent2}}, false},
-        ChoiceCase{"counting, unmarked", true, false, false, false, false, {{1, Layer::CountPlain}}},
-        ChoiceCase{"counting, upper mark, switch off", true, false, true, false, true, {{2, Layer::CountAccented}}},
-        ChoiceCase{"counting, lower mark", true, true, false, true, true, {{2, Layer::CountAccented}}},
-        ChoiceCase{"counting, both marks", true, true, true, true, true, {{2, Layer::CountAccented}}}));
+        ChoiceCase{"click, switch off, both marks", false, false, true, true, false, {{0, C}}},
+        ChoiceCase{"click, switch on, no mark", false, true, false, false, false, {{0, C}}},
+        ChoiceCase{"click, switch on, both marks", false, true, true, true, true, {{0, C}, {1, A1}, {2, A2}}},
+        ChoiceCase{"click, switch on, lower row only", false, true, false, true, false, {{0, C}, {2, A2}}},
+        ChoiceCase{"click, switch on, upper row only", false, true, true, false, true, {{0, C}, {1, A1}}},
+        ChoiceCase{"click, no accent-1 sound named: still red", false, true, true, false, true, {{0, C}}, true, false},
+        ChoiceCase{"click, no normal sound named", false, true, false, true, false, {{2, A2}}, false},
+        ChoiceCase{"counting, unmarked", true, false, false, false, false, {{1, N}}},
+        ChoiceCase{"counting, upper mark, switch off", true, false, true, false, true, {{2, NA}}},
+        ChoiceCase{"counting, lower mark", true, true, false, true, true, {{2, NA}}},
+        ChoiceCase{"counting, both marks", true, true, true, true, true, {{2, NA}}}));
 
 // The count goes on to the cycle's end and starts again; a cycle shortened under a later beat
 // starts again at once.

@@ -10,15 +10,6 @@
 namespace {
 thread_local bool counting = false; // only Render's own calls, on this thread
 thread_local int calls = 0;
-
-void *Allocate(std::size_t size, std::size_t align = 0)
-{
-    calls += counting;
-    void *p = align ? std::aligned_alloc(align, (size + align - 1) / align * align) : std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
 void Free(void *p)
 {
     calls += counting && p;
@@ -26,13 +17,16 @@ void Free(void *p)
 }
 } // namespace
 
-// The array forms of libstdc++ call these.
-void *operator new(std::size_t n) { return Allocate(n); }
-void *operator new(std::size_t n, std::align_val_t a) { return Allocate(n, std::size_t(a)); }
+// The array forms of libstdc++ end in these (Render holds no over-aligned types).
+void *operator new(std::size_t n)
+{
+    calls += counting;
+    if (void *p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
 void operator delete(void *p) noexcept { Free(p); }
 void operator delete(void *p, std::size_t) noexcept { Free(p); }
-void operator delete(void *p, std::align_val_t) noexcept { Free(p); }
-void operator delete(void *p, std::size_t, std::align_val_t) noexcept { Free(p); }
 
 namespace {
 
@@ -58,27 +52,26 @@ TEST(RenderAllocations, NoneAtTempoChangesNewSamplesAndStartStop)
         publisher.Collect();
         keeper.Collect(player.Acknowledged());
     };
-    auto publish = [&](int bpm, float level, bool voice) {
-        std::shared_ptr<sound::Sample> click(new sound::Sample), accent(new sound::Sample), count(new sound::Sample);
-        click->data.assign(2 * 3000, level); // rings into the next blocks, so voices are cut and replaced
-        accent->data.assign(2 * 3000, level + 0.1f);
-        count->data.assign(2 * 3000, level + 0.2f);
+    auto publish = [&](int bpm, bool voice) {
+        auto sample = std::make_shared<sound::Sample>(); // a preset's new sample for every sound
+        sample->data.assign(2 * 3000, 0.1f);             // rings into the next blocks, so voices are cut and replaced
+        const sound::Sample *p = sample.get();
         engine::Settings s;
         s.rules = {voice, true, true, true, true};
         s.pattern = engine::BeatPattern::Initial();
         s.beatsPerCycle = 3 + bpm % 5;
         s.phaseRate = tempo::PhaseRateForBpm(bpm, 30.5);
-        s.samples = {click.get(), accent.get(), accent.get()};
-        s.samples.countPlain.fill(count.get());
-        s.samples.countAccented.fill(count.get());
-        s.slotSamples = {click.get(), click.get(), click.get()};
-        publisher.Publish(s, {click, accent, count});
+        s.samples = {p, p, p};
+        s.samples.countPlain.fill(p);
+        s.samples.countAccented.fill(p);
+        s.slotSamples = {p, p, p};
+        publisher.Publish(s, {sample});
     };
-    publish(120, 0.1f, false);
+    publish(120, false);
     metronome.Start();
     render(20);
     for (int round = 0; round < 30; ++round) {
-        publish(60 + 40 * round, 0.1f, round % 2); // a tempo change with a preset's new samples
+        publish(60 + 40 * round, round % 2); // a tempo change with a preset's new samples
         render(10);
         player.Post({sound::SlotCommand::Kind::Play, round % 11, nullptr, 0.5f, 0.5f});
         render(3);

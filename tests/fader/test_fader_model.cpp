@@ -1,5 +1,5 @@
 // The slider's model without a display: the stored properties it reads, the clamp of Value, the
-// button's place, the pointer and the tick marks.
+// button's place and the pointer.
 #include <gtest/gtest.h>
 
 #include "fader/fader_model.h"
@@ -90,44 +90,6 @@ TEST(FaderButton, EachValueHasItsPlaceAndThePointerHoldsTheCentre)
                               : m.UserControl_MouseMove(kLeftButton, 0, at, 11));
             EXPECT_EQ(m.Value(), value) << (press ? "press at " : "drag to ") << at << " of " << m.Max();
         }
-    }
-}
-
-// Tick strokes from row 6 to 16 on a horizontal track: `count` of them, `spacing` apart from x = `first`;
-// none for a spacing below 1, which must not hang either.
-TEST(FaderTicks, StrokesEverySpacingPixelsAndNoneForASpacingBelowOne)
-{
-    const PropertyBag flat{{"style", 1}};
-    const std::tuple<const PropertyBag *, int, int, float, int> cases[] = {{&kFader2, 222, 5, 4.f, 44},
-                                                                           {&kFader2, 222, 50, 4.f, 5},
-                                                                           {&kFader1, 222, 5, 0.f, 0}, // TickMarks off
-                                                                           {&flat, 222, 0, 0.f, 0},
-                                                                           {&flat, 8, -1, 0.f, 0}};
-    for (const auto &[bag, width, spacing, first, count] : cases) {
-        FaderModel m = Placed(*bag, width, 22);
-        m.SetTickMarkCnt(static_cast<std::int16_t>(spacing));
-        std::vector<float> places, expected;
-        for (const DrawOp &op : m.Surface())
-            if (op.type == DrawOp::Type::Box && op.color == 0 && op.x1 == op.x2 && op.y1 == 6 && op.y2 == 16)
-                places.push_back(op.x1);
-        for (int i = 0; i < count; ++i)
-            expected.push_back(first + static_cast<float>(i * spacing));
-        EXPECT_EQ(places, expected) << "spacing " << spacing;
-    }
-}
-
-// No room between the values: nothing divides by zero and Value is held at 0.
-TEST(FaderEmptyScale, AMaxBelowOneNeverDividesAndHoldsValueAtZero)
-{
-    for (int max : {0, -1, -2147483647 - 1}) {
-        FaderModel m = Placed({{"style", 1}, {"butsz", 1}}, 222, 222);
-        m.SetMax(max);
-        EXPECT_EQ(m.OneIncrement(), 0.0);
-        EXPECT_TRUE(m.SetValue(5));
-        EXPECT_TRUE(m.UserControl_MouseDown(kLeftButton, 0, 100, 100));
-        EXPECT_TRUE(m.UserControl_MouseMove(kLeftButton, 0, 15, 15)); // right at the button's centre
-        EXPECT_EQ(m.Value(), 0) << max;
-        EXPECT_EQ(ButtonAt(m), std::pair(0, 1)) << max;
     }
 }
 

@@ -1,7 +1,6 @@
 // The slider widget on the offscreen platform, with the tempo slider's stored data.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QTest>
 #include <QWindow>
 
@@ -44,48 +43,5 @@ TEST(FaderInWindow, ALeftDragKeepsGoingOutsideTheControlAndEndsAtZeroOrMax)
     EXPECT_TRUE(fader->SetValue(1000)) << "set from code: no Scrolling";
     EXPECT_EQ(seen, (std::vector<int>{121, 0, 0, 249, 249, 122}));
 }
-
-// The tempo slider painted at device pixel ratios 1 and 2: the groove's rows and the button at
-// its place, each logical pixel filling all of its device pixels.
-class FaderPaint : public testing::TestWithParam<qreal> {};
-
-TEST_P(FaderPaint, GrooveAndButtonLandSharplyOnTheirPixels)
-{
-    const int ratio = static_cast<int>(GetParam());
-    Fader f(ui::StoredFaderProperties("Fader1"));
-    f.setGeometry(0, 0, 222, 22);
-    QImage image(QSize(222, 22) * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::magenta);
-    f.render(&image);
-    auto at = [&](int x, int y) {
-        for (int d = 1; d < ratio * ratio; ++d)
-            EXPECT_EQ(image.pixel(x * ratio + d % ratio, y * ratio + d / ratio), image.pixel(x * ratio, y * ratio))
-                << "blurred at " << x << "," << y;
-        return image.pixel(x * ratio, y * ratio) & 0xFFFFFFu;
-    };
-    const QRgb black = 0, shadow = 0x404040, white = 0xFFFFFF;
-    for (auto [x, y, rgb] : {std::tuple{50, 9, black},
-                             {50, 10, shadow},
-                             {50, 11, shadow},
-                             {50, 12, white},
-                             {50, 13, black},
-                             {3, 12, black},
-                             {4, 10, shadow},
-                             {217, 12, white},
-                             {218, 11, black},
-                             {91, 11, shadow},
-                             {122, 11, shadow},
-                             {221, 11, black}})
-        EXPECT_EQ(at(x, y), rgb) << "at " << x << "," << y;
-    const fader::Picture &button = fader::ButtonPicture(fader::ButtonImage::DSH);
-    for (int y = 0; y < button.height; ++y)
-        for (int x = 0; x < button.width; ++x) { // the picture is 0x00BBGGRR
-            const std::uint32_t bgr = button.At(x, y);
-            ASSERT_EQ(at(92 + x, 1 + y), qRgb(bgr & 0xFF, (bgr >> 8) & 0xFF, bgr >> 16) & 0xFFFFFFu) << x << "," << y;
-        }
-}
-
-INSTANTIATE_TEST_SUITE_P(Ratios, FaderPaint, testing::Values(1.0, 2.0));
 
 } // namespace

@@ -15,11 +15,10 @@ namespace soundtest {
 using Bytes = std::vector<std::uint8_t>;
 
 struct WavFormat {
-    std::uint16_t tag = 1; // 1 PCM, 3 float, 7 mu-law, 0x55 MPEG layer 3, ...
+    std::uint16_t tag = 1; // 1 PCM, 3 float, 0x55 MPEG layer 3, ...
     std::uint16_t channels = 2;
     std::uint32_t rate = 44100;
     std::uint16_t bits = 16;
-    bool extensible = false; // WAVE_FORMAT_EXTENSIBLE with `tag` as its sub-format
 };
 
 // Little-endian values of a given size each, {value, bytes}.
@@ -49,16 +48,7 @@ inline Bytes MakeWav(const WavFormat &f, const Bytes &data, std::optional<std::u
 {
     const int align = f.channels * (f.bits / 8);
     Bytes fmt;
-    Put(fmt, {{f.extensible ? 0xFFFE : f.tag, 2},
-              {f.channels, 2},
-              {f.rate, 4},
-              {f.rate * align, 4},
-              {align, 2},
-              {f.bits, 2}});
-    if (f.extensible) { // size 22, valid bits, centre or front left and right, the sub-format GUID
-        Put(fmt, {{22, 2}, {f.bits, 2}, {f.channels == 1 ? 0x4 : 0x3, 4}, {f.tag, 2}});
-        fmt.insert(fmt.end(), {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71});
-    }
+    Put(fmt, {{f.tag, 2}, {f.channels, 2}, {f.rate, 4}, {f.rate * align, 4}, {align, 2}, {f.bits, 2}});
     Bytes b = {'R', 'I', 'F', 'F'};
     Put(b, {{4 + 8 + fmt.size() + 8 + data.size() + data.size() % 2, 4}});
     b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});

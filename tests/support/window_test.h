@@ -24,12 +24,10 @@ public:
     std::int64_t now = 100000;
 };
 
-// A mouse event at `pos` of `w`, the pointer at `global` (by default where `pos` is).
-inline void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons,
-                 QPointF global = {-1, -1})
+// A mouse event at `pos` of `w`.
+inline void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
 {
-    QMouseEvent e(type, QPointF(pos), global.x() < 0 ? w->mapToGlobal(QPointF(pos)) : global, button, buttons,
-                  Qt::NoModifier);
+    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 

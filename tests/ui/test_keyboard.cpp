@@ -83,18 +83,4 @@ TEST_F(ListFocusTest, EscapeInThePresetListThenSpaceStarts)
     EXPECT_FALSE(presets->view()->isVisible());
 }
 
-// Typing a sound's name keeps its letters and digits; the keys act again once the list closes.
-TEST_F(ListFocusTest, TextTypedIntoASoundChooserIsNotTakenByTheKeys)
-{
-    auto *sound = form.control<QComboBox>("Combo1");
-    sound->lineEdit()->setFocus(Qt::MouseFocusReason);
-    sound->lineEdit()->clear();
-    for (Qt::Key k : {Qt::Key_T, Qt::Key_A, Qt::Key_3, Qt::Key_Space})
-        press({k});
-    EXPECT_EQ(sound->currentText(), "ta3 ");
-    EXPECT_EQ(form.BeatsPerCycle(), 4);
-    EXPECT_FALSE(form.Running());
-    EXPECT_FALSE(form.TapSeries().TapStarted());
-}
-
 } // namespace

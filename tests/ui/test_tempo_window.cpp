@@ -91,17 +91,4 @@ TEST_F(TempoWindowTest, TappingShowsTheSeriesAndRightClickHidesTheTrend)
     EXPECT_EQ(bpm(), "271") << "a reset leaves the tempo";
 }
 
-TEST_F(TempoWindowTest, DraggingTheFaceMovesTheWindowOneToOne)
-{
-    QWidget *face = form.control("PicMet");
-    const QPoint start = form.pos(), grip(60, 450);
-    for (Qt::MouseButton held : {Qt::LeftButton, Qt::RightButton}) {
-        const QPointF to = face->mapToGlobal(QPointF(grip)) + QPointF(30, 20);
-        Send(face, QEvent::MouseButtonPress, grip, held, held);
-        Send(face, QEvent::MouseMove, grip, Qt::NoButton, held, to);
-        Send(face, QEvent::MouseButtonRelease, grip, held, {}, to);
-    }
-    EXPECT_EQ(form.pos(), start + QPoint(60, 40));
-}
-
 } // namespace
