@@ -441,11 +441,12 @@ void FrmMetronom::DisplayFrame()
         heardSoon_.push_back(beat);
 
     const engine::ClockState &state = metronome_->Clock();
-    const double heard = output_->HeardFrame(); // the frame being heard now
-
-    // The frame drawn now reaches the screen with its next refresh, on average half a frame
-    // interval later (plus a compositor's frame where one runs): beats and pose are taken for then.
-    const double shown = heard + frameTimer_.interval() * 0.5e-3 * sound::kStreamRate;
+    // Beats and pose for the frame being heard now, as the frame is handed to the window system.
+    // The window system cannot tell when the picture reaches the glass: a monitor adds up to one
+    // refresh (a compositor one more), which the program does not know and does not guess.
+    // Measured at the X server (bench/sync.sh), the pendulum passes the centre within about 1 ms
+    // of its click; a guessed lead of half a refresh put it 8 ms ahead there.
+    const double shown = output_->HeardFrame();
     while (!heardSoon_.empty() && double(heardSoon_.front().onsetFrame) <= shown) {
         ApplyBeat(heardSoon_.front());
         heardSoon_.pop_front();

@@ -9,18 +9,19 @@
 
 #include "sound/sample.h"
 
-// Why 80 ms: a metronome needs no low latency (every change takes effect at the next beat), but it
-// should not run dry. Measured on this two-core machine, 45 s of playing per length while other
-// builds kept the load at 5-12, counting underruns:
+// Why 160 ms: a metronome needs no low latency (every change takes effect at the next beat, and
+// the window draws the frame heard now from the latency the server reports), but it must not run
+// dry. Measured on this two-core machine, 45 s of playing per length while other builds kept the
+// load at 5-12, counting underruns:
 //
 //   target length            10 ms   20 ms   40 ms   80 ms   160 ms
 //   without real-time        17      6       4       4, 8    0
 //   with real-time (RR 1)    0       3       12      0       -
 //
-// 80 ms is the shortest that held with real-time priority. Without it the grid still survives
-// every underrun (no pre-buffering: the server skips the frames it missed, so only a click that
-// falls into that gap is lost), and a longer buffer would only delay what START and the window
-// show: the window draws the frame heard now, from the latency the server reports.
+// With 80 ms, ten minutes at 120 with both cores kept busy still lost one click to a stall longer
+// than the buffer; with 160 ms the same ten minutes ran without an underrun. Whatever the length,
+// the grid survives an underrun: with no pre-buffering the server skips the frames it missed, so
+// only a click that falls into that gap is lost.
 
 namespace sound {
 

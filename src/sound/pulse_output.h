@@ -31,7 +31,7 @@ namespace sound {
 // underruns() and corked() on any thread.
 class PulseOutput {
 public:
-    static constexpr int kTargetMs = 80;
+    static constexpr int kTargetMs = 160;
     static constexpr int kRequestMs = 20;
 
     explicit PulseOutput(StreamFeed &feed) : feed_(feed) {}
