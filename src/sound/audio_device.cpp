@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "sound/sample.h"
 
@@ -58,10 +57,7 @@ AudioDevice::~AudioDevice()
 void SDLCALL AudioDevice::Callback(void *self, Uint8 *stream, int length)
 {
     auto *device = static_cast<AudioDevice *>(self);
-    // Sequentially consistent, like the swap in SetSource: either SetSource sees this callback
-    // running, or this callback sees the new source.
-    device->inCallback_.fetch_add(1, std::memory_order_seq_cst);
-    AudioSource *source = device->source_.load(std::memory_order_seq_cst);
+    AudioSource *source = device->source_;
     const int frames = length / static_cast<int>(sizeof(float) * kStreamChannels);
     if (source)
         source->Render(reinterpret_cast<float *>(stream), frames);
@@ -69,21 +65,6 @@ void SDLCALL AudioDevice::Callback(void *self, Uint8 *stream, int length)
         std::memset(stream, 0, static_cast<std::size_t>(length));
     // Relaxed: a statistic only.
     device->blocks_.fetch_add(1, std::memory_order_relaxed);
-    // Release: the source's last use happens before SetSource, reading this, returns.
-    device->inCallback_.fetch_add(1, std::memory_order_release);
-}
-
-void AudioDevice::SetSource(AudioSource *source)
-{
-    // Sequentially consistent: see the callback.
-    source_.store(source, std::memory_order_seq_cst);
-    const std::uint64_t seen = inCallback_.load(std::memory_order_seq_cst);
-    if (seen % 2 == 0)
-        return;
-    // Acquire: pairs with the callback's release when it leaves. A callback takes a block's time
-    // at most, so this wait is short.
-    while (inCallback_.load(std::memory_order_acquire) == seen)
-        std::this_thread::yield();
 }
 
 bool AudioDevice::TryOpen()
@@ -101,8 +82,8 @@ bool AudioDevice::TryOpen()
     want.userdata = this;
     SDL_AudioSpec have{};
     // No callback runs yet: the source may forget what was meant for an earlier stream.
-    if (AudioSource *source = source_.load(std::memory_order_relaxed))
-        source->Restart();
+    if (source_)
+        source_->Restart();
     device_ = host_->Open(want, have, error_);
     if (device_ == 0) {
         host_->Quit();

@@ -68,10 +68,6 @@ public:
     bool Poll();
     void setRetryInterval(std::chrono::milliseconds interval) { retryInterval_ = interval; }
 
-    // Puts another source behind the stream (null plays silence). When it returns, the callback
-    // no longer uses the previous source, which may then be destroyed.
-    void SetSource(AudioSource *source);
-
     // Stops calling the source (the stream plays silence) until Pause(false); kept over reopening.
     void Pause(bool paused);
     bool paused() const { return paused_; }
@@ -91,7 +87,7 @@ private:
     void Shut();
 
     std::unique_ptr<AudioHost> host_;
-    std::atomic<AudioSource *> source_;
+    AudioSource *const source_; // null plays silence; the sound output's feed switches what plays
     int blockFrames_;
     int obtainedFrames_ = 0;
     std::uint32_t device_ = 0;
@@ -101,8 +97,6 @@ private:
     int losses_ = 0;
     std::chrono::milliseconds retryInterval_{1000};
     std::chrono::steady_clock::time_point lastTry_{};
-    // Odd while the callback runs: SetSource waits for it to leave before the old source goes.
-    std::atomic<std::uint64_t> inCallback_{0};
     std::atomic<std::uint64_t> blocks_{0};
 };
 

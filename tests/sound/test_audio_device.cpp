@@ -34,7 +34,8 @@ struct CountingSource : sound::AudioSource {
 TEST(SdlDevice, RefusedWithoutADriverAndPlaysWithTheDummyDriverUntilClosed)
 {
     CountingSource first, second;
-    sound::AudioDevice device(&first);
+    sound::StreamFeed feed(&first); // what the sound output puts behind its stream to switch sources
+    sound::AudioDevice device(&feed);
     ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_FALSE(device.Open() || device.error().empty());
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -43,7 +44,7 @@ TEST(SdlDevice, RefusedWithoutADriverAndPlaysWithTheDummyDriverUntilClosed)
     EXPECT_EQ(first.lastFrames.load(), device.blockFrames());
     EXPECT_TRUE(device.Poll()) << "the dummy device does not get lost";
 
-    device.SetSource(&second);
+    feed.SetSource(&second);
     const int firstCalls = first.calls.load();
     EXPECT_TRUE(second.WaitForCalls(3));
     EXPECT_EQ(first.calls.load(), firstCalls) << "the old source is left alone once SetSource returns";
