@@ -28,7 +28,7 @@ if [ -n "$dummy" ]; then
   export SDL_AUDIODRIVER=dummy
 else
   start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
-  export SDL_AUDIODRIVER=pulseaudio
+  unset SDL_AUDIODRIVER # the program's own PulseAudio stream (a set driver would choose SDL)
 fi
 export XVFB_SCREEN=1700x1100x24 # the window at twice its size fits
 start_xvfb
