@@ -24,7 +24,11 @@ bench_cleanup() {
   for ((i = ${#BENCH_PIDS[@]} - 1; i >= 0; i--)); do kill "${BENCH_PIDS[i]}" 2>/dev/null || true; done
   [ -n "${PULSE_RUNTIME_PATH:-}" ] && pulseaudio --kill 2>/dev/null
   [ -n "${BENCH_KEEP:-}" ] && [ -n "${BENCH_RECORDING:-}" ] && cp "$BENCH_RECORDING" "$BENCH_KEEP/" 2>/dev/null
-  [ -n "${WORK:-}" ] && rm -rf "$WORK"
+  # The server leaves its runtime folder a moment after it is asked to end: try again briefly.
+  if [ -n "${WORK:-}" ]; then
+    for _ in $(seq 30); do rm -rf "$WORK" 2>/dev/null && break; sleep 0.1; done
+  fi
+  return 0
 }
 
 # A private scratch folder, also the runtime folder of the program (its lock), of PulseAudio and X.
