@@ -33,6 +33,7 @@ TEST(SdlDevice, PlaysTheFeedsSourceUntilClosed)
     CountingSource first, second;
     sound::StreamFeed feed(&first); // what the sound output puts behind its stream to switch sources
     sound::AudioDevice device(&feed);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1); // also when run by hand
     ASSERT_TRUE(device.Open()) << device.error();
     EXPECT_TRUE(first.WaitForCalls(2));
     EXPECT_EQ(first.lastFrames.load(), device.blockFrames());

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -52,13 +51,13 @@ TEST(WavLoader, EveryEncodingDecodesToStereoFloatAt44100WithTheSameValues)
 }
 
 // Broken, odd and hostile files, laid out at a path by `make`: refused with a reason, or (what
-// players accept) played for the whole frames they hold, and never a crash or a hang.
+// players accept) played for the whole frames they hold, and never a crash or a hang. What only SDL
+// refuses or accepts is left to SDL (and to the fuzz corpus).
 struct BadCase {
     const char *name;
     std::function<void(const std::string &path)> make;
     int frames = 0; // 0: refused
     sound::LoadLimits limits = {};
-    bool unreadable = false;
 };
 void PrintTo(const BadCase &c, std::ostream *os) { *os << c.name; }
 
@@ -66,55 +65,23 @@ std::function<void(const std::string &)> File(const Bytes &bytes)
 {
     return [bytes](const std::string &path) { soundtest::WriteFile(path, bytes); };
 }
-std::function<void(const std::string &)> Link(const std::string &target)
-{
-    return [target](const std::string &path) { fs::create_symlink(target, path); };
-}
-// 100 frames of 1000 in a format that may be broken, with a data size field that may lie.
-Bytes Wav(const WavFormat &f, std::optional<std::uint32_t> declaredData = {})
-{
-    return MakeWav(f, soundtest::Samples({}, {1000, 1000}, 100), declaredData);
-}
 
 std::vector<BadCase> BadCases()
 {
-    const Bytes good = Wav({});
-    Bytes notWave = good;
-    std::copy_n("AVI ", 4, notWave.begin() + 8);
-    const std::string seeds = METRONOM_FUZZ_SEEDS "/";
+    const Bytes good = soundtest::ConstantWav(100, 1000, 1000);
     return {
         {"Empty", File({})},
-        {"HeaderWithoutData", File(Bytes(good.begin(), good.begin() + 44))},
-        {"ShortBody", File(Bytes(good.begin(), good.begin() + 44 + 40)), 10},
-        {"NotWave", File(notWave)},
-        {"ZeroChannels", File(Wav({1, 0, 44100, 16}))},
-        {"ZeroHertz", File(Wav({1, 2, 0, 16}))},
-        {"ZeroBits", File(Wav({1, 2, 44100, 0}))},
-        {"NineChannels", File(MakeWav({1, 9, 44100, 16}, Bytes(9 * 2 * 10, 0)))},
-        {"Mp3", File(Wav({0x55, 2, 44100, 16}))},
-        {"EmptyDataChunk", File(MakeWav({}, {}))},
-        {"HugeDeclaredSizeShortBody", File(Wav({}, 0xFFFFFFF0u)), 100},
-        {"DeclaredSizeOneFrameLong", File(Wav({}, 404)), 100},
-        {"OneHertzTooLong", File(Wav({1, 1, 1, 16}))},
+        // Played: a data chunk cut short (its size field says 4 GB), a RIFF size too small.
+        {"HugeDeclaredSizeShortBody", File(MakeWav({}, soundtest::Samples({}, {1000, 1000}, 100), 0xFFFFFFF0u)), 100},
+        {"RiffSizeTooSmallSeed",
+         [](const std::string &path) { fs::create_symlink(METRONOM_FUZZ_SEEDS "/riff_small.wav", path); }, 220},
         {"TooLong", File(soundtest::ConstantWav(44100, 1, 1)), 0, {.maxFileBytes = 1u << 20, .maxSeconds = 0.5}},
         {"TooLargeFile", File(soundtest::ConstantWav(1000, 1, 1)), 0, {.maxFileBytes = 1000, .maxSeconds = 30}},
         {"Missing", [](const std::string &) {}},
         {"Folder", [](const std::string &path) { fs::create_directory(path); }},
-        {"Unreadable",
-         [good](const std::string &path) {
-             soundtest::WriteFile(path, good);
-             ::chmod(path.c_str(), 0);
-         },
-         0,
-         {},
-         true},
+        {"Unreadable", [good](const std::string &p) { soundtest::WriteFile(p, good), ::chmod(p.c_str(), 0); }},
         {"LinkLoop", [](const std::string &path) { fs::create_symlink(path, path); }},
         {"Fifo", [](const std::string &path) { ::mkfifo(path.c_str(), 0600); }},
-        {"RifxSeed", Link(seeds + "rifx.wav")},
-        {"Rf64Seed", Link(seeds + "rf64.wav")},
-        {"RiffSizeTooSmallSeed", Link(seeds + "riff_small.wav"), 220},
-        {"RiffSizeTooLargeSeed", Link(seeds + "riff_large.wav"), 220},
-        {"OddLengthDataSeed", Link(seeds + "odd_data.wav"), 220},
     };
 }
 
@@ -133,7 +100,7 @@ TEST_P(BadInputTest, IsRefusedWithAReasonOrPlayedForWhatItHolds)
         return;
     }
     auto refused = [&] { return !sound::LoadWavFile(path, GetParam().limits, &error) && !error.empty(); };
-    if (!GetParam().unreadable || ::geteuid() != 0) {
+    if (std::string(GetParam().name) != "Unreadable" || ::geteuid() != 0) {
         EXPECT_TRUE(refused());
         return;
     }

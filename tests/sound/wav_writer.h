@@ -15,7 +15,7 @@ namespace soundtest {
 using Bytes = std::vector<std::uint8_t>;
 
 struct WavFormat {
-    std::uint16_t tag = 1; // 1 PCM, 3 float, 0x55 MPEG layer 3, ...
+    std::uint16_t tag = 1; // 1 PCM, 3 float
     std::uint16_t channels = 2;
     std::uint32_t rate = 44100;
     std::uint16_t bits = 16;
@@ -43,22 +43,18 @@ inline Bytes Samples(const WavFormat &f, const std::vector<double> &frame, int f
     return b;
 }
 
-// A RIFF/WAVE file with a fmt chunk and a data chunk; `declaredData` overrides the data size field.
+// A RIFF/WAVE file with a fmt chunk and a data chunk (of even size); `declaredData` overrides the
+// data size field.
 inline Bytes MakeWav(const WavFormat &f, const Bytes &data, std::optional<std::uint32_t> declaredData = {})
 {
     const int align = f.channels * (f.bits / 8);
-    Bytes fmt;
-    Put(fmt, {{f.tag, 2}, {f.channels, 2}, {f.rate, 4}, {f.rate * align, 4}, {align, 2}, {f.bits, 2}});
     Bytes b = {'R', 'I', 'F', 'F'};
-    Put(b, {{4 + 8 + fmt.size() + 8 + data.size() + data.size() % 2, 4}});
+    Put(b, {{4 + 8 + 16 + 8 + data.size(), 4}});
     b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put(b, {{fmt.size(), 4}});
-    b.insert(b.end(), fmt.begin(), fmt.end());
+    Put(b, {{16, 4}, {f.tag, 2}, {f.channels, 2}, {f.rate, 4}, {f.rate * align, 4}, {align, 2}, {f.bits, 2}});
     b.insert(b.end(), {'d', 'a', 't', 'a'});
     Put(b, {{declaredData.value_or(static_cast<std::uint32_t>(data.size())), 4}});
     b.insert(b.end(), data.begin(), data.end());
-    if (data.size() % 2)
-        b.push_back(0); // the pad byte
     return b;
 }
 
