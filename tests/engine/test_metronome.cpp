@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
 #include <thread>
 
 #include "engine/metronome.h"
@@ -35,8 +34,7 @@ public:
     std::map<std::uint64_t, float> Render(std::int64_t frames)
     {
         std::map<std::uint64_t, float> onsets;
-        std::vector<float> out(2 * 512);
-        for (std::int64_t done = 0; done < frames; done += 512, rendered += 512) {
+        for (std::vector<float> out(2 * 512); frames > 0; frames -= 512, rendered += 512) {
             metronome.Render(out.data(), 512);
             for (int i = 0; i < 512; ++i)
                 if (out[2 * i] != 0.0f)
@@ -173,18 +171,15 @@ TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
     metronome.Start();
     std::atomic<bool> done{false};
     std::thread audio([&] {
-        std::vector<float> out(2 * 512);
-        while (!done.load(std::memory_order_acquire)) // acquire: pairs with the release below
+        for (std::vector<float> out(2 * 512); !done.load(std::memory_order_acquire);) // pairs with the release below
             metronome.Render(out.data(), 512);
     });
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 2000; ++i, std::this_thread::yield()) {
         publish(0.1f + 0.0001f * i);
         keeper.Collect(player.Acknowledged());
         for (engine::BeatEvent e; metronome.PopBeat(e);) {}
-        std::this_thread::yield();
     }
-    const std::uint64_t last = publish(0.2f);
-    while (metronome.Taken() < last) // the newest settings taken, on the audio thread
+    for (const std::uint64_t last = publish(0.2f); metronome.Taken() < last;) // taken on the audio thread
         std::this_thread::yield();
     done.store(true, std::memory_order_release);
     audio.join();

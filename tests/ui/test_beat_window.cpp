@@ -32,11 +32,7 @@ protected:
         ASSERT_GE(presets->currentIndex(), 0) << name;
         emit presets->activated(presets->currentIndex());
     }
-    void setBeats(int beats)
-    {
-        pressFader("Fader2", 15 + static_cast<int>((beats - 1) * 190.0 / 7));
-        ASSERT_EQ(form.BeatsPerCycle(), beats);
-    }
+    void setBeats(int beats) { pressFader("Fader2", 15 + static_cast<int>((beats - 1) * 190.0 / 7)); }
 };
 
 // A lamp toggles on a click (press and release on it) and keeps its mark while hidden.
@@ -44,8 +40,7 @@ TEST_F(BeatWindowTest, LampClicksToggleMarkAndPictureAndHiddenLampsKeepTheirMark
 {
     EXPECT_EQ(row("imgBeat") + row("imgSnare"), "1000----0010----");
     QTest::mouseClick(lamp("imgSnare", 1), Qt::LeftButton);
-    EXPECT_EQ(row("imgSnare"), "0110----");
-    EXPECT_TRUE(form.Pattern().Accent2[1]);
+    EXPECT_TRUE(row("imgSnare") == "0110----" && form.Pattern().Accent2[1]);
     QTest::mouseClick(lamp("imgSnare", 1), Qt::LeftButton);
     QTest::mouseClick(lamp("imgBeat", 0), Qt::LeftButton);
     EXPECT_EQ(row("imgBeat") + row("imgSnare"), "0000----0010----") << "the rows are independent";
@@ -74,12 +69,11 @@ TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
                  {"Computer", "00000000", "00000000", true, "HiHat", "Bassdrum", "Snare"}};
     for (const auto &c : cases) {
         choosePreset(c.chosen);
-        EXPECT_EQ(row("imgBeat"), c.upper) << c.chosen;
-        EXPECT_EQ(row("imgSnare"), c.lower) << c.chosen;
-        EXPECT_EQ(form.control<QCheckBox>("chkAccent")->isChecked(), c.accentOn) << c.chosen;
-        EXPECT_EQ(QStringList({text("Combo1"), text("Combo2"), text("Combo3")}),
-                  QStringList({c.sound1, c.sound2, c.sound3}))
+        EXPECT_EQ(QStringList({QString::fromStdString(row("imgBeat") + row("imgSnare")), text("Combo1"), text("Combo2"),
+                               text("Combo3")}),
+                  QStringList({QString(c.upper) + c.lower, c.sound1, c.sound2, c.sound3}))
             << c.chosen;
+        EXPECT_EQ(form.control<QCheckBox>("chkAccent")->isChecked(), c.accentOn) << c.chosen;
     }
 }
 

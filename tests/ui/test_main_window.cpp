@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +21,6 @@ protected:
 
 TEST_F(MainWindowTest, FixedSizeOnTopEverythingInsideAndOnlyCombosTakeTheFocus)
 {
-    EXPECT_EQ(form.windowTitle(), "Lindoquet Metronome Vintra (Preview Version)");
     EXPECT_EQ(form.size(), QSize(790, 509));
     EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the window cannot be resized";
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -48,41 +46,27 @@ TEST_F(MainWindowTest, Check2ReleasesTheWindowFromTheTopAndPutsItBack)
     EXPECT_FALSE(check2->hasFocus());
 }
 
-TEST_F(MainWindowTest, ClosingRequestsTheStop)
-{
-    EXPECT_FALSE(form.StopRequested());
-    EXPECT_TRUE(form.close());
-    EXPECT_TRUE(form.StopRequested());
-}
-
 // Both check boxes show a box on the black window whether checked or not, and a mark inside only
 // when checked.
 TEST_F(MainWindowTest, CheckBoxesShowTheirBoxCheckedOrNot)
 {
-    auto brightPixels = [](const QImage &image, const QRect &area) {
-        int n = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y)
-            for (int x = area.left(); x <= area.right(); ++x)
-                n += qGray(image.pixel(x, y)) >= 100;
-        return n;
-    };
     for (const char *name : {"chkAccent", "Check2"}) {
-        auto *box = form.control<QCheckBox>(name);
-        ASSERT_NE(box, nullptr);
         for (const bool checked : {false, true}) {
             SCOPED_TRACE(std::string(name) + (checked ? " checked" : " unchecked"));
+            auto *box = form.control<QCheckBox>(name);
             box->setChecked(checked);
             const QImage image = box->grab().toImage();
             // The box: a square at the left as high as the text line, its inside a few pixels in.
             const int side = std::min(box->height(), 13), top = (box->height() - side) / 2;
-            const QRect square(0, top, side, side);
-            EXPECT_GE(brightPixels(image, square), side) << "no visible frame";
-            const int inside = brightPixels(image, square.adjusted(3, 3, -3, -3));
-            if (checked) {
-                EXPECT_GE(inside, 4) << "no mark";
-            } else {
-                EXPECT_EQ(inside, 0);
-            }
+            auto bright = [&](int in) {
+                int n = 0;
+                for (int y = top + in; y < top + side - in; ++y)
+                    for (int x = in; x < side - in; ++x)
+                        n += qGray(image.pixel(x, y)) >= 100;
+                return n;
+            };
+            EXPECT_GE(bright(0), side) << "no visible frame";
+            EXPECT_TRUE(checked ? bright(3) >= 4 : bright(3) == 0) << "the mark inside";
         }
     }
 }
