@@ -24,25 +24,14 @@ FaderModel Placed(const PropertyBag &stored, int width = 222, int height = 22)
 const PropertyBag kFader1{{"max", 249}, {"value", 120}, {"style", 1}, {"butsz", 1}, {"tickmarks", 0}};
 const PropertyBag kFader2{{"max", 7}, {"value", 3}, {"style", 1}, {"butsz", 1}};
 
-std::pair<int, int> ButtonAt(const FaderModel &m)
-{
-    EXPECT_EQ(m.Surface().back().type, DrawOp::Type::Copy);
-    return {m.Surface().back().x, m.Surface().back().y};
-}
-
-using Settings = std::tuple<int, int, int, bool, int, int, bool, int, int>; // in the order of the keys
-Settings SettingsOf(const FaderModel &m)
-{
-    return {m.Max(),       m.Value(),     m.Style(),       m.HalfMark(), m.HalfMarkColor(),
-            m.BackColor(), m.TickMarks(), m.TickMarkCnt(), m.ButSz()};
-}
-
 TEST(FaderPersistence, AStoredNumberTooLargeForItsPropertyIsSkipped)
 {
     FaderModel m = Placed(kFader1);
     EXPECT_FALSE(m.UserControl_ReadProperties(
         PropertyBag{{"max", 50000}, {"value", 40000}, {"tickmarkcnt", 70000}, {"butsz", 0}}));
-    EXPECT_EQ(SettingsOf(m), Settings(50000, 120, 0, false, 255, 0, true, 5, 0));
+    EXPECT_EQ(std::tuple(m.Max(), m.Value(), m.Style(), m.HalfMark(), m.HalfMarkColor(), m.BackColor(), m.TickMarks(),
+                         m.TickMarkCnt(), m.ButSz()),
+              std::tuple(50000, 120, 0, false, 255, 0, true, 5, 0));
 }
 
 // The redraw clamps Value to 0..Max; a value beyond 16 bits is refused without a redraw.
@@ -77,7 +66,9 @@ TEST(FaderButton, EachValueHasItsPlaceAndThePointerHoldsTheCentre)
     for (const auto &[bag, value, x] : places) {
         FaderModel m = Placed(*bag);
         m.SetValue(value);
-        EXPECT_EQ(ButtonAt(m), std::pair(x, 1)) << "value " << value << " of " << m.Max();
+        const DrawOp &button = m.Surface().back();
+        EXPECT_EQ(std::tuple(button.type, button.x, button.y), std::tuple(DrawOp::Type::Copy, x, 1))
+            << "value " << value << " of " << m.Max();
     }
     const std::tuple<const PropertyBag *, float, int> presses[] = {
         // at x, value

@@ -31,7 +31,9 @@ const SeriesCase kSeries[] = {
     // 60000 / 603 = 99.50 and 60000 / 599 = 100.17 + 0.1: compared as numbers
     {"faster", {0, 603, 1202}, {99.5, 100.27}, true, 100, "100", false, true},
     // the mean of 100.84 and 100.84 is 101; dropping the fractions of older taps would say 100
-    {"true mean", {0, 595, 1190}, {100.84, 100.84}, true, 101, "101", true, true}};
+    {"true mean", {0, 595, 1190}, {100.84, 100.84}, true, 101, "101", true, true},
+    // 78.125 rounds half to even (78.12), then a tenth up
+    {"a tie at the second decimal", {0, 768}, {78.22}, true, 78, "78", false, true}};
 
 TEST(TapTempo, RecordsTheTapsAndShowsTheirMean)
 {

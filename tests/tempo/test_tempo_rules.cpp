@@ -6,19 +6,6 @@
 
 namespace {
 
-TEST(Round2, TwoDecimalsAndATenthUpWhenWellAboveTheWholeNumber)
-{
-    for (auto [in, out] : {std::pair{120.0, 120.0},
-                           {60000.0 / 503, 119.38},
-                           {60000.0 / 497, 120.72},
-                           {119.284, 119.38},
-                           {120.5, 120.6},
-                           {121.5, 121.5},
-                           {121.004, 121.0},
-                           {60000.0 / 595, 100.84}})
-        EXPECT_NEAR(tempo::Round2(in), out, 1e-9) << in;
-}
-
 // The step buttons: -1, +1, -10, +10, the result held within 1..250; a step up never slows down.
 TEST(StepTempo, StepsStayWithinOneTo250AndAStepUpNeverSlowsDown)
 {
