@@ -1,12 +1,16 @@
+// The program's start: the Sounds folder, the files it may hold and the choosers they are sorted
+// into, the helpers for files and window placement.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 #include "app/commands.h"
 #include "app/frm_metronom.h"
+#include "app/sound_list.h"
 #include "app/startup.h"
 
 namespace {
@@ -19,9 +23,7 @@ TEST(InitApplication, RequiresTheClickSoundAndWarnsWhenItIsMissing)
     const struct {
         const char *folder, *file; // made below the program's folder; "" for none
         bool starts;
-    } cases[] = {{"", "", false},
-                 {"Sounds", "", false},
-                 {"Sounds", "Snare.wav", false},
+    } cases[] = {{"Sounds", "Snare.wav", false},
                  {"Sounds/Klack.wav", "", false},
                  {"Sounds", "klack.wav", false},
                  {"Sounds", "Klack.wav", true}};
@@ -58,6 +60,70 @@ TEST(FillSoundChoosers, ItemsAreAddedButTheStartTextsStay)
     EXPECT_EQ(form.Combo3()->findText("Cowbell"), 0);
     EXPECT_EQ(QStringList({form.Combo1()->currentText(), form.Combo2()->currentText(), form.Combo3()->currentText()}),
               QStringList({"Klack", "Bassdrum", "Snare"}));
+}
+
+// Readable files are there; what is missing, a folder, a FIFO (an open would block), a link loop or a
+// device is not.
+TEST(FileExists, TellsReadableFilesFromEverythingElse)
+{
+    QTemporaryDir dir;
+    for (const char *name : {"Klack.wav", "Überschall.wav"})
+        Touch(dir.filePath(QString::fromUtf8(name)));
+    QDir(dir.path()).mkdir("Ordner.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("Rohr.wav")).constData(), 0600), 0);
+    QFile::link(dir.filePath("Klack.wav"), dir.filePath("Verweis.wav"));
+    QFile::link(dir.filePath("Schleife.wav"), dir.filePath("Schleife.wav"));
+    QFile::link("/dev/zero", dir.filePath("Gerät.wav"));
+    for (auto [name, there] : {std::pair{"Klack.wav", true},
+                               {"Überschall.wav", true},
+                               {"Verweis.wav", true},
+                               {"fehlt.wav", false},
+                               {"Ordner.wav", false},
+                               {"Rohr.wav", false},
+                               {"Schleife.wav", false},
+                               {"Gerät.wav", false}})
+        EXPECT_EQ(app::FileExists(dir.filePath(QString::fromUtf8(name))), there) << name;
+    EXPECT_FALSE(app::FileExists(QString()));
+}
+
+// Centred in the upper nine tenths of the screen, but never above or left of its corner.
+TEST(CenterForm, CentresInTheUpperNineTenthsAndNeverOffTheCorner)
+{
+    const QSize window(11940, 8040);
+    EXPECT_EQ(app::CenterForm({15360, 11520}, window), QPoint(1710, 1164)); // 1024 x 768
+    EXPECT_EQ(app::CenterForm({9600, 7200}, window), QPoint(0, 0));         // 640 x 480
+    EXPECT_EQ(app::CenterForm({20000, 5000}, window), QPoint(4030, 0));     // only the top clamped
+    EXPECT_EQ(app::CenterForm({10001, 10001}, {11, 11}), QPoint(4995, 4495)) << "9000.9 rounds to 9001";
+}
+
+// Which of the three choosers offers a file: each keeps out its names, in any case, by the whole name.
+TEST(ChooserFilter, EachChooserKeepsOutItsNames)
+{
+    const struct {
+        const char *file;
+        bool in1, in2, in3;
+    } cases[] = {{"Klack.wav", true, false, false},   {"Crash.wav", false, true, false},
+                 {"Triangel.wav", true, true, false}, {"Sticks.wav", true, false, false},
+                 {"SNARE.WAV", false, false, true},   {"Snare2.wav", true, true, true},
+                 {"my.snare.wav", true, true, true},  {"Größe Trommel.wav", true, true, true}};
+    for (const auto &c : cases) {
+        const auto lists = app::SortIntoChoosers({QString::fromUtf8(c.file)});
+        const QString name = QString::fromUtf8(c.file).section('.', 0, -2);
+        EXPECT_EQ(lists.combo1.contains(name), c.in1) << c.file;
+        EXPECT_EQ(lists.combo2.contains(name), c.in2) << c.file;
+        EXPECT_EQ(lists.combo3.contains(name), c.in3) << c.file;
+        EXPECT_EQ(lists.combo1.size() + lists.combo2.size() + lists.combo3.size(), c.in1 + c.in2 + c.in3) << c.file;
+    }
+}
+
+TEST(ListWavFiles, WavFilesOnlyInAnyCaseSortedByNameWithoutCase)
+{
+    QTemporaryDir dir;
+    for (const char *name : {"b.wav", "A.WAV", "c.Wav", "notes.txt", "x.wav.bak", "wav", "Ümlaut.wav", "a.b.c.wav"})
+        Touch(dir.filePath(QString::fromUtf8(name)));
+    QDir(dir.path()).mkdir("Ordner.wav"); // a folder named like a sound is no sound
+    EXPECT_EQ(app::ListWavFiles(dir.path()), (QStringList{"a.b.c.wav", "A.WAV", "b.wav", "c.Wav", "Ümlaut.wav"}));
+    EXPECT_TRUE(app::ListWavFiles(dir.filePath("gibt-es-nicht")).isEmpty());
 }
 
 } // namespace
