@@ -34,6 +34,7 @@ TEST_P(ChooseBeatTest, SoundsAndColourOfABeat)
     }
 }
 
+// A mark in one row only: MetronomeTest plays them.
 constexpr Layer C = Layer::Click, A1 = Layer::Accent1, A2 = Layer::Accent2, N = Layer::CountPlain,
                 NA = Layer::CountAccented;
 INSTANTIATE_TEST_SUITE_P(
@@ -42,8 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"click, switch off, both marks", false, false, true, true, false, {{0, C}}},
         ChoiceCase{"click, switch on, no mark", false, true, false, false, false, {{0, C}}},
         ChoiceCase{"click, switch on, both marks", false, true, true, true, true, {{0, C}, {1, A1}, {2, A2}}},
-        ChoiceCase{"click, switch on, lower row only", false, true, false, true, false, {{0, C}, {2, A2}}},
-        ChoiceCase{"click, switch on, upper row only", false, true, true, false, true, {{0, C}, {1, A1}}},
         ChoiceCase{"click, no accent-1 sound named: still red", false, true, true, false, true, {{0, C}}, true, false},
         ChoiceCase{"click, no normal sound named", false, true, false, true, false, {{2, A2}}, false},
         ChoiceCase{"counting, unmarked", true, false, false, false, false, {{1, N}}},
