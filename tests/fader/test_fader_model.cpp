@@ -1,5 +1,4 @@
-// The slider's model without a display: the stored properties it reads, the clamp of Value, the
-// button's place and the pointer.
+// The slider's model without a display: the clamp of Value, the button's place and the pointer.
 #include <gtest/gtest.h>
 
 #include "fader/fader_model.h"
@@ -23,16 +22,6 @@ FaderModel Placed(const PropertyBag &stored, int width = 222, int height = 22)
 
 const PropertyBag kFader1{{"max", 249}, {"value", 120}, {"style", 1}, {"butsz", 1}, {"tickmarks", 0}};
 const PropertyBag kFader2{{"max", 7}, {"value", 3}, {"style", 1}, {"butsz", 1}};
-
-TEST(FaderPersistence, AStoredNumberTooLargeForItsPropertyIsSkipped)
-{
-    FaderModel m = Placed(kFader1);
-    EXPECT_FALSE(m.UserControl_ReadProperties(
-        PropertyBag{{"max", 50000}, {"value", 40000}, {"tickmarkcnt", 70000}, {"butsz", 0}}));
-    EXPECT_EQ(std::tuple(m.Max(), m.Value(), m.Style(), m.HalfMark(), m.HalfMarkColor(), m.BackColor(), m.TickMarks(),
-                         m.TickMarkCnt(), m.ButSz()),
-              std::tuple(50000, 120, 0, false, 255, 0, true, 5, 0));
-}
 
 // The redraw clamps Value to 0..Max; a value beyond 16 bits is refused without a redraw.
 TEST(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
