@@ -4,8 +4,7 @@
 # its beats come back evenly spaced at the tempo shown; then STOP and START still work and the
 # stream rests (corked) while stopped. Skipped (77) where PulseAudio is missing or cannot start.
 . "$(dirname "$0")/lib.sh"
-PROGRAM=$1
-ANALYZE=$2
+PROGRAM=$1 ANALYZE=$2
 setup_dirs
 need_pulse
 

@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# Without a display the program ends with one line of its own and status 1, not the toolkit's abort.
-# The real program under an X server with SDL's disk audio driver, used as a user uses it: the window
-# appears centred at its fixed size and painted (a screenshot is left in the build folder as
-# e2e-startup.png); START and STOP are clicked, and the sound written must hold evenly spaced beats at
-# the tempo shown while the program stays nearly idle (no busy loop); closing the window while it
-# plays ends the program at once with status 0.
+# Without a display the program ends with one line of its own and status 1. Under Xvfb with SDL's disk
+# driver: the window centred at its fixed size and painted (screenshot: e2e-startup.png in the build
+# folder); START and STOP clicked, evenly spaced beats at 120 written while the program stays nearly
+# idle; closing the window while it plays ends the program at once with status 0.
 . "$(dirname "$0")/lib.sh"
-PROGRAM=$1
-ANALYZE=$2
+PROGRAM=$1 ANALYZE=$2
 SHOT=${SHOT:-$(pwd)/e2e-startup.png}
 setup_dirs
 for display in "" ":9999"; do
@@ -27,7 +24,7 @@ eval "$(xdotool getwindowgeometry --shell "$ID")"
 sleep 1
 import -window root "$SHOT" || fail "no screenshot"
 colours=$(convert "$SHOT" -format %k info:)
-[ "$colours" -gt 50 ] || fail "the face is not painted: the screenshot has only $colours colours"
+[ "$colours" -gt 50 ] || fail "the face is not painted: only $colours colours"
 
 cpu_share() { # percent of one core over $1 seconds
   local c0 c1
@@ -45,8 +42,7 @@ echo "CPU while running ${running} %, after STOP ${stopped} % of one core"
 [ "$stopped" -lt 20 ] || fail "busy after STOP (${stopped} %)"
 report=$("$ANALYZE" "$WORK/sound.raw" --raw-float --bpm 120) || fail "beats lost or doubled: $report"
 echo "$report"
-beats=$(awk '/beats found/ {print $3}' <<<"$report")
-[ "$beats" -ge 8 ] || fail "only $beats beats in 5 s at 120"
+[ "$(awk '/beats found/ {print $3}' <<<"$report")" -ge 8 ] || fail "fewer than 8 beats in 5 s at 120"
 grep -q 'worst deviation        0.0 samples' <<<"$report" || fail "beats not evenly spaced"
 
 click; sleep 1.5

@@ -16,18 +16,15 @@ second_start_raises() { # covers the running window, starts a second copy, sees 
   COVER=$!; PIDS+=("$COVER")
   timeout 10 xdotool search --sync --onlyvisible --name '^Abdeckung$' >/dev/null
   on_top && fail "$1: the cover did not come over the window"
-  local start status ms
-  start=$(date +%s%N)
-  timeout 10 "$PROGRAM" --irgendwas >"$WORK/second.out" 2>&1
-  status=$?
-  ms=$(( ($(date +%s%N) - start) / 1000000 ))
+  local status=0
+  timeout 10 "$PROGRAM" --irgendwas >"$WORK/second.out" 2>&1 || status=$?
   [ "$status" -eq 0 ] || fail "$1: the second copy ended with status $status"
   [ ! -s "$WORK/second.out" ] || fail "$1: the second copy was not silent: $(cat "$WORK/second.out")"
   kill -0 "$PID" 2>/dev/null || fail "$1: the first copy ended when the second started"
   for _ in $(seq 50); do on_top && break; sleep 0.1; done
   on_top || fail "$1: the running window was not brought to the front"
   kill "$COVER"; wait "$COVER" 2>/dev/null
-  echo "$1: second copy ended after ${ms} ms, the running window came to the front"
+  echo "$1: the second copy ended, the running window came to the front"
 }
 
 # The lock is the kernel's (flock): what a file holds does not matter, only what it is.

@@ -53,14 +53,12 @@ TEST_F(SlotsTest, PlayVoice1SoundsAtMinus9DecibelsAndAReplayCutsOffOnlyItsOwnSlo
 
 TEST_F(SlotsTest, FailedLoadPlaysThePreviousSampleAgain)
 {
-    soundtest::WriteFile(dir / "broken.wav", {'R', 'I', 'F', 'F', 1, 2, 3});
+    soundtest::WriteFile(dir / "broken.wav", {'R', 'I', 'F', 'F', 1, 2, 3}); // the loader's cases say why files fail
     slots.PlayVoice1(snare);
     const auto snareSample = slots.slot(0)->Buffer;
-    for (const std::string &bad : {dir / "missing.wav", dir / "broken.wav", dir.path().string()}) {
-        EXPECT_TRUE(slots.PlayVoice1(bad)) << bad;
-        EXPECT_EQ(slots.slot(0)->Buffer, snareSample);
-        EXPECT_FLOAT_EQ(Block()[2 * kFade], 0.25f * kMinus9dB) << bad;
-    }
+    EXPECT_TRUE(slots.PlayVoice1(dir / "broken.wav"));
+    EXPECT_EQ(slots.slot(0)->Buffer, snareSample);
+    EXPECT_FLOAT_EQ(Block()[2 * kFade], 0.25f * kMinus9dB);
     // Right after start a missing voice file sounds as the click from CreateBuffers.
     slots.CreateBuffers(10, klack);
     EXPECT_TRUE(slots.PlayVoice3(dir / "Count-1.wav"));
