@@ -1,4 +1,4 @@
-// The painted pictures at device pixel ratios 1 and 2: their size, and the right colours at key points.
+// The painted pictures at device pixel ratios 1 and 2, and the face's partial repaints.
 #include "ui/artwork.h"
 
 #include <gtest/gtest.h>
@@ -13,73 +13,48 @@ namespace {
 
 using namespace ui::artwork;
 
-// The colour of the device pixel at the centre of logical pixel `p`.
-QColor At(const QPixmap &p, QPoint at)
+// The mean difference of two images of one size, per channel (0..255).
+double Difference(const QImage &a, const QImage &b)
 {
-    const qreal r = p.devicePixelRatio();
-    return p.toImage().pixelColor(int((at.x() + 0.5) * r), int((at.y() + 0.5) * r));
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            sum += std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue());
+        }
+    return sum / (3.0 * a.width() * a.height());
 }
-int Max(const QColor &c) { return std::max({c.red(), c.green(), c.blue()}); }
-int Min(const QColor &c) { return std::min({c.red(), c.green(), c.blue()}); }
-bool PlateBrown(const QColor &c)
-{
-    return std::abs(c.red() - 128) <= 3 && std::abs(c.green() - 64) <= 3 && c.blue() <= 3;
-}
-bool Warm(const QColor &c) { return c.red() > 80 && c.red() > c.green() && c.green() > c.blue(); } // wood, brass
 
-TEST(Artwork, PicturesHaveTheirSizeAndColoursAtEveryRatio)
+// At ratio 2 each picture has twice the pixels and, scaled down, is the picture at ratio 1: nothing
+// drawn in logical pixels only, nothing cut off or shifted. (What they show: the screenshot.)
+TEST(Artwork, PicturesAtRatio2AreThePicturesAtRatio1InFinerPixels)
 {
     const QSize sizes[] = {kFaceSize, kWeightSize, kTopPictureSize, kPlateSize};
-    const struct {
-        Picture picture;
-        QPoint point; // logical
-        bool (*expected)(const QColor &);
-    } cases[] = {{Picture::Face, {2, 2}, [](const QColor &c) { return Max(c) <= 6; }},                   // black
-                 {Picture::Face, {154, 40}, [](const QColor &c) { return Max(c) > 6 && Max(c) <= 60; }}, // dark field
-                 {Picture::Face, kPivot, [](const QColor &c) { return Max(c) > 40; }}, // the screw head
-                 {Picture::Face, {80, 420}, Warm},
-                 {Picture::Weight, {16, 1}, [](const QColor &c) { return Min(c) >= 114 && Max(c) <= 126; }}, // the rod
-                 {Picture::Weight, {8, 16}, [](const QColor &c) { return Min(c) > 90; }}, // the metal block
-                 {Picture::TopPicture, {120, 8}, Warm},
-                 {Picture::Plate, {0, 0}, PlateBrown},
-                 {Picture::Plate, {20, 4}, Warm}};
-    for (const qreal ratio : {1.0, 2.0}) {
-        for (int i = 0; i < 4; ++i) {
-            const QPixmap p = render(Picture(i), ratio);
-            EXPECT_EQ(p.size(), sizes[i] * ratio) << "picture " << i;
-            EXPECT_EQ(p.deviceIndependentSize().toSize(), sizes[i]) << "picture " << i;
-        }
-        for (const auto &c : cases)
-            EXPECT_TRUE(c.expected(At(render(c.picture, ratio), c.point)))
-                << "picture " << int(c.picture) << " at " << c.point.x() << "," << c.point.y() << " ratio " << ratio;
+    for (int i = 0; i < 4; ++i) {
+        const QPixmap one = render(Picture(i), 1.0), two = render(Picture(i), 2.0);
+        EXPECT_EQ(std::pair(one.size(), two.size()), std::pair(sizes[i], sizes[i] * 2)) << "picture " << i;
+        EXPECT_EQ(two.deviceIndependentSize().toSize(), sizes[i]) << "picture " << i;
+        const QImage down = two.toImage().scaled(sizes[i], Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        EXPECT_LT(Difference(one.toImage(), down), 4) << "picture " << i;
     }
 }
 
-// Each lamp: red when lit, near black when not, its own white number across the middle.
-TEST(Artwork, LampsShowTheirOwnNumberInWhiteOnRedOrBlack)
+// Every lamp has a picture of its own, red when lit and dark when not, at both ratios.
+TEST(Artwork, LampsShowTheirOwnNumberLitOrNot)
 {
     for (const qreal ratio : {1.0, 2.0}) {
-        for (const bool lit : {false, true}) {
-            std::vector<QImage> lamps;
-            for (int number = 1; number <= 8; ++number) {
-                SCOPED_TRACE(::testing::Message() << "lamp " << number << " lit " << lit << " ratio " << ratio);
+        std::vector<QImage> lamps;
+        for (int number = 1; number <= 8; ++number)
+            for (const bool lit : {false, true}) {
                 const QPixmap lamp = renderLamp(number, lit, ratio);
                 EXPECT_EQ(lamp.size(), kLampSize * ratio);
-                for (const QPoint corner : {QPoint(0, 0), QPoint(22, 0), QPoint(0, 29), QPoint(22, 29)}) {
-                    const QColor c = At(lamp, corner);
-                    EXPECT_TRUE(lit ? c.red() > 100 && c.red() > 2 * c.green() && c.red() > 2 * c.blue()
-                                    : Max(c) <= 30);
-                }
-                int white = 0;
-                for (int y = 10; y <= 19; ++y)
-                    for (int x = 7; x <= 15; ++x)
-                        white += Min(At(lamp, {x, y})) >= 235;
-                EXPECT_GE(white, 3);
                 lamps.push_back(lamp.toImage());
-                for (int other = 0; other + 1 < number; ++other)
-                    EXPECT_NE(lamps[other], lamps.back()) << "same as lamp " << other + 1;
+                const QColor c = lamps.back().pixelColor(0, 0);
+                EXPECT_TRUE(lit ? c.red() > 2 * std::max(c.green(), c.blue()) : c.red() < 40) << number << " " << lit;
             }
-        }
+        for (size_t i = 0; i < lamps.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_NE(lamps[i], lamps[j]) << "lamps " << i << " and " << j << " at ratio " << ratio;
     }
 }
 
