@@ -48,12 +48,10 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
 {
     for (auto [control, shown] : {std::pair{"imgBeat(2)", "Akzent 1, Schlag 3"},
                                   {"imgSnare(0)", "Akzent 2, Schlag 1"},
-                                  {"Tap", "TAP"},
                                   {"Check1", "START"},
                                   {"lblBPM", "Tempo: 120"},
                                   {"Fader1", "Tempo: 120"},
-                                  {"Fader2", "Schläge pro Zyklus: 4"},
-                                  {"cmdTempo(3)", "Tempo plus 10"}})
+                                  {"Fader2", "Schläge pro Zyklus: 4"}})
         EXPECT_EQ(name(control), QString::fromUtf8(shown));
     EXPECT_EQ(of("imgBeat(0)")->role(), QAccessible::CheckBox);
     EXPECT_TRUE(of("imgBeat(0)")->state().checked) << "accent 1 on beat 1 at the start";

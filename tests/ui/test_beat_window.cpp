@@ -55,7 +55,8 @@ TEST_F(BeatWindowTest, LampClicksToggleMarkAndPictureAndHiddenLampsKeepTheirMark
     EXPECT_EQ(row("imgBeat") + row("imgSnare"), "0000100000100010");
 }
 
-// Sound presets set sounds, switch and lamps; the counting voices only clear the lamps.
+// Sound presets set sounds, switch and lamps (one of each kind: the window applies what PresetFor
+// says); the counting voices only clear the lamps.
 TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
 {
     setBeats(8);
@@ -63,10 +64,9 @@ TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
         const char *chosen, *upper, *lower;
         bool accentOn;
         const char *sound1, *sound2, *sound3;
-    } cases[] = {{"Kick", "10001000", "00000000", true, "HiHat", "Bassdrum", "HandClaps"},
-                 {"Normal", "00000000", "00000000", false, "Klack", "Bassdrum", "Snare"},
-                 {"Rhythmus", "10001000", "00100010", true, "HiHat", "Bassdrum", "Snare"},
-                 {"Computer", "00000000", "00000000", true, "HiHat", "Bassdrum", "Snare"}};
+    } cases[] = {{"Rhythmus", "10001000", "00100010", true, "HiHat", "Bassdrum", "Snare"},
+                 {"Computer", "00000000", "00000000", true, "HiHat", "Bassdrum", "Snare"},
+                 {"Normal", "00000000", "00000000", false, "Klack", "Bassdrum", "Snare"}};
     for (const auto &c : cases) {
         choosePreset(c.chosen);
         EXPECT_EQ(QStringList({QString::fromStdString(row("imgBeat") + row("imgSnare")), text("Combo1"), text("Combo2"),
