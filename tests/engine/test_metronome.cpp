@@ -24,9 +24,7 @@ public:
     {
         settings.rules = {false, true, true, true, true};
         settings.pattern = engine::BeatPattern::Initial();
-        settings.beatsPerCycle = 4;
-        settings.phaseRate = tempo::PhaseRateForBpm(120, 30.5);
-        settings.gain = 1.0f;
+        settings.phaseRate = tempo::PhaseRateForBpm(120, 30.5); // four beats, gain 1: the defaults
         settings.samples = {click.get(), accent1.get(), accent2.get()};
         settings.slotSamples = {klack.get(), klack.get(), klack.get()};
     }
