@@ -30,10 +30,9 @@ TEST(WavLoader, EveryEncodingDecodesToStereoFloatAt44100WithTheSameValues)
         int frames;
         float left, right, tolerance;
     } cases[] = {{"Pcm16Stereo", {1, 2, 44100, 16}, {16384, -8192}, 4, 0.5f, -0.25f, 0},
-                 {"Pcm16MonoOnBothSides", {1, 1, 44100, 16}, {8192}, 4, 0.25f, 0.25f, 0},
                  {"FloatNanAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {NAN, -7}, 4, 0, -1, 0},
                  {"FloatInfinityAndBeyondFullScaleTamed", {3, 2, 44100, 32}, {INFINITY, 3}, 4, 0, 1, 0},
-                 {"Mono22050", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f}};
+                 {"Mono22050OnBothSides", {1, 1, 22050, 16}, {8192}, 2205, 0.25f, 0.25f, 2e-3f}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;
