@@ -86,7 +86,6 @@ TEST(FileExists, TellsReadableFilesFromEverythingElse)
     EXPECT_FALSE(app::FileExists(QString()));
 }
 
-// Centred in the upper nine tenths of the screen, but never above or left of its corner.
 TEST(CenterForm, CentresInTheUpperNineTenthsAndNeverOffTheCorner)
 {
     const QSize window(11940, 8040);

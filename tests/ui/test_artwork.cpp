@@ -39,7 +39,6 @@ TEST(Artwork, PicturesAtRatio2AreThePicturesAtRatio1InFinerPixels)
     }
 }
 
-// Every lamp has a picture of its own, red when lit and dark when not, at both ratios.
 TEST(Artwork, LampsShowTheirOwnNumberLitOrNot)
 {
     for (const qreal ratio : {1.0, 2.0}) {

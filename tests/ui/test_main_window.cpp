@@ -46,8 +46,6 @@ TEST_F(MainWindowTest, Check2ReleasesTheWindowFromTheTopAndPutsItBack)
     EXPECT_FALSE(check2->hasFocus());
 }
 
-// Both check boxes show a box on the black window whether checked or not, and a mark inside only
-// when checked.
 TEST_F(MainWindowTest, CheckBoxesShowTheirBoxCheckedOrNot)
 {
     for (const char *name : {"chkAccent", "Check2"}) {

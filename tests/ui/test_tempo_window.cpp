@@ -31,7 +31,6 @@ protected:
     }
 };
 
-// The step buttons and the tempo slider move the number, the word, the weight and each other.
 TEST_F(TempoWindowTest, StepButtonsAndSliderMoveTheNumberTheWordAndTheWeightTogether)
 {
     auto *fader1 = form.control<fader::Fader>("Fader1");
