@@ -2,7 +2,7 @@
 # The beat analysis that the measurements rely on, fed with made-up recordings: the program's own
 # percussion sounds mixed at known frames at its level of -9 dB, as SDL's disk driver writes them
 # (stereo float). It must find every beat at its very frame even where bass drum and snare ring into
-# the next beats, and tell dropouts, lost and doubled beats, tempo changes, pauses and misplaced accents.
+# the next beats, and tell dropouts, lost and doubled beats and pauses.
 . "$(dirname "$0")/lib.sh"
 ANALYZE=$1 SOUNDS=$2
 setup_dirs
@@ -44,13 +44,12 @@ check() { # NAME EXPECTED-STATUS ARGS...: the analysis of $WORK/mix.raw, its rep
 }
 has() { for want in "$@"; do grep -q -- "$want" <<<"$REPORT" || fail "no '$want' in: $REPORT"; done; }
 
-# The fastest tempo with overlapping sounds: every beat at its frame, the accents on 1 and 3.
+# The fastest tempo with overlapping sounds: every beat at its frame.
 frames 40 271 4410 >"$WORK/want"
 synth 10 $(rhythmus <"$WORK/want")
-check "overlapping sounds" 0 --bpm 271 --accents 4:1,3 --list --strict
-has "beats found            40" "accents                on the marked beats"
+check "overlapping sounds" 0 --bpm 271 --list
+has "beats found            40"
 diff <(awk '/^beat / {print $4}' <<<"$REPORT") "$WORK/want" || fail "beats not found at their frames"
-check "accents elsewhere" 4 --bpm 271 --accents 4:2,4
 
 # The stream ran dry for 3 ms in the ringing bass drum: one late beat, no extra one.
 synth 10 $(rhythmus <"$WORK/want") "$(($(beat 21) + 500)):-127"
@@ -70,10 +69,9 @@ synth 10 $(rhythmus <"$WORK/want") "$(($(beat 20) + 3000)):Klack"
 check "a doubled beat" 2 --bpm 271
 has "doubled beats          1"
 
-# 120, then 150 (one interval in between), then a pause of 3 s and a second run at 150.
-{ frames 8 120 4410; frames 8 150 $((4410 + 7 * 22050 + 20000)); frames 6 150 $((4410 + 7 * 22050 + 20000 + 7 * 17640 + 3 * 44100)); } >"$WORK/want"
+# 120, a pause of 3 s, and a second run at 120.
+{ frames 8 120 4410; frames 6 120 $((4410 + 7 * 22050 + 3 * 44100)); } >"$WORK/want"
 synth 12 $(sed 's/$/:Klack/' "$WORK/want")
-check "a tempo change and a pause" 0 --bpm 120,150 --pause 2
-has "runs found             2" "tempo changes          1 intervals"
-check "a change not expected" 3 --bpm 120 --pause 2
+check "a pause" 0 --bpm 120 --pause 2
+has "runs found             2"
 echo "$passed passed, 0 failed"
