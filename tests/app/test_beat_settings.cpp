@@ -17,7 +17,7 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
     soundtest::TempDir dir;
     std::filesystem::create_directories(dir.path() / "Count" / "Long");
     for (const char *name : {"Klack.wav", "Snare.wav", "Count/Long/1.wav", "Count/Long/2a.wav"})
-        soundtest::WriteFile(dir / name, soundtest::ConstantWav(100, 1000, 1000));
+        soundtest::WriteFile(dir / name, soundtest::MakeWav({}, {1000, 1000}, 100));
     sound::SampleCache cache;
     sound::SampleKeeper keeper;
     sound::SlotPlayer player(sound::kSlotCount);

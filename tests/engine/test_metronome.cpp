@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
 
 #include "engine/metronome.h"
-#include "sound/sample_keeper.h"
 #include "tempo/tempo_model.h"
 
 namespace {
@@ -143,48 +141,6 @@ TEST_F(MetronomeTest, StopEndsTheBeatsAndARestartBeginsAtBeatOneHalfASwingLater)
     const auto events = Events();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(std::pair(events[0].beat, events[0].measuredBpm), std::pair(1, 120));
-}
-
-// The UI thread publishes new settings with freshly decoded samples and lets go of old ones while
-// the audio thread renders: under ThreadSanitizer and AddressSanitizer this catches a sample freed
-// while the audio thread may still read it.
-TEST(MetronomeThreads, PublishingWhileRenderingFreesNothingInUse)
-{
-    sound::SampleKeeper keeper; // outlives every voice that may play its samples
-    sound::SlotPlayer player(11);
-    engine::Metronome metronome(player);
-    engine::SettingsPublisher publisher(metronome, keeper);
-    auto publish = [&](float h) {
-        auto sample = std::make_shared<sound::Sample>();
-        sample->data.assign(2 * 300, h); // long enough to overlap the next beats at this tempo
-        engine::Settings s;
-        s.rules.accentOn = true;
-        s.pattern = engine::BeatPattern::Initial();
-        s.phaseRate = tempo::PhaseRateForBpm(999, 30.5);
-        s.samples.click = s.samples.accent1 = s.samples.accent2 = sample.get(); // counting off
-        s.slotSamples = {sample.get(), sample.get(), sample.get()};
-        return publisher.Publish(s, {sample});
-    };
-    publish(0.1f);
-    metronome.Start();
-    std::atomic<bool> done{false};
-    std::thread audio([&] {
-        for (std::vector<float> out(2 * 512); !done.load(std::memory_order_acquire);) // pairs with the release below
-            metronome.Render(out.data(), 512);
-    });
-    for (int i = 0; i < 2000; ++i, std::this_thread::yield()) {
-        publish(0.1f + 0.0001f * i);
-        keeper.Collect(player.Acknowledged());
-        for (engine::BeatEvent e; metronome.PopBeat(e);) {}
-    }
-    for (const std::uint64_t last = publish(0.2f); metronome.Taken() < last;) // taken on the audio thread
-        std::this_thread::yield();
-    done.store(true, std::memory_order_release);
-    audio.join();
-    publisher.Collect();
-    keeper.Collect(player.Acknowledged());
-    EXPECT_EQ(publisher.pending(), 1u) << "only the settings in use are kept";
-    EXPECT_LE(keeper.size(), 8u) << "of 2000 samples only those the voices and the slots hold remain";
 }
 
 } // namespace

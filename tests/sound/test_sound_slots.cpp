@@ -5,8 +5,10 @@
 #include <cmath>
 #include <thread>
 
+#include "engine/metronome.h"
 #include "sound/sound_slots.h"
 #include "sound/wav_writer.h"
+#include "tempo/tempo_model.h"
 
 namespace {
 
@@ -18,8 +20,8 @@ protected:
     void SetUp() override
     {
         // Every file is a constant, distinct value (0.5, 0.25, 0.125), so that the mix says which one sounds.
-        for (auto [path, v] : {std::pair{klack, 16384}, {snare, 8192}, {hihat, 4096}})
-            soundtest::WriteFile(path, soundtest::ConstantWav(4000, std::int16_t(v), std::int16_t(v)));
+        for (auto [path, v] : {std::pair{klack, 16384.0}, {snare, 8192.0}, {hihat, 4096.0}})
+            soundtest::WriteFile(path, soundtest::MakeWav({}, {v, v}, 4000));
         slots.CreateBuffers(10, klack);
     }
     // One block as the audio thread would play it.
@@ -104,7 +106,7 @@ TEST_F(SlotsTest, SamplesAreFreedOnlyAfterTheAudioThreadLetsGo)
     // A play still in the queue keeps its sample although the UI side has dropped it.
     slots.PlayVoice1(klack);
     std::weak_ptr<const sound::Sample> queued = slots.slot(0)->Buffer;
-    soundtest::WriteFile(klack, soundtest::ConstantWav(3000, 8192, 8192));
+    soundtest::WriteFile(klack, soundtest::MakeWav({}, {8192, 8192}, 3000));
     cache.Get(klack);               // the cache lets go of the old klack
     slots.CreateBuffers(10, snare); // and so do the slots
     slots.Collect();
@@ -117,7 +119,7 @@ TEST_F(SlotsTest, SamplesAreFreedOnlyAfterTheAudioThreadLetsGo)
     slots.PlayVoice2(hihat);
     Block();
     std::weak_ptr<const sound::Sample> playing = slots.slot(1)->Buffer;
-    soundtest::WriteFile(hihat, soundtest::ConstantWav(3000, 8192, 8192));
+    soundtest::WriteFile(hihat, soundtest::MakeWav({}, {8192, 8192}, 3000));
     cache.Get(hihat);
     EXPECT_TRUE(slots.LoadSound(1, snare));
     slots.Collect();
@@ -138,38 +140,56 @@ TEST_F(SlotsTest, PlaysWhileNoStreamRunsAreDroppedNotBurstOut)
     EXPECT_TRUE(slots.PlayVoice1(klack));
 }
 
-// The UI side plays, replaces files on disk, reloads and re-creates the slots while another thread
-// renders (a data race fails under ThreadSanitizer); at the end every sample is freed.
-TEST_F(SlotsTest, PlayingWhileTheUiReloadsSamples)
+// The UI thread plays and reloads slots, rewrites their files and publishes settings with fresh
+// samples while the audio thread renders the metronome through the same player: under
+// ThreadSanitizer a data race fails, under AddressSanitizer a sample freed while still read.
+TEST_F(SlotsTest, PlayingAndPublishingWhileTheAudioThreadRenders)
 {
-    const std::string names[] = {klack, snare, hihat};
-    std::atomic<bool> stop{false};
-    std::atomic<int> blocks{0}; // relaxed: a stop flag and a count; the join orders everything else
+    engine::Metronome metronome(player);
+    engine::SettingsPublisher publisher(metronome, keeper);
+    auto publish = [&] {
+        auto sample = std::make_shared<sound::Sample>();
+        sample->data.assign(2 * 300, 0.1f); // long enough to overlap the next beats at this tempo
+        engine::Settings s;
+        s.rules.accentOn = true;
+        s.pattern = engine::BeatPattern::Initial();
+        s.phaseRate = tempo::PhaseRateForBpm(999, 30.5);
+        s.samples.click = s.samples.accent1 = s.samples.accent2 = sample.get(); // counting off
+        s.slotSamples = {sample.get(), sample.get(), sample.get()};
+        return publisher.Publish(s, {sample});
+    };
+    publish();
+    metronome.Start();
+    std::atomic<bool> done{false};
     std::thread audio([&] {
-        for (std::vector<float> block(2 * 512); !stop.load(std::memory_order_relaxed);
-             blocks.fetch_add(1, std::memory_order_relaxed))
-            player.Render(block.data(), 512);
+        for (std::vector<float> out(2 * 512); !done.load(std::memory_order_acquire);) // pairs with the release below
+            metronome.Render(out.data(), 512);
     });
-    for (int round = 0; round < 3000; ++round) {
+    const std::string names[] = {klack, snare, hihat};
+    for (int round = 0; round < 2000; ++round, std::this_thread::yield()) {
         const std::string &name = names[round % 3];
         if (round % 7 == 0)
-            soundtest::WriteFile(name, soundtest::ConstantWav(200 + round % 50, static_cast<std::int16_t>(round), 0));
+            soundtest::WriteFile(name, soundtest::MakeWav({}, {double(round), 0}, 200 + round % 50));
         slots.PlayVoice1(name);
-        slots.PlayVoice3(names[(round + 2) % 3]);
-        if (round % 97 == 0)
-            slots.CreateBuffers(10, klack);
         if (round % 13 == 0)
             slots.LoadSound(3, name);
-        std::this_thread::yield();
+        if (round % 97 == 0)
+            slots.CreateBuffers(10, klack);
+        publish();
+        metronome.Clock();
+        for (engine::BeatEvent e; metronome.PopBeat(e);) {}
     }
-    cache.Clear(); // the UI side lets go of everything; two more blocks play out the last commands
+    cache.Clear(); // the UI side lets go of everything
     slots.CreateBuffers(-1, "");
-    for (const int played = blocks.load(); blocks.load() < played + 2;)
-        std::this_thread::yield();
-    stop.store(true, std::memory_order_relaxed);
+    for (int i = 0; i < 2; ++i) // the second block taken has applied the slots' last commands too
+        for (const std::uint64_t last = publish(); metronome.Taken() < last;)
+            std::this_thread::yield();
+    done.store(true, std::memory_order_release);
     audio.join();
+    publisher.Collect();
     slots.Collect();
-    EXPECT_EQ(keeper.size(), 0u);
+    EXPECT_EQ(publisher.pending(), 1u) << "only the settings in use are kept";
+    EXPECT_LE(keeper.size(), 4u) << "of thousands of samples only those the metronome still holds remain";
 }
 
 } // namespace

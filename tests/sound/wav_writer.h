@@ -29,10 +29,18 @@ inline void Put(Bytes &b, std::initializer_list<std::pair<std::uint64_t, int>> f
             b.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-// `frames` frames that all hold `frame`: a raw value per channel, an integer or, for tag 3, a float.
-inline Bytes Samples(const WavFormat &f, const std::vector<double> &frame, int frames)
+// A RIFF/WAVE file with a fmt chunk and a data chunk of `frames` frames that all hold `frame` (a raw
+// value per channel: an integer or, for tag 3, a float); `declaredData` overrides the data size field.
+inline Bytes MakeWav(const WavFormat &f, const std::vector<double> &frame, int frames,
+                     std::optional<std::uint32_t> declaredData = {})
 {
-    Bytes b;
+    const std::uint32_t align = f.channels * (f.bits / 8u), size = align * static_cast<std::uint32_t>(frames);
+    Bytes b = {'R', 'I', 'F', 'F'};
+    Put(b, {{4 + 8 + 16 + 8 + size, 4}});
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    Put(b, {{16, 4}, {f.tag, 2}, {f.channels, 2}, {f.rate, 4}, {f.rate * align, 4}, {align, 2}, {f.bits, 2}});
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    Put(b, {{declaredData.value_or(size), 4}});
     for (int i = 0; i < frames; ++i)
         for (double v : frame) {
             std::uint32_t bits = 0;
@@ -41,27 +49,6 @@ inline Bytes Samples(const WavFormat &f, const std::vector<double> &frame, int f
             Put(b, {{f.tag == 3 ? bits : static_cast<std::uint64_t>(std::llround(v)), f.bits / 8}});
         }
     return b;
-}
-
-// A RIFF/WAVE file with a fmt chunk and a data chunk (of even size); `declaredData` overrides the
-// data size field.
-inline Bytes MakeWav(const WavFormat &f, const Bytes &data, std::optional<std::uint32_t> declaredData = {})
-{
-    const int align = f.channels * (f.bits / 8);
-    Bytes b = {'R', 'I', 'F', 'F'};
-    Put(b, {{4 + 8 + 16 + 8 + data.size(), 4}});
-    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put(b, {{16, 4}, {f.tag, 2}, {f.channels, 2}, {f.rate, 4}, {f.rate * align, 4}, {align, 2}, {f.bits, 2}});
-    b.insert(b.end(), {'d', 'a', 't', 'a'});
-    Put(b, {{declaredData.value_or(static_cast<std::uint32_t>(data.size())), 4}});
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
-}
-
-// A stereo 16-bit file of 44100 Hz whose frames all hold `left` and `right`.
-inline Bytes ConstantWav(int frames, std::int16_t left, std::int16_t right)
-{
-    return MakeWav({}, Samples({}, {double(left), double(right)}, frames));
 }
 
 inline void WriteFile(const std::filesystem::path &path, const Bytes &bytes)
