@@ -31,14 +31,6 @@ inline void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton butt
     QApplication::sendEvent(w, &e);
 }
 
-// Waits up to `ms` for `done` while the window's timers run.
-template <class F> bool WaitFor(F done, int ms = 4000)
-{
-    for (int waited = 0; waited < ms && !done(); waited += 20)
-        QTest::qWait(20);
-    return done();
-}
-
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override

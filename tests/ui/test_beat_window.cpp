@@ -9,8 +9,6 @@
 
 namespace {
 
-using testsupport::WaitFor;
-
 class BeatWindowTest : public testsupport::WindowTest {
 protected:
     ui::LampImage *lamp(const char *row, int i) const
@@ -96,16 +94,17 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
     EXPECT_EQ(state(), "S T O P - - - - 0")
         << "no tempo measured before the first beat; the weight swings with the rod";
     EXPECT_FALSE(form.TapSeries().TapStarted());
-    ASSERT_TRUE(WaitFor([&] { return text("lblBPM") != "0"; })) << "no beat shown";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBPM") != "0"; })) << "no beat shown";
     EXPECT_EQ(text("lblBPM") + text("lblTempo") + text("lblBeat"), "120Allegro1")
         << "the first beat shows the measured tempo";
-    ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "2"; })) << "no second beat shown";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBeat") == "2"; })) << "no second beat shown";
     EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 1)->x()) << "the marker under lamp 2";
     // Changes while running are taken from the next beat on and break nothing.
     choosePreset("Computer");
     click("imgSnare(3)");
     setBeats(2);
-    ASSERT_TRUE(WaitFor([&] { return text("lblBeat") == "1"; }) && WaitFor([&] { return text("lblBeat") == "2"; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBeat") == "1"; }) &&
+                QTest::qWaitFor([&] { return text("lblBeat") == "2"; }));
     click("Check1", Qt::RightButton); // any button stops
     EXPECT_EQ(state(), "S T A R T tap - stop 131 120Allegro") << "the last measured tempo stays";
     EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 0)->x());
