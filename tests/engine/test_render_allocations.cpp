@@ -10,11 +10,6 @@
 namespace {
 thread_local bool counting = false; // only Render's own calls, on this thread
 thread_local int calls = 0;
-void Free(void *p)
-{
-    calls += counting && p;
-    std::free(p);
-}
 } // namespace
 
 // The array forms of libstdc++ end in these (Render holds no over-aligned types).
@@ -25,8 +20,8 @@ void *operator new(std::size_t n)
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void *p) noexcept { Free(p); }
-void operator delete(void *p, std::size_t) noexcept { Free(p); }
+void operator delete(void *p) noexcept { calls += counting && p, std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { calls += counting && p, std::free(p); }
 
 namespace {
 
@@ -74,8 +69,7 @@ TEST(RenderAllocations, NoneAtTempoChangesNewSamplesAndStartStop)
         publish(60 + 40 * round, round % 2); // a tempo change with a preset's new samples
         render(10);
         player.Post({sound::SlotCommand::Kind::Play, round % 11, nullptr, 0.5f, 0.5f});
-        render(3);
-        metronome.Stop();
+        metronome.Stop(); // the play and the stop in one block
         render(2);
         metronome.Start();
         render(10);

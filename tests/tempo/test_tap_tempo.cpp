@@ -23,7 +23,6 @@ struct SeriesCase {
 const SeriesCase kSeries[] = {
     {"worked example", {10000, 10500, 11003, 11500}, {120, 119.38, 120.72}, true, 120, "121", false, true},
     {"one tap starts only", {5000}, {}, false, 0, "", false, false},
-    {"taps a second apart", {0, 1000, 2000}, {60, 60}, true, 60, "60", true, true},
     {"taps 55 ms apart record nothing", {0, 55, 110}, {}, false, 0, "", false, false},
     {"too fast a tap keeps the display", {0, 500, 555}, {120}, true, 120, "120", false, true},
     {"two taps in one tick", {0, 500, 500}, {120}, true, 120, "120", false, true},
