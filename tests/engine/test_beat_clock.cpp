@@ -48,20 +48,4 @@ TEST(BeatClock, AStillPendulumNeverBeats)
     EXPECT_TRUE(Beats(clock, 512, 441000).empty());
 }
 
-TEST(BeatClock, ThePhaseStaysBoundedAndTheSwingKeepsItsDirection)
-{
-    engine::BeatClock clock(kRate);
-    clock.Start(tempo::PhaseRateForBpm(120, 30.5), 30.5);
-    double previous = clock.SwingAt(0);
-    int signChanges = 0, beats = 0;
-    for (int block = 0; block < 44100 * 60 / 512; ++block) { // one minute
-        clock.Advance(512, [&](engine::BeatClock::Beat) { ++beats; });
-        EXPECT_LE(clock.PhaseAt(clock.Frame()), 2 * 3.14159265358979 / 30.5);
-        signChanges += (clock.SwingAt(clock.Frame()) < 0) != (previous < 0);
-        previous = clock.SwingAt(clock.Frame());
-    }
-    EXPECT_EQ(beats, 119);
-    EXPECT_EQ(signChanges, beats) << "the swing and the beats went apart";
-}
-
 } // namespace

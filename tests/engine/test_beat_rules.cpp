@@ -47,8 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"click, no normal sound named", false, true, false, true, false, {{2, A2}}, false},
         ChoiceCase{"counting, unmarked", true, false, false, false, false, {{1, N}}},
         ChoiceCase{"counting, upper mark, switch off", true, false, true, false, true, {{2, NA}}},
-        ChoiceCase{"counting, lower mark", true, true, false, true, true, {{2, NA}}},
-        ChoiceCase{"counting, both marks", true, true, true, true, true, {{2, NA}}}));
+        ChoiceCase{"counting, lower mark", true, true, false, true, true, {{2, NA}}}));
 
 // The count goes on to the cycle's end and starts again; a cycle shortened under a later beat
 // starts again at once.
@@ -57,14 +56,6 @@ TEST(NextBeat, CountsAndStartsAgain)
     const int cases[][3] = {{1, 1, 1}, {1, 4, 2}, {4, 4, 1}, {7, 8, 8}, {8, 8, 1}, {6, 4, 1}, {3, 4, 4}};
     for (auto [current, beatsPerCycle, next] : cases)
         EXPECT_EQ(engine::NextBeat(current, beatsPerCycle), next) << current << " of " << beatsPerCycle;
-}
-
-// Only a voice's exact name counts aloud (what the presets do: the window's preset test).
-TEST(Presets, CountingVoicesByTheirExactName)
-{
-    EXPECT_EQ(engine::CountingVoice("Englisch"), "Englisch");
-    EXPECT_FALSE(engine::CountingVoice("englisch"));
-    EXPECT_FALSE(engine::CountingVoice("Rhythmus"));
 }
 
 } // namespace
