@@ -68,7 +68,8 @@ public:
     std::uint64_t rendered = 0;
 };
 
-TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSounds)
+// Then STOP silences it, and two quick presses (a stop and a restart) begin at beat 1 half a swing later.
+TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
 {
     // Half a swing after the start, then every half second; click + accent 1 on beat 1 (and 5),
     // click + accent 2 on beat 3.
@@ -85,6 +86,17 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSounds)
     }
     EXPECT_NEAR(metronome.Clock().clock.SwingAt(22050 * 8 + 11025), 1.0, 1e-9)
         << "the published swing on the frames played";
+    metronome.Stop();
+    EXPECT_TRUE(Render(22050 * 4).empty()) << "no beat after STOP";
+    const std::uint64_t restart = rendered;
+    metronome.Stop();
+    metronome.Start();
+    const auto again = Render(22050 + 512);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again.begin()->first, restart + 22050);
+    const auto restarted = Events();
+    ASSERT_EQ(restarted.size(), 1u);
+    EXPECT_EQ(std::pair(restarted[0].beat, restarted[0].measuredBpm), std::pair(1, 120));
 }
 
 // A sound that cannot be loaded sounds the slot's last sample (an unnamed one: ChooseBeatTest).
@@ -124,23 +136,6 @@ TEST_F(MetronomeTest, ATempoChangeWhileRunningHasNoJump)
     const double change = 44544 + 22016, first = double(onsets.begin()->first);
     EXPECT_NEAR(first, change + (44100.0 * 2 - change) / 2, 1.0);
     EXPECT_NEAR(double(std::next(onsets.begin())->first) - first, 22050, 1.0);
-}
-
-TEST_F(MetronomeTest, StopEndsTheBeatsAndARestartBeginsAtBeatOneHalfASwingLater)
-{
-    Run(22050 * 2 + 1000);
-    metronome.Stop();
-    EXPECT_TRUE(Render(22050 * 4).empty()) << "no beat after STOP";
-    Events();
-    const std::uint64_t restart = rendered;
-    metronome.Stop();
-    metronome.Start(); // two quick presses: a stop and a restart
-    const auto onsets = Render(22050 + 512);
-    ASSERT_EQ(onsets.size(), 1u);
-    EXPECT_EQ(onsets.begin()->first, restart + 22050);
-    const auto events = Events();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(std::pair(events[0].beat, events[0].measuredBpm), std::pair(1, 120));
 }
 
 } // namespace
