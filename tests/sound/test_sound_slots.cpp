@@ -171,8 +171,6 @@ TEST_F(SlotsTest, PlayingAndPublishingWhileTheAudioThreadRenders)
         if (round % 7 == 0)
             soundtest::WriteFile(name, soundtest::MakeWav({}, {double(round), 0}, 200 + round % 50));
         slots.PlayVoice1(name);
-        if (round % 13 == 0)
-            slots.LoadSound(3, name);
         if (round % 97 == 0)
             slots.CreateBuffers(10, klack);
         publish();
