@@ -13,16 +13,14 @@ namespace {
 
 using namespace ui::artwork;
 
-// The mean difference of two images of one size, per channel (0..255).
+// The mean difference of two images of one size, in grey (0..255).
 double Difference(const QImage &a, const QImage &b)
 {
     double sum = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
-            sum += std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue());
-        }
-    return sum / (3.0 * a.width() * a.height());
+        for (int x = 0; x < a.width(); ++x)
+            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+    return sum / (a.width() * a.height());
 }
 
 // At ratio 2 each picture has twice the pixels and, scaled down, is the picture at ratio 1: nothing
