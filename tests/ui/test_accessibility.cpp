@@ -24,6 +24,7 @@ void Walk(QAccessibleInterface *node, QSet<QObject *> &seen)
     }
 }
 
+// Each control also lies inside the window, and only the choosers take the focus.
 TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
 {
     QSet<QObject *> seen;
@@ -39,6 +40,8 @@ TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
         const QString n = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
         EXPECT_FALSE(n.trimmed().isEmpty());
         EXPECT_FALSE(spacedLetters.match(n).hasMatch()) << n.toStdString();
+        EXPECT_TRUE(w->parentWidget() != &form || form.rect().contains(w->geometry())) << "outside the window";
+        EXPECT_TRUE(qobject_cast<QComboBox *>(w) || w->focusPolicy() == Qt::NoFocus) << "takes the focus";
         ++checked;
     }
     EXPECT_GT(checked, 40);
