@@ -63,18 +63,16 @@ TEST(RenderAllocations, NoneAtTempoChangesNewSamplesAndStartStop)
         publisher.Publish(s, {sample});
     };
     publish(120, false);
-    metronome.Start();
-    render(20);
     for (int round = 0; round < 30; ++round) {
+        metronome.Start();
+        render(10);
         publish(60 + 40 * round, round % 2); // a tempo change with a preset's new samples
         render(10);
         player.Post({sound::SlotCommand::Kind::Play, round % 11, nullptr, 0.5f, 0.5f});
         metronome.Stop(); // the play and the stop in one block
         render(2);
-        metronome.Start();
-        render(10);
     }
-    EXPECT_GE(beats, 60) << "the beats played";
+    EXPECT_GE(beats, 50) << "the beats played";
 }
 
 } // namespace
