@@ -40,19 +40,6 @@ protected:
     sound::SoundSlots slots{cache, keeper, player};
 };
 
-TEST_F(SlotsTest, PlayVoice1SoundsAtMinus9DecibelsAndAReplayCutsOffOnlyItsOwnSlot)
-{
-    ASSERT_TRUE(slots.PlayVoice1(klack));
-    auto out = Block();
-    EXPECT_EQ(std::pair(out[0], out[1]), std::pair(0.5f * kMinus9dB, 0.5f * kMinus9dB)) << "from the first frame";
-    slots.PlayVoice2(snare);
-    Block();
-    slots.PlayVoice1(hihat); // slot 0 changes its sound; slot 1 rings on
-    out = Block();
-    EXPECT_FLOAT_EQ(out[2 * (kFade + 10)], (0.125f + 0.25f) * kMinus9dB) << "the hi-hat and the snare, no klack";
-    EXPECT_GT(out[0], out[2 * (kFade + 10)]) << "the klack fades out instead of stopping dead";
-}
-
 TEST_F(SlotsTest, FailedLoadPlaysThePreviousSampleAgain)
 {
     soundtest::WriteFile(dir / "broken.wav", {'R', 'I', 'F', 'F', 1, 2, 3}); // the loader's cases say why files fail
