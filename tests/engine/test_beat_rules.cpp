@@ -49,13 +49,4 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"counting, upper mark, switch off", true, false, true, false, true, {{2, NA}}},
         ChoiceCase{"counting, lower mark", true, true, false, true, true, {{2, NA}}}));
 
-// The count goes on to the cycle's end and starts again; a cycle shortened under a later beat
-// starts again at once.
-TEST(NextBeat, CountsAndStartsAgain)
-{
-    const int cases[][3] = {{1, 1, 1}, {1, 4, 2}, {4, 4, 1}, {7, 8, 8}, {8, 8, 1}, {6, 4, 1}, {3, 4, 4}};
-    for (auto [current, beatsPerCycle, next] : cases)
-        EXPECT_EQ(engine::NextBeat(current, beatsPerCycle), next) << current << " of " << beatsPerCycle;
-}
-
 } // namespace
