@@ -50,12 +50,6 @@ protected:
         return form.control<QComboBox>(name)->currentText();
     }
     void click(const char *name, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(form.control(name), b); }
-    // A press and a release at `x` of a slider.
-    void pressFader(const char *name, int x)
-    {
-        QTest::mousePress(form.control(name), Qt::LeftButton, {}, QPoint(x, 10));
-        QTest::mouseRelease(form.control(name), Qt::LeftButton, {}, QPoint(x, 10));
-    }
 
     FakeClock clock;
     sound::SoundOutput output;

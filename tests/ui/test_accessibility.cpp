@@ -58,7 +58,6 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
         EXPECT_EQ(name(control), QString::fromUtf8(shown));
     EXPECT_EQ(of("imgBeat(0)")->role(), QAccessible::CheckBox);
     EXPECT_TRUE(of("imgBeat(0)")->state().checked) << "accent 1 on beat 1 at the start";
-    EXPECT_FALSE(of("imgBeat(1)")->state().checked);
     EXPECT_FALSE(of("Check1")->text(QAccessible::Description).isEmpty());
 
     // Worked through the reader: a lamp toggled, the beats set, START pressed.

@@ -30,7 +30,10 @@ protected:
         ASSERT_GE(presets->currentIndex(), 0) << name;
         emit presets->activated(presets->currentIndex());
     }
-    void setBeats(int beats) { pressFader("Fader2", 15 + static_cast<int>((beats - 1) * 190.0 / 7)); }
+    void setBeats(int beats)
+    {
+        QTest::mouseClick(form.control("Fader2"), Qt::LeftButton, {}, QPoint(15 + (beats - 1) * 190 / 7, 10));
+    }
 };
 
 // A lamp toggles on a click (press and release on it) and keeps its mark while hidden.

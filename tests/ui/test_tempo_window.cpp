@@ -19,13 +19,10 @@ protected:
         QWidget *w = form.control("PicSlider");
         const QPoint grip(16, 16);
         Send(w, QEvent::MouseButtonPress, grip, Qt::LeftButton, buttons);
-        for (int moved = 0; moved != dy;) {
+        for (int moved = 0; moved != dy;) { // in the weight's own pixels, and it moves along
             const int d = std::clamp(dy - moved, -7, 7);
-            const int before = w->y(); // positions are in the weight's own pixels, and it moves along
             Send(w, QEvent::MouseMove, grip + QPoint(0, d), Qt::NoButton, buttons);
             moved += d;
-            if (w->y() == before && buttons == Qt::LeftButton)
-                break; // held at a bound
         }
         Send(w, QEvent::MouseButtonRelease, grip, Qt::LeftButton, Qt::NoButton);
     }
@@ -37,7 +34,7 @@ TEST_F(TempoWindowTest, StepButtonsAndSliderMoveTheNumberTheWordAndTheWeightToge
     click("cmdTempo(1)");
     EXPECT_EQ(std::tuple(bpm(), weightTop(), fader1->Value()), std::tuple("121", 132, 120));
     EXPECT_DOUBLE_EQ(form.Tempo().PhaseRate(), tempo::PhaseRateForBpm(121, 30.5));
-    pressFader("Fader1", 107); // the slider's button centre there: value 121, tempo 122
+    QTest::mouseClick(fader1, Qt::LeftButton, {}, QPoint(107, 10)); // the button's centre there: 121, tempo 122
     EXPECT_EQ(std::tuple(bpm(), weightTop(), fader1->Value()), std::tuple("122", *tempo::SliderTopForTempo(122), 121));
 }
 
@@ -50,9 +47,6 @@ TEST_F(TempoWindowTest, DraggingTheWeightWithTheLeftButtonAloneSetsTheTempoItSho
     dragWeight(-20);
     EXPECT_EQ(std::tuple(weightTop(), bpm().toInt(), form.control<fader::Fader>("Fader1")->Value()),
               std::tuple(111, tempo::BpmFromSliderTop(111), tempo::BpmFromSliderTop(111) - 1));
-    dragWeight(-200); // up to the bound and no further
-    EXPECT_TRUE(weightTop() >= 24 && weightTop() < 24 + 7) << weightTop();
-    EXPECT_EQ(bpm().toInt(), tempo::BpmFromSliderTop(weightTop()));
 }
 
 TEST_F(TempoWindowTest, TappingShowsTheSeriesAndRightClickHidesTheTrend)
