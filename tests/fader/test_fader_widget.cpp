@@ -26,8 +26,7 @@ TEST(FaderInWindow, ALeftDragKeepsGoingOutsideTheControlAndEndsAtZeroOrMax)
     auto at = [&](int x) { return fader->mapTo(&window, QPoint(x, 11)); }; // x in the slider's pixels
     std::vector<int> seen;                                                 // Value as each Scrolling handler sees it
     QObject::connect(fader, &Fader::Scrolling, [&] { seen.push_back(fader->Value()); });
-    for (auto buttons : {std::vector{Qt::RightButton}, std::vector{Qt::MiddleButton},
-                         std::vector{Qt::RightButton, Qt::LeftButton}, std::vector{Qt::MiddleButton, Qt::LeftButton}}) {
+    for (auto buttons : {std::vector{Qt::RightButton}, std::vector{Qt::MiddleButton, Qt::LeftButton}}) {
         for (Qt::MouseButton b : buttons)
             QTest::mousePress(window.windowHandle(), b, {}, at(200));
         QTest::mouseMove(window.windowHandle(), at(30));

@@ -51,8 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"Space_twice_stops", {{Qt::Key_Space}, {Qt::Key_Space}}, 0, 4, false, false},
         KeyCase{"Plus_Right", {{Qt::Key_Plus}, {Qt::Key_Right}}, 122, 4, false, false},
         KeyCase{"Minus_Left", {{Qt::Key_Minus}, {Qt::Key_Left}}, 118, 4, false, false},
-        KeyCase{"PageUp", {{Qt::Key_PageUp}}, 130, 4, false, false},
-        KeyCase{"PageDown", {{Qt::Key_PageDown}}, 110, 4, false, false},
+        KeyCase{
+            "PageUp_PageDown_PageUp", {{Qt::Key_PageUp}, {Qt::Key_PageDown}, {Qt::Key_PageUp}}, 130, 4, false, false},
         // Two taps 400 ms apart: 150; after Shift+T the next tap begins a new series.
         KeyCase{"T_taps", {{Qt::Key_T}, {Qt::Key_T}}, 150, 4, false, false},
         KeyCase{"ShiftT_new_series", {{Qt::Key_T}, {Qt::Key_T, Qt::ShiftModifier}, {Qt::Key_T}}, 120, 4, false, false},
