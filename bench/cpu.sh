@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # The CPU share of the real program and of the X server drawing for it: running at 120 bpm, at the
 # fastest tempo (the weight at the bottom: 271) and stopped, at device pixel ratio 1 and 2
-# (QT_SCALE_FACTOR). Each case is measured RUNS times, each run a fresh start of the program; a
+# (QT_SCALE_FACTOR); state "floor" measures instead a bare Qt window repainting a small moving square
+# on every refresh (build/bench/frame_floor), what any frame costs here. Each case is measured RUNS times, each run a fresh start of the program; a
 # run counts the user and system time of both processes (and of the program's UI thread) in /proc
 # over SECONDS and prints the share of one core. Sound goes to a private PulseAudio server's null sink (SDL_AUDIODRIVER=dummy instead
 # with --dummy).
-# Usage: bench/cpu.sh [--seconds 20] [--runs 3] [--scales "1 2"] [--states "stopped 120 271"] [--dummy]
+# Usage: bench/cpu.sh [--seconds 20] [--runs 3] [--scales "1 2"] [--states "stopped 120 271 floor"] [--dummy]
 #                     [--build DIR]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/bench/lib.sh"
-build=$here/build seconds=20 runs=3 scales="1 2" states="stopped 120 271" dummy=""
+build=$here/build seconds=20 runs=3 scales="1 2" states="stopped 120 271 floor" dummy=""
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
@@ -46,14 +47,19 @@ for scale in $scales; do
   for state in $states; do
     prog=() ui=() xs=()
     for _ in $(seq "$runs"); do
-      start_program "$build/metronom"
+      if [ "$state" = floor ]; then
+        "$build/bench/frame_floor" >/dev/null 2>&1 &
+        PROGRAM_PID=$! && BENCH_PIDS+=("$PROGRAM_PID")
+      else
+        start_program "$build/metronom"
+      fi
       sleep 1
       if [ "$state" = 271 ]; then # the weight dragged from its top at 131 down to 296
         at "$WEIGHT_X" $((131 + 16)); xdotool mousedown 1
         for y in $(seq 151 8 311) 312; do at "$WEIGHT_X" "$y"; sleep 0.01; done
         xdotool mouseup 1; sleep 0.1
       fi
-      [ "$state" = stopped ] || { at "$START_X" "$START_Y"; xdotool click 1; }
+      [ "$state" = stopped ] || [ "$state" = floor ] || { at "$START_X" "$START_Y"; xdotool click 1; }
       sleep 2 # past the start and the first beats
       p0=$(ticks "$PROGRAM_PID") u0=$(ticks "$PROGRAM_PID/task/$PROGRAM_PID") x0=$(ticks "$XVFB_PID") t0=$(date +%s%N)
       sleep "$seconds"

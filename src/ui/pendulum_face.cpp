@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QVarLengthArray>
 #include <QWindow>
 #include <cmath>
 
@@ -21,53 +22,88 @@ constexpr qreal kRodWidth = 5;
 // Beyond the painted edge: the weight's picture is placed at whole device pixels (up to half a
 // pixel off), and antialiasing may touch a partly covered pixel.
 constexpr qreal kMargin = 1;
-// The rod is covered by a chain of rectangles of this length: a tilted rod's one bounding
-// rectangle would be many times its area.
-constexpr qreal kRodPiece = 24;
+// What a frame repaints is cut into bands of rows this high, one rectangle each: a tilted rod's one
+// bounding rectangle would be many times its area, and every further rectangle costs a request to
+// the window system.
+constexpr int kBand = 32;
 
 } // namespace
 
-QRegion PendulumFace::covered() const
+QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
 {
-    QRegion r;
     if (!rodColor_.isValid())
-        return r;
+        return {};
+    // A pixel within `reach` of the rod's centre line lies in a band whose rows, widened by `reach`,
+    // hold that point of the line; so each band takes the line's columns over its widened rows.
     const qreal reach = kRodWidth / 2 + kMargin;
-    const QPointF along = tip_ - pivot_;
-    const int pieces = std::max(1, int(std::ceil(std::hypot(along.x(), along.y()) / kRodPiece)));
-    for (int i = 0; i < pieces; ++i) {
-        const QPointF a = pivot_ + along * (qreal(i) / pieces), b = pivot_ + along * (qreal(i + 1) / pieces);
-        r += QRectF(a, b).normalized().adjusted(-reach, -reach, reach, reach).toAlignedRect();
+    const QPointF half =
+        QPointF(artwork::kWeightSize.width(), artwork::kWeightSize.height()) / 2.0 + QPointF(kMargin, kMargin);
+    const Pose *poses[] = {&a, &b};
+    qreal top = pivot_.y(), bottom = pivot_.y();
+    for (const Pose *p : poses) {
+        top = std::min(top, p->tip.y());
+        bottom = std::max(bottom, p->tip.y());
+        if (p->swinging) {
+            top = std::min(top, p->weight.y() - half.y());
+            bottom = std::max(bottom, p->weight.y() + half.y());
+        }
     }
-    if (swinging_) {
-        const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0 + QSizeF(kMargin, kMargin);
-        r += QRectF(weightCentre_ - QPointF(half.width(), half.height()), half * 2).toAlignedRect();
+    QVarLengthArray<QRect, 32> bands;
+    for (int y0 = int(std::floor(top - reach)); y0 < bottom + reach; y0 += kBand) {
+        const qreal lo = y0 - reach, hi = y0 + kBand + reach; // the rows of the line this band needs
+        qreal left = qInf(), right = -qInf();
+        for (const Pose *p : poses) {
+            // The part of the line from the pivot to the tip within rows lo..hi.
+            const QPointF d = p->tip - pivot_;
+            qreal t0 = 0, t1 = 1;
+            if (d.y() != 0) {
+                const qreal ta = (lo - pivot_.y()) / d.y(), tb = (hi - pivot_.y()) / d.y();
+                t0 = std::max(t0, std::min(ta, tb));
+                t1 = std::min(t1, std::max(ta, tb));
+            } else if (pivot_.y() < lo || pivot_.y() > hi) {
+                t0 = 1, t1 = 0;
+            }
+            if (t0 <= t1) {
+                left = std::min({left, pivot_.x() + d.x() * t0 - reach, pivot_.x() + d.x() * t1 - reach});
+                right = std::max({right, pivot_.x() + d.x() * t0 + reach, pivot_.x() + d.x() * t1 + reach});
+            }
+            if (p->swinging && p->weight.y() + half.y() > y0 && p->weight.y() - half.y() < y0 + kBand) {
+                left = std::min(left, p->weight.x() - half.x());
+                right = std::max(right, p->weight.x() + half.x());
+            }
+        }
+        if (left < right) {
+            const int x0 = int(std::floor(left));
+            bands.append(QRect(x0, y0, int(std::ceil(right)) - x0, kBand));
+        }
     }
+    QRegion r;
+    r.setRects(bands.constData(), int(bands.size())); // one rectangle per band, top to bottom: no overlap
     return r;
 }
 
 void PendulumFace::setPendulum(QPointF pivot, QPointF tip, QColor rodColor)
 {
-    const QRegion before = covered();
+    const QRegion before = covered(pose_, pose_);
     pivot_ = pivot;
-    tip_ = tip;
+    pose_.tip = tip;
     rodColor_ = rodColor;
-    update(before + covered());
+    update(before + covered(pose_, pose_));
 }
 
 void PendulumFace::setSwingingWeight(QPointF weightCentre)
 {
-    const QRegion before = covered();
-    swinging_ = true;
-    weightCentre_ = weightCentre;
-    update(before + covered());
+    const Pose before = pose_;
+    pose_.swinging = true;
+    pose_.weight = weightCentre;
+    update(covered(before, pose_));
 }
 
 void PendulumFace::clearSwingingWeight()
 {
-    const QRegion before = covered();
-    swinging_ = false;
-    update(before);
+    const Pose before = pose_;
+    pose_.swinging = false;
+    update(covered(before, pose_));
 }
 
 bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
@@ -76,13 +112,11 @@ bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
     auto still = [halfPixel](QPointF a, QPointF b) {
         return std::abs(a.x() - b.x()) < halfPixel && std::abs(a.y() - b.y()) < halfPixel;
     };
-    if (swinging_ && still(tip, tip_) && still(weightCentre, weightCentre_))
+    if (pose_.swinging && still(tip, pose_.tip) && still(weightCentre, pose_.weight))
         return false;
-    const QRegion before = covered();
-    tip_ = tip;
-    swinging_ = true;
-    weightCentre_ = weightCentre;
-    update(before + covered());
+    const Pose before = pose_;
+    pose_ = {tip, true, weightCentre};
+    repaint(covered(before, pose_)); // at once: the frame goes to the screen with the pose just asked for
     return true;
 }
 
@@ -115,10 +149,10 @@ void PendulumFace::paintEvent(QPaintEvent *e)
         return;
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(rodColor_, kRodWidth, Qt::SolidLine, Qt::FlatCap));
-    p.drawLine(pivot_, tip_);
-    if (swinging_) {
+    p.drawLine(pivot_, pose_.tip);
+    if (pose_.swinging) {
         const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0;
-        p.drawPixmap(weightCentre_ - QPointF(half.width(), half.height()), weight_);
+        p.drawPixmap(pose_.weight - QPointF(half.width(), half.height()), weight_);
     }
 }
 

@@ -10,8 +10,9 @@ namespace ui {
 // swings, the weight on the rod. At rest the weight is a separate widget lying over the face that
 // the user drags. Dragging the face itself moves the whole window with the pointer.
 //
-// Only what moves is repainted: each change updates the rectangles the rod and the weight leave and
-// the ones they enter; everything else comes from the face's cached picture.
+// Only what moves is repainted: each change repaints, band by band of rows, what the rod and the
+// weight leave and what they enter; everything else comes from the face's cached picture. A frame
+// of the swing is painted at once, not when the event loop gets round to it.
 class PendulumFace : public QWidget {
     Q_OBJECT
 public:
@@ -26,8 +27,8 @@ public:
     // nothing, when neither would move by half a device pixel or more.
     bool swingTo(QPointF tip, QPointF weightCentre);
 
-    QPointF tip() const { return tip_; }
-    bool weightSwinging() const { return swinging_; }
+    QPointF tip() const { return pose_.tip; }
+    bool weightSwinging() const { return pose_.swinging; }
 
 protected:
     void paintEvent(QPaintEvent *e) override;
@@ -36,16 +37,21 @@ protected:
     void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:
-    // The pixels the rod and the weight cover now, with a margin for antialiasing and rounding.
-    QRegion covered() const;
+    struct Pose {
+        QPointF tip;
+        bool swinging = false; // the weight is painted at `weight`
+        QPointF weight;
+    };
+    // The pixels the rod and the weight cover in pose `a` and in pose `b`, with a margin for
+    // antialiasing and rounding. Piece by piece along the rod, one rectangle holds both poses.
+    QRegion covered(const Pose &a, const Pose &b) const;
 
     QPixmap face_; // device pixels, made at ratio faceRatio_
     qreal faceRatio_ = 0;
     QPixmap weight_;
-    QPointF pivot_, tip_;
+    QPointF pivot_;
     QColor rodColor_;
-    bool swinging_ = false;
-    QPointF weightCentre_;
+    Pose pose_;
     bool dragging_ = false;
     QPointF pressGlobal_;
     QPoint windowAtPress_;
