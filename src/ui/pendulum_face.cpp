@@ -132,9 +132,11 @@ void PendulumFace::paintEvent(QPaintEvent *e)
     QPainter p(this);
     // The still parts, copied from the cached face only where they are to be repainted (the widget
     // may be taller than the face: black below it). In device pixels: with the painter's high-DPI
-    // scale in place, the copy would take the raster engine's slower scaling path.
+    // scale in place, the copy would take the raster engine's slower scaling path. The face is
+    // opaque: its pixels replace what is there, with nothing to blend.
     p.save();
     p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+    p.setCompositionMode(QPainter::CompositionMode_Source);
     const QRect faceRect(QPoint(0, 0), face_.size());
     for (const QRect &logical : e->region()) {
         const QRect r = QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
