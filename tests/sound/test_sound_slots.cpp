@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "engine/metronome.h"
@@ -53,6 +54,24 @@ protected:
     engine::Metronome metronome{player};
     engine::SettingsPublisher publisher{metronome, keeper};
 };
+
+// The play calls: -9 dB from the first frame; a file that cannot be loaded plays the slot's previous
+// sample again, and a replay cuts only its own slot.
+TEST_F(SlotsTest, PlayVoiceSoundsAtMinus9DecibelsAndAFailedLoadReplaysThePreviousSample)
+{
+    const float minus9dB = static_cast<float>(std::pow(10.0, -900 / 2000.0));
+    const std::string snare = dir / "Snare.wav";
+    soundtest::WriteFile(snare, soundtest::MakeWav({}, {8192, 8192}, 4000));
+    std::vector<float> out(2 * 512);
+    ASSERT_TRUE(slots.PlayVoice1(klack));
+    player.Render(out.data(), 512);
+    EXPECT_FLOAT_EQ(out[0], 0.5f * minus9dB);
+    slots.PlayVoice2(snare);
+    player.Render(out.data(), 512);
+    EXPECT_TRUE(slots.PlayVoice1(dir / "missing.wav"));
+    player.Render(out.data(), 512);
+    EXPECT_FLOAT_EQ(out[2 * (sound::Mixer::kCutFadeFrames + 10)], (0.5f + 0.25f) * minus9dB) << "klack again, snare on";
+}
 
 // Settings replaced while their click still sounds: the old click is freed only once its voice has
 // ended and the metronome plays another.
