@@ -141,6 +141,7 @@ void PendulumFace::paintEvent(QPaintEvent *e)
     for (const QRect &logical : e->region()) {
         const QRect r = QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
         const QRect onFace = r & faceRect;
+        p.setClipRect(r); // within the repainted region: a plain rectangle, copied line by line
         if (onFace != r)
             p.fillRect(r, Qt::black);
         if (!onFace.isEmpty())
