@@ -2,10 +2,11 @@
 # The CPU share of the real program and of the X server drawing for it: running at 120 bpm, at the
 # fastest tempo (the weight at the bottom: 271) and stopped, at device pixel ratio 1 and 2
 # (QT_SCALE_FACTOR); state "floor" measures instead a bare Qt window repainting a small moving square
-# on every refresh (build/bench/frame_floor), what any frame costs here. Each case is measured RUNS times, each run a fresh start of the program; a
-# run counts the user and system time of both processes (and of the program's UI thread) in /proc
-# over SECONDS and prints the share of one core. Sound goes to a private PulseAudio server's null sink (SDL_AUDIODRIVER=dummy instead
-# with --dummy).
+# on every refresh (build/bench/frame_floor), what any frame costs here. Each case is measured
+# RUNS times, each run a fresh start of the program; a run counts the user and system time of both
+# processes (and of the program's UI thread) in /proc over SECONDS and prints the share of one
+# core. Sound goes to a private PulseAudio server's null sink (SDL_AUDIODRIVER=dummy instead with
+# --dummy).
 # Usage: bench/cpu.sh [--seconds 20] [--runs 3] [--scales "1 2"] [--states "stopped 120 271 floor"] [--dummy]
 #                     [--build DIR]
 set -euo pipefail

@@ -43,7 +43,7 @@ private:
         QPointF weight;
     };
     // The pixels the rod and the weight cover in pose `a` and in pose `b`, with a margin for
-    // antialiasing and rounding. Piece by piece along the rod, one rectangle holds both poses.
+    // antialiasing and rounding: one rectangle per band of rows holds both poses.
     QRegion covered(const Pose &a, const Pose &b) const;
 
     QPixmap face_; // device pixels, made at ratio faceRatio_
