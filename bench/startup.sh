@@ -25,7 +25,7 @@ for _ in $(seq "$runs"); do
   "$program" &
   pid=$!
   # xwininfo -root -tree lists mapped windows by name; poll it tightly.
-  until xwininfo -root -tree 2>/dev/null | grep -q '"Lindoquet Metronome Vintra (Preview Version)"'; do
+  until xwininfo -root -tree 2>/dev/null | grep '"Lindoquet Metronome Vintra (Preview Version)"' >/dev/null; do
     kill -0 "$pid" 2>/dev/null || { echo "the program ended" >&2; exit 1; }
     sleep 0.005
   done
