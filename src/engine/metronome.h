@@ -32,6 +32,23 @@ struct BeatSamples {
     std::array<const sound::Sample *, kLamps> countAccented{}; // 1a.wav .. 8a.wav
 };
 
+// The practice tools beyond the plain beat, decided on the audio clock like the beats themselves.
+struct Practice {
+    int volume = 85;     // 0..100 for the whole mix: 0.6 dB a step, 85 = the slots' own level, 0 mutes
+    int subdivision = 1; // clicks per beat, 1..4: the extra ones sound the normal beat 10 dB softer
+    // Tempo trainer: from startBpm, every `everyCycles` cycles `stepBpm` more (or less), until goalBpm.
+    bool trainerOn = false;
+    int trainerStartBpm = 120; // 1..271
+    int trainerEveryCycles = 4; // 1..16, muted cycles count
+    int trainerStepBpm = 2;     // -10..-1 or 1..10
+    int trainerGoalBpm = 140;   // 1..271
+    std::uint64_t trainerRun = 0; // a new value restarts the trainer from startBpm at the next cycle
+    // Gap training: `playCycles` sounding cycles, then `muteCycles` silent ones, repeating.
+    bool gapOn = false;
+    int gapPlayCycles = 2; // 1..8
+    int gapMuteCycles = 2; // 1..8
+};
+
 // Everything that decides the beats, as one immutable snapshot. The samples it names are kept
 // alive by the UI thread until the audio thread has moved on to a newer snapshot.
 struct Settings {
@@ -44,6 +61,7 @@ struct Settings {
     // What the slots 0..2 hold when a run starts (the click loaded at start-up).
     std::array<const sound::Sample *, 3> slotSamples{};
     float gain = 1.0f;          // every beat sound, both channels
+    Practice practice;
     std::uint64_t sequence = 0; // set by Publish
 };
 
@@ -53,6 +71,8 @@ struct BeatEvent {
     bool darkRed = false;         // the beat display turns dark red
     int measuredBpm = 0;          // the tempo measured from the interval before it
     std::uint64_t onsetFrame = 0; // stream frame at which its sound starts
+    double bpm = 0;               // the tempo the trainer set from this beat on; 0: no step here
+    bool muted = false;           // a beat of a silent cycle of the gap training
 };
 
 // Where the pendulum is, published after every block.
