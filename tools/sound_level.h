@@ -10,7 +10,8 @@
 //
 // Measure() adds what a listener hears of a sound's shape (tools/soundgen.cpp prints it, the
 // test of the folder holds every file to it, the README's table shows it):
-//   attack: from 10 % to 90 % of the peak of the 1 ms RMS envelope (a window trailing each frame);
+//   onset, attack: where the 1 ms RMS envelope (a window trailing each frame) first reaches 10 % of
+//     its peak, and how long it takes from there to 90 %;
 //   end: the loudest 1 ms of the envelope within the last 5 ms, in dB below its peak;
 //   swell: where the 5 ms RMS envelope first reaches half its peak (a spoken word's beat);
 //   loudest: the K-weighted RMS of the loudest 100 ms anywhere (a spoken word's loudness);
@@ -184,7 +185,7 @@ inline double LoudestDb(const std::vector<double> &x)
 }
 
 struct Measures {
-    double lengthMs, loudnessDb, bandDb, peakDb, attackMs, endDb, swellMs, loudestDb;
+    double lengthMs, loudnessDb, bandDb, peakDb, onsetMs, attackMs, endDb, swellMs, loudestDb;
     double share1to5k, shareAbove8k, shareAbove16k; // 0..1
 };
 
@@ -201,12 +202,13 @@ Measures Measure(const Sample *x, std::size_t frames, std::size_t stride = 1, do
     const double envPeak = *std::max_element(env.begin(), env.end());
     const double end = *std::max_element(env.end() - std::ptrdiff_t(std::min<std::size_t>(env.size(), 221)), env.end());
     const std::vector<double> s = Shares(m, {{1000, 5000}, {8000, 1e9}, {16000, 1e9}});
-    const auto ms = [](double frames) { return 1000.0 * frames / kRate; };
+    const auto ms = [](double n) { return 1000.0 * n / kRate; };
 
     return {ms(double(frames)),
             LevelDb(KWeighting(), m.data(), frames, 1, 1.0),
             LevelDb(Band(), m.data(), frames, 1, 1.0),
             20 * std::log10(peak + 1e-30),
+            ms(double(Reaches(env, 0.1))),
             ms(double(Reaches(env, 0.9)) - double(Reaches(env, 0.1))),
             20 * std::log10((end + 1e-30) / (envPeak + 1e-30)),
             ms(double(Reaches(Envelope(m, 221), 0.5))),
