@@ -318,13 +318,14 @@ Buffer klack()
     };
     const double burst = 0.0005, bounce = 0.0055, bounceLevel = 0.6;
     Rng rng(0x4B6C61636BULL);
-    Biquad knockTop = Biquad::lowpass(5200, 0.7);
+    Biquad knockTop = Biquad::lowpass(5200, 0.54);
+    Biquad knockTop2 = Biquad::lowpass(5200, 1.31);
     Biquad knockLow = Biquad::highpass(900, 0.7);
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
         const double t = timeOf(i);
         double push = t < burst ? rng.noise() : 0.0;
         push += t >= bounce && t < bounce + burst ? bounceLevel * rng.noise() : 0.0;
-        const double knock = knockLow(knockTop(rng.noise())) * decay(t, 0.0006);
+        const double knock = knockLow(knockTop2(knockTop(rng.noise()))) * decay(t, 0.0006);
         out[i] = modes(wood, 0.03 * push) + 0.3 * knock + 0.1 * contact(i);
     }
     return out;
