@@ -32,8 +32,8 @@ std::vector<Sint16> Load(const fs::path &path)
 // the rules compare with.
 struct Folder {
     std::map<std::string, Measures> files;
-    double percussion = 0;                   // mean loudness of the percussion sounds
-    std::map<std::string, double> voices;    // mean loudness of each voice's plain numbers
+    double percussion = 0;                // mean loudness of the percussion sounds
+    std::map<std::string, double> voices; // mean loudness of each voice's plain numbers
     double quietestVoice = 0;
 
     static bool IsVoice(const std::string &f) { return f.rfind("Count/", 0) == 0; }
