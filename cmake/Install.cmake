@@ -12,6 +12,9 @@ set(METRONOM_HOMEPAGE "https://metronom.example.org" CACHE STRING "The project's
 set(METRONOM_SCREENSHOT_URL "${METRONOM_HOMEPAGE}/screenshot.png" CACHE STRING
     "Where docs/screenshot.png is published (AppStream data)")
 set(METRONOM_LICENSE "GPL-3.0-or-later" CACHE STRING "The program's licence as an SPDX expression (AppStream data)")
+if(METRONOM_LICENSE STREQUAL "LicenseRef-proprietary") # the placeholder of earlier builds, kept in their cache
+  set(METRONOM_LICENSE "GPL-3.0-or-later" CACHE STRING "The program's licence as an SPDX expression (AppStream data)" FORCE)
+endif()
 set(METRONOM_MAINTAINER "Metronom <metronom@example.org>" CACHE STRING "Maintainer of the Debian package")
 set(METRONOM_DEBIAN_REVISION 1 CACHE STRING "The Debian revision of the package (version ${PROJECT_VERSION}-N)")
 set(METRONOM_PACKAGE_VERSION ${PROJECT_VERSION}-${METRONOM_DEBIAN_REVISION})

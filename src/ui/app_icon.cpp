@@ -104,7 +104,8 @@ public:
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override
     {
         const qreal side = std::min(rect.width(), rect.height());
-        paintAppIcon(*painter, QRectF(rect.center().x() + 0.5 - side / 2, rect.center().y() + 0.5 - side / 2, side, side));
+        paintAppIcon(*painter,
+                     QRectF(rect.center().x() + 0.5 - side / 2, rect.center().y() + 0.5 - side / 2, side, side));
     }
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
     {
