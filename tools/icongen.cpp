@@ -28,19 +28,10 @@ int main(int argc, char **argv)
     svg.setViewBox(QRect(0, 0, 256, 256));
     svg.setTitle(QStringLiteral("Metronom"));
     {
-        // The artwork clips its wood grain to the case, which SVG output from QPainter loses: the
-        // scalable icon holds the picture painted at 512 pixels instead.
-        QImage large(512, 512, QImage::Format_ARGB32_Premultiplied);
-        large.fill(Qt::transparent);
-        {
-            QPainter p(&large);
-            ui::paintAppIcon(p, QRectF(0, 0, 512, 512));
-        }
         QPainter p(&svg);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(QRectF(0, 0, 256, 256), large);
+        ui::paintAppIcon(p, QRectF(0, 0, 256, 256));
     }
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
         const QString folder = root + QStringLiteral("%1x%1/apps/").arg(size);
         QDir().mkpath(folder);
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);

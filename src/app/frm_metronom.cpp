@@ -85,10 +85,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     }
     connect(control<QComboBox>("cboPresets"), &QComboBox::activated, this, &FrmMetronom::cboPresets_Click);
     connect(control<ui::PressButton>("Check1"), &ui::PressButton::mouseDown, this, &FrmMetronom::Check1_MouseDown);
-    connect(control<QCheckBox>("chkAccent"), &QCheckBox::toggled, this, [this] {
-        setFocus();
-        SettingsChanged();
-    });
+    connect(control<QCheckBox>("chkAccent"), &QCheckBox::toggled, this, &FrmMetronom::SettingsChanged);
     for (QComboBox *c : {combo1_, combo2_, combo3_})
         connect(c, &QComboBox::currentTextChanged, this, &FrmMetronom::SettingsChanged);
 
@@ -180,6 +177,7 @@ void FrmMetronom::ApplyTempo()
     SetFaderValue("Fader1", tempo_.Fader1Value());
     const tempo::PendulumGeometry &g = tempo_.Geometry();
     picSlider_->move(picSlider_->x(), g.SliderTop);
+    picSlider_->setProperty("tempo", tempo_.Bpm()); // what the weight tells a screen reader
 }
 
 void FrmMetronom::DrawPendulumAtRest()
@@ -302,7 +300,6 @@ void FrmMetronom::Lamp_Click(engine::AccentRow row, int index)
 
 void FrmMetronom::cboPresets_Click()
 {
-    setFocus();
     const engine::Preset preset = engine::PresetFor(control<QComboBox>("cboPresets")->currentText().toStdString());
     if (preset.sounds) {
         combo1_->setEditText(QString::fromStdString((*preset.sounds)[0]));
@@ -472,7 +469,6 @@ void FrmMetronom::ApplyBeat(const engine::BeatEvent &beat)
 void FrmMetronom::Check2_Click()
 {
     SetTopMost(this, check2_->isChecked());
-    setFocus();
 }
 
 void FrmMetronom::Form_Unload()

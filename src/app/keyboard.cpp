@@ -9,6 +9,7 @@
 #include <QShortcut>
 #include <functional>
 
+#include "app/focus.h"
 #include "app/frm_metronom.h"
 #include "fader/fader.h"
 #include "ui/controls.h"
@@ -17,23 +18,6 @@
 namespace app {
 
 namespace {
-
-// Gives the focus back to the window when a list's popup closes (chosen, or left with Escape).
-class FocusBackOnClose : public QObject {
-public:
-    FocusBackOnClose(QWidget *form, QObject *parent) : QObject(parent), form_(form) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Hide)
-            form_->setFocus(Qt::OtherFocusReason);
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QWidget *form_;
-};
 
 void Bind(FrmMetronom &form, const QKeySequence &keys, std::function<void()> action)
 {
@@ -85,9 +69,7 @@ void InstallKeyboard(FrmMetronom &form)
     auto *accent = form.control<QCheckBox>("chkAccent");
     Bind(form, Qt::Key_A, [accent] { accent->click(); });
 
-    auto *focusBack = new FocusBackOnClose(&form, &form);
-    for (QComboBox *list : form.findChildren<QComboBox *>())
-        list->view()->window()->installEventFilter(focusBack);
+    InstallFocusRules(form);
     // The window holds the focus from the start, not the first sound chooser.
     form.setFocus(Qt::OtherFocusReason);
 }

@@ -8,10 +8,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -32,26 +34,49 @@ int OpenLock(const QByteArray &path)
     return fd;
 }
 
+// The user's own folder in a shared place: made with mode 0700 when missing; false when what is
+// there is a link, no folder or not the user's (another user could read or replace the socket).
+bool PrivateFolder(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    ::mkdir(path.constData(), 0700);
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    return (st.st_mode & 07777) == 0700 || ::chmod(path.constData(), 0700) == 0;
+}
+
 } // namespace
 
-SingleInstance::SingleInstance(const QString &lockFolder)
+SingleInstance::SingleInstance(const QString &lockFolder, const QString &fallbackFolder)
 {
-    QString folder = lockFolder;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) // a shared folder: the name carries the user
-        folder = QDir::tempPath() + QStringLiteral("/metronom-%1").arg(::getuid());
-    QDir().mkpath(folder);
-    const QDir dir(folder);
-    socketPath_ = dir.filePath(QStringLiteral("metronom.socket"));
-    lockFd_ = OpenLock(QFile::encodeName(dir.filePath(QStringLiteral("metronom.lock"))));
-    if (lockFd_ < 0) {
-        // No lock to be had (an unwritable folder): the socket alone decides, so that an odd
-        // leftover never keeps the program from starting.
-        acquired_ = !AskToRaise();
-        return;
+    const QString runtime =
+        lockFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) : lockFolder;
+    const QString fallback =
+        fallbackFolder.isEmpty() ? QDir::tempPath() + QStringLiteral("/metronom-%1").arg(::getuid()) : fallbackFolder;
+    QStringList tried;
+    for (const QString &folder : {runtime, fallback}) {
+        if (folder.isEmpty())
+            continue;
+        tried << folder;
+        if (folder == fallback ? !PrivateFolder(folder) : !QDir().mkpath(folder))
+            continue;
+        // The socket goes beside the lock: a folder that cannot take it (read-only) is no use.
+        if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+            continue;
+        const QDir dir(folder);
+        lockFd_ = OpenLock(QFile::encodeName(dir.filePath(QStringLiteral("metronom.lock"))));
+        if (lockFd_ >= 0) {
+            socketPath_ = dir.filePath(QStringLiteral("metronom.socket"));
+            acquired_ = ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0;
+            return;
+        }
     }
-    acquired_ = ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0;
+    // No lock anywhere: this copy runs, alone as far as it can tell.
+    std::fprintf(stderr, "metronom: no lock file can be made in %s: a second copy will not find this one\n",
+                 qPrintable(tried.join(QStringLiteral(" or "))));
+    std::fflush(stderr);
+    acquired_ = true;
 }
 
 SingleInstance::~SingleInstance()
@@ -62,6 +87,8 @@ SingleInstance::~SingleInstance()
 
 bool SingleInstance::AskToRaise() const
 {
+    if (socketPath_.isEmpty())
+        return false;
     const QByteArray path = QFile::encodeName(socketPath_);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -86,7 +113,7 @@ bool SingleInstance::AskToRaise() const
 
 std::unique_ptr<QLocalServer> SingleInstance::Listen(std::function<void()> raise) const
 {
-    if (!acquired_)
+    if (!acquired_ || socketPath_.isEmpty())
         return nullptr;
     auto server = std::make_unique<QLocalServer>();
     server->setSocketOptions(QLocalServer::UserAccessOption);

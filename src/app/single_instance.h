@@ -11,9 +11,16 @@ namespace app {
 // (flock: the kernel releases it when the process ends, however it ends, so nothing a crash leaves
 // behind keeps the next start out) and listens on a local socket beside it. A later copy fails to
 // take the lock, asks the running copy to bring its window to the front, and ends.
+//
+// Where the runtime folder is missing or no lock can be made in it (read-only), both go into the
+// user's own folder in the temporary folder, "metronom-<uid>", made with mode 0700 and refused when
+// it is a link, no folder or not the user's. Where no lock can be made in either, the program runs
+// and says so once on the error output.
 class SingleInstance {
 public:
-    explicit SingleInstance(const QString &folder = {});
+    // `folder`: the runtime folder (the user's by default); `fallback`: the folder used when no
+    // lock can be made there (the one named above by default).
+    explicit SingleInstance(const QString &folder = {}, const QString &fallback = {});
     ~SingleInstance();
     SingleInstance(const SingleInstance &) = delete;
     SingleInstance &operator=(const SingleInstance &) = delete;

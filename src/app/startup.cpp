@@ -118,8 +118,56 @@ void FillSoundChoosers(FrmMetronom &form, const QString &soundsDir)
     AppendKeepingText(form.Combo3(), lists.combo3);
 }
 
+QString CommandLineText(const QStringList &args)
+{
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            return QString::fromUtf8(
+                "Aufruf: metronom [--help | --version]\n"
+                "\n"
+                "Ein Pendel-Metronom mit Akzenten, Tap-Tempo und gesprochenem Zählen. Ohne Argumente\n"
+                "öffnet es sein Fenster; läuft es schon, kommt dessen Fenster nach vorn. Andere\n"
+                "Argumente werden nicht beachtet.\n"
+                "\n"
+                "  -h, --help      diese Hilfe zeigen und beenden\n"
+                "  -V, --version   die Version zeigen und beenden\n"
+                "\n"
+                "Tasten im Fenster:\n"
+                "  Leertaste                Start/Stop\n"
+                "  + oder Pfeil rechts      Tempo +1       - oder Pfeil links   Tempo -1\n"
+                "  Bild auf                 Tempo +10      Bild ab              Tempo -10\n"
+                "  T                        Tippen (Umschalt+T: neue Reihe)\n"
+                "  1 bis 8                  Schläge pro Zyklus\n"
+                "  A                        Akzente ein/aus\n"
+                "  Tab, Umschalt+Tab        von Bedienelement zu Bedienelement; Escape: zurück\n"
+                "  Rechtsklick, Menütaste, F10   Übungen und Einstellungen\n"
+                "\n"
+                "Die Klänge sind die WAV-Dateien im Ordner Sounds neben dem Programm\n"
+                "(im Paket /usr/lib/metronom/Sounds); Klack.wav muss dort sein.\n"
+                "\n"
+                "Beendet sich mit 0; mit 1, wenn kein Bildschirm, keine Tonausgabe oder\n"
+                "Klack.wav fehlt. Mehr dazu: man metronom\n");
+        if (arg == QLatin1String("--version") || arg == QLatin1String("-V"))
+            return QString::fromUtf8("metronom " METRONOM_VERSION "\n"
+                                     "Copyright (C) 2026 Die Metronom-Entwickler\n"
+                                     "Lizenz GPLv3+: GNU GPL Version 3 oder neuer <https://gnu.org/licenses/gpl.html>\n"
+                                     "Dies ist freie Software: Sie dürfen sie ändern und weitergeben.\n"
+                                     "Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.\n");
+    }
+    return {};
+}
+
 int Main(int argc, char **argv)
 {
+    // --help and --version answer at once: no window, no sound, no display needed.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (const QString text = CommandLineText(args); !text.isEmpty()) {
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
+
     // A second copy brings the running window to the front and ends at once, showing nothing.
     SingleInstance instance;
     if (!instance.acquired()) {
@@ -127,7 +175,7 @@ int Main(int argc, char **argv)
         return 0;
     }
 
-    // The command line is not read: the toolkit is given the program name alone.
+    // The rest of the command line is not read: the toolkit is given the program name alone.
     int toolkitArgc = argc > 0 ? 1 : 0;
     const std::unique_ptr<QApplication> application = StartToolkit(toolkitArgc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));

@@ -28,6 +28,11 @@ void FillSoundChoosers(FrmMetronom &form, const QString &soundsDir);
 // output and the process ends with status 1 (the toolkit would abort).
 std::unique_ptr<QApplication> StartToolkit(int &argc, char **argv);
 
+// "--help" and "--version" (also "-h", "-V"): the text for the first of them among `args` (the
+// program name left out), printed to standard output before anything else happens; empty when
+// there is none (every other argument is ignored).
+QString CommandLineText(const QStringList &args);
+
 // The program: returns the process exit status.
 int Main(int argc, char **argv);
 

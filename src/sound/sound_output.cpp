@@ -1,5 +1,6 @@
 #include "sound/sound_output.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace sound {
@@ -39,10 +40,11 @@ bool SoundOutput::TryOpen()
         if (losses_ > 0)
             return false; // the server went away: wait for it rather than for another output
     }
+    const std::string pulseError = usePulse_ ? error_ + "; " : std::string();
     sdl_.Pause(!playing_);
     feed_.SetLatency(kProgramBlockFrames); // before the first callback; then two blocks are held
     if (!sdl_.Open()) {
-        error_ = sdl_.error();
+        error_ = pulseError + "SDL: " + sdl_.error();
         return false;
     }
     feed_.SetLatency(sdl_.blockFrames());
@@ -62,6 +64,9 @@ void SoundOutput::InitDirectSound(const FailureBox &box)
 {
     if (OpenDevice())
         return;
+    // The box keeps its old words; the reason goes to the error output.
+    std::fprintf(stderr, "metronom: no sound output: %s\n", error_.c_str());
+    std::fflush(stderr);
     if (box)
         box(kStartFailureText, kStartFailureCaption);
     std::exit(EXIT_FAILURE);

@@ -46,9 +46,9 @@ public:
     SoundOutput(const SoundOutput &) = delete;
     SoundOutput &operator=(const SoundOutput &) = delete;
 
-    // Opens the stream with the slots' player as its source. When no output opens: shows `box`
-    // with kStartFailureText and kStartFailureCaption and, when it has been closed, ends the
-    // process with status 1.
+    // Opens the stream with the slots' player as its source. When no output opens: writes the
+    // reason (error()) to the error output, shows `box` with kStartFailureText and
+    // kStartFailureCaption and, when it has been closed, ends the process with status 1.
     void InitDirectSound(const FailureBox &box);
     // The same without the box and the end: false when no output opened.
     bool OpenDevice();
@@ -57,7 +57,8 @@ public:
     bool IsOpen() const { return kind_ == Kind::Pulse || (kind_ == Kind::Sdl && sdl_.IsOpen()); }
     // "PulseAudio" or "SDL" while open, "" otherwise.
     const char *kind() const;
-    // Why the last opening failed.
+    // Why the last opening failed: "PulseAudio: ...; SDL: ..." (each output tried, with its
+    // library's own words).
     const std::string &error() const { return error_; }
 
     // Puts another source behind the stream (null: the slots' player). When it returns, the old

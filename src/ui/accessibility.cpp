@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
+#include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QRegularExpression>
 
@@ -32,10 +34,10 @@ constexpr Words kWords[] = {
     {"picBPM", "Tempo-Anzeige", ""},
     {"picBeat", "Schlag-Anzeige", ""},
     {"shpBeat", "Markierung des aktuellen Schlags", ""},
-    {"Combo1", "Sound", "Klang jedes Schlags"},
-    {"Combo2", "Sound für Akzent 1", "Klang der Schläge mit Akzent 1"},
-    {"Combo3", "Sound für Akzent 2", "Klang der Schläge mit Akzent 2"},
-    {"cboPresets", "Presets", "Klänge und Akzente; Long, Englisch und Computer zählen die Schläge laut"},
+    {"Combo1", "", "Klang jedes Schlags"},
+    {"Combo2", "", "Klang der Schläge mit Akzent 1"},
+    {"Combo3", "", "Klang der Schläge mit Akzent 2"},
+    {"cboPresets", "", "Klänge und Akzente; Long, Englisch und Computer zählen die Schläge laut"},
     {"Check2", "", "Das Fenster bleibt über allen anderen"},
     {"chkAccent", "", "Akzent-Klänge ein oder aus (Taste A)"},
     {"cmdTempo(0)", "Tempo minus 1", "Taste Minus oder Pfeil links"},
@@ -53,6 +55,13 @@ constexpr Words kWords[] = {
     {"Tap", "", "Im Takt klicken oder Taste T; Rechtsklick oder Umschalt+T beginnt neu"},
     {"Check1", "", "Startet und stoppt das Metronom (Leertaste)"},
 };
+
+// The labels that name the choosers (the chooser is the label's buddy).
+constexpr std::pair<const char *, const char *> kChooserLabels[] = {
+    {"Label5", "Combo1"}, {"Label7", "cboPresets"}, {"Label6", "Combo2"}, {"Label9", "Combo3"}};
+
+// A widget with this property set is left out of the window's accessible tree (decoration).
+constexpr const char *kIgnored = "accessibleIgnored";
 
 // The mark of this file's interfaces.
 struct Ours {
@@ -169,6 +178,93 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 };
 
+// A sound or preset chooser, named by its label ("Sound:" reads "Sound"), its value the text shown.
+class Chooser : public QAccessibleWidget, public Ours {
+public:
+    explicit Chooser(QComboBox *c) : QAccessibleWidget(c, QAccessible::ComboBox) {}
+    QComboBox *chooser() const { return static_cast<QComboBox *>(widget()); }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name) {
+            for (QLabel *label : chooser()->window()->findChildren<QLabel *>())
+                if (label->buddy() == chooser())
+                    return label->text().remove(QRegularExpression(QStringLiteral("\\s*:\\s*$")));
+            return chooser()->accessibleName();
+        }
+        if (t == QAccessible::Value)
+            return chooser()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.editable = chooser()->isEditable();
+        s.expandable = true;
+        return s;
+    }
+    QStringList actionNames() const override { return {showMenuAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == showMenuAction() || action == pressAction())
+            chooser()->showPopup();
+    }
+};
+
+// The pendulum's weight: its value is the tempo it stands for (set as the property "tempo").
+class Weight : public QAccessibleWidget, public QAccessibleValueInterface, public Ours {
+public:
+    explicit Weight(QWidget *w) : QAccessibleWidget(w, QAccessible::Slider) {}
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return currentValue().toString();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true; // moved by dragging; the keys, buttons and tempo slider move it too
+        return s;
+    }
+    QVariant currentValue() const override { return widget()->property("tempo"); }
+    void setCurrentValue(const QVariant &) override {}
+    QVariant maximumValue() const override { return 271; }
+    QVariant minimumValue() const override { return 22; }
+    QVariant minimumStepSize() const override { return 1; }
+};
+
+// The main window: its children as shown, without the lamps of beats beyond the cycle, whatever
+// else is hidden and the decoration.
+class Window : public QAccessibleWidget, public Ours {
+public:
+    explicit Window(QWidget *form) : QAccessibleWidget(form) {}
+    QList<QWidget *> shown() const
+    {
+        QList<QWidget *> list;
+        for (QObject *o : widget()->children())
+            if (auto *w = qobject_cast<QWidget *>(o);
+                w && !w->isWindow() && !w->isHidden() && !w->property(kIgnored).toBool())
+                list << w;
+        return list;
+    }
+    int childCount() const override { return int(shown().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QWidget *> list = shown();
+        return index >= 0 && index < list.size() ? QAccessible::queryAccessibleInterface(list[index]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(shown().indexOf(qobject_cast<QWidget *>(child->object()))) : -1;
+    }
+};
+
 // The property that marks the main window (whose labels are read by this file's rules).
 constexpr const char *kMainWindow = "metronomMainWindow";
 
@@ -178,11 +274,38 @@ QLabel *WindowLabel(QObject *o)
     return label && label->window()->property(kMainWindow).toBool() ? label : nullptr;
 }
 
+bool MainWindow(QObject *o)
+{
+    auto *w = qobject_cast<QWidget *>(o);
+    return w && w->isWindow() && w->property(kMainWindow).toBool();
+}
+
+bool Weighted(QObject *o)
+{
+    return qobject_cast<PictureBox *>(o) && o->objectName() == QLatin1String("PicSlider");
+}
+
 bool Handled(QObject *o)
 {
     return qobject_cast<LampImage *>(o) || qobject_cast<PressButton *>(o) || qobject_cast<fader::Fader *>(o) ||
-           WindowLabel(o);
+           qobject_cast<QComboBox *>(o) || WindowLabel(o) || MainWindow(o) || Weighted(o);
 }
+
+// Tells a screen reader when the weight's tempo changes.
+class WeightWatch : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::DynamicPropertyChange && QAccessible::isActive()) {
+            QAccessibleValueChangeEvent changed(watched, watched->property("tempo"));
+            QAccessible::updateAccessibility(&changed);
+        }
+        return false;
+    }
+};
 
 // Our own controls and the labels of the main window.
 QAccessibleInterface *Factory(const QString &, QObject *object)
@@ -195,6 +318,12 @@ QAccessibleInterface *Factory(const QString &, QObject *object)
         return new Slider(f);
     if (QLabel *label = WindowLabel(object))
         return new Label(label);
+    if (auto *chooser = qobject_cast<QComboBox *>(object); chooser && chooser->window()->property(kMainWindow).toBool())
+        return new Chooser(chooser);
+    if (Weighted(object))
+        return new Weight(static_cast<QWidget *>(object));
+    if (MainWindow(object))
+        return new Window(static_cast<QWidget *>(object));
     return nullptr;
 }
 
@@ -209,9 +338,16 @@ void InstallAccessibility(QWidget &form)
     }();
     (void)installed;
     form.setProperty(kMainWindow, true);
+    for (auto [label, chooser] : kChooserLabels)
+        if (auto *l = form.findChild<QLabel *>(QString::fromUtf8(label)))
+            l->setBuddy(form.findChild<QComboBox *>(QString::fromUtf8(chooser)));
+    if (QWidget *weight = form.findChild<QWidget *>(QStringLiteral("PicSlider")))
+        weight->installEventFilter(new WeightWatch(weight));
     // An interface made while a control was being built (a reader listening as its text was set)
     // was made for a plain widget; it goes, and the next question makes the right one.
-    for (QWidget *w : form.findChildren<QWidget *>()) {
+    QList<QWidget *> all = form.findChildren<QWidget *>();
+    all << &form;
+    for (QWidget *w : all) {
         if (!Handled(w))
             continue;
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);

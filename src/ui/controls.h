@@ -63,8 +63,8 @@ private:
     bool pressed_ = false;
 };
 
-// A large push button that reports the press of any mouse button (TAP, START/STOP); it never
-// takes the keyboard focus.
+// A large push button that reports the press of any mouse button (TAP, START/STOP); reached with
+// Tab, Space presses it (app/focus.h).
 class PressButton : public QPushButton {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 
 #include "app/commands.h"
 #include "app/frm_metronom.h"
+#include "app/single_instance.h"
 #include "app/sound_list.h"
 #include "app/startup.h"
 
@@ -94,6 +95,37 @@ TEST(ListWavFiles, WavFilesOnlyInAnyCaseSortedByNameWithoutCaseAndIntoTheChooser
     EXPECT_EQ(form.Combo3()->findText("a.b.c"), 0);
     EXPECT_EQ(QStringList({form.Combo1()->currentText(), form.Combo2()->currentText(), form.Combo3()->currentText()}),
               QStringList({"Klack", "Bassdrum", "Snare"}));
+}
+
+// A runtime folder that takes no lock (read-only, or impossible as here, where a file stands in
+// its path): two copies still find each other through the user's own folder, which is made private;
+// a link or a file there is refused, and with no lock anywhere the copy runs and says so once.
+TEST(SingleInstance, WithoutARuntimeFolderTwoCopiesMeetInTheUsersOwnFolder)
+{
+    QTemporaryDir dir;
+    Touch(dir.filePath("file"));
+    const QString runtime = dir.filePath("file/run"), own = dir.filePath("metronom-own");
+    {
+        app::SingleInstance first(runtime, own), second(runtime, own);
+        EXPECT_TRUE(first.acquired());
+        EXPECT_FALSE(second.acquired()) << "the second copy found the first";
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(own).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << "nobody else may reach the socket";
+    }
+    for (const char *leftover : {"link", "file"}) {
+        SCOPED_TRACE(leftover);
+        const QString refused = dir.filePath(QString("refused-%1").arg(leftover));
+        if (QString(leftover) == "link")
+            QFile::link(own, refused); // a folder of the user's, but reached through a link
+        else
+            Touch(refused);
+        ::testing::internal::CaptureStderr();
+        app::SingleInstance first(runtime, refused), second(runtime, refused);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(first.acquired() && second.acquired()) << "no lock anywhere: each copy runs";
+        EXPECT_EQ(QString::fromStdString(said).count("metronom: no lock file can be made in "), 2) << said;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "sound/sound_output.h"
@@ -109,6 +110,27 @@ TEST(FakeDevice, WithoutAPulseAudioServerTheSdlDeviceOpens)
     EXPECT_STREQ(output.kind(), "SDL");
     ::unsetenv("PULSE_SERVER");
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+// With no output at all the box keeps its old words, and the libraries' own reasons reach the
+// error output before the program ends.
+TEST(FakeDeviceDeathTest, NoOutputAtAllShowsTheBoxAndSaysWhyOnTheErrorOutput)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::unsetenv("SDL_AUDIODRIVER");
+            ::setenv("PULSE_SERVER", "unix:/nonexistent/native", 1);
+            auto host = std::make_unique<FakeHost>();
+            host->openWorks = false;
+            sound::SoundOutput output(std::move(host));
+            output.InitDirectSound([](const std::string &text, const std::string &caption) {
+                std::fprintf(stderr, "box [%s] %s\n", caption.c_str(), text.c_str());
+            });
+        },
+        ::testing::ExitedWithCode(1),
+        "metronom: no sound output: PulseAudio: [^\n]+; SDL: no device\n"
+        "box \\[Lindoquet Metronome Vintra \\(Preview\\)\\] Unable to start DirectSound\\. Check");
 }
 
 } // namespace

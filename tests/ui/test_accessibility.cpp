@@ -24,7 +24,7 @@ void Walk(QAccessibleInterface *node, QSet<QObject *> &seen)
     }
 }
 
-// Each control also lies inside the window, and only the choosers take the focus.
+// Each control also lies inside the window.
 TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
 {
     QSet<QObject *> seen;
@@ -41,7 +41,6 @@ TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
         EXPECT_FALSE(n.trimmed().isEmpty());
         EXPECT_FALSE(spacedLetters.match(n).hasMatch()) << n.toStdString();
         EXPECT_TRUE(w->parentWidget() != &form || form.rect().contains(w->geometry())) << "outside the window";
-        EXPECT_TRUE(qobject_cast<QComboBox *>(w) || w->focusPolicy() == Qt::NoFocus) << "takes the focus";
         ++checked;
     }
     EXPECT_GT(checked, 40);
@@ -71,6 +70,31 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
     of("Check1")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(form.Running());
     EXPECT_EQ(name("Check1"), "STOP");
+}
+
+// The choosers by their labels, the weight by the tempo it stands for, and no lamp beyond the
+// beats of a cycle.
+TEST_F(AccessibilityTest, ChoosersByTheirLabelsTheWeightByItsTempoOnlyTheCyclesLamps)
+{
+    for (auto [chooser, label] :
+         {std::pair{"Combo1", "Sound"}, {"cboPresets", "Presets"}, {"Combo2", "Akzent 1"}, {"Combo3", "Akzent 2"}}) {
+        EXPECT_EQ(name(chooser), QString::fromUtf8(label));
+        EXPECT_EQ(of(chooser)->text(QAccessible::Value), text(chooser));
+    }
+    QAccessibleValueInterface *weight = of("PicSlider")->valueInterface();
+    ASSERT_NE(weight, nullptr);
+    EXPECT_EQ(weight->currentValue().toInt(), 120);
+    click("cmdTempo(3)");
+    EXPECT_EQ(weight->currentValue().toInt(), 130) << "the value follows the tempo";
+
+    QTest::keyClick(form.windowHandle(), Qt::Key_3);
+    QSet<QObject *> seen;
+    Walk(QAccessible::queryAccessibleInterface(&form), seen);
+    for (int i = 0; i < 8; ++i)
+        for (const char *row : {"imgBeat", "imgSnare"}) {
+            const QString lamp = QString("%1(%2)").arg(row).arg(i);
+            EXPECT_EQ(seen.contains(form.control(lamp)), i < 3) << lamp.toStdString();
+        }
 }
 
 } // namespace

@@ -2,7 +2,13 @@
 // whatever has the focus and the window's shortcuts decide.
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
+#include <QTemporaryDir>
+
+#include "app/startup.h"
+#include "fader/fader.h"
+#include "ui/controls.h"
 
 #include "support/window_test.h"
 
@@ -77,6 +83,134 @@ TEST_F(ListFocusTest, EscapeInThePresetListThenSpaceStarts)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_TRUE(form.Running());
     EXPECT_FALSE(presets->view()->isVisible());
+}
+
+// The focus as a user meets it: clicks give it back to the window, Tab goes through the controls.
+class FocusTest : public KeyboardTest {
+protected:
+    void SetUp() override
+    {
+        KeyboardTest::SetUp();
+        QFile(sounds.filePath("Klack.wav")).open(QIODevice::WriteOnly); // the sound that plays
+        app::Globals().SoundsDir = sounds.path() + QDir::separator();
+    }
+    QWidget *focused() const { return QApplication::focusWidget(); }
+    // The control that has the focus (a chooser for its text field).
+    QString focusedName() const
+    {
+        QWidget *w = focused();
+        if (w && qobject_cast<QComboBox *>(w->parentWidget()))
+            w = w->parentWidget();
+        return w ? w->objectName() : QString();
+    }
+    void tabTo(const char *name)
+    {
+        for (int i = 0; i < 40 && focusedName() != name; ++i)
+            press({Qt::Key_Tab});
+        ASSERT_EQ(focusedName(), name);
+    }
+    QWidget *mark() const { return form.findChild<QWidget *>("focusMark"); }
+    QTemporaryDir sounds;
+};
+
+// After a click into a chooser's text the keys type there; a click on START, a step button or TAP
+// gives the window its keys back, and the chooser keeps what it had.
+TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapGiveTheWindowItsKeysBack)
+{
+    QLineEdit *sound = form.Combo1()->lineEdit();
+    for (const char *target : {"Check1", "cmdTempo(1)", "Tap"}) {
+        SCOPED_TRACE(target);
+        QTest::mouseClick(sound, Qt::LeftButton, {}, QPoint(5, 5));
+        ASSERT_EQ(focusedName(), "Combo1");
+        const int bpm = text("lblBPM").toInt();
+        press({Qt::Key_Plus});
+        EXPECT_TRUE(text("Combo1").contains('+')) << "the key typed into the chooser";
+        EXPECT_EQ(text("lblBPM").toInt(), bpm);
+        form.Combo1()->setEditText("Klack");
+        click(target);
+        EXPECT_EQ(focused(), &form);
+        const bool running = form.Running(); // START was clicked, or not
+        press({Qt::Key_Space});
+        EXPECT_NE(form.Running(), running) << "Space pressed START/STOP";
+        if (form.Running())
+            press({Qt::Key_Space});
+        press({Qt::Key_Plus});
+        EXPECT_EQ(text("lblBPM").toInt(), form.Tempo().Bpm());
+        EXPECT_EQ(text("Combo1"), "Klack");
+    }
+    EXPECT_GT(form.Tempo().Bpm(), 120) << "the step button and the Plus keys acted";
+}
+
+// Tab goes through every control in reading order (columns top to bottom, rows left to right),
+// framed while the keyboard is used; a click takes the frame away.
+TEST_F(FocusTest, TabReachesEveryControlInReadingOrderWithAFrameWhileTheKeyboardIsUsed)
+{
+    QList<QWidget *> controls;
+    for (QWidget *w : form.findChildren<QWidget *>())
+        if (w->isVisible() && (qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w) ||
+                               qobject_cast<fader::Fader *>(w) || qobject_cast<ui::LampImage *>(w)))
+            controls << w;
+    const int column = form.control("picBeat")->x(); // the right column: the beat display, TAP, START
+    QList<QWidget *> visited;
+    for (int i = 0; i <= controls.size(); ++i) {
+        press({Qt::Key_Tab});
+        QWidget *w = form.control(focusedName());
+        ASSERT_NE(w, nullptr) << focusedName().toStdString();
+        EXPECT_TRUE(mark()->isVisible() && mark()->geometry().contains(w->geometry())) << "framed";
+        if (!visited.isEmpty() && i < controls.size()) {
+            const QRect a = visited.back()->geometry(), b = w->geometry();
+            const bool sameRow = std::abs(a.center().y() - b.center().y()) < 10;
+            const bool after =
+                (a.x() < column && b.x() >= column) ||
+                ((a.x() < column) == (b.x() < column) && (sameRow ? b.x() > a.x() : b.top() >= a.bottom() - 4));
+            EXPECT_TRUE(after) << visited.back()->objectName().toStdString() << " then "
+                               << w->objectName().toStdString();
+        }
+        visited << w;
+    }
+    EXPECT_EQ(QSet<QWidget *>(visited.begin(), visited.end() - 1).size(), controls.size()) << "each control once";
+    EXPECT_EQ(visited.back(), visited.front()) << "and round again";
+    click("lblBPM");
+    EXPECT_EQ(focused(), &form);
+    EXPECT_FALSE(mark()->isVisible());
+}
+
+// A control reached with Tab keeps its own keys; Escape gives the window its keys back, and a
+// typed name that is no file goes back to the sound that plays.
+TEST_F(FocusTest, AFocusedControlKeepsItsOwnKeysUntilEscape)
+{
+    tabTo("imgBeat(1)");
+    press({Qt::Key_Space});
+    EXPECT_TRUE(form.Pattern().Accent1[1]) << "Space toggles the lamp";
+    press({Qt::Key_Return});
+    EXPECT_FALSE(form.Pattern().Accent1[1]) << "so does Enter";
+    EXPECT_FALSE(form.Running());
+
+    tabTo("Fader1");
+    press({Qt::Key_End});
+    EXPECT_EQ(form.Tempo().Bpm(), 250) << "End moves the slider to its end";
+    press({Qt::Key_Left});
+    EXPECT_EQ(form.Tempo().Bpm(), 249);
+
+    tabTo("cmdTempo(0)");
+    press({Qt::Key_Space});
+    EXPECT_EQ(form.Tempo().Bpm(), 248) << "Space presses the button";
+    EXPECT_FALSE(form.Running());
+
+    tabTo("Combo1");
+    press({Qt::Key_End}); // Tab selected the name; the cursor goes behind it
+    press({Qt::Key_Space});
+    press({Qt::Key_X});
+    EXPECT_EQ(text("Combo1"), "Klack x") << "the chooser takes typing, spaces included";
+    press({Qt::Key_Escape});
+    EXPECT_EQ(focused(), &form);
+    EXPECT_EQ(text("Combo1"), "Klack") << "no file of that name: back to the sound that plays";
+    press({Qt::Key_Space});
+    EXPECT_TRUE(form.Running()) << "the window has its keys again";
+
+    tabTo("Check1");
+    press({Qt::Key_Space});
+    EXPECT_FALSE(form.Running()) << "Space presses STOP";
 }
 
 } // namespace
