@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The CPU share of the real program and of the X server drawing for it, under a window manager
 # (openbox) on a private X server: running at 120 bpm, at the fastest tempo (the weight at the
-# bottom: 271), running at 120 with the window minimized ("minimized") or moved to another
+# bottom: 271), at 120 with frames paced by QWindow::requestUpdate ("120-update"), running at 120 with the window minimized ("minimized") or moved to another
 # workspace ("elsewhere"), and stopped; at device pixel ratio 1 and 2 (QT_SCALE_FACTOR). State
 # "floor" measures instead a bare Qt window repainting a small moving square on every refresh
 # (build/bench/frame_floor), what any frame costs here. The states are measured in turn, round
@@ -75,6 +75,8 @@ measure() {
     "$build/bench/frame_floor" >/dev/null 2>&1 &
     PROGRAM_PID=$! && BENCH_PIDS+=("$PROGRAM_PID")
   else
+    # 120-update: frames paced by QWindow::requestUpdate instead of the timer.
+    if [ "$state" = 120-update ]; then export METRONOM_FRAME_PACING=update; else unset METRONOM_FRAME_PACING; fi
     start_program "$build/metronom"
   fi
   pid=$PROGRAM_PID

@@ -107,17 +107,19 @@ bool FramePacer::eventFilter(QObject *watched, QEvent *event)
         if (drawing())
             frame_(true);
         return true; // the window's own handler would repaint the whole window
-    case QEvent::Show:
-    case QEvent::WinIdChange:
-        if (watched == &window_)
-            watch();
+    case QEvent::Expose:
+        // Before the window answers the expose: a frame drawn now goes out with its first picture.
         reconsider();
         break;
-    case QEvent::Expose:
+    case QEvent::Show:
     case QEvent::Hide:
+    case QEvent::WinIdChange:
     case QEvent::WindowStateChange:
-        // Before the window answers an expose: a frame drawn now goes out with its first picture.
-        reconsider();
+        // Once the window has handled it (a window restored from minimized shows its widgets again
+        // only then).
+        if (watched == &window_ && event->type() != QEvent::Hide)
+            watch();
+        QMetaObject::invokeMethod(this, &FramePacer::reconsider, Qt::QueuedConnection);
         break;
     default:
         break;
