@@ -7,8 +7,8 @@
 # (build/bench/frame_floor), what any frame costs here. The states are measured in turn, round
 # after round (RUNS rounds), each a fresh start of the program, so that a machine that gets busier
 # or quieter meanwhile touches every state alike. A run reads each thread's time on the CPU from
-# the scheduler (/proc/PID/task/*/schedstat) over SECONDS: the program's UI thread, its audio
-# threads (all others but Qt's X event reader), the X event reader and the X server, each as a share
+# the scheduler (/proc/PID/task/*/schedstat) over SECONDS: the program's UI thread, its other
+# threads (mostly audio; all but Qt's X event reader), the X event reader and the X server, each as a share
 # of one core. At the end: the medians per state, and the ratio of each running state to the floor
 # (UI thread and X server), per round and their median. Sound goes to a private PulseAudio server's
 # null sink (SDL_AUDIODRIVER=dummy instead with --dummy).

@@ -47,7 +47,11 @@ valgrind --tool=callgrind --callgrind-out-file="$out" --separate-threads=yes --i
   "$program" >"$WORK/program.out" 2>&1 &
 PROGRAM_PID=$! && BENCH_PIDS+=("$PROGRAM_PID")
 for _ in $(seq 600); do
-  WIN=$(xdotool search --onlyvisible --name '^(Lindoquet Metronome Vintra \(Preview Version\)|frame_floor)$' 2>/dev/null | head -n1) || true
+  if [ -n "$floor" ]; then
+    WIN=$(xdotool search --name '^frame_floor$' 2>/dev/null | tail -n1) || true
+  else
+    WIN=$(xdotool search --onlyvisible --name '^Lindoquet Metronome Vintra \(Preview Version\)$' 2>/dev/null | head -n1) || true
+  fi
   [ -n "$WIN" ] && break
   sleep 0.1
 done

@@ -25,8 +25,7 @@ FramePacer::Pacing FramePacer::DefaultPacing()
         return Pacing::Timer;
     if (chosen == "update")
         return Pacing::UpdateRequest;
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ? Pacing::UpdateRequest
-                                                                                  : Pacing::Timer;
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ? Pacing::UpdateRequest : Pacing::Timer;
 }
 
 void FramePacer::watch()
@@ -121,8 +120,7 @@ bool FramePacer::eventFilter(QObject *watched, QEvent *event)
             watch();
         QMetaObject::invokeMethod(this, &FramePacer::reconsider, Qt::QueuedConnection);
         break;
-    default:
-        break;
+    default: break;
     }
     return false;
 }
