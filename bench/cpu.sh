@@ -107,7 +107,7 @@ measure() {
 }
 
 declare -A ui audio xev xs
-echo "share of one core in %: UI thread, audio threads, X event thread / X server; each run, then the medians"
+echo "share of one core in %: UI thread, other threads (audio), X event thread / X server; each run, then the medians"
 for scale in $scales; do
   export QT_SCALE_FACTOR=$scale
   for round in $(seq "$runs"); do
