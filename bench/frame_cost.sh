@@ -70,7 +70,7 @@ callgrind_control -d "$PROGRAM_PID" >/dev/null
 ui=""
 for _ in $(seq 600); do
   ui=$(ls "$out".*-01 2>/dev/null | head -n1) || true
-  [ -n "$ui" ] && [ -n "$(tail -c 200 "$ui" | grep totals)" ] && break
+  [ -n "$ui" ] && tail -c 200 "$ui" | grep -q totals && break
   sleep 0.1
 done
 [ -n "$ui" ] || { echo "no dump: $(ls "$WORK")" >&2; exit 1; }
@@ -88,7 +88,7 @@ printf 'UI thread: %s instructions in %s s, %s frames: %s per frame\n' "$total" 
 if [ -n "$xserver" ]; then
   for _ in $(seq 600); do
     x=$(ls "$WORK"/x.out.* 2>/dev/null | head -n1) || true
-    [ -n "$x" ] && [ -n "$(tail -c 200 "$x" | grep totals)" ] && break
+    [ -n "$x" ] && tail -c 200 "$x" | grep -q totals && break
     sleep 0.1
   done
   xt=$(callgrind_annotate "$x" 2>/dev/null | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
