@@ -110,6 +110,18 @@ start_xvfb() {
   export QT_QPA_PLATFORM=xcb
 }
 
+# A window manager (openbox) on the private X server: it minimizes windows and has workspaces.
+start_window_manager() {
+  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  BENCH_PIDS+=($!)
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.05
+  done
+  echo "openbox did not start: $(cat "$WORK/openbox.log")" >&2
+  exit 1
+}
+
 # Starts the program $1 and waits for its window: PROGRAM_PID, WIN and SHOWN_MS (from the start of
 # the process to the window being mapped).
 start_program() {

@@ -89,8 +89,6 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     for (QComboBox *c : {combo1_, combo2_, combo3_})
         connect(c, &QComboBox::currentTextChanged, this, &FrmMetronom::SettingsChanged);
 
-    frameTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&frameTimer_, &QTimer::timeout, this, &FrmMetronom::DisplayFrame);
     housekeepingTimer_.setInterval(1000);
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
     for (auto signal : {&QFileSystemWatcher::fileChanged, &QFileSystemWatcher::directoryChanged})
@@ -188,7 +186,7 @@ void FrmMetronom::DrawPendulumAtRest()
         output_->Play(false); // the stream rests once the last sound has played out
         Housekeeping();
     }
-    frameTimer_.stop();
+    frames_.stop();
     tempo::PendulumGeometry &g = tempo_.Geometry();
     tempo::RestPosition(g);
     picMet_->clearSwingingWeight();
@@ -357,11 +355,7 @@ void FrmMetronom::PlayLoop()
         metronome_->Start();
         output_->Play(true);
     }
-    // One frame per refresh of the screen the window is on.
-    const qreal hz = screen() && screen()->refreshRate() > 0 ? screen()->refreshRate() : 60.0;
-    frameTimer_.setInterval(std::clamp(int(std::lround(1000.0 / hz)), 8, 33));
-    DisplayFrame();
-    frameTimer_.start();
+    frames_.start(); // a frame now where the window can be seen
 }
 
 void FrmMetronom::SettingsChanged()
@@ -429,7 +423,7 @@ void FrmMetronom::WatchSoundFiles(const QStringList &paths)
         soundWatcher_.addPaths(wanted);
 }
 
-void FrmMetronom::DisplayFrame()
+void FrmMetronom::DisplayFrame(bool draw)
 {
     if (!metronome_ || !running_)
         return;
@@ -450,6 +444,8 @@ void FrmMetronom::DisplayFrame()
     }
     // The measured tempo is shown on every frame, over whatever a step button wrote meanwhile.
     ShowTempo(measuredBpm_);
+    if (!draw)
+        return;
 
     double s = 0;
     if (state.running && shown >= double(state.runStartFrame))
@@ -475,7 +471,7 @@ void FrmMetronom::Form_Unload()
 {
     stopRequested_ = true;
     running_ = false;
-    frameTimer_.stop();
+    frames_.stop();
     housekeepingTimer_.stop();
     StopEngine();
     // The stream closes with the window; the program ends right after.

@@ -11,6 +11,7 @@
 #include "engine/metronome.h"
 #include "tempo/tap_tempo.h"
 #include "tempo/tempo_control.h"
+#include "ui/frame_pacer.h"
 
 class QCheckBox;
 class QComboBox;
@@ -89,8 +90,8 @@ private:
     // sample changed (a sound file edited on disk).
     void PublishSettings(bool always);
     // Every display frame while running: the beats that are heard now, the pendulum where it is
-    // heard.
-    void DisplayFrame();
+    // heard. Without `draw` (the window cannot be seen) only the beats.
+    void DisplayFrame(bool draw = true);
     // Once a second while the sound output asks for it (a lost stream to open again).
     void Housekeeping();
     // Watches the sound files in use and their folders; a change is heard from the next beat.
@@ -136,7 +137,7 @@ private:
     std::deque<engine::BeatEvent> heardSoon_; // beats played, not heard yet
     int measuredBpm_ = 0;
     int shownBpm_ = -1; // the tempo lblBPM shows
-    QTimer frameTimer_;
+    ui::FramePacer frames_{*this, [this](bool draw) { DisplayFrame(draw); }};
     QTimer housekeepingTimer_;
     QFileSystemWatcher soundWatcher_;
     sound::SoundOutput *output_ = nullptr;

@@ -1,11 +1,14 @@
 // The beat pattern, the presets and START/STOP in the real window (offscreen).
 #include <QCheckBox>
 
+#include <QScreen>
+#include <functional>
 #include <malloc.h>
 
 #include "fader/fader.h"
 #include "support/window_test.h"
 #include "ui/controls.h"
+#include "ui/pendulum_face.h"
 
 namespace {
 
@@ -102,6 +105,70 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
     EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 0)->x());
     QTest::qWait(700);
     EXPECT_EQ(text("lblBeat"), "1") << "no beat after STOP";
+}
+
+// Counts the face's paint events and notes where the rod's tip was at the first of them.
+class PaintWatch : public QObject {
+public:
+    int paints = 0;
+    QPointF firstTip;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint && paints++ == 0)
+            firstTip = static_cast<ui::PendulumFace *>(watched)->tip();
+        return false;
+    }
+};
+
+// While the window cannot be seen nothing is computed or painted for the pendulum, while the beat
+// display goes on. Shown again, the first picture already has the pendulum where it is now (not
+// where it was when the window went away) and is the very picture a full repaint gives.
+TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameShownIsCurrent)
+{
+    auto *face = form.control<ui::PendulumFace>("PicMet");
+    PaintWatch watch;
+    face->installEventFilter(&watch);
+    click("Check1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBeat") == "2"; })) << "no beat shown";
+    const struct {
+        const char *what;
+        std::function<void()> away, back;
+    } cases[] = {{"minimized", [&] { form.showMinimized(); }, [&] { form.showNormal(); }},
+                 {"hidden", [&] { form.hide(); }, [&] { form.show(); }}};
+    for (const auto &c : cases) {
+        watch.paints = 0;
+        QTest::qWait(150);
+        ASSERT_GT(watch.paints, 2) << "the pendulum swings on the screen before the window is " << c.what;
+        c.away();
+        QCoreApplication::processEvents();
+        const QPointF tip = face->tip();
+        const QString beat = text("lblBeat");
+        watch.paints = 0;
+        QTest::qWait(1300); // the swing is not where it was: a quarter period and more later
+        EXPECT_EQ(watch.paints, 0) << "painted while " << c.what;
+        EXPECT_EQ(face->tip(), tip) << "frames computed while " << c.what;
+        EXPECT_NE(text("lblBeat"), beat) << "the beat display stood still while " << c.what;
+        c.back();
+        QCoreApplication::processEvents(); // the window's own answer to being shown, no frame timer yet
+        ASSERT_GT(watch.paints, 0) << "nothing painted when shown again after " << c.what;
+        EXPECT_NE(watch.firstTip, tip) << "the first frame after " << c.what << " shows the pendulum where it was";
+        const QImage onScreen = form.screen()
+                                    ->grabWindow(form.winId(), 0, 0, face->width(), face->height())
+                                    .toImage()
+                                    .convertToFormat(QImage::Format_RGB32);
+        const QImage full = face->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(onScreen.size(), full.size());
+        int differ = 0;
+        QPoint first;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                if (onScreen.pixel(x, y) != full.pixel(x, y) && differ++ == 0)
+                    first = {x, y};
+        EXPECT_EQ(differ, 0) << "the face on the screen after " << c.what
+                             << " is not a whole picture of the pendulum: from " << first.x() << "," << first.y();
+    }
 }
 
 // Each preset choice repaints the sound boxes and opens a popup. A style that draws them anew into
