@@ -99,6 +99,51 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
     EXPECT_EQ(std::pair(restarted[0].beat, restarted[0].measuredBpm), std::pair(1, 120));
 }
 
+// START after a STOP in the middle of a cycle begins on beat 1 again: its accent (or its spoken
+// "1a"), its lamp and number, half a swing after the press.
+TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
+{
+    const auto oneAccented = Impulse(0.11f);
+    const struct {
+        int beatsBefore;
+        bool counting;
+        float first; // the height of the first sound after START
+    } cases[] = {{2, false, 0.3f}, {3, false, 0.3f}, {6, false, 0.3f}, {2, true, 0.11f}, {7, true, 0.11f}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.beatsBefore << " beats, counting " << c.counting);
+        engine::Metronome m{player};
+        settings.rules.counting = c.counting;
+        settings.samples.countAccented[0] = oneAccented.get();
+        m.Publish(settings);
+        m.Start();
+        std::vector<float> out(2 * 512);
+        std::uint64_t at = 0;
+        auto render = [&](std::int64_t frames) {
+            std::vector<std::pair<std::uint64_t, float>> onsets;
+            for (; frames > 0; frames -= 512, at += 512) {
+                m.Render(out.data(), 512);
+                for (int i = 0; i < 512; ++i)
+                    if (out[2 * i] != 0.0f)
+                        onsets.emplace_back(at + i, out[2 * i]);
+            }
+            return onsets;
+        };
+        ASSERT_EQ(render(22050 * c.beatsBefore + 300).size(), std::size_t(c.beatsBefore));
+        m.Stop();
+        render(5000);
+        for (engine::BeatEvent e; m.PopBeat(e);) {}
+        const std::uint64_t pressed = at;
+        m.Start();
+        const auto onsets = render(22050 + 512);
+        ASSERT_EQ(onsets.size(), 1u);
+        EXPECT_EQ(onsets[0].first, pressed + 22050);
+        EXPECT_NEAR(onsets[0].second, c.first, 1e-6);
+        engine::BeatEvent e;
+        ASSERT_TRUE(m.PopBeat(e));
+        EXPECT_EQ(std::tuple(e.beat, e.darkRed), std::tuple(1, true)) << "lamp and number of beat 1, dark red";
+    }
+}
+
 // A sound that cannot be loaded sounds the slot's last sample (an unnamed one: ChooseBeatTest).
 TEST_F(MetronomeTest, MissingSoundsRepeatTheSlotsLastSample)
 {

@@ -146,4 +146,29 @@ TEST(SampleCache, ReadsAgainOnlyWhenTheFileChangesAndRemembersFailures)
     EXPECT_FALSE(cache.Get(path)) << "the file became a folder";
 }
 
+// Over its budget the cache lets go of the sample used longest ago, and reads only that one again.
+TEST(SampleCache, OverItsBudgetTheLeastRecentlyUsedGoes)
+{
+    const struct {
+        const char *uses; // the files asked for, in order; the last one brings the cache over budget
+        char readAgain;
+    } cases[] = {{"abac", 'b'}, {"abbc", 'a'}, {"abcc", 'a'}};
+    for (const auto &c : cases) {
+        soundtest::TempDir dir;
+        auto path = [&](char name) { return dir / std::string(1, name); };
+        for (char name : std::string("abc"))
+            soundtest::WriteFile(path(name), MakeWav({}, {100, 100}, 100)); // 800 bytes decoded
+        sound::SampleCache cache({}, 2000);
+        for (const char *u = c.uses; *u; ++u)
+            cache.Get(path(*u));
+        std::string others = "abc";
+        others.erase(others.find(c.readAgain), 1);
+        for (char name : others + c.readAgain) { // the one gone last: reading it evicts another
+            const auto before = cache.loads();
+            cache.Get(path(name));
+            EXPECT_EQ(cache.loads() - before, name == c.readAgain ? 1u : 0u) << c.uses << ": " << name;
+        }
+    }
+}
+
 } // namespace
