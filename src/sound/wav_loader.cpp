@@ -58,15 +58,20 @@ void Put32(unsigned char *p, std::uint32_t v)
         p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// A RIFF size or a data chunk that claims more than the file holds (a copy cut short, a broken
+// A RIFF size or a chunk that claims more than the file holds (a copy cut short, a broken
 // header claiming 4 GB) is cut to what is there, so that SDL neither reserves nor clears memory
 // for bytes that do not exist: such files cost what they hold, not what they claim.
 void CutDeclaredSizes(std::vector<unsigned char> &b)
 {
-    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0)
+    // SDL also takes a file whose RIFF header is missing, the chunks beginning after "WAVE".
+    std::size_t at = 4;
+    if (b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0) {
+        Put32(b.data() + 4, std::min<std::uint32_t>(Get32(b.data() + 4), std::uint32_t(b.size() - 8)));
+        at = 12;
+    } else if (b.size() < 4 || std::memcmp(b.data(), "WAVE", 4) != 0) {
         return;
-    Put32(b.data() + 4, std::min<std::uint32_t>(Get32(b.data() + 4), std::uint32_t(b.size() - 8)));
-    for (std::size_t at = 12; at + 8 <= b.size();) {
+    }
+    while (at + 8 <= b.size()) {
         const std::uint64_t left = b.size() - at - 8;
         const std::uint32_t size = Get32(b.data() + at + 4);
         if (size > left) {
