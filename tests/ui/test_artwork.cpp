@@ -97,14 +97,15 @@ TEST(PendulumFaceDrawing, PartialRepaintsEqualAFullRepaintThroughASwing)
     // From the centre out to the right and back across to the left, steps from 0.3 to 6 pixels.
     const double angles[] = {0,   0.001, 0.004, 0.01, 0.03, 0.05, 0.2,   0.35,
                              0.5, 0.45,  0.3,   0.1,  -0.1, -0.3, -0.31, -0.5};
-    double previous = 0;
+    auto at = [&](double a, double r) { return pivot + r * QPointF(std::sin(a), -std::cos(a)); };
+    double shown = 0; // a move of half a pixel or more is drawn at once, a smaller one waits
     for (const double a : angles) {
-        const QPointF tip = pivot + 330 * QPointF(std::sin(a), -std::cos(a)),
-                      weight = pivot + 200 * QPointF(std::sin(a), -std::cos(a));
-        face.swingTo(tip, weight);
-        if (std::abs(a - previous) * 330 >= 1) // every step of a pixel or more is drawn at once
-            compare("angle " + std::to_string(a), &tip, &weight);
-        previous = a;
+        face.swingTo(at(a, 330), at(a, 200));
+        const QPointF d = at(a, 330) - at(shown, 330);
+        if (std::abs(d.x()) >= 0.5 || std::abs(d.y()) >= 0.5)
+            shown = a;
+        const QPointF tip = at(shown, 330), weight = at(shown, 200);
+        compare("angle " + std::to_string(a), &tip, &weight);
     }
     face.clearSwingingWeight();
     face.setPendulum(pivot, {154, 20}, QColor(120, 120, 120));
