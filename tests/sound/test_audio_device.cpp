@@ -1,11 +1,16 @@
 // The output device: SDL's dummy driver, and a stand-in host whose device fails and vanishes on demand.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 
 #include "sound/sound_output.h"
 #include "sound/stream_feed.h"
+#include "sound/wav_writer.h"
 
 namespace {
 
@@ -138,6 +143,44 @@ TEST(StreamFeed, HeardFrameLagsByLatencyAndBlockAndNeverStepsBack)
         render();
         EXPECT_GE(feed.HeardFrame(), before) << "stepped back after the stall";
     }
+}
+
+// A server that takes the connection and never answers (like one frozen with SIGSTOP): connecting
+// goes on in the background, no box is shown, and after 2 s the output runs silent with its note,
+// rendering its source; closing it ends the connecting at once.
+TEST(SoundOutput, AServerThatNeverAnswersLeavesTheProgramRunningSilent)
+{
+    soundtest::TempDir dir;
+    const std::string socketPath = dir / "native";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(listener, 8), 0); // connections wait in the backlog, never accepted
+    ::unsetenv("SDL_AUDIODRIVER");
+    ::setenv("PULSE_SERVER", ("unix:" + socketPath).c_str(), 1);
+    {
+        CountingSource source;
+        sound::SoundOutput output(std::make_unique<FakeHost>());
+        output.SetSource(&source);
+        output.InitDirectSound([](const std::string &, const std::string &) { ADD_FAILURE() << "a box"; });
+        EXPECT_TRUE(output.connecting()) << "InitDirectSound waited for the server";
+        EXPECT_STREQ(output.note(), "");
+        output.Play(true);
+        for (int i = 0; i < 200 && !*output.note(); ++i) {
+            std::this_thread::sleep_for(50ms);
+            output.Poll();
+        }
+        EXPECT_STREQ(output.note(), sound::kSilentNote);
+        EXPECT_TRUE(output.IsOpen() && output.connecting());
+        EXPECT_TRUE(source.WaitForCalls(3)) << "the silent stream renders the source";
+        output.Close();
+        EXPECT_FALSE(output.connecting() || output.IsOpen());
+    }
+    ::close(listener);
+    ::unsetenv("PULSE_SERVER");
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 } // namespace
