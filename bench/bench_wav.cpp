@@ -1,7 +1,8 @@
 // What loading a sound costs the UI thread, per second of sound decoded: the worst cases a file may
 // declare within the loader's limits (the lowest and highest rates, eight channels, 8 to 32 bits),
 // and an ordinary file. Each benchmark reports
-//   ms_per_s: CPU milliseconds per second of decoded sound (the goal is at most 10).
+//   ms_per_s: CPU milliseconds per second of decoded sound (the goal is at most 10; Google Benchmark
+//             prints it with an "s", as the inverse of a rate).
 // Run: build/bench/bench_wav (a build without sanitizers).
 #include <benchmark/benchmark.h>
 
