@@ -94,8 +94,7 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
 // "1a"), its lamp and number, half a swing after the press.
 TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
 {
-    const auto oneAccented = Impulse(0.11f);
-    settings.samples.countAccented[0] = oneAccented.get();
+    settings.samples.countAccented[0] = fourAccented.get(); // here the spoken "1a"
     const struct {
         int beatsBefore;
         bool counting;
@@ -104,8 +103,8 @@ TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
     } cases[] = {{2, false, 0.3f, 5000},
                  {3, false, 0.3f, 0},
                  {6, false, 0.3f, 5000},
-                 {2, true, 0.11f, 0},
-                 {7, true, 0.11f, 5000}};
+                 {2, true, 0.14f, 0},
+                 {7, true, 0.14f, 5000}};
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.beatsBefore << " beats, counting " << c.counting);
         settings.rules.counting = c.counting;

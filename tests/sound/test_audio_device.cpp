@@ -172,7 +172,7 @@ TEST(SoundOutput, AServerThatNeverAnswersLeavesTheProgramRunningSilent)
             std::this_thread::sleep_for(50ms);
             output.Poll();
         }
-        EXPECT_STREQ(output.note(), sound::kSilentNote);
+        EXPECT_STREQ(output.note(), sound::kSilentNote) << output.kind() << " " << output.error();
         EXPECT_TRUE(output.IsOpen() && output.connecting());
         EXPECT_TRUE(source.WaitForCalls(3)) << "the silent stream renders the source";
         output.Close();
