@@ -395,10 +395,11 @@ void FrmMetronom::Housekeeping()
     if (!output_)
         return;
     output_->Poll();
+    control("Check1")->setToolTip(QString::fromUtf8(output_->note())); // running silent: why
     if (publisher_)
         publisher_->Collect();
     if (output_->NeedsPoll())
-        housekeepingTimer_.start();
+        housekeepingTimer_.start(output_->PollInterval());
     else
         housekeepingTimer_.stop();
 }

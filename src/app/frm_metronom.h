@@ -41,8 +41,9 @@ public:
     explicit FrmMetronom(QWidget *parent = nullptr, const tempo::MillisecondClock *tapClock = nullptr);
     ~FrmMetronom() override;
 
-    // The window's own set-up after it has been filled with the sound names and shown: opens the
-    // sound output (the program ends when none can be opened), loads the slots, chooses the
+    // The window's own set-up after it has been filled with the sound names and shown: starts
+    // connecting the sound output without waiting for it (the program ends when a server refuses
+    // and no other output opens), loads the slots, chooses the
     // "Normal" preset, lays down the starting pattern and tempo and draws the pendulum at rest.
     // The window plays through `output` from then on; it must outlive the window.
     void FirstRun(sound::SoundOutput &output);
@@ -92,7 +93,8 @@ private:
     // Every display frame while running: the beats that are heard now, the pendulum where it is
     // heard. Without `draw` (the window cannot be seen) only the beats.
     void DisplayFrame(bool draw = true);
-    // Once a second while the sound output asks for it (a lost stream to open again).
+    // While the sound output asks for it (connecting, a lost stream to open again): its Poll, and
+    // the START button's tooltip says when the program runs silent.
     void Housekeeping();
     // Watches the sound files in use and their folders; a change is heard from the next beat.
     void WatchSoundFiles(const QStringList &paths);

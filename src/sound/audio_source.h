@@ -12,9 +12,10 @@ public:
     // stereo float at 44100 Hz to `out`.
     virtual void Render(float *out, int frames) = 0;
 
-    // UI thread, only while no stream calls Render (before a stream starts, after one was closed
-    // or lost): forgets what was scheduled for the old stream, so that it does not burst out all
-    // at once when the next stream starts.
+    // UI thread or the sound output's connecting thread, one at a time and only while no stream
+    // calls Render (before a stream starts, after one was closed or lost): forgets what was
+    // scheduled for the old stream, so that it does not burst out all at once when the next
+    // stream starts.
     virtual void Restart() {}
 };
 

@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "sound/sample.h"
 
@@ -141,17 +143,69 @@ void PulseOutput::Fill(std::size_t bytes)
 
 bool PulseOutput::Open(bool playing, std::string &error)
 {
+    const std::atomic<bool> never{false};
+    return Connect(error, never) == Step::Ready && StartStream(playing, error, never);
+}
+
+template <class Done> bool PulseOutput::WaitFor(Done done, const std::atomic<bool> &cancel)
+{
+    // A frozen server never answers and pa_threaded_mainloop_wait has no deadline: look every
+    // 10 ms instead, so that a cancel is seen at once. Relaxed: a request, acted on when seen.
+    while (!done()) {
+        if (cancel.load(std::memory_order_relaxed))
+            return false;
+        pa_threaded_mainloop_unlock(mainloop_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        pa_threaded_mainloop_lock(mainloop_);
+    }
+    return true;
+}
+
+PulseOutput::Step PulseOutput::Connect(std::string &error, const std::atomic<bool> &cancel)
+{
     Close();
     lost_.store(false, std::memory_order_relaxed); // relaxed: no stream runs
-    resting_.store(!playing, std::memory_order_relaxed);
-    corked_.store(!playing, std::memory_order_relaxed);
     prioritySet_ = false;
     mainloop_ = pa_threaded_mainloop_new();
     if (!mainloop_ || pa_threaded_mainloop_start(mainloop_) < 0) {
         error = "PulseAudio: no main loop";
         Close();
-        return false;
+        return Step::Refused;
     }
+    pa_threaded_mainloop_lock(mainloop_);
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(mainloop_), "Metronom");
+    if (!context_) {
+        error = "PulseAudio: no context";
+        pa_threaded_mainloop_unlock(mainloop_);
+        Close();
+        return Step::Refused;
+    }
+    pa_context_set_state_callback(context_, &PulseOutput::OnContextState, this);
+    // No server of our own started on a machine that has none: SDL's outputs serve it instead.
+    bool good = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+    const bool waited = good && WaitFor(
+                                    [&] {
+                                        const pa_context_state_t s = pa_context_get_state(context_);
+                                        good = PA_CONTEXT_IS_GOOD(s);
+                                        return !good || s == PA_CONTEXT_READY;
+                                    },
+                                    cancel);
+    if (good && waited) {
+        pa_threaded_mainloop_unlock(mainloop_);
+        return Step::Ready;
+    }
+    const int code = pa_context_errno(context_);
+    error = std::string("PulseAudio: no server: ") + (waited || !good ? pa_strerror(code) : "cancelled");
+    pa_threaded_mainloop_unlock(mainloop_);
+    Close();
+    // A server that took too long to answer is slow or frozen, not absent.
+    return !waited && good ? Step::Cancelled : code == PA_ERR_TIMEOUT ? Step::Slow : Step::Refused;
+}
+
+bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomic<bool> &cancel)
+{
+    resting_.store(!playing, std::memory_order_relaxed); // relaxed: no stream runs yet
+    corked_.store(!playing, std::memory_order_relaxed);
     pa_threaded_mainloop_lock(mainloop_);
     auto fail = [&](const char *what) {
         error = std::string("PulseAudio: ") + what + ": " + pa_strerror(pa_context_errno(context_));
@@ -159,23 +213,6 @@ bool PulseOutput::Open(bool playing, std::string &error)
         Close();
         return false;
     };
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(mainloop_), "Metronom");
-    if (!context_) {
-        error = "PulseAudio: no context";
-        pa_threaded_mainloop_unlock(mainloop_);
-        Close();
-        return false;
-    }
-    pa_context_set_state_callback(context_, &PulseOutput::OnContextState, this);
-    // No server of our own started on a machine that has none: SDL's outputs serve it instead.
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return fail("no server");
-    for (pa_context_state_t s; (s = pa_context_get_state(context_)) != PA_CONTEXT_READY;) {
-        if (!PA_CONTEXT_IS_GOOD(s))
-            return fail("no server");
-        pa_threaded_mainloop_wait(mainloop_);
-    }
-
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kStreamRate, kStreamChannels};
     stream_ = pa_stream_new(context_, "Metronom", &format, nullptr);
     if (!stream_)
@@ -193,11 +230,16 @@ bool PulseOutput::Open(bool playing, std::string &error)
                                          (playing ? 0 : PA_STREAM_START_CORKED));
     if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
         return fail("stream refused");
-    for (pa_stream_state_t s; (s = pa_stream_get_state(stream_)) != PA_STREAM_READY;) {
-        if (!PA_STREAM_IS_GOOD(s))
-            return fail("stream refused");
-        pa_threaded_mainloop_wait(mainloop_);
-    }
+    bool good = true;
+    const bool waited = WaitFor(
+        [&] {
+            const pa_stream_state_t s = pa_stream_get_state(stream_);
+            good = PA_STREAM_IS_GOOD(s);
+            return !good || s == PA_STREAM_READY;
+        },
+        cancel);
+    if (!waited || !good)
+        return fail(waited ? "stream refused" : "cancelled");
     pa_threaded_mainloop_unlock(mainloop_);
     return true;
 }

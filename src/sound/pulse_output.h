@@ -25,7 +25,8 @@ namespace sound {
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
 //
-// Threads (see sound/threads.h): Open, Close, Play and SetLossNotifier on the UI thread. The
+// Threads (see sound/threads.h): Open, Connect, StartStream, Close, Play and SetLossNotifier on one
+// thread at a time: the UI thread, or the sound output's connecting thread while it runs. The
 // filling runs on the audio thread (the main loop's thread), which also tries once to raise its own
 // priority to real time where the system allows (RLIMIT_RTPRIO), silently otherwise. lost(),
 // underruns() and corked() on any thread.
@@ -40,8 +41,17 @@ public:
     PulseOutput &operator=(const PulseOutput &) = delete;
 
     // Connects to the server (PULSE_SERVER or the default) and starts a stream, corked unless
-    // `playing`. False, with the reason, when no server answers or it refuses the stream.
+    // `playing`. False, with the reason, when no server answers or it refuses the stream. Waits
+    // as long as the server takes (Connect, then StartStream).
     bool Open(bool playing, std::string &error);
+    // How connecting ended: connected; refused (no server, an error); the server did not answer in
+    // libpulse's time (about 30 s: frozen or overloaded); `cancel` was set meanwhile.
+    enum class Step { Ready, Refused, Slow, Cancelled };
+    // Connects to the server, looking at `cancel` every 10 ms. Anything but Ready closes again.
+    Step Connect(std::string &error, const std::atomic<bool> &cancel);
+    // After Connect: starts the stream, corked unless `playing`. False (closed) when refused or
+    // cancelled.
+    bool StartStream(bool playing, std::string &error, const std::atomic<bool> &cancel);
     // Ends the stream and the connection; no block is rendered any more when it returns.
     void Close();
     bool IsOpen() const { return mainloop_ != nullptr; }
@@ -63,6 +73,7 @@ private:
     static void OnWrite(pa_stream *stream, std::size_t bytes, void *self);
     static void OnUnderflow(pa_stream *stream, void *self);
     void Fill(std::size_t bytes);
+    template <class Done> bool WaitFor(Done done, const std::atomic<bool> &cancel);
     void MarkLost();
 
     StreamFeed &feed_;

@@ -7,9 +7,10 @@ namespace sound {
 
 SoundOutput::SoundOutput(std::unique_ptr<AudioHost> sdlHost)
     : usePulse_(!std::getenv("SDL_AUDIODRIVER")), player_(kSlotCount), slots_(cache_, keeper_, player_),
-      feed_(&player_), sdl_(&feed_, kProgramBlockFrames, std::move(sdlHost)), pulse_(feed_)
+      feed_(&player_), sdl_(&feed_, kProgramBlockFrames, std::move(sdlHost)), pulse_(feed_),
+      silent_(feed_, kProgramBlockFrames)
 {
-    pulse_.SetLossNotifier(&SoundOutput::Lost, this);
+    pulse_.SetLossNotifier(&SoundOutput::Lost, this); // once, before any stream
 }
 
 SoundOutput::~SoundOutput()
@@ -19,61 +20,199 @@ SoundOutput::~SoundOutput()
 
 const char *SoundOutput::kind() const
 {
-    return kind_ == Kind::Pulse ? "PulseAudio" : kind_ == Kind::Sdl ? "SDL" : "";
+    switch (kind_) {
+    case Kind::Pulse: return "PulseAudio";
+    case Kind::Sdl: return "SDL";
+    case Kind::Silent: return "silent";
+    case Kind::None: break;
+    }
+    return "";
 }
 
 void SoundOutput::Lost(void *self)
 {
-    if (const auto &notify = static_cast<SoundOutput *>(self)->notify_)
-        notify();
+    static_cast<SoundOutput *>(self)->Wake();
 }
 
-bool SoundOutput::TryOpen()
+void SoundOutput::Wake()
 {
-    lastTry_ = std::chrono::steady_clock::now();
-    feed_.Restart(); // no stream renders: the source forgets what was meant for the old one
-    if (usePulse_) {
-        if (pulse_.Open(playing_, error_)) {
-            kind_ = Kind::Pulse;
-            return true;
+    // Called by a stream that is lost (it renders no block any more) or by the connecting thread.
+    std::lock_guard lock(handover_);
+    if (notify_)
+        notify_();
+}
+
+void SoundOutput::SetSource(AudioSource *source)
+{
+    std::lock_guard lock(handover_); // the connecting thread may be restarting the feed
+    feed_.SetSource(source ? source : &player_);
+}
+
+void SoundOutput::StartConnecting(bool sdlToo, bool once)
+{
+    cancel_.store(false, std::memory_order_relaxed);
+    outcome_.store(Outcome::Pending, std::memory_order_relaxed); // relaxed: the thread starts after this
+    {
+        std::lock_guard lock(handover_);
+        takenOver_ = false;
+    }
+    connectSince_ = std::chrono::steady_clock::now();
+    playingNow_.store(playing_, std::memory_order_relaxed);
+    connector_ = std::thread(&SoundOutput::Connect, this, sdlToo, once);
+}
+
+void SoundOutput::Connect(bool sdlToo, bool once)
+{
+    const std::chrono::milliseconds retry = retryInterval_;
+    for (bool first = true; !cancel_.load(std::memory_order_relaxed); first = false) {
+        // Between two tries, looking at cancel_ every 10 ms.
+        for (auto waited = std::chrono::milliseconds(0); !first && waited < retry;
+             waited += std::chrono::milliseconds(10)) {
+            if (cancel_.load(std::memory_order_relaxed))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        if (losses_ > 0)
-            return false; // the server went away: wait for it rather than for another output
-    }
-    const std::string pulseError = usePulse_ ? error_ + "; " : std::string();
-    sdl_.Pause(!playing_);
-    feed_.SetLatency(kProgramBlockFrames); // before the first callback; then two blocks are held
-    if (!sdl_.Open()) {
+        if (cancel_.load(std::memory_order_relaxed))
+            break;
+        if (usePulse_) {
+            const PulseOutput::Step step = pulse_.Connect(error_, cancel_);
+            if (step == PulseOutput::Step::Ready) {
+                TakeOver();
+                if (pulse_.StartStream(playingNow_.load(std::memory_order_relaxed), error_, cancel_))
+                    return Finish(Outcome::Pulse);
+                continue;
+            }
+            if (step != PulseOutput::Step::Refused || !sdlToo) {
+                if (once)
+                    break;
+                continue; // a slow server, or one gone away: wait for it rather than for another output
+            }
+        }
+        const std::string pulseError = usePulse_ ? error_ + "; " : std::string();
+        TakeOver();
+        sdl_.Pause(true);                      // until the UI thread takes it over
+        feed_.SetLatency(kProgramBlockFrames); // before the first callback; then two blocks are held
+        if (sdl_.Open()) {
+            feed_.SetLatency(sdl_.blockFrames());
+            return Finish(Outcome::Sdl);
+        }
         error_ = pulseError + "SDL: " + sdl_.error();
-        return false;
+        break;
     }
-    feed_.SetLatency(sdl_.blockFrames());
-    kind_ = Kind::Sdl;
+    Finish(Outcome::Refused);
+}
+
+void SoundOutput::TakeOver()
+{
+    std::lock_guard lock(handover_);
+    takenOver_ = true;
+    silent_.Stop();
+    feed_.Restart(); // no stream renders: the source forgets what was meant for the old one
+}
+
+void SoundOutput::Finish(Outcome outcome)
+{
+    outcome_.store(outcome, std::memory_order_release); // release: what the thread did comes first
+    Wake();
+}
+
+void SoundOutput::StopConnecting()
+{
+    if (!connector_.joinable())
+        return;
+    cancel_.store(true, std::memory_order_relaxed);
+    connector_.join();
+}
+
+bool SoundOutput::Adopt()
+{
+    if (!connector_.joinable())
+        return true;
+    const Outcome outcome = outcome_.load(std::memory_order_acquire); // acquire: pairs with Finish
+    if (outcome == Outcome::Pending)
+        return false;
+    connector_.join();
+    switch (outcome) {
+    case Outcome::Pulse:
+        kind_ = Kind::Pulse;
+        everOpen_ = true;
+        pulse_.Play(playing_);
+        break;
+    case Outcome::Sdl:
+        kind_ = Kind::Sdl;
+        everOpen_ = true;
+        sdl_.Pause(!playing_);
+        break;
+    case Outcome::Refused:
+    case Outcome::Pending:
+        if (everOpen_) {
+            // Already running (silent, or the server went away): on silently, trying again.
+            const bool wasSilent = kind_ == Kind::Silent;
+            kind_ = Kind::None;
+            StartConnecting(false, false);
+            if (wasSilent)
+                StartSilent();
+            break;
+        }
+        kind_ = Kind::None;
+        wanted_ = false;
+        if (box_)
+            ShowFailure();
+        break;
+    }
     return true;
+}
+
+void SoundOutput::StartSilent()
+{
+    std::lock_guard lock(handover_);
+    if (takenOver_ || silent_.running())
+        return;
+    feed_.Restart(); // a new audio thread
+    silent_.Start();
+    kind_ = Kind::Silent;
+    everOpen_ = true;
 }
 
 bool SoundOutput::OpenDevice()
 {
     if (IsOpen())
         return true;
-    wanted_ = TryOpen();
-    return wanted_;
+    if (!connector_.joinable())
+        StartConnecting(true, true);
+    wanted_ = true;
+    while (!Adopt())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return IsOpen();
+}
+
+void SoundOutput::ShowFailure()
+{
+    // The box keeps its old words; the reason goes to the error output.
+    std::fprintf(stderr, "metronom: no sound output: %s\n", error_.c_str());
+    std::fflush(stderr);
+    if (box_)
+        box_(kStartFailureText, kStartFailureCaption);
+    std::exit(EXIT_FAILURE);
 }
 
 void SoundOutput::InitDirectSound(const FailureBox &box)
 {
-    if (OpenDevice())
-        return;
-    // The box keeps its old words; the reason goes to the error output.
-    std::fprintf(stderr, "metronom: no sound output: %s\n", error_.c_str());
-    std::fflush(stderr);
-    if (box)
-        box(kStartFailureText, kStartFailureCaption);
-    std::exit(EXIT_FAILURE);
+    box_ = box;
+    if (!usePulse_) {
+        // SDL's driver chosen (tests: dummy, disk): nothing to wait for.
+        if (OpenDevice())
+            return;
+        ShowFailure();
+    }
+    wanted_ = true;
+    StartConnecting(true, false);
 }
 
 void SoundOutput::Close()
 {
+    StopConnecting();
+    silent_.Stop();
     pulse_.Close();
     sdl_.Close();
     kind_ = Kind::None;
@@ -83,6 +222,7 @@ void SoundOutput::Close()
 void SoundOutput::Play(bool playing)
 {
     playing_ = playing;
+    playingNow_.store(playing, std::memory_order_relaxed);
     if (kind_ == Kind::Pulse)
         pulse_.Play(playing);
     else if (kind_ == Kind::Sdl && playing)
@@ -91,12 +231,12 @@ void SoundOutput::Play(bool playing)
 
 bool SoundOutput::Poll()
 {
-    bool tryNow = false;
     if (kind_ == Kind::Pulse && pulse_.lost()) {
         pulse_.Close();
         kind_ = Kind::None;
         ++losses_;
-        tryNow = true; // a restarted server is often back at once
+        if (wanted_ && !connector_.joinable())
+            StartConnecting(false, false); // at once: a restarted server is often back at once
     }
     if (kind_ == Kind::Sdl) {
         sdl_.Poll(); // reopens a lost device itself
@@ -104,8 +244,11 @@ bool SoundOutput::Poll()
         if (!playing_ && !sdl_.paused() && feed_.silentFrames() >= 2 * std::uint64_t(sdl_.blockFrames()))
             sdl_.Pause(true);
     }
-    if (kind_ == Kind::None && wanted_ && (tryNow || std::chrono::steady_clock::now() - lastTry_ >= retryInterval_))
-        TryOpen();
+    Adopt();
+    if (connector_.joinable() && kind_ != Kind::Silent &&
+        std::chrono::steady_clock::now() - connectSince_ >= kSilentAfter)
+        StartSilent(); // no server has answered in time: on without sound, still connecting
+
     slots_.Collect();
     return IsOpen();
 }
@@ -114,16 +257,20 @@ bool SoundOutput::NeedsPoll() const
 {
     if (!wanted_)
         return false;
-    if (kind_ == Kind::Sdl)
+    if (kind_ == Kind::Sdl || connector_.joinable())
         return true; // SDL reports a lost device only when asked, and pauses only when asked
-    return kind_ == Kind::None || pulse_.lost();
+    return kind_ == Kind::None || kind_ == Kind::Silent || pulse_.lost();
+}
+
+std::chrono::milliseconds SoundOutput::PollInterval() const
+{
+    return std::chrono::milliseconds(connector_.joinable() && kind_ != Kind::Silent ? 250 : 1000);
 }
 
 void SoundOutput::SetLossNotifier(std::function<void()> notify)
 {
-    pulse_.SetLossNotifier(nullptr, nullptr); // under the audio thread's lock: Lost no longer runs
+    std::lock_guard lock(handover_);
     notify_ = std::move(notify);
-    pulse_.SetLossNotifier(&SoundOutput::Lost, this);
 }
 
 void SoundOutput::setRetryInterval(std::chrono::milliseconds interval)

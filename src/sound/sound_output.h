@@ -1,14 +1,18 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "sound/audio_device.h"
 #include "sound/pulse_output.h"
 #include "sound/sample_cache.h"
 #include "sound/sample_keeper.h"
+#include "sound/silent_stream.h"
 #include "sound/slot_player.h"
 #include "sound/sound_slots.h"
 #include "sound/stream_feed.h"
@@ -21,6 +25,11 @@ namespace sound {
 inline constexpr char kStartFailureText[] =
     "Unable to start DirectSound. Check to see that your sound card is properly installed";
 inline constexpr char kStartFailureCaption[] = "Lindoquet Metronome Vintra (Preview)";
+// The note shown while the program runs silent because no sound server answers.
+inline constexpr char kSilentNote[] =
+    "Der Tonserver antwortet nicht: das Metronom läuft ohne Ton und spielt hörbar, sobald er antwortet.";
+// How long the program waits for a sound server before it runs silent.
+inline constexpr std::chrono::milliseconds kSilentAfter{2000};
 
 // The blocks of the SDL output: SDL's PulseAudio backend asks the server for a buffer of one block,
 // and with 512 frames (11.6 ms) the server ran dry about every 20 s even on an idle two-core
@@ -36,8 +45,24 @@ using FailureBox = std::function<void(const std::string &text, const std::string
 // tried, so tests keep their `dummy` and `disk` drivers). Made and owned by the program (or a
 // test) and handed to the window.
 //
+// Connecting never makes the window wait: a server may take any time to answer (one frozen with
+// SIGSTOP takes libpulse's 30 s to give up, and SDL's and ALSA's default paths wait for the same
+// server). So InitDirectSound hands the connecting to a thread of its own; the UI thread, in Poll,
+// takes over the stream it opened. While no server has answered for kSilentAfter, a SilentStream
+// keeps the beat clock going (the pendulum swings, nothing is heard; note() says so), and the
+// connecting goes on until a server answers; then the real stream continues the same frames, so
+// no beat is lost or doubled.
+//
 // Threads (see sound/threads.h): UI thread, like its parts (each part names its one audio-thread
-// function); the loss notifier is called on the audio thread.
+// function); the loss notifier is called on the audio thread or on the connecting thread.
+//
+// The connecting thread is the one thread beside the UI thread and the audio thread. It runs only
+// while no stream is taken over: it connects to PulseAudio (or opens SDL's device), and it alone
+// touches the PulseOutput and the AudioDevice meanwhile; the UI thread looks at them again only
+// after it has joined it. The two meet only under `handover_`: the silent stream is started (UI
+// thread) or stopped for the real stream (connecting thread), the feed restarted, the source
+// swapped and the notifier called; it is held for at most one silent block, never by the audio
+// thread.
 class SoundOutput {
 public:
     // `sdlHost` stands in for SDL's audio functions (tests).
@@ -46,24 +71,34 @@ public:
     SoundOutput(const SoundOutput &) = delete;
     SoundOutput &operator=(const SoundOutput &) = delete;
 
-    // Opens the stream with the slots' player as its source. When no output opens: writes the
-    // reason (error()) to the error output, shows `box` with kStartFailureText and
-    // kStartFailureCaption and, when it has been closed, ends the process with status 1.
+    // Starts connecting (see above) with the slots' player as the source, and returns at once
+    // (SDL_AUDIODRIVER set: opens SDL's device before it returns). When the server refuses and no
+    // SDL device opens either: Poll shows `box` with kStartFailureText and kStartFailureCaption
+    // and, when it has been closed, ends the process with status 1. A slow server shows no box.
     void InitDirectSound(const FailureBox &box);
-    // The same without the box and the end: false when no output opened.
+    // Opens a stream before it returns, waiting as long as the server takes (tests and tools):
+    // false when no output opened.
     bool OpenDevice();
     // Closes the stream; Poll no longer reopens it.
     void Close();
-    bool IsOpen() const { return kind_ == Kind::Pulse || (kind_ == Kind::Sdl && sdl_.IsOpen()); }
-    // "PulseAudio" or "SDL" while open, "" otherwise.
+    // Whether a stream renders (a silent one too): START plays from then on.
+    bool IsOpen() const
+    {
+        return kind_ == Kind::Pulse || kind_ == Kind::Silent || (kind_ == Kind::Sdl && sdl_.IsOpen());
+    }
+    // "PulseAudio", "SDL" or "silent" while open, "" otherwise.
     const char *kind() const;
-    // Why the last opening failed: "PulseAudio: ...; SDL: ..." (each output tried, with its
-    // library's own words).
+    // kSilentNote while the program runs silent, "" otherwise.
+    const char *note() const { return kind_ == Kind::Silent ? kSilentNote : ""; }
+    // Whether the connecting thread runs.
+    bool connecting() const { return connector_.joinable(); }
+    // Why the last opening failed (not while connecting): "PulseAudio: ...; SDL: ..." (each output
+    // tried, with its library's own words).
     const std::string &error() const { return error_; }
 
     // Puts another source behind the stream (null: the slots' player). When it returns, the old
     // source is no longer used and may be destroyed.
-    void SetSource(AudioSource *source) { feed_.SetSource(source ? source : &player_); }
+    void SetSource(AudioSource *source);
     // Playing (the metronome runs) or resting: a resting stream is corked (SDL: paused) as soon as
     // what it holds is silent, and costs nothing until it plays again. Starts resting; a slot
     // played while resting sounds when the stream plays again.
@@ -72,14 +107,18 @@ public:
     // SDL: two of its blocks behind what was rendered).
     double HeardFrame() { return feed_.HeardFrame(); }
 
-    // While NeedsPoll, call about once a second: closes a lost stream and opens one again (at most
-    // once per retry interval, the first time at once), pauses a resting SDL device once silent
-    // and frees the samples the audio thread no longer plays. True while a stream is open.
+    // While NeedsPoll, call every PollInterval: takes over the stream the connecting thread
+    // opened, runs silent after kSilentAfter without one, closes a lost stream and opens one
+    // again (at most once per retry interval, the first time at once), pauses a resting SDL device
+    // once silent and frees the samples the audio thread no longer plays. True while a stream is
+    // open.
     bool Poll();
     bool NeedsPoll() const;
+    // A quarter second while connecting (so that the silent stream starts in time), else a second.
+    std::chrono::milliseconds PollInterval() const;
     void setRetryInterval(std::chrono::milliseconds interval);
-    // Called on the audio thread when the PulseAudio stream is lost: wake the UI thread to Poll.
-    // Empty: no call any more once this returns.
+    // Called on the audio thread when the PulseAudio stream is lost, and on the connecting thread
+    // when it is done: wake the UI thread to Poll. Empty: no call any more once this returns.
     void SetLossNotifier(std::function<void()> notify);
 
     // How often the stream ran dry, and how often it was lost.
@@ -94,9 +133,22 @@ public:
     AudioDevice &sdl() { return sdl_; }
 
 private:
-    enum class Kind { None, Pulse, Sdl };
-    bool TryOpen();
+    enum class Kind { None, Pulse, Sdl, Silent };
+    enum class Outcome { Pending, Pulse, Sdl, Refused };
+    // Starts the connecting thread: PulseAudio (retrying a slow server unless `once`), SDL's
+    // device when the server refuses and `sdlToo`.
+    void StartConnecting(bool sdlToo, bool once);
+    void Connect(bool sdlToo, bool once); // the connecting thread
+    void TakeOver();                      // the connecting thread: stops the silent stream
+    void Finish(Outcome outcome);         // the connecting thread: its result, and a wake-up
+    void StopConnecting();
+    void StartSilent();
+    // Joins a finished connecting thread and takes over its stream; false while it still runs.
+    bool Adopt();
+    // No output at all: the reason on the error output, the box, then the end (status 1).
+    [[noreturn]] void ShowFailure();
     static void Lost(void *self);
+    void Wake();
 
     const bool usePulse_;
     // Destroyed bottom-up: the streams first (no more blocks), the keeper last.
@@ -107,14 +159,23 @@ private:
     StreamFeed feed_;
     AudioDevice sdl_;
     PulseOutput pulse_;
-    std::function<void()> notify_;
+    SilentStream silent_;
+    std::function<void()> notify_; // under handover_
+    FailureBox box_;
     Kind kind_ = Kind::None;
     bool wanted_ = false; // opened once and not closed: Poll keeps it open
     bool playing_ = false;
+    std::thread connector_;
+    std::mutex handover_;
+    bool takenOver_ = false;                         // under handover_: the silent stream may not start
+    std::atomic<bool> cancel_{false};                // relaxed: a request, seen within 10 ms
+    std::atomic<bool> playingNow_{false};            // relaxed: playing_ for the connecting thread, a hint
+    std::atomic<Outcome> outcome_{Outcome::Pending}; // release by the connecting thread, acquire by Poll
+    std::chrono::steady_clock::time_point connectSince_{};
+    bool everOpen_ = false; // a stream (a silent one too) has played: no box any more
     int losses_ = 0;
-    std::string error_;
+    std::string error_; // written by the connecting thread while it runs
     std::chrono::milliseconds retryInterval_{1000};
-    std::chrono::steady_clock::time_point lastTry_{};
 };
 
 } // namespace sound

@@ -19,8 +19,9 @@ struct HeardClock {
 // with each block, when the frames are heard, from the latency the output reports.
 //
 // Threads (see sound/threads.h): SetSource, HeardFrame and Restart on the UI thread (Restart only
-// while no stream renders); SetLatency and Render on the audio thread; SetLatency also on the UI
-// thread while no stream renders; silentFrames on any thread.
+// while no stream renders, also on the sound output's connecting thread); SetLatency and Render on
+// the audio thread; SetLatency also on the UI or connecting thread while no stream renders;
+// silentFrames on any thread.
 class StreamFeed : public AudioSource {
 public:
     explicit StreamFeed(AudioSource *source = nullptr) : source_(source) {}

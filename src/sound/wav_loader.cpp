@@ -15,8 +15,9 @@ namespace sound {
 
 namespace {
 
-// Sample rates outside this range are not sounds but broken headers.
-constexpr int kMinRate = 1000;
+// Sample rates outside this range are not sounds but broken headers (and a rate of a few hertz
+// would ask for a conversion thousands of times longer than the file).
+constexpr int kMinRate = 4000;
 constexpr int kMaxRate = 384000;
 // Upper bound of SDL's conversion buffer (input length times its worst-case growth).
 constexpr std::uint64_t kMaxConversionBytes = 256u << 20;
@@ -46,6 +47,41 @@ void SetLenientLoading()
     });
 }
 
+std::uint32_t Get32(const unsigned char *p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+void Put32(unsigned char *p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// A RIFF size or a chunk that claims more than the file holds (a copy cut short, a broken
+// header claiming 4 GB) is cut to what is there, so that SDL neither reserves nor clears memory
+// for bytes that do not exist: such files cost what they hold, not what they claim.
+void CutDeclaredSizes(std::vector<unsigned char> &b)
+{
+    // SDL also takes a file whose RIFF header is missing, the chunks beginning after "WAVE".
+    std::size_t at = 4;
+    if (b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0) {
+        Put32(b.data() + 4, std::min<std::uint32_t>(Get32(b.data() + 4), std::uint32_t(b.size() - 8)));
+        at = 12;
+    } else if (b.size() < 4 || std::memcmp(b.data(), "WAVE", 4) != 0) {
+        return;
+    }
+    while (at + 8 <= b.size()) {
+        const std::uint64_t left = b.size() - at - 8;
+        const std::uint32_t size = Get32(b.data() + at + 4);
+        if (size > left) {
+            Put32(b.data() + at + 4, std::uint32_t(left));
+            return;
+        }
+        at += 8 + std::uint64_t(size) + (size & 1);
+    }
+}
+
 struct Fd {
     int fd;
     ~Fd()
@@ -66,7 +102,10 @@ std::shared_ptr<const Sample> DecodeWav(const void *bytes, std::size_t size, con
         return Fail(error, "file too large");
     SetLenientLoading();
 
-    SDL_RWops *rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
+    std::vector<unsigned char> file(static_cast<const unsigned char *>(bytes),
+                                    static_cast<const unsigned char *>(bytes) + size);
+    CutDeclaredSizes(file);
+    SDL_RWops *rw = SDL_RWFromConstMem(file.data(), static_cast<int>(size));
     if (!rw)
         return Fail(error, SDL_GetError());
     SDL_AudioSpec spec{};

@@ -68,7 +68,7 @@ public:
     std::uint64_t rendered = 0;
 };
 
-// Then STOP silences it, and two quick presses (a stop and a restart) begin at beat 1 half a swing later.
+// Then STOP silences it (START again: StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne).
 TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
 {
     // Half a swing after the start, then every half second; click + accent 1 on beat 1 (and 5),
@@ -88,15 +88,42 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
         << "the published swing on the frames played";
     metronome.Stop();
     EXPECT_TRUE(Render(22050 * 4).empty()) << "no beat after STOP";
-    const std::uint64_t restart = rendered;
-    metronome.Stop();
-    metronome.Start();
-    const auto again = Render(22050 + 512);
-    ASSERT_EQ(again.size(), 1u);
-    EXPECT_EQ(again.begin()->first, restart + 22050);
-    const auto restarted = Events();
-    ASSERT_EQ(restarted.size(), 1u);
-    EXPECT_EQ(std::pair(restarted[0].beat, restarted[0].measuredBpm), std::pair(1, 120));
+}
+
+// START after a STOP in the middle of a cycle begins on beat 1 again: its accent (or its spoken
+// "1a"), its lamp and number, half a swing after the press.
+TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
+{
+    settings.samples.countAccented[0] = fourAccented.get(); // here the spoken "1a"
+    const struct {
+        int beatsBefore;
+        bool counting;
+        float first; // the height of the first sound after START
+        int stopped; // frames between STOP and START (0: two quick presses)
+    } cases[] = {{2, false, 0.3f, 5000},
+                 {3, false, 0.3f, 0},
+                 {6, false, 0.3f, 5000},
+                 {2, true, 0.14f, 0},
+                 {7, true, 0.14f, 5000}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.beatsBefore << " beats, counting " << c.counting);
+        settings.rules.counting = c.counting;
+        ASSERT_EQ(Run(22050 * c.beatsBefore + 300).size(), std::size_t(c.beatsBefore));
+        metronome.Stop();
+        Render(c.stopped);
+        Events();
+        const std::uint64_t pressed = rendered;
+        metronome.Start();
+        const auto onsets = Render(22050 + 512);
+        ASSERT_EQ(onsets.size(), 1u);
+        EXPECT_EQ(onsets.begin()->first, pressed + 22050);
+        EXPECT_NEAR(onsets.begin()->second, c.first, 1e-6);
+        const auto events = Events();
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(std::tuple(events[0].beat, events[0].darkRed, events[0].measuredBpm), std::tuple(1, true, 120))
+            << "lamp and number of beat 1, the tempo measured from the press";
+        metronome.Stop();
+    }
 }
 
 // A sound that cannot be loaded sounds the slot's last sample (an unnamed one: ChooseBeatTest).

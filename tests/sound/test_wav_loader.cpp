@@ -74,6 +74,9 @@ TEST(WavLoader, BadInputIsRefusedWithAReasonOrPlayedForWhatItHolds)
         {"RiffSizeTooSmallSeed",
          [](const std::string &path) { fs::create_symlink(METRONOM_FUZZ_SEEDS "/riff_small.wav", path); }, 220},
         {"TooLong", File(MakeWav({}, {1, 1}, 44100)), 0, {.maxFileBytes = 1u << 20, .maxSeconds = 0.5}},
+        {"Rate2000Hz", File(MakeWav({.rate = 2000}, {1000, 1000}, 100))},
+        {"Rate3999Hz", File(MakeWav({.rate = 3999}, {1000, 1000}, 100))},
+        {"Rate384001Hz", File(MakeWav({.rate = 384001}, {1000, 1000}, 100))},
         {"TooLargeFile", File(MakeWav({}, {1, 1}, 1000)), 0, {.maxFileBytes = 1000, .maxSeconds = 30}},
         {"Missing", [](const std::string &) {}},
         {"Unreadable", [good](const std::string &p) { soundtest::WriteFile(p, good), ::chmod(p.c_str(), 0); }},
@@ -144,6 +147,31 @@ TEST(SampleCache, ReadsAgainOnlyWhenTheFileChangesAndRemembersFailures)
     fs::remove(path);
     fs::create_directory(path);
     EXPECT_FALSE(cache.Get(path)) << "the file became a folder";
+}
+
+// Over its budget the cache lets go of the sample used longest ago, and reads only that one again.
+TEST(SampleCache, OverItsBudgetTheLeastRecentlyUsedGoes)
+{
+    const struct {
+        const char *uses; // the files asked for, in order; the last one brings the cache over budget
+        char readAgain;
+    } cases[] = {{"abac", 'b'}, {"abbc", 'a'}, {"abcc", 'a'}};
+    for (const auto &c : cases) {
+        soundtest::TempDir dir;
+        auto path = [&](char name) { return dir / std::string(1, name); };
+        for (char name : std::string("abc"))
+            soundtest::WriteFile(path(name), MakeWav({}, {100, 100}, 100)); // 800 bytes decoded
+        sound::SampleCache cache({}, 2000);
+        for (const char *u = c.uses; *u; ++u)
+            cache.Get(path(*u));
+        std::string others = "abc";
+        others.erase(others.find(c.readAgain), 1);
+        for (char name : others + c.readAgain) { // the one gone last: reading it evicts another
+            const auto before = cache.loads();
+            cache.Get(path(name));
+            EXPECT_EQ(cache.loads() - before, name == c.readAgain ? 1u : 0u) << c.uses << ": " << name;
+        }
+    }
 }
 
 } // namespace

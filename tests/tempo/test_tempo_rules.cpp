@@ -16,15 +16,29 @@ TEST(StepTempo, StepsStayWithinOneTo250AndAStepUpNeverSlowsDown)
         EXPECT_EQ(tempo::StepTempo(from, index), to) << from << " button " << index;
 }
 
+// The tempo word changes exactly at the edges of its table: the last tempo of a word, its word and
+// the next tempo's word; 0 (before the first beat) has none.
+TEST(Tempowort, EachWordEndsAtItsEdge)
+{
+    const struct {
+        int last;
+        const char *word, *next;
+    } edges[] = {{0, "", "Larghissimo"},        {19, "Larghissimo", "Largamente"}, {39, "Largamente", "Largo"},
+                 {59, "Largo", "Larghetto"},    {65, "Larghetto", "Adagio"},       {75, "Adagio", "Andante"},
+                 {107, "Andante", "Moderato"},  {119, "Moderato", "Allegro"},      {167, "Allegro", "Presto"},
+                 {199, "Presto", "Prestissimo"}};
+    for (const auto &e : edges)
+        EXPECT_EQ(tempo::Tempowort(e.last) + "/" + tempo::Tempowort(e.last + 1), std::string(e.word) + "/" + e.next)
+            << e.last;
+}
+
+// Where the weight sits for a tempo: the smallest top whose row of the scale shows it.
 TEST(SliderTopTable, EveryTempoGetsTheSmallestTopThatShowsIt)
 {
-    for (int t = tempo::kFirstTableTempo; t <= tempo::kLastTableTempo; ++t) {
-        const auto top = tempo::SliderTopForTempo(t);
-        ASSERT_TRUE(top) << t;
-        EXPECT_EQ(tempo::BpmFromSliderTop(*top), t) << "top " << *top << " shows another tempo";
-        EXPECT_NE(tempo::BpmFromSliderTop(*top - 1), t) << "top " << *top - 1 << " shows " << t << " too";
-    }
-    EXPECT_EQ(tempo::SliderTopForTempo(275), 300) << "the scale's last row";
+    const int cases[][2] = {{22, 24},   {23, 25},   {59, 64},   {60, 65},   {119, 130}, {120, 131},
+                            {121, 132}, {200, 218}, {250, 273}, {271, 296}, {274, 299}, {275, 300}};
+    for (auto [bpm, top] : cases)
+        EXPECT_EQ(tempo::SliderTopForTempo(bpm), top) << bpm;
     for (int t : {-1, 0, 21, 276, 1000})
         EXPECT_FALSE(tempo::SliderTopForTempo(t)) << t;
 }
@@ -38,17 +52,22 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         const char *what;
         Change change;
         int bpm, sliderTop;
-    } cases[] = {{"start", [](tempo::TempoControl &) {}, 120, 131},
-                 {"fader at 0", [](tempo::TempoControl &t) { t.Fader1Moved(0); }, 1, 24},
-                 {"fader at 249", [](tempo::TempoControl &t) { t.Fader1Moved(249); }, 250, 273},
-                 {">> twice", [](tempo::TempoControl &t) { t.Step(3), t.Step(3); }, 140, 153},
-                 {"tap 20", [](tempo::TempoControl &t) { t.Tapped(20); }, 20, 24},
-                 {"tap 600", [](tempo::TempoControl &t) { t.Tapped(600); }, 271, 296},
-                 {"tap 0", [](tempo::TempoControl &t) { t.Tapped(0); }, 1, 24},
-                 {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24},
-                 {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296},
-                 {"drag to 23", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(23 - 131)); }, 120, 131},
-                 {"drag to 297", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(297 - 131)); }, 120, 131}};
+        double rate; // a beat every 60000 / bpm ms, the swing factor 30.5: radians per ms
+    } cases[] = {
+        {"start", [](tempo::TempoControl &) {}, 120, 131, 2.0600607564523e-4},
+        {"fader at 0", [](tempo::TempoControl &t) { t.Fader1Moved(0); }, 1, 24, 1.7167172970436e-6},
+        {"fader at 249", [](tempo::TempoControl &t) { t.Fader1Moved(249); }, 250, 273, 4.2917932426090e-4},
+        {">> twice", [](tempo::TempoControl &t) { t.Step(3), t.Step(3); }, 140, 153, 2.4034042158611e-4},
+        {"tap 20", [](tempo::TempoControl &t) { t.Tapped(20); }, 20, 24, 3.4334345940872e-5},
+        {"tap 600", [](tempo::TempoControl &t) { t.Tapped(600); }, 271, 296, 4.6523038749882e-4},
+        {"tap 0", [](tempo::TempoControl &t) { t.Tapped(0); }, 1, 24, 1.7167172970436e-6},
+        {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24, 3.7767780534959e-5},
+        {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296,
+         4.6523038749882e-4},
+        {"drag to 23", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(23 - 131)); }, 120, 131,
+         2.0600607564523e-4},
+        {"drag to 297", [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(297 - 131)); }, 120, 131,
+         2.0600607564523e-4}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         tempo::TempoControl t;
@@ -56,7 +75,7 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         EXPECT_EQ(t.Bpm(), c.bpm);
         EXPECT_EQ(t.Geometry().SliderTop, c.sliderTop);
         EXPECT_EQ(t.Fader1Value(), std::min(c.bpm, 250) - 1) << "the slider holds 0..249";
-        EXPECT_DOUBLE_EQ(t.PhaseRate(), tempo::PhaseRateForBpm(c.bpm, 30.5));
+        EXPECT_NEAR(t.PhaseRate(), c.rate, 1e-15);
     }
 }
 

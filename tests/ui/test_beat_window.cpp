@@ -59,20 +59,24 @@ TEST_F(BeatWindowTest, LampClicksToggleMarkAndPictureAndHiddenLampsKeepTheirMark
     EXPECT_EQ(row("imgBeat") + row("imgSnare"), "0000100000100010");
 }
 
-// Sound presets set sounds, switch and lamps (one of each kind: the window applies what PresetFor
-// says); the counting voices only clear the lamps.
+// Every preset: the sound presets set sounds, switch and lamps; the counting voices clear the lamps
+// and keep the sounds and the switch.
 TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
 {
     setBeats(8);
-    for (auto [chosen, shown] : {std::pair{"Rhythmus", "1000100000100010 on HiHat Bassdrum Snare"},
-                                 {"Computer", "0000000000000000 on HiHat Bassdrum Snare"},
-                                 {"Normal", "0000000000000000 off Klack Bassdrum Snare"}}) {
+    for (auto [chosen, shown] : {std::pair{"Kick", "1000100000000000 on HiHat Bassdrum HandClaps"},
+                                 {"Long", "0000000000000000 on HiHat Bassdrum HandClaps"},
+                                 {"Rhythmus", "1000100000100010 on HiHat Bassdrum Snare"},
+                                 {"Englisch", "0000000000000000 on HiHat Bassdrum Snare"},
+                                 {"Normal", "0000000000000000 off Klack Bassdrum Snare"},
+                                 {"Computer", "0000000000000000 off Klack Bassdrum Snare"}}) {
         choosePreset(chosen);
         const QString accents = form.control<QCheckBox>("chkAccent")->isChecked() ? "on" : "off";
         EXPECT_EQ(QStringList({QString::fromStdString(row("imgBeat") + row("imgSnare")), accents, text("Combo1"),
                                text("Combo2"), text("Combo3")})
                       .join(" "),
-                  shown);
+                  shown)
+            << chosen;
     }
 }
 
