@@ -228,6 +228,12 @@ TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
         EXPECT_EQ(events[i].bpm, i == 0 ? 120 : i == 4 ? 130 : i == 8 ? 140 : 0);
     }
 
+    // The pendulum drawn for frames heard shortly before the last step still swings at 130: half a
+    // beat before the step it stands at its turning point, half a beat (at 140) after it too.
+    const engine::ClockState &clock = metronome.Clock();
+    EXPECT_NEAR(std::fabs(clock.SwingAt(ideal[8] - kFramesPerMinute / 130 / 2)), 1.0, 1e-6);
+    EXPECT_NEAR(std::fabs(clock.SwingAt(ideal[8] + kFramesPerMinute / 140 / 2)), 1.0, 1e-6);
+
     Publish(); // settings published again (another lamp, say) with the window's old tempo
     RenderTo(400000);
     for (const auto &e : Events())
