@@ -38,15 +38,16 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
     EXPECT_EQ(plain.files, (std::vector<std::string>{dir / "Klack.wav", dir / "Missing.wav"}));
     EXPECT_EQ(p.slotSamples[2], slots.slot(2)->Buffer.get()) << "the slots as they hold now";
 
-    c.preset = "Long"; // counts aloud: the voice's numbers, not the named sounds
+    c.preset = "Long"; // counts aloud: the voice's numbers, not the accents; the click for subdivisions
     app::BeatSettings counting = app::BuildBeatSettings(c, cache, slots);
     const engine::BeatSamples &s = counting.settings.samples;
     EXPECT_TRUE(counting.settings.rules.counting);
-    EXPECT_EQ(s.click, nullptr);
+    EXPECT_EQ(s.click, cache.Get(dir / "Klack.wav").get());
+    EXPECT_EQ(s.accent1, nullptr);
     EXPECT_EQ(s.countPlain[0], cache.Get(dir / "Count/Long/1.wav").get());
     EXPECT_EQ(s.countPlain[1], nullptr);
     EXPECT_EQ(s.countAccented[1], cache.Get(dir / "Count/Long/2a.wav").get());
-    EXPECT_EQ(counting.files.size(), 16u);
+    EXPECT_EQ(counting.files.size(), 17u);
     EXPECT_TRUE(app::SamplesDiffer(s, p.samples));
     EXPECT_FALSE(app::SamplesDiffer(s, app::BuildBeatSettings(c, cache, slots).settings.samples));
 }
