@@ -374,7 +374,7 @@ void PracticeTools::SetGap(bool on)
 
 void PracticeTools::EditTrainer()
 {
-    if (dialog_)
+    if (dialog_ && dialog_->isVisible())
         return;
     engine::Practice shown = values_;
     if (!trainerChosen_ && !values_.trainerOn)
@@ -410,7 +410,7 @@ void PracticeTools::EditTrainer()
 
 void PracticeTools::EditGap()
 {
-    if (dialog_)
+    if (dialog_ && dialog_->isVisible())
         return;
     auto *play = Spin(1, 8, values_.gapPlayCycles, QStringLiteral("Zyklen mit Klang"));
     auto *mute = Spin(1, 8, values_.gapMuteCycles, QStringLiteral("Zyklen in Stille"));

@@ -44,7 +44,10 @@ public:
             ignored_.push_back(std::string(key) + " (missing)");
             return false;
         }
-        if (v.typeId() != QMetaType::QString) {
+        // A file read back as text, or the values this program wrote in this run (QSettings keeps
+        // them): a list or any other type is not a single value.
+        const int type = v.typeId();
+        if (type != QMetaType::QString && type != QMetaType::Int && type != QMetaType::Bool) {
             ignored_.push_back(std::string(key) + " (not a single value)");
             return false;
         }
