@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "sound/mixer.h"
 #include "sound/sample.h"
 
 namespace sound {
@@ -72,7 +73,11 @@ double StreamFeed::HeardFrame()
     if (c.atNs == 0)
         return 0;
     const double since = double(NowNs() - c.atNs) * 1e-9 * kStreamRate;
-    const double heard = double(c.rendered) - double(c.latency) + std::max(since, 0.0);
+    // The mixer's limiter holds every frame back kLookAheadFrames: a voice started at mixer frame f
+    // leaves the render at f + kLookAheadFrames, so the output's frame is that much after the
+    // mixer's frame being heard.
+    const double heard =
+        double(c.rendered) - double(c.latency) - double(Mixer::kLookAheadFrames) + std::max(since, 0.0);
     lastHeard_ = std::clamp(heard, lastHeard_, std::max(lastHeard_, double(c.rendered)));
     return lastHeard_;
 }

@@ -35,8 +35,10 @@ public:
     void Render(float *out, int frames) override;
     void Restart() override;
 
-    // The frame heard now, in the numbering of the frames rendered: never less than it was at the
-    // last call, never more than what has been rendered.
+    // The frame heard now, in the numbering of the mixer's frames (the frame a voice is started at,
+    // a beat's onset frame): the frames rendered less the output's latency and the mixer's
+    // constant look-ahead (Mixer::kLookAheadFrames). Never less than it was at the last call,
+    // never more than what has been rendered.
     double HeardFrame();
     // How many frames at the end of what was rendered are silent. Relaxed: a hint.
     std::uint64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); }
