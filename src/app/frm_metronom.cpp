@@ -399,8 +399,8 @@ void FrmMetronom::PublishSettings(bool always)
     c.beatsPerCycle = beatsPerCycle_;
     c.phaseRate = tempo_.PhaseRate();
     c.swingFactor = tempo_.Geometry().SwingFactor;
+    c.practice = practice_->Values();
     BeatSettings built = BuildBeatSettings(c, output_->cache(), output_->soundSlots());
-    built.settings.practice = practice_->Values();
     QStringList files;
     for (const std::string &file : built.files)
         files << QString::fromStdString(file);
