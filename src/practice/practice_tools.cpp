@@ -158,7 +158,8 @@ PracticeTools::PracticeTools(QWidget &form, QWidget &face, QWidget &plaque, Wind
 
     // Right clicks: the window's own where no control has one; TAP, START and the face keep theirs.
     form.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&form, &QWidget::customContextMenuRequested, this, [this](QPoint pos) { OpenMenu(form_.mapToGlobal(pos)); });
+    connect(&form, &QWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { OpenMenu(form_.mapToGlobal(pos)); });
     for (const char *name : {"Tap", "Check1"})
         if (QWidget *w = form.findChild<QWidget *>(QLatin1String(name)))
             w->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -208,7 +209,8 @@ void PracticeTools::BuildMenu()
     auto *row = new QHBoxLayout(volume);
     row->setContentsMargins(24, 4, 12, 4);
     volumeLabel_ = new QLabel;
-    volumeLabel_->setMinimumWidth(QFontMetrics(volumeLabel_->font()).horizontalAdvance(QStringLiteral("Lautstärke 100")));
+    volumeLabel_->setMinimumWidth(
+        QFontMetrics(volumeLabel_->font()).horizontalAdvance(QStringLiteral("Lautstärke 100")));
     volumeSlider_ = new MenuSlider(Qt::Horizontal);
     volumeSlider_->setObjectName(QStringLiteral("volumeSlider"));
     volumeSlider_->setRange(0, 100);

@@ -1,7 +1,7 @@
 #pragma once
+#include <QDialog>
 #include <QObject>
 #include <QPoint>
-#include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -25,10 +25,10 @@ namespace practice {
 
 // What the tools need of the window.
 struct WindowHooks {
-    std::function<int()> bpm;                        // the tempo set
-    std::function<void(int)> setBpm;                 // a tempo set as the user sets it, weight and all
-    std::function<void()> publish;                   // the beats play with the new values from the next block
-    std::function<WindowSettings()> current;         // what the window would remember now
+    std::function<int()> bpm;                // the tempo set
+    std::function<void(int)> setBpm;         // a tempo set as the user sets it, weight and all
+    std::function<void()> publish;           // the beats play with the new values from the next block
+    std::function<WindowSettings()> current; // what the window would remember now
     std::function<void(const WindowSettings &)> restore;
     std::function<bool(const std::string &)> soundExists; // a sound name whose file is there
 };
