@@ -133,11 +133,13 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
     EXPECT_FALSE(menu()->isVisible());
     // While a sound name is typed, the Menu key opens the text field's menu, not ours.
     form->Combo1()->lineEdit()->setFocus();
-    QTimer::singleShot(0, [] {
-        if (QWidget *popup = QApplication::activePopupWidget())
-            popup->close();
+    QWidget *opened = nullptr;
+    QTimer::singleShot(0, [&opened] {
+        if ((opened = QApplication::activePopupWidget()))
+            opened->close();
     });
     key(Qt::Key_Menu);
+    EXPECT_TRUE(opened && opened != menu()) << "the text field's own menu";
     EXPECT_FALSE(menu()->isVisible());
     for (const char *name : {"Picture1", "Check1"})
         EXPECT_TRUE(form->control(name)->toolTip().contains(QStringLiteral("Übungen und Einstellungen"))) << name;
