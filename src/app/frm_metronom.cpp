@@ -468,7 +468,7 @@ void FrmMetronom::DisplayFrame()
 
     double s = 0;
     if (state.running && shown >= double(state.runStartFrame))
-        s = state.clock.SwingAt(static_cast<std::int64_t>(shown - double(state.runStartFrame)));
+        s = state.SwingAt(shown);
     const engine::PendulumPose pose = engine::PoseAt(tempo_.Geometry(), s);
     picMet_->swingTo({pose.tipX, pose.tipY}, {pose.weightX, pose.weightY}); // nothing when it moved < 1/2 pixel
 }

@@ -117,6 +117,8 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
         const double rate = tempo::PhaseRateForBpm(bpm, s.swingFactor);
         if (rate != clock_.Rate()) {
             // From this beat's exact crossing on: the interval after it is the first at the new tempo.
+            clockBefore_ = clock_;
+            rateChangeFrame_ = blockStart + std::uint64_t(b.offset);
             clock_.SetRateFromLastBeat(rate);
             event.bpm = bpm;
         }
@@ -269,6 +271,8 @@ void Metronome::Render(float *out, int frames)
         clock_.SetSubdivision(p.subdivision);
         clock_.Start(rate, s.swingFactor);
         runStartFrame_ = blockStart;
+        clockBefore_ = clock_;
+        rateChangeFrame_ = blockStart;
         currentBeat_ = 1;
         measuredBpm_ = 0;
         beatsPlayed_ = 0;
@@ -281,6 +285,8 @@ void Metronome::Render(float *out, int frames)
         // The window's tempo, unless the trainer sets it (a trainer's tempo is never taken back to
         // a phase rate published before its step).
         if (!p.trainerOn && clock_.Rate() != s.phaseRate) {
+            clockBefore_ = clock_;
+            rateChangeFrame_ = blockStart;
             clock_.SetRate(s.phaseRate); // a new tempo goes on from the current phase
             CancelPreRoll(blockStart, false);
         }
@@ -305,6 +311,8 @@ void Metronome::Render(float *out, int frames)
     state.runStartFrame = runStartFrame_;
     state.renderedFrame = blockStart + std::uint64_t(frames);
     state.clock = clock_;
+    state.before = clockBefore_;
+    state.rateChangeFrame = rateChangeFrame_;
     clockState_.Write(state);
 }
 
