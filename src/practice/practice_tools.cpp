@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -280,7 +281,11 @@ void PracticeTools::InstallKeys(QWidget &form)
     bind(Qt::Key_G, false, [this] { SetGap(!values_.gapOn); });
     auto menuKey = [this] {
         // While a sound name is typed, the text field's own menu.
-        if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget()); edit && form_.isAncestorOf(edit)) {
+        QWidget *focus = QApplication::focusWidget();
+        auto *edit = qobject_cast<QLineEdit *>(focus);
+        if (auto *chooser = qobject_cast<QComboBox *>(focus); chooser && chooser->isEditable())
+            edit = chooser->lineEdit(); // the chooser holds the focus for its text field
+        if (edit && form_.isAncestorOf(edit)) {
             const QPoint at = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
             QContextMenuEvent e(QContextMenuEvent::Keyboard, at, edit->mapToGlobal(at));
             QApplication::sendEvent(edit, &e);

@@ -139,6 +139,7 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
             opened->close();
     });
     key(Qt::Key_Menu);
+    QApplication::processEvents();
     EXPECT_TRUE(opened && opened != menu()) << "the text field's own menu";
     EXPECT_FALSE(menu()->isVisible());
     for (const char *name : {"Picture1", "Check1"})
