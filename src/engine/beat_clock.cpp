@@ -1,5 +1,6 @@
 #include "engine/beat_clock.h"
 
+#include <algorithm>
 #include <numbers>
 
 namespace engine {
@@ -29,6 +30,19 @@ void BeatClock::SetRate(double phaseRatePerMs)
     ratePerMs_ = phaseRatePerMs;
     // Phase per ms * ms per frame * SwingFactor / pi.
     unitsPerFrame_ = phaseRatePerMs * 1000.0 / sampleRate_ * swingFactor_ / std::numbers::pi;
+}
+
+void BeatClock::Follow(double units, double unitsPerFrame, std::int64_t firstUnit)
+{
+    const double next = double(nextCrossing_);
+    const double late = kLateMs / 1000.0 * sampleRate_ * unitsPerFrame;
+    if (units >= next + late || units < next - 1 - late)
+        nextCrossing_ = static_cast<std::int64_t>(std::ceil(units - 1e-9));
+    nextCrossing_ = std::max(nextCrossing_, firstUnit);
+    anchorUnits_ = units;
+    anchorFrame_ = frame_;
+    unitsPerFrame_ = unitsPerFrame;
+    ratePerMs_ = unitsPerFrame * sampleRate_ / 1000.0 * std::numbers::pi / swingFactor_;
 }
 
 double BeatClock::PhaseAt(std::int64_t frame) const

@@ -16,8 +16,9 @@ class BeatClock {
 public:
     // A beat found in a block.
     struct Beat {
-        int offset;        // frame within the block at which the beat sounds
-        double intervalMs; // exact time since the previous beat (the first: since the start)
+        int offset;            // frame within the block at which the beat sounds
+        double intervalMs;     // exact time since the previous beat (the first: since the start)
+        std::int64_t unit = 0; // the crossing it is: unit k is the k-th passage since the start
     };
 
     BeatClock() = default;
@@ -29,12 +30,25 @@ public:
     // A new rate from the next frame on, continuing from the current phase without a jump.
     void SetRate(double phaseRatePerMs);
     double Rate() const { return ratePerMs_; }
+    // Following a clock outside (a shared session): from the next frame on, `units` crossing units
+    // and `unitsPerFrame` more each frame. Steps of up to kLateMs from where the clock stood leave
+    // the crossing count alone (a beat that came due before the block sounds at its first frame);
+    // after a larger step the next beat is the first crossing at or after `units`, but never one
+    // before unit `firstUnit`.
+    void Follow(double units, double unitsPerFrame, std::int64_t firstUnit);
+    // Standing still (no crossing) until the next Follow or SetRate.
+    void Hold() { unitsPerFrame_ = 0; }
+    static constexpr double kLateMs = 10;
     double SwingFactor() const { return swingFactor_; }
 
     // Advances by one block of `frames` frames and calls onBeat(Beat) for every centre crossing in
     // it, in order.
     template <class OnBeat> void Advance(int frames, OnBeat &&onBeat);
 
+    // Crossing units at the next frame to render.
+    double UnitsNow() const { return UnitsAt(frame_); }
+    // The crossing the next beat will be.
+    std::int64_t NextUnit() const { return nextCrossing_; }
     // Frames rendered since Start.
     std::int64_t Frame() const { return frame_; }
     // Phase at a frame of this run, kept within one swing period (0 .. 2 pi / SwingFactor).
@@ -70,7 +84,7 @@ template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
         lastBeatFrame_ = at;
         ++nextCrossing_;
         const int offset = first < double(frame_) ? 0 : int(first - double(frame_));
-        onBeat(Beat{offset, interval});
+        onBeat(Beat{offset, interval, nextCrossing_ - 1});
     }
     frame_ = end;
 }

@@ -70,6 +70,12 @@ const sound::Sample *Metronome::Pick(const Settings &s, Layer layer, int beat) c
 
 void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart)
 {
+    if (follower_.Active()) {
+        // The session's phase numbers the beat; its tempo is the one measured.
+        currentBeat_ = SessionFollower::BeatNumber(b.unit, s.beatsPerCycle);
+        b.intervalMs = 60000.0 / follower_.Tempo();
+        follower_.Placed();
+    }
     const BeatChoice choice = ChooseBeat(s.rules, s.pattern, currentBeat_);
     for (int k = 0; k < choice.count; ++k) {
         const SoundPlay &play = choice.plays[k];
@@ -96,6 +102,7 @@ void Metronome::Render(float *out, int frames)
     player_.ApplyCommands();
     const Settings &s = settings_.Read();
     const std::uint64_t blockStart = player_.mixer().framesRendered();
+    const bool shared = follower_.Begin(blockStart);
 
     const std::uint64_t starts = startRequests_.load(std::memory_order_acquire); // see the run's settings
     const bool running = running_.load(std::memory_order_acquire);
@@ -107,12 +114,17 @@ void Metronome::Render(float *out, int frames)
         measuredBpm_ = 0;
         for (int slot = 0; slot < 3; ++slot)
             KeepAsLast(slot, s.slotSamples[slot]);
+        if (shared)
+            follower_.StartRun();
     }
     if (running) {
-        if (clock_.Rate() != s.phaseRate)
+        if (shared)
+            follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
+        else if (clock_.Rate() != s.phaseRate)
             clock_.SetRate(s.phaseRate); // a new tempo goes on from the current phase
         clock_.Advance(frames, [&](BeatClock::Beat b) { Beat(s, b, blockStart); });
     }
+    follower_.End();
     // Release: everything taken from these settings (counts of kept samples) is visible first.
     taken_.store(s.sequence, std::memory_order_release);
 
@@ -123,6 +135,7 @@ void Metronome::Render(float *out, int frames)
     state.runStartFrame = runStartFrame_;
     state.renderedFrame = blockStart + std::uint64_t(frames);
     state.clock = clock_;
+    state.waitingForBar = shared && running && follower_.Waiting();
     clockState_.Write(state);
 }
 

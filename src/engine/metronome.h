@@ -9,6 +9,7 @@
 #include "engine/beat_clock.h"
 #include "engine/beat_pattern.h"
 #include "engine/beat_rules.h"
+#include "engine/session_follower.h"
 #include "sound/audio_source.h"
 #include "sound/latest_value.h"
 #include "sound/sample.h"
@@ -38,10 +39,10 @@ struct Practice {
     int subdivision = 1; // clicks per beat, 1..4: the extra ones sound the normal beat 10 dB softer
     // Tempo trainer: from startBpm, every `everyCycles` cycles `stepBpm` more (or less), until goalBpm.
     bool trainerOn = false;
-    int trainerStartBpm = 120; // 1..271
-    int trainerEveryCycles = 4; // 1..16, muted cycles count
-    int trainerStepBpm = 2;     // -10..-1 or 1..10
-    int trainerGoalBpm = 140;   // 1..271
+    int trainerStartBpm = 120;    // 1..271
+    int trainerEveryCycles = 4;   // 1..16, muted cycles count
+    int trainerStepBpm = 2;       // -10..-1 or 1..10
+    int trainerGoalBpm = 140;     // 1..271
     std::uint64_t trainerRun = 0; // a new value restarts the trainer from startBpm at the next cycle
     // Gap training: `playCycles` sounding cycles, then `muteCycles` silent ones, repeating.
     bool gapOn = false;
@@ -60,7 +61,7 @@ struct Settings {
     BeatSamples samples;
     // What the slots 0..2 hold when a run starts (the click loaded at start-up).
     std::array<const sound::Sample *, 3> slotSamples{};
-    float gain = 1.0f;          // every beat sound, both channels
+    float gain = 1.0f; // every beat sound, both channels
     Practice practice;
     std::uint64_t sequence = 0; // set by Publish
 };
@@ -81,6 +82,7 @@ struct ClockState {
     std::uint64_t runStartFrame = 0; // stream frame of Phase 0
     std::uint64_t renderedFrame = 0; // stream frames rendered so far
     BeatClock clock;                 // copy of the beat clock after that block
+    bool waitingForBar = false;      // a run with a shared session waits for the session's bar
 };
 
 // Threads (see sound/threads.h): as each function says, UI thread or audio thread.
@@ -104,6 +106,9 @@ public:
     bool PopBeat(BeatEvent &event) { return events_.Pop(event); }
     // UI thread: the pendulum after the last block rendered.
     const ClockState &Clock() { return clockState_.Read(); }
+    // UI thread: beats from a shared session from the next block on (null: our own clock), placed
+    // by the latency `feed` reports. When it returns, the previous session is no longer used.
+    void SetSession(SharedSession *session, const sound::StreamFeed *feed) { follower_.SetSession(session, feed); }
 
     // Audio thread.
     void Render(float *out, int frames) override;
@@ -122,6 +127,8 @@ private:
     std::atomic<bool> running_{false};
     sound::SpscQueue<BeatEvent, kEventCapacity> events_;
     sound::LatestValue<ClockState> clockState_;
+
+    SessionFollower follower_;
 
     // Audio thread only.
     BeatClock clock_;

@@ -121,9 +121,10 @@ void PulseOutput::Fill(std::size_t bytes)
         pa_usec_t usec = 0;
         int negative = 0;
         std::int64_t latency = bufferFrames(); // until the server has reported its timing
-        if (pa_stream_get_latency(stream_, &usec, &negative) == 0)
+        const bool reported = pa_stream_get_latency(stream_, &usec, &negative) == 0;
+        if (reported)
             latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
-        feed_.SetLatency(latency);
+        feed_.SetLatency(latency, reported);
         feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;

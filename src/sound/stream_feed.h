@@ -19,8 +19,8 @@ struct HeardClock {
 // with each block, when the frames are heard, from the latency the output reports.
 //
 // Threads (see sound/threads.h): SetSource, HeardFrame and Restart on the UI thread (Restart only
-// while no stream renders); SetLatency and Render on the audio thread; SetLatency also on the UI
-// thread while no stream renders; silentFrames on any thread.
+// while no stream renders); SetLatency, Render and BlockLatency on the audio thread; SetLatency also
+// on the UI thread while no stream renders; silentFrames on any thread.
 class StreamFeed : public AudioSource {
 public:
     explicit StreamFeed(AudioSource *source = nullptr) : source_(source) {}
@@ -30,7 +30,17 @@ public:
     void SetSource(AudioSource *source);
     // How many frames already rendered are not heard yet as the next block begins. Relaxed: one
     // writer at a time, and a stream starting after the UI thread wrote it is ordered by its start.
-    void SetLatency(std::int64_t frames) { latency_.store(frames, std::memory_order_relaxed); }
+    // `reported`: the output's own report, not a stand-in while it has reported nothing yet.
+    void SetLatency(std::int64_t frames, bool reported = true)
+    {
+        latency_.store(frames, std::memory_order_relaxed);
+        reported_.store(reported, std::memory_order_relaxed);
+    }
+    // Inside Render (the source's block): that latency, or -1 while the output has reported none.
+    std::int64_t BlockLatency() const
+    {
+        return reported_.load(std::memory_order_relaxed) ? latency_.load(std::memory_order_relaxed) : -1;
+    }
 
     void Render(float *out, int frames) override;
     void Restart() override;
@@ -46,6 +56,7 @@ private:
     // Odd while Render runs: SetSource waits for it to leave before the old source goes.
     std::atomic<std::uint64_t> inRender_{0};
     std::atomic<std::int64_t> latency_{0};
+    std::atomic<bool> reported_{false};
     std::atomic<std::uint64_t> silent_{0};
     std::uint64_t rendered_ = 0; // audio thread
     LatestValue<HeardClock> clock_;
