@@ -39,10 +39,10 @@ struct Practice {
     int subdivision = 1; // clicks per beat, 1..4: the extra ones sound the normal beat 10 dB softer
     // Tempo trainer: from startBpm, every `everyCycles` cycles `stepBpm` more (or less), until goalBpm.
     bool trainerOn = false;
-    int trainerStartBpm = 120;    // 1..271
-    int trainerEveryCycles = 4;   // 1..16, muted cycles count
-    int trainerStepBpm = 2;       // -10..-1 or 1..10
-    int trainerGoalBpm = 140;     // 1..271
+    int trainerStartBpm = 120; // 1..271
+    int trainerEveryCycles = 4; // 1..16, muted cycles count
+    int trainerStepBpm = 2;     // -10..-1 or 1..10
+    int trainerGoalBpm = 140;   // 1..271
     std::uint64_t trainerRun = 0; // a new value restarts the trainer from startBpm at the next cycle
     // Gap training: `playCycles` sounding cycles, then `muteCycles` silent ones, repeating.
     bool gapOn = false;
@@ -61,7 +61,7 @@ struct Settings {
     BeatSamples samples;
     // What the slots 0..2 hold when a run starts (the click loaded at start-up).
     std::array<const sound::Sample *, 3> slotSamples{};
-    float gain = 1.0f; // every beat sound, both channels
+    float gain = 1.0f;          // every beat sound, both channels
     Practice practice;
     std::uint64_t sequence = 0; // set by Publish
 };
