@@ -1,6 +1,7 @@
 #include "app/keyboard.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "app/frm_metronom.h"
+#include "app/link_control.h"
 #include "fader/fader.h"
 #include "ui/controls.h"
 #include "ui/window_layout.h"
@@ -84,6 +86,9 @@ void InstallKeyboard(FrmMetronom &form)
     }
     auto *accent = form.control<QCheckBox>("chkAccent");
     Bind(form, Qt::Key_A, [accent] { accent->click(); });
+
+    // L switches Link on or off.
+    Bind(form, Qt::Key_L, [&form] { form.Link().linkAction()->toggle(); });
 
     auto *focusBack = new FocusBackOnClose(&form, &form);
     for (QComboBox *list : form.findChildren<QComboBox *>())

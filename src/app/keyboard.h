@@ -8,7 +8,7 @@ class FrmMetronom;
 
 // The window's keys, each doing what a click on its control does: Space START/STOP, "+"/"-" and
 // Right/Left the single steps, Page Up/Page Down the steps of ten, T a tap (Shift+T a new series),
-// 1 to 8 the beats of a cycle, A the accent switch. They work wherever the focus is, except while
+// 1 to 8 the beats of a cycle, A the accent switch, L Link. They work wherever the focus is, except while
 // a text is typed into a sound chooser. The focus goes back to the window whenever a list closes,
 // so no visible control keeps it.
 void InstallKeyboard(FrmMetronom &form);
