@@ -83,7 +83,7 @@ printf a >&3 # Link on
 steps=$((bpm - 120))
 if [ $steps -gt 0 ]; then printf "%${steps}s" | tr ' ' e >&3; else printf "%$((-steps))s" | tr ' ' w >&3; fi
 hut_tempo() { tr '\r' '\n' <"$WORK/hut.out" | awk -F'|' 'NF > 4 { t = $5 } END { printf "%.0f", t }'; }
-for _ in $(seq 100); do [ "$(hut_tempo)" = "$bpm" ] && break; sleep 0.05; done
+for _ in $(seq 200); do [ "$(hut_tempo)" = "$bpm" ] && break; sleep 0.05; done
 [ "$(hut_tempo)" = "$bpm" ] || { echo "the peer did not take $bpm BPM" >&2; exit 1; }
 
 start_xvfb
@@ -119,7 +119,7 @@ kill -INT "$recorder"
 wait "$recorder" || { echo "the recorder failed" >&2; exit 1; }
 exec 3>&- 4>&-
 kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
-[ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$keep/"
+[ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$keep/"
 
 "$build/analyze_beats" "$BENCH_RECORDING" --bpm "$bpm" --list >"$WORK/found.txt" || true
 awk '/^beat / && !/doubled/ { print $4 }' "$WORK/found.txt" >"$WORK/onsets"

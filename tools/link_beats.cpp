@@ -17,7 +17,10 @@
 
 namespace {
 std::atomic<bool> quit{false};
-void OnSignal(int) { quit = true; }
+void OnSignal(int)
+{
+    quit = true;
+}
 } // namespace
 
 int main(int argc, char **argv)

@@ -11,8 +11,13 @@ namespace engine {
 
 double HostTimeFilter::Add(std::uint64_t frame, double micros)
 {
-    if (count_ > 0 && std::abs(micros - At(frame)) > kJumpMicros)
+    if (count_ > 0 && std::abs(micros - At(frame)) > kJumpMicros) {
+        // A late block (the thread was held up) is left out; several in a row are a jump.
+        if (++off_ < kJumpPoints)
+            return At(frame);
         count_ = 0;
+    }
+    off_ = 0;
     if (count_ == 0) {
         base_ = {double(frame), micros};
         next_ = 0;

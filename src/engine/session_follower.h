@@ -18,20 +18,22 @@ namespace engine {
 // When the frames of the stream are heard, in host time: Ableton's HostTimeFilter, without
 // allocation. Each block gives one point (its first frame, the clock now plus the latency the
 // output reports); the line through the last kPoints points smooths the jitter of both. A point
-// more than kJumpMicros off the line (the stream was corked or ran dry, and the frames moved
-// against the clock) starts the line anew. Until the points span a second the slope is the
+// more than kJumpMicros off the line is left out (the thread was held up between the two
+// readings); kJumpPoints such points in a row (the stream was corked or ran dry, and the frames
+// moved against the clock) start the line anew. Until the points span a second the slope is the
 // nominal rate. Audio thread.
 class HostTimeFilter {
 public:
     static constexpr int kPoints = 512;
-    static constexpr double kJumpMicros = 10000;
+    static constexpr double kJumpMicros = 5000;
+    static constexpr int kJumpPoints = 4;
 
     explicit HostTimeFilter(double sampleRate = 44100.0) : nominal_(1e6 / sampleRate) {}
     // Adds the point and returns the smoothed host time of `frame`.
     double Add(std::uint64_t frame, double micros);
     // Microseconds per frame along the line.
     double Slope() const { return slope_; }
-    void Reset() { count_ = 0; }
+    void Reset() { count_ = off_ = 0; }
 
 private:
     double At(std::uint64_t frame) const { return base_.second + intercept_ + slope_ * (double(frame) - base_.first); }
@@ -41,6 +43,7 @@ private:
     std::pair<double, double> base_{};
     int count_ = 0;
     int next_ = 0;
+    int off_ = 0; // points in a row off the line
     double slope_ = 0;
     double intercept_ = 0;
 };
