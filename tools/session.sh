@@ -5,10 +5,11 @@ set -u
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# A private runtime folder (the single-instance lock lives there) and a scratch folder.
+# A private runtime folder (the single-instance lock lives there), a private configuration folder
+# (remembered settings) and a scratch folder.
 setup_dirs() {
   WORK=$(mktemp -d)
-  export XDG_RUNTIME_DIR="$WORK/run"
+  export XDG_RUNTIME_DIR="$WORK/run" XDG_CONFIG_HOME="$WORK/config"
   mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
   trap cleanup EXIT
 }

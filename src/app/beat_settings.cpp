@@ -26,6 +26,9 @@ BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, 
     s.beatsPerCycle = c.beatsPerCycle;
     s.phaseRate = c.phaseRate;
     s.swingFactor = c.swingFactor;
+    // The normal beat's sound, also in counting mode: the subdivision clicks play it.
+    if (s.rules.clickNamed)
+        s.samples.click = load(c.soundsDir + c.click + ".wav");
     if (voice) {
         const std::string folder = c.soundsDir + "Count/" + *voice + "/";
         for (int n = 1; n <= engine::kLamps; ++n) {
@@ -33,8 +36,6 @@ BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, 
             s.samples.countAccented[n - 1] = load(folder + std::to_string(n) + "a.wav");
         }
     } else {
-        if (s.rules.clickNamed)
-            s.samples.click = load(c.soundsDir + c.click + ".wav");
         if (s.rules.accent1Named)
             s.samples.accent1 = load(c.soundsDir + c.accent1 + ".wav");
         if (s.rules.accent2Named)
@@ -48,6 +49,7 @@ BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, 
     }
     // Every beat sound plays at volume 85 (-9 dB), centred.
     s.gain = static_cast<float>(sound::AttenuationToGain(sound::VolumeToAttenuation(85)));
+    s.practice = c.practice;
     return out;
 }
 

@@ -22,6 +22,7 @@ struct BeatChoices {
     int beatsPerCycle = 4;
     double phaseRate = 0;
     double swingFactor = 30.5;
+    engine::Practice practice; // volume, subdivision, trainer, gap training: passed on as they are
 };
 
 // The settings the beat engine plays from, the samples they point to and the files they name.
@@ -32,9 +33,9 @@ struct BeatSettings {
 };
 
 // Builds what the beats play: the counting voice's numbers (Count/<voice>/1.wav .. 8.wav and
-// 1a.wav .. 8a.wav) when the preset counts, else the three named sounds; each read through the
-// cache (null when it cannot be loaded); the samples slots 0..2 hold now; every beat at volume 85,
-// centred.
+// 1a.wav .. 8a.wav) and the normal beat's sound (for subdivisions) when the preset counts, else the
+// three named sounds; each read through the cache (null when it cannot be loaded); the samples
+// slots 0..2 hold now; every beat at volume 85, centred; the practice tools as chosen.
 //
 // Threads (see sound/threads.h): UI thread.
 BeatSettings BuildBeatSettings(const BeatChoices &choices, sound::SampleCache &cache, const sound::SoundSlots &slots);

@@ -20,6 +20,7 @@
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
 #include "fader/fader.h"
+#include "practice/practice_tools.h"
 #include "sound/sound_output.h"
 #include "sound/start_failure_box.h"
 #include "tempo/tempo_model.h"
@@ -117,6 +118,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
 
     Form_Load();
     InstallKeyboard(*this);
+    InstallPractice();
     AdaptToWindowSystem(*this);
     ui::InstallAccessibility(*this);
 }
@@ -179,6 +181,7 @@ void FrmMetronom::FirstRun(sound::SoundOutput &output)
     ApplyTempo();
     DrawPendulumAtRest();
     PublishSettings(true);
+    practice_->Restore(); // the remembered settings, when the user asked to keep them
 }
 
 void FrmMetronom::ShowTempo(int bpm)
@@ -226,6 +229,7 @@ void FrmMetronom::DrawPendulumAtRest()
 void FrmMetronom::cmdTempo_Click(int index)
 {
     tempo_.Step(index);
+    practice_->TempoSetByHand();
     ApplyTempo();
 }
 
@@ -240,8 +244,10 @@ void FrmMetronom::PicSlider_MouseMove(Qt::MouseButtons buttons, QPoint pos)
     // The weight follows the left button alone, and only while the pendulum rests.
     if (buttons != Qt::LeftButton || !stopRequested_)
         return;
-    if (tempo_.DragWeight(pos.y() - sliderPressY_))
+    if (tempo_.DragWeight(pos.y() - sliderPressY_)) {
+        practice_->TempoSetByHand();
         ApplyTempo();
+    }
 }
 
 void FrmMetronom::Tap_MouseDown(Qt::MouseButtons held)
@@ -256,6 +262,7 @@ void FrmMetronom::Tap_MouseDown(Qt::MouseButtons held)
     if (!d.hasTempo)
         return;
     tempo_.Tapped(d.tempo);
+    practice_->TempoSetByHand();
     ApplyTempo();
 }
 
@@ -274,6 +281,7 @@ void FrmMetronom::ShowTapDisplay(const tempo::TapDisplay &d)
 void FrmMetronom::Fader1_Scrolling()
 {
     tempo_.Fader1Moved(FaderValue("Fader1"));
+    practice_->TempoSetByHand();
     ApplyTempo();
 }
 
@@ -358,6 +366,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
         check1->setText(QStringLiteral("S T O P"));
         tap->setEnabled(false);
         ShowTapDisplay(tap_.Reset());
+        practice_->Starting();
         PlayLoop();
         return;
     }
@@ -394,6 +403,8 @@ void FrmMetronom::PlayLoop()
 
 void FrmMetronom::SettingsChanged()
 {
+    if (practice_)
+        practice_->WindowChanged();
     if (publisher_)
         PublishSettings(true);
 }
@@ -414,6 +425,7 @@ void FrmMetronom::PublishSettings(bool always)
     c.phaseRate = tempo_.PhaseRate();
     c.swingFactor = tempo_.Geometry().SwingFactor;
     BeatSettings built = BuildBeatSettings(c, output_->cache(), output_->soundSlots());
+    built.settings.practice = practice_->Values();
     QStringList files;
     for (const std::string &file : built.files)
         files << QString::fromStdString(file);
@@ -493,12 +505,14 @@ void FrmMetronom::ApplyBeat(const engine::BeatEvent &beat)
     control<ui::PictureBox>("picBeat")->setBackColor(beat.darkRed ? QColor(192, 0, 0) : QColor(Qt::black));
     measuredBpm_ = beat.measuredBpm;
     ShowTempo(measuredBpm_);
+    practice_->BeatHeard(beat);
 }
 
 void FrmMetronom::Check2_Click()
 {
     SetTopMost(this, check2_->isChecked());
     setFocus();
+    SettingsChanged();
 }
 
 void FrmMetronom::Form_Unload()
@@ -507,6 +521,7 @@ void FrmMetronom::Form_Unload()
     running_ = false;
     frameTimer_.stop();
     housekeepingTimer_.stop();
+    practice_->Exit();
     StopEngine();
     // The stream closes with the window; the program ends right after.
     if (output_)

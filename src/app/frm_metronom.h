@@ -21,6 +21,11 @@ namespace sound {
 class SoundOutput;
 }
 
+namespace practice {
+class PracticeTools;
+struct WindowSettings;
+} // namespace practice
+
 namespace ui {
 class LampImage;
 class PendulumFace;
@@ -65,6 +70,9 @@ public:
     const engine::BeatPattern &Pattern() const { return pattern_; }
     bool Running() const { return running_; }
 
+    // The practice menu, its keys, status line and remembered settings (frm_practice.cpp).
+    practice::PracticeTools &Practice() const { return *practice_; }
+
     // The resting pendulum: rod upright, the weight back on it at its height; stops the engine.
     void DrawPendulumAtRest();
 
@@ -102,6 +110,10 @@ private:
     void WatchSoundFiles(const QStringList &paths);
     void ApplyBeat(const engine::BeatEvent &beat);
     void StopEngine();
+    // The practice tools (frm_practice.cpp): what the window gives them and takes from them.
+    void InstallPractice();
+    practice::WindowSettings CurrentSettings() const;
+    void RestoreSettings(const practice::WindowSettings &s);
 
     // lblBPM and lblTempo for a tempo.
     void ShowTempo(int bpm);
@@ -145,6 +157,7 @@ private:
     QTimer housekeepingTimer_;
     QFileSystemWatcher soundWatcher_;
     sound::SoundOutput *output_ = nullptr;
+    std::unique_ptr<practice::PracticeTools> practice_;
     LinkControl *link_ = nullptr;
     bool tempoFromSession_ = false; // a tempo the session set: not sent back to it
 };

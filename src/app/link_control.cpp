@@ -1,7 +1,6 @@
 #include "app/link_control.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QPointer>
 #include <QWidget>
 #include <cmath>
@@ -11,7 +10,7 @@
 
 namespace app {
 
-LinkControl::LinkControl(QWidget *window, Hooks hooks)
+LinkControl::LinkControl(QObject *window, Hooks hooks)
     : QObject(window), hooks_(std::move(hooks)), linkAction_(new QAction(QStringLiteral("Link"), this)),
       startStopAction_(new QAction(QStringLiteral("Start/Stop teilen"), this))
 {
@@ -19,17 +18,6 @@ LinkControl::LinkControl(QWidget *window, Hooks hooks)
     startStopAction_->setCheckable(true);
     connect(linkAction_, &QAction::toggled, this, &LinkControl::SetOn);
     connect(startStopAction_, &QAction::toggled, this, &LinkControl::SetStartStopShared);
-    if (QWidget *plaque = window->findChild<QWidget *>(QStringLiteral("Picture1"))) {
-        status_ = new QLabel(plaque);
-        status_->setObjectName(QStringLiteral("lblLinkStatus"));
-        status_->setGeometry(0, plaque->height() - 16, plaque->width(), 15);
-        status_->setAlignment(Qt::AlignCenter);
-        QFont font(QStringLiteral("Arial"));
-        font.setPixelSize(11);
-        status_->setFont(font);
-        status_->setAttribute(Qt::WA_TransparentForMouseEvents);
-        status_->hide();
-    }
 }
 
 LinkControl::~LinkControl()
@@ -170,10 +158,6 @@ void LinkControl::ShowStatus()
     if (text == shown_)
         return;
     shown_ = text;
-    if (status_) {
-        status_->setText(text);
-        status_->setVisible(!text.isEmpty());
-    }
     emit statusChanged(text);
 }
 

@@ -5,8 +5,6 @@
 #include <memory>
 
 class QAction;
-class QLabel;
-class QWidget;
 
 namespace engine {
 class Metronome;
@@ -21,8 +19,8 @@ class LinkSession;
 namespace app {
 
 // Link in the window: the switch (menu entry "Link", key L) that makes and ends the session, the
-// "Start/Stop teilen" option, the tempo shared both ways and the status text. Link's threads reach
-// it only through queued calls. Lives on the UI thread.
+// "Start/Stop teilen" option, the tempo shared both ways and the status text (shown in the practice
+// tools' status line). Link's threads reach it only through queued calls. Lives on the UI thread.
 class LinkControl : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +32,7 @@ public:
         std::function<bool()> running;
     };
 
-    LinkControl(QWidget *window, Hooks hooks);
+    LinkControl(QObject *window, Hooks hooks);
     ~LinkControl() override;
 
     // The engine that plays the session's beats (null: none yet, or no more).
@@ -76,7 +74,6 @@ private:
     bool waiting_ = false;
     QAction *linkAction_;
     QAction *startStopAction_;
-    QLabel *status_ = nullptr; // shown on the plaque until the practice menu's status line takes it
     QString shown_;
 };
 

@@ -1,6 +1,7 @@
 #include "engine/beat_clock.h"
 
 #include <algorithm>
+#include <limits>
 #include <numbers>
 
 namespace engine {
@@ -15,18 +16,18 @@ void BeatClock::Start(double phaseRatePerMs, double swingFactor)
     // is taken on the way back, and its interval is measured from here.
     lastBeatFrame_ = 0;
     nextCrossing_ = 1;
+    nextSub_ = subdivision_; // nothing before the first beat
     SetRate(phaseRatePerMs);
 }
 
-void BeatClock::SetRate(double phaseRatePerMs)
+void BeatClock::Anchor(double frame, double units, double phaseRatePerMs)
 {
-    double units = UnitsAt(frame_);
     // Whole swings off both the phase and the crossing count: exact, and the numbers stay small.
     const double swings = std::floor(units / 2);
     units -= 2 * swings;
     nextCrossing_ -= 2 * static_cast<std::int64_t>(swings);
     anchorUnits_ = units;
-    anchorFrame_ = frame_;
+    anchorFrame_ = frame;
     ratePerMs_ = phaseRatePerMs;
     // Phase per ms * ms per frame * SwingFactor / pi.
     unitsPerFrame_ = phaseRatePerMs * 1000.0 / sampleRate_ * swingFactor_ / std::numbers::pi;
@@ -36,13 +37,54 @@ void BeatClock::Follow(double units, double unitsPerFrame, std::int64_t firstUni
 {
     const double next = double(nextCrossing_);
     const double late = kLateMs / 1000.0 * sampleRate_ * unitsPerFrame;
-    if (units >= next + late || units < next - 1 - late)
+    if (units >= next + late || units < next - 1 - late) {
         nextCrossing_ = static_cast<std::int64_t>(std::ceil(units - 1e-9));
-    nextCrossing_ = std::max(nextCrossing_, firstUnit);
+        // The first subdivision of this beat not yet passed.
+        const double into = units - double(nextCrossing_ - 1);
+        nextSub_ = std::clamp(static_cast<int>(std::floor(into * subdivision_)) + 1, 1, subdivision_);
+    }
+    if (nextCrossing_ < firstUnit) {
+        nextCrossing_ = firstUnit;
+        nextSub_ = subdivision_; // nothing before the first beat
+    }
     anchorUnits_ = units;
-    anchorFrame_ = frame_;
+    anchorFrame_ = double(frame_);
     unitsPerFrame_ = unitsPerFrame;
     ratePerMs_ = unitsPerFrame * sampleRate_ / 1000.0 * std::numbers::pi / swingFactor_;
+}
+
+void BeatClock::SetRate(double phaseRatePerMs)
+{
+    Anchor(double(frame_), UnitsAt(frame_), phaseRatePerMs);
+}
+
+void BeatClock::SetRateFromLastBeat(double phaseRatePerMs)
+{
+    // The last beat was crossing nextCrossing_ - 1, exactly at lastBeatFrame_.
+    Anchor(lastBeatFrame_, double(nextCrossing_ - 1), phaseRatePerMs);
+}
+
+void BeatClock::SetSubdivision(int clicksPerBeat)
+{
+    clicksPerBeat = std::clamp(clicksPerBeat, 1, 4);
+    if (clicksPerBeat == subdivision_)
+        return;
+    subdivision_ = clicksPerBeat;
+    if (lastBeatFrame_ == 0) {
+        nextSub_ = subdivision_; // before the first beat there is nothing to subdivide
+        return;
+    }
+    // The first subdivision of the new kind not yet passed; the beat itself is never skipped.
+    const double into = UnitsAt(frame_) - double(nextCrossing_ - 1);
+    nextSub_ = std::clamp(static_cast<int>(std::floor(into * subdivision_)) + 1, 1, subdivision_);
+}
+
+std::int64_t BeatClock::NextBeatFrame() const
+{
+    if (!(unitsPerFrame_ > 0))
+        return std::numeric_limits<std::int64_t>::max();
+    const double at = anchorFrame_ + (double(nextCrossing_) - anchorUnits_) / unitsPerFrame_;
+    return static_cast<std::int64_t>(std::ceil(at - 1e-4));
 }
 
 double BeatClock::PhaseAt(std::int64_t frame) const

@@ -10,6 +10,9 @@
 //
 // Internally the phase is counted in half swings ("crossing units": Phase * SwingFactor / pi), so
 // the k-th passage through the centre is exactly at unit k and no error builds up over a long run.
+// With n clicks per beat the j-th subdivision after beat k is at unit k + j / n, on the frame
+// nearest to it, so subdivisions divide every beat interval evenly at any tempo, also across a
+// change of tempo.
 namespace engine {
 
 class BeatClock {
@@ -18,7 +21,8 @@ public:
     struct Beat {
         int offset;            // frame within the block at which the beat sounds
         double intervalMs;     // exact time since the previous beat (the first: since the start)
-        std::int64_t unit = 0; // the crossing it is: unit k is the k-th passage since the start
+        int sub = 0;           // 0: a beat; 1 .. n-1: the subdivision click that many n-ths after a beat
+        std::int64_t unit = 0; // the crossing of the beat (or the one before the subdivision)
     };
 
     BeatClock() = default;
@@ -29,6 +33,15 @@ public:
     void Start(double phaseRatePerMs, double swingFactor);
     // A new rate from the next frame on, continuing from the current phase without a jump.
     void SetRate(double phaseRatePerMs);
+    // Inside onBeat of Advance, for a beat (not a subdivision): a new rate from that beat's exact
+    // crossing on, so the interval after it is the first at the new tempo.
+    void SetRateFromLastBeat(double phaseRatePerMs);
+    // Clicks per beat, 1..4 (others are clamped): from the next subdivision not yet passed on. The
+    // first beat after Start has none before it.
+    void SetSubdivision(int clicksPerBeat);
+    int Subdivision() const { return subdivision_; }
+    // The frame (counted from Start) of the next beat at the present rate; INT64_MAX while still.
+    std::int64_t NextBeatFrame() const;
     double Rate() const { return ratePerMs_; }
     // Following a clock outside (a shared session): from the next frame on, `units` crossing units
     // and `unitsPerFrame` more each frame. Steps of up to kLateMs from where the clock stood leave
@@ -57,16 +70,19 @@ public:
     double SwingAt(std::int64_t frame) const;
 
 private:
-    double UnitsAt(std::int64_t frame) const { return anchorUnits_ + unitsPerFrame_ * double(frame - anchorFrame_); }
+    double UnitsAt(std::int64_t frame) const { return anchorUnits_ + unitsPerFrame_ * (double(frame) - anchorFrame_); }
+    void Anchor(double frame, double units, double phaseRatePerMs);
 
     double sampleRate_ = 44100.0;
     double swingFactor_ = 30.5;
     double ratePerMs_ = 0;
     double unitsPerFrame_ = 0;
-    std::int64_t frame_ = 0;       // next frame to render
-    std::int64_t anchorFrame_ = 0; // where the current rate began
-    double anchorUnits_ = 0;       // crossing units at anchorFrame_
+    std::int64_t frame_ = 0; // next frame to render
+    double anchorFrame_ = 0; // where the current rate began (a beat's exact crossing may lie between frames)
+    double anchorUnits_ = 0; // crossing units at anchorFrame_
     std::int64_t nextCrossing_ = 1;
+    int subdivision_ = 1;
+    int nextSub_ = 1;          // the next tick is subdivision nextSub_ before nextCrossing_; subdivision_: the beat
     double lastBeatFrame_ = 0; // ideal frame of the previous beat; the start before the first
 };
 
@@ -74,17 +90,27 @@ template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
 {
     const std::int64_t end = frame_ + frames;
     while (unitsPerFrame_ > 0) {
-        const double at = double(anchorFrame_) + (double(nextCrossing_) - anchorUnits_) / unitsPerFrame_;
-        // The first frame at or after the ideal crossing; a tolerance far below a frame keeps a
-        // crossing that falls exactly on a frame there despite rounding.
-        const double first = std::ceil(at - 1e-4);
+        const bool beat = nextSub_ >= subdivision_;
+        const double unit =
+            beat ? double(nextCrossing_) : double(nextCrossing_ - 1) + double(nextSub_) / double(subdivision_);
+        const double at = anchorFrame_ + (unit - anchorUnits_) / unitsPerFrame_;
+        // A beat on the first frame at or after the ideal crossing (a tolerance far below a frame
+        // keeps a crossing that falls exactly on a frame there despite rounding); a subdivision on
+        // the nearest frame.
+        const double first = beat ? std::ceil(at - 1e-4) : std::floor(at + 0.5);
         if (!(first < double(end)))
             break;
+        const int offset = first < double(frame_) ? 0 : int(first - double(frame_));
+        if (!beat) {
+            ++nextSub_;
+            onBeat(Beat{offset, 0.0, nextSub_ - 1, nextCrossing_ - 1});
+            continue;
+        }
         const double interval = (at - lastBeatFrame_) * 1000.0 / sampleRate_;
         lastBeatFrame_ = at;
         ++nextCrossing_;
-        const int offset = first < double(frame_) ? 0 : int(first - double(frame_));
-        onBeat(Beat{offset, interval, nextCrossing_ - 1});
+        nextSub_ = 1;
+        onBeat(Beat{offset, interval, 0, nextCrossing_ - 1});
     }
     frame_ = end;
 }

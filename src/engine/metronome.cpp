@@ -1,7 +1,12 @@
 #include "engine/metronome.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+
+#include "sound/levels.h"
+#include "tempo/tempo_model.h"
 
 namespace engine {
 
@@ -39,6 +44,7 @@ void Metronome::Restart()
     clockState_.ReleaseWriter();
     events_.ReleaseProducer();
     player_.Restart();
+    preRollBeat_ = 0; // whatever was scheduled ahead is gone with the old stream
 }
 
 void Metronome::KeepAsLast(int slot, const sound::Sample *sample)
@@ -68,6 +74,26 @@ const sound::Sample *Metronome::Pick(const Settings &s, Layer layer, int beat) c
     return nullptr;
 }
 
+bool Metronome::MutedCycle(const Practice &p, std::uint64_t cycle) const
+{
+    if (!p.gapOn)
+        return false;
+    const auto play = std::uint64_t(std::clamp(p.gapPlayCycles, 1, 8));
+    const auto mute = std::uint64_t(std::clamp(p.gapMuteCycles, 1, 8));
+    return cycle % (play + mute) >= play;
+}
+
+int Metronome::TrainerStep(const Practice &p) const
+{
+    const int goal = std::clamp(p.trainerGoalBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
+    const int step = std::clamp(p.trainerStepBpm, -10, 10);
+    if (step > 0 && trainerBpm_ < goal)
+        return std::min(trainerBpm_ + step, goal);
+    if (step < 0 && trainerBpm_ > goal)
+        return std::max(trainerBpm_ + step, goal);
+    return trainerBpm_; // at the goal (or past it from the start): it stays
+}
+
 void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart)
 {
     if (follower_.Active()) {
@@ -76,59 +102,221 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
         b.intervalMs = 60000.0 / follower_.Tempo();
         follower_.Placed();
     }
-    const BeatChoice choice = ChooseBeat(s.rules, s.pattern, currentBeat_);
-    for (int k = 0; k < choice.count; ++k) {
-        const SoundPlay &play = choice.plays[k];
-        const sound::Sample *sample = Pick(s, play.layer, currentBeat_);
-        if (sample)
-            KeepAsLast(play.slot, sample);
-        else
-            sample = lastPlayed_[play.slot]; // a name that cannot be loaded sounds the slot's last sample
-        if (sample)
-            player_.mixer().StartVoice(play.slot, sample, s.gain, s.gain, b.offset);
+    const Practice &p = s.practice;
+    BeatEvent event;
+    const bool cycleStarts = currentBeat_ == 1 && beatsPlayed_ > 0;
+    if (cycleStarts)
+        ++cycle_;
+    ++beatsPlayed_;
+    if (p.trainerOn && beatsPlayed_ == 1)
+        event.bpm = trainerBpm_; // the run started at the trainer's start tempo
+    if (p.trainerOn && cycleStarts) {
+        int bpm = trainerBpm_;
+        if (trainerRestart_) {
+            bpm = std::clamp(p.trainerStartBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
+            trainerRestart_ = false;
+            cyclesAtTempo_ = 0;
+        } else if (++cyclesAtTempo_ >= std::clamp(p.trainerEveryCycles, 1, 16)) {
+            bpm = TrainerStep(p);
+            cyclesAtTempo_ = 0;
+        }
+        const double rate = tempo::PhaseRateForBpm(bpm, s.swingFactor);
+        if (follower_.Active()) {
+            if (double(bpm) != follower_.Tempo())
+                event.bpm = bpm; // sent to the session below; our next blocks follow it
+        } else if (rate != clock_.Rate()) {
+            // From this beat's exact crossing on: the interval after it is the first at the new tempo.
+            clock_.SetRateFromLastBeat(rate);
+            event.bpm = bpm;
+        }
+        trainerBpm_ = bpm;
     }
+    // With a session the trainer's tempo is the session's, from this beat on.
+    if (follower_.Active() && event.bpm > 0 && double(event.bpm) != follower_.Tempo())
+        follower_.SetTempo(event.bpm, blockStart + std::uint64_t(b.offset));
+
+    const bool muted = MutedCycle(p, cycle_);
+    const bool preRolled = preRollBeat_ == beatsPlayed_;
+    const BeatChoice choice = ChooseBeat(s.rules, s.pattern, currentBeat_);
+    sound::Mixer &mixer = player_.mixer();
+    if (muted) {
+        if (preRolled)
+            CancelPreRoll(blockStart, false);
+        if (!lastMuted_ || preRolled) {
+            // Silent from this frame on: what still rings (the last beat, its subdivisions, a voice
+            // already begun) is cut with the mixer's short fade.
+            for (int slot = 0; slot <= kSubdivisionSlot; ++slot)
+                mixer.StopVoice(slot, b.offset);
+        }
+    } else {
+        for (int k = 0; k < choice.count; ++k) {
+            const SoundPlay &play = choice.plays[k];
+            const bool spoken = play.layer == Layer::CountPlain || play.layer == Layer::CountAccented;
+            if (spoken && preRolled)
+                continue; // begun ahead of the beat, so that its voice swells here
+            const sound::Sample *sample = Pick(s, play.layer, currentBeat_);
+            if (sample)
+                KeepAsLast(play.slot, sample);
+            else
+                sample = lastPlayed_[play.slot]; // a name that cannot be loaded sounds the slot's last sample
+            if (!sample)
+                continue;
+            // A spoken number not begun ahead (the tempo rose meanwhile): as early as this block allows.
+            const std::int64_t lead = spoken ? std::min(sample->swellFrames, kMaxPreRollFrames) : 0;
+            mixer.StartVoice(play.slot, sample, s.gain, s.gain, int(std::max<std::int64_t>(b.offset - lead, 0)));
+        }
+    }
+    if (preRolled)
+        preRollBeat_ = 0;
+    lastMuted_ = muted;
+
     // The measured tempo; an interval of 0 or a tempo beyond 16 bits leaves the last one.
     if (b.intervalMs > 0) {
         const double bpm = std::nearbyint(60000.0 / b.intervalMs);
         if (bpm >= -32768 && bpm <= 32767)
             measuredBpm_ = static_cast<int>(bpm);
     }
-    events_.Push(BeatEvent{currentBeat_, choice.darkRed, measuredBpm_, blockStart + std::uint64_t(b.offset)});
+    event.beat = currentBeat_;
+    event.darkRed = choice.darkRed;
+    event.measuredBpm = measuredBpm_;
+    event.onsetFrame = blockStart + std::uint64_t(b.offset);
+    event.muted = muted;
+    events_.Push(event);
     currentBeat_ = NextBeat(currentBeat_, s.beatsPerCycle);
+}
+
+void Metronome::Subdivide(const Settings &s, BeatClock::Beat b)
+{
+    if (lastMuted_ || !s.rules.clickNamed)
+        return; // the beat before it is silent, or no sound is chosen for the beat
+    // The normal beat's sound; one that cannot be loaded sounds what slot 0 played last.
+    const sound::Sample *sample = s.samples.click ? s.samples.click : lastPlayed_[0];
+    if (!sample)
+        return;
+    const float gain = s.gain * kSubdivisionGain;
+    player_.mixer().StartVoice(kSubdivisionSlot, sample, gain, gain, b.offset);
+}
+
+void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
+{
+    const std::uint64_t next = beatsPlayed_ + 1;
+    if (!s.rules.counting || preRollBeat_ == next)
+        return;
+    const std::int64_t at = clock_.NextBeatFrame();
+    if (at == std::numeric_limits<std::int64_t>::max())
+        return;
+    const std::uint64_t cycle = cycle_ + (currentBeat_ == 1 && beatsPlayed_ > 0 ? 1 : 0);
+    if (MutedCycle(s.practice, cycle))
+        return;
+    const BeatChoice choice = ChooseBeat(s.rules, s.pattern, currentBeat_);
+    for (int k = 0; k < choice.count; ++k) {
+        const SoundPlay &play = choice.plays[k];
+        if (play.layer != Layer::CountPlain && play.layer != Layer::CountAccented)
+            continue;
+        const sound::Sample *named = Pick(s, play.layer, currentBeat_);
+        const sound::Sample *sample = named ? named : lastPlayed_[play.slot];
+        if (!sample)
+            return;
+        const std::int64_t lead = std::min(sample->swellFrames, kMaxPreRollFrames);
+        const std::int64_t start = std::int64_t(runStartFrame_) + at - lead;
+        if (lead <= 0 || start >= std::int64_t(blockStart) + frames)
+            return; // the beat itself starts it, in its own block or one before it
+        if (named)
+            KeepAsLast(play.slot, named);
+        const std::int64_t offset = std::max<std::int64_t>(start - std::int64_t(blockStart), 0);
+        if (!player_.mixer().StartVoice(play.slot, sample, s.gain, s.gain, int(offset)))
+            return;
+        preRollBeat_ = next;
+        preRollSlot_ = play.slot;
+        preRollStart_ = blockStart + std::uint64_t(offset);
+        return;
+    }
+}
+
+void Metronome::CancelPreRoll(std::uint64_t blockStart, bool evenIfSounding)
+{
+    if (preRollBeat_ == 0)
+        return;
+    if (preRollStart_ >= blockStart) {
+        // Not begun yet: it goes, and is scheduled again for the beat's new frame.
+        player_.mixer().CancelStarts(preRollSlot_, std::int64_t(preRollStart_ - blockStart));
+        preRollBeat_ = 0;
+    } else if (evenIfSounding) {
+        // Begun, but its beat will not come (STOP, a new run): the word is cut short.
+        player_.mixer().StopVoice(preRollSlot_, 0);
+        preRollBeat_ = 0;
+    }
 }
 
 void Metronome::Render(float *out, int frames)
 {
     player_.ApplyCommands();
     const Settings &s = settings_.Read();
-    const std::uint64_t blockStart = player_.mixer().framesRendered();
+    const Practice &p = s.practice;
+    sound::Mixer &mixer = player_.mixer();
+    const std::uint64_t blockStart = mixer.framesRendered();
     const bool shared = follower_.Begin(blockStart);
+
+    if (p.volume != volume_) {
+        volume_ = p.volume;
+        mixer.SetMasterGain(static_cast<float>(sound::VolumeGain(volume_)));
+    }
+    // The trainer switched on, or asked to start again: from its start tempo at the next cycle.
+    if (p.trainerOn && (!trainerWasOn_ || p.trainerRun != trainerRun_))
+        trainerRestart_ = true;
+    trainerWasOn_ = p.trainerOn;
+    trainerRun_ = p.trainerRun;
 
     const std::uint64_t starts = startRequests_.load(std::memory_order_acquire); // see the run's settings
     const bool running = running_.load(std::memory_order_acquire);
     if (starts != runsStarted_) {
         runsStarted_ = starts;
-        clock_.Start(s.phaseRate, s.swingFactor);
+        CancelPreRoll(blockStart, true);
+        double rate = s.phaseRate;
+        if (p.trainerOn) {
+            trainerBpm_ = std::clamp(p.trainerStartBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
+            trainerRestart_ = false;
+            cyclesAtTempo_ = 0;
+            rate = tempo::PhaseRateForBpm(trainerBpm_, s.swingFactor);
+        }
+        clock_.SetSubdivision(p.subdivision);
+        clock_.Start(rate, s.swingFactor);
         runStartFrame_ = blockStart;
         currentBeat_ = 1;
         measuredBpm_ = 0;
+        beatsPlayed_ = 0;
+        cycle_ = 0;
+        lastMuted_ = false;
         for (int slot = 0; slot < 3; ++slot)
             KeepAsLast(slot, s.slotSamples[slot]);
         if (shared)
             follower_.StartRun();
     }
     if (running) {
-        if (shared)
+        // The session's beat while one is set; else the window's tempo, unless the trainer sets it
+        // (a trainer's tempo is never taken back to a phase rate published before its step).
+        if (shared) {
             follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
-        else if (clock_.Rate() != s.phaseRate)
+        } else if (!p.trainerOn && clock_.Rate() != s.phaseRate) {
             clock_.SetRate(s.phaseRate); // a new tempo goes on from the current phase
-        clock_.Advance(frames, [&](BeatClock::Beat b) { Beat(s, b, blockStart); });
+            CancelPreRoll(blockStart, false);
+        }
+        clock_.SetSubdivision(p.subdivision);
+        clock_.Advance(frames, [&](BeatClock::Beat b) {
+            if (b.sub == 0)
+                Beat(s, b, blockStart);
+            else
+                Subdivide(s, b);
+        });
+        PreRoll(s, blockStart, frames);
+    } else {
+        CancelPreRoll(blockStart, true); // STOP: the next beat's voice is not heard
     }
     follower_.End();
     // Release: everything taken from these settings (counts of kept samples) is visible first.
     taken_.store(s.sequence, std::memory_order_release);
 
-    player_.mixer().Render(out, frames);
+    mixer.Render(out, frames);
 
     ClockState state;
     state.running = running;

@@ -21,6 +21,13 @@
 // the pendulum's phase by the frames it renders, finds the exact frame of every passage through the
 // centre and starts the beat's sounds at that frame. The UI thread publishes what decides a beat's
 // sound and reads back the beats and the phase, to show them when they are heard.
+//
+// The practice tools are decided here too, on the same clock: subdivision clicks on the frames
+// dividing each beat interval, the trainer's tempo steps at cycle boundaries, the gap training's
+// silent cycles, and the volume of the whole mix. A spoken number is started ahead of its beat
+// by its sample's swell (Sample::swellFrames), so that the voice swells on the beat's frame; the
+// next beat's frame is known from the clock, and when the tempo changes before that voice has
+// begun it is scheduled again. Percussion always starts on the frame.
 namespace engine {
 
 // The decoded sounds a beat may play. Null: the name cannot be loaded, and the slot sounds the
@@ -34,21 +41,41 @@ struct BeatSamples {
 };
 
 // The practice tools beyond the plain beat, decided on the audio clock like the beats themselves.
+// Values out of range are clamped by the audio thread.
 struct Practice {
-    int volume = 85;     // 0..100 for the whole mix: 0.6 dB a step, 85 = the slots' own level, 0 mutes
-    int subdivision = 1; // clicks per beat, 1..4: the extra ones sound the normal beat 10 dB softer
-    // Tempo trainer: from startBpm, every `everyCycles` cycles `stepBpm` more (or less), until goalBpm.
+    // The whole mix, 0..100 on the slots' own scale: a gain of (volume - 85) * 0.6 dB on top of
+    // every sound's own level, so 85 is the plain level, 100 the files' full level and 0 silence.
+    // A change glides over a few milliseconds, also while a sound rings.
+    int volume = 85;
+    // Clicks per beat, 1..4: the extra ones sound the normal beat's sample ("Sound:") 10 dB below
+    // it in a slot of their own (kSubdivisionSlot), in counting mode too; no BeatEvent for them.
+    int subdivision = 1;
+    // Tempo trainer: a run starts at trainerStartBpm; every trainerEveryCycles cycles (muted gap
+    // cycles count) the tempo changes by trainerStepBpm until it reaches trainerGoalBpm, then stays.
+    // A change is taken at a cycle boundary: the interval after the first beat of the cycle is the
+    // first at the new tempo; the beat reports it in BeatEvent::bpm. While trainerOn the audio
+    // thread ignores Settings::phaseRate; when it goes off, the audio thread takes phaseRate (so
+    // publish the tempo to play on together with trainerOn = false).
     bool trainerOn = false;
-    int trainerStartBpm = 120; // 1..271
-    int trainerEveryCycles = 4; // 1..16, muted cycles count
-    int trainerStepBpm = 2;     // -10..-1 or 1..10
-    int trainerGoalBpm = 140;   // 1..271
-    std::uint64_t trainerRun = 0; // a new value restarts the trainer from startBpm at the next cycle
-    // Gap training: `playCycles` sounding cycles, then `muteCycles` silent ones, repeating.
+    int trainerStartBpm = 120;    // 1..271
+    int trainerEveryCycles = 4;   // 1..16
+    int trainerStepBpm = 2;       // -10..-1 or 1..10
+    int trainerGoalBpm = 140;     // 1..271
+    std::uint64_t trainerRun = 0; // another value (or trainerOn turning on while running) starts the
+                                  // trainer again from trainerStartBpm at the next cycle boundary;
+                                  // START always starts it from there at once
+    // Gap training: gapPlayCycles sounding cycles, then gapMuteCycles silent ones, repeating from
+    // the run's first cycle. Beats and their events go on (BeatEvent::muted); only the sound stops.
     bool gapOn = false;
     int gapPlayCycles = 2; // 1..8
     int gapMuteCycles = 2; // 1..8
 };
+
+// The slot of the subdivision clicks (slots 0..2 are the beat's), and their level below the beat.
+inline constexpr int kSubdivisionSlot = 3;
+inline constexpr float kSubdivisionGain = 0.31622777f; // -10 dB
+// A spoken number starts at most this long before its beat, however late its voice swells.
+inline constexpr std::int64_t kMaxPreRollFrames = 4410; // 100 ms
 
 // Everything that decides the beats, as one immutable snapshot. The samples it names are kept
 // alive by the UI thread until the audio thread has moved on to a newer snapshot.
@@ -61,19 +88,20 @@ struct Settings {
     BeatSamples samples;
     // What the slots 0..2 hold when a run starts (the click loaded at start-up).
     std::array<const sound::Sample *, 3> slotSamples{};
-    float gain = 1.0f;          // every beat sound, both channels
+    float gain = 1.0f; // every beat sound, both channels
     Practice practice;
     std::uint64_t sequence = 0; // set by Publish
 };
 
-// One beat, as the audio thread played it.
+// One beat, as the audio thread played it (subdivision clicks have none).
 struct BeatEvent {
     int beat = 1;                 // its number in the cycle
     bool darkRed = false;         // the beat display turns dark red
     int measuredBpm = 0;          // the tempo measured from the interval before it
-    std::uint64_t onsetFrame = 0; // stream frame at which its sound starts
-    double bpm = 0;               // the tempo the trainer set from this beat on; 0: no step here
-    bool muted = false;           // a beat of a silent cycle of the gap training
+    std::uint64_t onsetFrame = 0; // mixer frame of the beat (compare with SoundOutput::HeardFrame)
+    double bpm = 0;               // the tempo the trainer plays from this beat on (set at a run's first
+                                  // beat and at every trainer step); 0: no change here
+    bool muted = false;           // a beat of a silent cycle of the gap training: show it, it is not heard
 };
 
 // Where the pendulum is, published after every block.
@@ -116,6 +144,11 @@ public:
 
 private:
     void Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart);
+    void Subdivide(const Settings &s, BeatClock::Beat b);
+    void PreRoll(const Settings &s, std::uint64_t blockStart, int frames);
+    void CancelPreRoll(std::uint64_t blockStart, bool evenIfSounding);
+    bool MutedCycle(const Practice &p, std::uint64_t cycle) const;
+    int TrainerStep(const Practice &p) const;
     const sound::Sample *Pick(const Settings &s, Layer layer, int beat) const;
     void KeepAsLast(int slot, const sound::Sample *sample);
 
@@ -137,6 +170,20 @@ private:
     int currentBeat_ = 1;
     int measuredBpm_ = 0;
     std::array<const sound::Sample *, 3> lastPlayed_{}; // counted in Sample::mixerRefs
+    int volume_ = 85;
+    std::uint64_t beatsPlayed_ = 0; // in this run
+    std::uint64_t cycle_ = 0;       // of the last beat, from the run's first (0)
+    bool lastMuted_ = false;        // the last beat was in a silent cycle
+    bool trainerWasOn_ = false;
+    std::uint64_t trainerRun_ = 0;
+    bool trainerRestart_ = false; // from the start tempo at the next cycle boundary
+    int trainerBpm_ = 0;
+    int cyclesAtTempo_ = 0;
+    // The spoken number started ahead of its beat: the beat's number in the run (0: none), its
+    // slot and the mixer frame its voice starts at.
+    std::uint64_t preRollBeat_ = 0;
+    int preRollSlot_ = 0;
+    std::uint64_t preRollStart_ = 0;
 };
 
 // Publishes settings from the UI thread and keeps the samples they name alive until the audio

@@ -27,6 +27,13 @@ double AttenuationToGain(int hundredthsOfDb)
     return std::pow(10.0, hundredthsOfDb / 2000.0);
 }
 
+double VolumeGain(int volume)
+{
+    if (volume <= 0)
+        return 0.0;
+    return AttenuationToGain((volume > 100 ? 100 : volume) * 60 - 5100);
+}
+
 StereoGain ChannelGains(int attenuation, int pan)
 {
     const double g = AttenuationToGain(attenuation);

@@ -21,6 +21,10 @@ struct StereoGain {
     double right;
 };
 
+// Linear gain of the whole mix at volume 0..100 (clamped) on the slots' scale, relative to volume
+// 85: (volume - 85) * 0.6 dB, so 85 is 1, 100 is +9 dB and 0 is silence.
+double VolumeGain(int volume);
+
 // Gains of both channels for an attenuation and a pan: the pan attenuates the opposite channel.
 StereoGain ChannelGains(int attenuation, int pan);
 

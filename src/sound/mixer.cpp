@@ -84,6 +84,9 @@ void Mixer::Clear()
         Release(pending);
     }
     eventCount_ = 0;
+    limiter_.Reset();
+    masterGain_ = masterTarget_;
+    masterRampLeft_ = 0;
 }
 
 void Mixer::Cut(Channel &channel)
@@ -154,13 +157,48 @@ void Mixer::MixSegment(float *out, int from, int to)
     }
 }
 
-float Mixer::Limit(float x)
+int Mixer::CancelStarts(int slot, std::int64_t frameOffset)
 {
-    const float a = std::fabs(x);
-    if (!(a > kLimiterKnee))
-        return x;
-    constexpr float room = 1.0f - kLimiterKnee;
-    return std::copysign(kLimiterKnee + room * std::tanh((a - kLimiterKnee) / room), x);
+    int kept = 0;
+    for (int i = 0; i < eventCount_; ++i) {
+        if (events_[i].kind == EventKind::Start && events_[i].slot == slot && events_[i].offset == frameOffset) {
+            Voice pending;
+            pending.sample = events_[i].sample;
+            Release(pending);
+            continue;
+        }
+        events_[kept++] = events_[i];
+    }
+    const int cancelled = eventCount_ - kept;
+    eventCount_ = kept;
+    return cancelled;
+}
+
+void Mixer::SetMasterGain(float gain)
+{
+    gain = SaneGain(gain);
+    if (gain == masterTarget_)
+        return;
+    masterTarget_ = gain;
+    masterRampLeft_ = kGainRampFrames;
+    masterStep_ = (gain - masterGain_) / float(kGainRampFrames);
+}
+
+void Mixer::ApplyMasterGain(float *out, int frames)
+{
+    int i = 0;
+    for (; i < frames && masterRampLeft_ > 0; ++i) {
+        // The last step lands exactly on the target.
+        masterGain_ = --masterRampLeft_ == 0 ? masterTarget_ : masterGain_ + masterStep_;
+        out[2 * i] *= masterGain_;
+        out[2 * i + 1] *= masterGain_;
+    }
+    if (masterGain_ == 1.0f)
+        return; // the slots' own level: nothing to scale
+    for (; i < frames; ++i) {
+        out[2 * i] *= masterGain_;
+        out[2 * i + 1] *= masterGain_;
+    }
 }
 
 void Mixer::Render(float *out, int frames)
@@ -189,8 +227,8 @@ void Mixer::Render(float *out, int frames)
     }
     eventCount_ -= applied;
 
-    for (int i = 0; i < 2 * frames; ++i)
-        out[i] = Limit(out[i]);
+    ApplyMasterGain(out, frames);
+    limiter_.Process(out, frames);
     framesRendered_ += static_cast<std::uint64_t>(frames);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sound/peak_limiter.h"
 #include "sound/sample.h"
 
 namespace sound {
@@ -13,8 +14,12 @@ namespace sound {
 // Each slot has one voice. Starting a slot again cuts its previous sound with a short fade
 // (kCutFadeFrames) instead of a click; the slots sound independently. A start may be placed at
 // any frame of the coming block, so that a beat sounds at its exact sample. The sum of all voices
-// passes through a soft limiter: it is left untouched up to kLimiterKnee and bends smoothly
-// below full scale above it, so that loud voices played together never clip.
+// is scaled by the master gain (the volume of the whole mix, every change glided over
+// kGainRampFrames so that it never clicks, also while a sound rings) and passes through a
+// look-ahead peak limiter (PeakLimiter): whatever sounds together, no value leaves above -0.3 dBFS,
+// while a sound that stays below that leaves bit for bit as mixed. The limiter delays the whole mix
+// by kLookAheadFrames: a voice started at frame f of the mixer is heard kLookAheadFrames later
+// (StreamFeed::HeardFrame counts this in).
 //
 // A voice keeps a plain pointer to its Sample and counts itself in Sample::mixerRefs until it no
 // longer reads the sample; whoever frees samples waits for that count to reach 0 (SampleKeeper).
@@ -24,9 +29,10 @@ namespace sound {
 // allocates, frees or blocks.
 class Mixer {
 public:
-    static constexpr int kCutFadeFrames = 66; // 1.5 ms at 44100 Hz
-    static constexpr int kMaxScheduled = 64;  // starts and stops waiting for their frame
-    static constexpr float kLimiterKnee = 0.8f;
+    static constexpr int kCutFadeFrames = 66;   // 1.5 ms at 44100 Hz
+    static constexpr int kMaxScheduled = 64;    // starts and stops waiting for their frame
+    static constexpr int kGainRampFrames = 256; // 5.8 ms at 44100 Hz
+    static constexpr int kLookAheadFrames = PeakLimiter::kDelayFrames;
 
     explicit Mixer(int slotCount);
     ~Mixer();
@@ -45,8 +51,18 @@ public:
     bool StopVoice(int slot, int frameOffset = 0);
     // Fades out every slot from that frame on.
     bool StopAll(int frameOffset = 0);
-    // Ends every voice and forgets every scheduled event at once (releasing their samples).
+    // Forgets the starts scheduled for the slot at frame `frameOffset` of the next Render that
+    // have not begun (releasing their samples); returns how many. The slot's sounding voice is
+    // left alone.
+    int CancelStarts(int slot, std::int64_t frameOffset);
+    // Ends every voice and forgets every scheduled event at once (releasing their samples); the
+    // limiter forgets what it holds and the master gain stands at its target.
     void Clear();
+
+    // The gain of the whole mix (linear, 0..8), reached from the present one in a straight glide
+    // over kGainRampFrames from the next frame rendered on.
+    void SetMasterGain(float gain);
+    float masterGain() const { return masterTarget_; }
 
     // Writes `frames` frames (2 × frames floats) of the mix to `out`.
     void Render(float *out, int frames);
@@ -55,9 +71,6 @@ public:
     bool IsPlaying(int slot) const;
     // Frames rendered since construction: the stream's own clock.
     std::uint64_t framesRendered() const { return framesRendered_; }
-
-    // The limiter's curve for one value (exposed for tests).
-    static float Limit(float x);
 
 private:
     struct Voice {
@@ -85,12 +98,18 @@ private:
     void Apply(const Event &event);
     void Cut(Channel &channel);
     void MixSegment(float *out, int from, int to);
+    void ApplyMasterGain(float *out, int frames);
     static void Release(Voice &voice);
 
     std::vector<Channel> channels_;
     std::array<Event, kMaxScheduled> events_{}; // sorted by offset, in call order for equal ones
     int eventCount_ = 0;
     std::uint64_t framesRendered_ = 0;
+    float masterGain_ = 1.0f;   // applied to the last frame rendered
+    float masterTarget_ = 1.0f; // where the glide ends
+    float masterStep_ = 0.0f;   // change per frame while gliding
+    int masterRampLeft_ = 0;    // frames of the glide left
+    PeakLimiter limiter_;
 };
 
 } // namespace sound

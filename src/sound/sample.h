@@ -17,6 +17,10 @@ struct Sample {
 
     std::int64_t frames() const { return static_cast<std::int64_t>(data.size() / kStreamChannels); }
 
+    // Frames from the first to where the sound swells (see swell.h), measured when it is loaded;
+    // the beat engine starts a spoken number that much before its beat.
+    std::int64_t swellFrames = 0;
+
     // How many mixer voices (playing, fading out or waiting to start) hold this sample. The audio
     // thread counts up and down; the UI thread reads it before freeing the sample (SampleKeeper).
     mutable std::atomic<int> mixerRefs{0};

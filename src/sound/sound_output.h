@@ -68,7 +68,7 @@ public:
     // played while resting sounds when the stream plays again.
     void Play(bool playing);
     // The frame heard now, numbered like the mixer's frames (from the server's timing report;
-    // SDL: two of its blocks behind what was rendered).
+    // SDL: two of its blocks behind what was rendered), the limiter's look-ahead counted in.
     double HeardFrame() { return feed_.HeardFrame(); }
 
     // While NeedsPoll, call about once a second: closes a lost stream and opens one again (at most

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "sound/mixer.h"
 #include "sound/sample.h"
 
 namespace sound {
@@ -66,13 +67,25 @@ void StreamFeed::Restart()
         source->Restart();
 }
 
+std::int64_t StreamFeed::BlockLatency() const
+{
+    // Relaxed: written on this thread before Render (see SetLatency).
+    if (!reported_.load(std::memory_order_relaxed))
+        return -1;
+    return latency_.load(std::memory_order_relaxed) + Mixer::kLookAheadFrames;
+}
+
 double StreamFeed::HeardFrame()
 {
     const HeardClock &c = clock_.Read();
     if (c.atNs == 0)
         return 0;
     const double since = double(NowNs() - c.atNs) * 1e-9 * kStreamRate;
-    const double heard = double(c.rendered) - double(c.latency) + std::max(since, 0.0);
+    // The mixer's limiter holds every frame back kLookAheadFrames: a voice started at mixer frame f
+    // leaves the render at f + kLookAheadFrames, so the output's frame is that much after the
+    // mixer's frame being heard.
+    const double heard =
+        double(c.rendered) - double(c.latency) - double(Mixer::kLookAheadFrames) + std::max(since, 0.0);
     lastHeard_ = std::clamp(heard, lastHeard_, std::max(lastHeard_, double(c.rendered)));
     return lastHeard_;
 }

@@ -36,17 +36,18 @@ public:
         latency_.store(frames, std::memory_order_relaxed);
         reported_.store(reported, std::memory_order_relaxed);
     }
-    // Inside Render (the source's block): that latency, or -1 while the output has reported none.
-    std::int64_t BlockLatency() const
-    {
-        return reported_.load(std::memory_order_relaxed) ? latency_.load(std::memory_order_relaxed) : -1;
-    }
+    // Inside Render (the source's block): how many frames after the mixer's first frame of the
+    // block starts being heard (the output's latency and the limiter's look-ahead), or -1 while the
+    // output has reported no latency.
+    std::int64_t BlockLatency() const;
 
     void Render(float *out, int frames) override;
     void Restart() override;
 
-    // The frame heard now, in the numbering of the frames rendered: never less than it was at the
-    // last call, never more than what has been rendered.
+    // The frame heard now, in the numbering of the mixer's frames (the frame a voice is started at,
+    // a beat's onset frame): the frames rendered less the output's latency and the mixer's
+    // constant look-ahead (Mixer::kLookAheadFrames). Never less than it was at the last call,
+    // never more than what has been rendered.
     double HeardFrame();
     // How many frames at the end of what was rendered are silent. Relaxed: a hint.
     std::uint64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); }

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "sound/swell.h"
+
 namespace sound {
 
 namespace {
@@ -115,6 +117,7 @@ std::shared_ptr<const Sample> DecodeWav(const void *bytes, std::size_t size, con
     // Float files may carry NaN, infinities or values past full scale; the mixer expects -1..1.
     for (float &v : out)
         v = std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) : 0.0f;
+    sample->swellFrames = SwellFrames(out);
     return sample;
 }
 

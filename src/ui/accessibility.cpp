@@ -27,7 +27,7 @@ struct Words {
 constexpr Words kWords[] = {
     {"PicMet", "Metronom", "Das Gehäuse ziehen verschiebt das Fenster"},
     {"PicSlider", "Pendelgewicht", "Nach oben ziehen: langsamer, nach unten: schneller"},
-    {"Picture1", "Metronom", ""},
+    {"Picture1", "Metronom", "Klicken öffnet das Menü Übungen und Einstellungen (auch F10)"},
     {"Picture5", "Takt-Schild", ""},
     {"picBPM", "Tempo-Anzeige", ""},
     {"picBeat", "Schlag-Anzeige", ""},

@@ -168,7 +168,10 @@ std::vector<ControlSpec> BuildControls()
             Font(add(Make("Check1", Kind::ToggleButton, 8340, 6360, 3375, 1170, "S T A R T")), "Arial", 21.75, true);
         c.toolTip = "Tasten: Leertaste = START/STOP, + / − oder → / ← = Tempo ±1, "
                     "Bild ↑ / Bild ↓ = Tempo ±10, T = Tippen (Umschalt+T = neue Reihe), "
-                    "1 … 8 = Schläge pro Zyklus, A = Akzente ein/aus";
+                    "1 … 8 = Schläge pro Zyklus, A = Akzente ein/aus, ↑ / ↓ = Lautstärke, "
+                    "U = Unterteilung, R = Tempo-Trainer, G = Pausen-Training. "
+                    "Rechtsklick neben die Bedienelemente, Klick auf das METRONOM-Schild, F10 oder Menütaste: "
+                    "Übungen und Einstellungen";
         c.back = kGrey;
         c.fore = kBlack;
     }

@@ -26,7 +26,8 @@ public:
         settings.samples = {click.get(), accent1.get(), accent2.get()};
         settings.slotSamples = {klack.get(), klack.get(), klack.get()};
     }
-    // Renders `frames` frames in blocks of 512 and returns the frames that sounded, with their height.
+    // Renders `frames` frames in blocks of 512 and returns the frames that sounded, with their height
+    // (numbered as the mixer's frames: the limiter's look-ahead later in the output).
     std::map<std::uint64_t, float> Render(std::int64_t frames)
     {
         std::map<std::uint64_t, float> onsets;
@@ -34,7 +35,7 @@ public:
             metronome.Render(out.data(), 512);
             for (int i = 0; i < 512; ++i)
                 if (out[2 * i] != 0.0f)
-                    onsets[rendered + i] = out[2 * i];
+                    onsets[rendered + i - sound::Mixer::kLookAheadFrames] = out[2 * i];
         }
         return onsets;
     }

@@ -28,8 +28,10 @@ std::vector<float> Render(Mixer &m, int blocks = 1)
     return out;
 }
 
-// A voice starts at its frame offset with its gains: 400 crosses from the first block into the
-// second, 700 starts in the second.
+constexpr int kHeard = Mixer::kLookAheadFrames; // every frame leaves the limiter this much later
+
+// A voice starts at its frame offset with its gains (heard the limiter's look-ahead later, bit for
+// bit): 400 crosses from the first block into the second, 700 starts in the second.
 TEST(Mixer, VoiceStartsAtItsFrameOffsetWithItsGains)
 {
     for (int offset : {0, 1, 400, 700}) {
@@ -38,10 +40,10 @@ TEST(Mixer, VoiceStartsAtItsFrameOffsetWithItsGains)
         ASSERT_TRUE(m.StartVoice(1, sample.get(), 0.5f, 0.25f, offset));
         const auto out = Render(m, 3);
         for (int i = 0; i < 3 * 512; ++i) {
-            const bool sounding = i >= offset && i < offset + 300;
-            ASSERT_EQ(out[2 * i], sounding ? sample->data[2 * (i - offset)] * 0.5f : 0.0f) << offset << " frame " << i;
-            ASSERT_EQ(out[2 * i + 1], sounding ? sample->data[2 * (i - offset) + 1] * 0.25f : 0.0f)
-                << offset << " frame " << i;
+            const int at = i - kHeard - offset;
+            const bool sounding = at >= 0 && at < 300;
+            ASSERT_EQ(out[2 * i], sounding ? sample->data[2 * at] * 0.5f : 0.0f) << offset << " frame " << i;
+            ASSERT_EQ(out[2 * i + 1], sounding ? sample->data[2 * at + 1] * 0.25f : 0.0f) << offset << " frame " << i;
         }
         EXPECT_EQ(sample->mixerRefs.load(), 0) << "the voice ended with its sample";
     }
@@ -55,8 +57,8 @@ TEST(Mixer, ReplayCutsThePreviousSoundWithAShortFade)
     m.StartVoice(0, second.get(), 1, 1, 100);
     const auto out = Render(m);
     // Before the cut the old sound; then the new one plus the old one fading to nothing step by step.
-    for (int i = 1; i < 512; ++i) {
-        const float now = out[2 * i], before = out[2 * (i - 1)];
+    for (int i = 1; i < 512 - kHeard; ++i) {
+        const float now = out[2 * (i + kHeard)], before = out[2 * (i + kHeard - 1)];
         const bool fading = i >= 100 && i < 100 + Mixer::kCutFadeFrames;
         ASSERT_TRUE(fading || now == (i < 100 ? 0.5f : 0.25f)) << i;
         ASSERT_TRUE(!fading || (now >= 0.25f && (i == 100 || now < before) &&
@@ -67,23 +69,53 @@ TEST(Mixer, ReplayCutsThePreviousSoundWithAShortFade)
     EXPECT_EQ(second->mixerRefs.load(), 1);
 }
 
-TEST(Limiter, TransparentUpToTheKneeAndThreeFullScaleVoicesAtMinusNineDecibelsDoNotClip)
+// A sound peaking at -1 dBFS (as every shipped sound does) leaves untouched, bit for bit, at any
+// gain that keeps it there; loud voices summed far above full scale (four at +9 dB) never leave
+// above -0.3 dBFS, the gain glides down instead of jumping, and once they have ended a single sound
+// is untouched again.
+TEST(Limiter, ASingleSoundLeavesBitForBitAndNoSumExceedsMinus03Dbfs)
 {
-    float previous = 0;
-    for (float x = 0.0f; x < 10.0f; x += 0.001f) {
-        const float y = Mixer::Limit(x);
-        ASSERT_TRUE(x > Mixer::kLimiterKnee || y == x) << x;
-        ASSERT_TRUE(y >= previous && y - previous <= 0.001f + 1e-6f && y <= 1.0f && Mixer::Limit(-x) == -y) << x;
-        previous = y;
+    auto sound = std::make_unique<sound::Sample>(); // a decaying noise, peak 0.891 (-1 dBFS)
+    std::uint32_t seed = 1;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const float v = 0.891f * std::exp(-i / 600.0f) * (float(seed >> 8) / float(1 << 24) * 2 - 1);
+        sound->data.push_back(v);
+        sound->data.push_back(-v);
     }
-    const float g = static_cast<float>(std::pow(10.0, -0.45));
-    const auto loud = MakeSample(1000, 1.0f, -1.0f);
-    Mixer m(3);
-    for (int slot = 0; slot < 3; ++slot)
-        m.StartVoice(slot, loud.get(), g, g, 0);
-    ASSERT_GT(3 * g, 1.0f) << "the plain sum would clip";
-    for (float v : Render(m))
-        ASSERT_TRUE(std::fabs(v) < 1.0f && std::fabs(v) > 0.9f) << v;
+    const auto loud = MakeSample(20000, 0.891f, -0.891f);
+    const float plus9dB = static_cast<float>(std::pow(10.0, 0.45)), minus9dB = 1 / plus9dB;
+    Mixer m(4);
+    auto expectUntouched = [&](float gain, float master) {
+        m.SetMasterGain(master);
+        Render(m); // the glide to the new master gain
+        m.StartVoice(0, sound.get(), gain, gain, 0);
+        const auto out = Render(m, 7);
+        for (int i = 0; i < 3000; ++i)
+            ASSERT_EQ(out[2 * (i + kHeard)], sound->data[2 * i] * gain * master)
+                << gain << " x " << master << " at " << i;
+    };
+    expectUntouched(1.0f, 1.0f);
+    expectUntouched(minus9dB, plus9dB);
+    expectUntouched(minus9dB, 0.1f);
+
+    m.SetMasterGain(plus9dB);
+    Render(m);
+    for (int slot = 0; slot < 4; ++slot)
+        m.StartVoice(slot, loud.get(), 1.0f, 1.0f, 100 * slot);
+    const float ceiling = static_cast<float>(std::pow(10.0, -0.3 / 20));
+    const auto out = Render(m, 39);
+    float last = out[2 * kHeard] / (0.891f * plus9dB);
+    for (int i = kHeard; i < 39 * 512; ++i) {
+        ASSERT_LE(std::fabs(out[2 * i]), ceiling) << i;
+        ASSERT_LE(std::fabs(out[2 * i + 1]), ceiling) << i;
+        const int voices = std::min((i - kHeard) / 100 + 1, 4);
+        const float gain = out[2 * i] / (0.891f * plus9dB * float(voices)); // what the limiter left of the sum
+        ASSERT_LE(std::fabs(gain - last), 1.0f / kHeard) << "the gain jumped at " << i;
+        last = gain;
+    }
+    Render(m, 100); // 1.2 s: the gain has come back
+    expectUntouched(minus9dB, plus9dB);
 }
 
 } // namespace

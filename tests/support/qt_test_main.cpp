@@ -1,5 +1,6 @@
 // Test main for tests that need the toolkit: no display (offscreen platform unless one is given),
-// the silent sound driver and a private runtime folder.
+// the silent sound driver, a private runtime folder and a private configuration folder (no test
+// reads or writes the user's remembered settings).
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,7 +8,8 @@
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir runtime;
+    QTemporaryDir runtime, config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     for (auto [name, value] : {std::pair{"QT_QPA_PLATFORM", QByteArray("offscreen")},
                                {"SDL_AUDIODRIVER", "dummy"},

@@ -1,0 +1,111 @@
+#pragma once
+#include <QDialog>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "engine/metronome.h"
+#include "practice/settings_file.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QSlider;
+class QWidget;
+
+// The practice menu "Übungen und Einstellungen", its keys, the status line on the case's base and
+// the remembered settings. Everything the old window lacked lives here; the window only tells the
+// tools what happened and asks them for the values to play with. UI thread only.
+namespace practice {
+
+// What the tools need of the window.
+struct WindowHooks {
+    std::function<int()> bpm;                // the tempo set
+    std::function<void(int)> setBpm;         // a tempo set as the user sets it, weight and all
+    std::function<void()> publish;           // the beats play with the new values from the next block
+    std::function<WindowSettings()> current; // what the window would remember now
+    std::function<void(const WindowSettings &)> restore;
+    std::function<bool(const std::string &)> soundExists; // a sound name whose file is there
+};
+
+class PracticeTools : public QObject {
+    Q_OBJECT
+public:
+    // The menu opens on a right click on `form` where no control has its own (TAP, START and the
+    // face keep theirs; the face opens it on a right click that moved nothing), on a left click on
+    // `plaque`, and with the Menu key or F10. The status line lies on the case's base of `face`.
+    PracticeTools(QWidget &form, QWidget &face, QWidget &plaque, WindowHooks hooks);
+    ~PracticeTools() override;
+
+    const engine::Practice &Values() const { return values_; }
+    QMenu *Menu() const { return menu_; }
+    QString StatusText() const;
+    bool Remembering() const { return remember_; }
+    QDialog *OpenDialog() const { return dialog_; }
+
+    void OpenMenu(QPoint global);
+    // The entries and keys.
+    void SetVolume(int volume, bool showBriefly);
+    void SetSubdivision(int subdivision);
+    void SetTrainer(bool on);
+    void SetGap(bool on);
+    void SetRemember(bool on);
+    void EditTrainer(); // the trainer's dialog, open until the user closes it
+    void EditGap();
+
+    // A part of the status line that belongs to another tool (Link's), after the practice tools'.
+    void SetOtherStatus(const QString &text);
+
+    // What happened in the window.
+    void TempoSetByHand(); // weight, steps, slider, tap: the trainer gives way
+    void Starting();       // START: the trainer begins again from its start tempo
+    void BeatHeard(const engine::BeatEvent &beat);
+    void WindowChanged(); // something remembered changed
+    // After the first-run set-up: when the file exists, remembering is on and its values are set.
+    void Restore();
+    // The window closes: the last values are written.
+    void Exit();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override; // the plaque's clicks
+
+private:
+    void Changed(bool publish = true);
+    void ShowStatus();
+    void ShowBriefly(const QString &text);
+    void WriteNow();
+    void InstallKeys(QWidget &form);
+    void BuildMenu();
+    void FaceClicks(QWidget &face);
+
+    QWidget &form_;
+    WindowHooks hooks_;
+    engine::Practice values_;
+    bool trainerChosen_ = false;
+    bool remember_ = false;
+    bool restoring_ = false;
+    bool warnedCannotWrite_ = false;
+    bool dirty_ = false;
+    QString path_;
+
+    QMenu *menu_ = nullptr;
+    QSlider *volumeSlider_ = nullptr;
+    QLabel *volumeLabel_ = nullptr;
+    QActionGroup *subdivisions_ = nullptr;
+    QAction *trainer_ = nullptr;
+    QAction *gap_ = nullptr;
+    QAction *rememberAction_ = nullptr;
+    QLabel *status_ = nullptr;
+    QString brief_;
+    QString other_;
+    QTimer briefTimer_;
+    QTimer writeTimer_;
+    QPointer<QDialog> dialog_;
+};
+
+} // namespace practice

@@ -1,0 +1,215 @@
+#include "practice/settings_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <algorithm>
+#include <set>
+
+#include "engine/beat_rules.h"
+#include "tempo/tempo_model.h"
+
+namespace practice {
+
+namespace {
+
+// The keys, in the order they are written.
+const char *const kKeys[] = {"preset",        "accent1Lamps",   "accent2Lamps",  "accents",       "sound",
+                             "accent1Sound",  "accent2Sound",   "beatsPerCycle", "tempo",         "alwaysOnTop",
+                             "volume",        "subdivision",    "trainer/on",    "trainer/start", "trainer/every",
+                             "trainer/step",  "trainer/goal",   "trainer/chosen", "gap/on",       "gap/play",
+                             "gap/mute"};
+
+QString Lamps(const engine::BeatPattern &p, engine::AccentRow row)
+{
+    const auto &marks = row == engine::AccentRow::Accent1 ? p.Accent1 : p.Accent2;
+    QString s;
+    for (int i = 0; i < engine::kLamps; ++i)
+        s += marks[i] ? QLatin1Char('1') : QLatin1Char('0');
+    return s;
+}
+
+// Reads one key after the other, keeping the first-run value for any that cannot be used.
+class Reader {
+public:
+    Reader(QSettings &file, std::vector<std::string> &ignored) : file_(file), ignored_(ignored) {}
+
+    // The text of `key`, when it is there and a single text.
+    bool Text(const char *key, QString &out)
+    {
+        const QVariant v = file_.value(QLatin1String(key));
+        if (!v.isValid()) {
+            ignored_.push_back(std::string(key) + " (missing)");
+            return false;
+        }
+        // A file read back as text, or the values this program wrote in this run (QSettings keeps
+        // them): a list or any other type is not a single value.
+        const int type = v.typeId();
+        if (type != QMetaType::QString && type != QMetaType::Int && type != QMetaType::Bool) {
+            ignored_.push_back(std::string(key) + " (not a single value)");
+            return false;
+        }
+        out = v.toString();
+        return true;
+    }
+    void Int(const char *key, int &out, int lo, int hi, bool zeroAllowed = true)
+    {
+        QString s;
+        if (!Text(key, s))
+            return;
+        bool ok = false;
+        const int n = s.trimmed().toInt(&ok);
+        if (!ok || n < lo || n > hi || (!zeroAllowed && n == 0)) {
+            ignored_.push_back(std::string(key) + " (\"" + s.left(20).toStdString() + "\" out of range)");
+            return;
+        }
+        out = n;
+    }
+    void Bool(const char *key, bool &out)
+    {
+        QString s;
+        if (!Text(key, s))
+            return;
+        if (s != QLatin1String("true") && s != QLatin1String("false")) {
+            ignored_.push_back(std::string(key) + " (\"" + s.left(20).toStdString() + "\" not true or false)");
+            return;
+        }
+        out = s == QLatin1String("true");
+    }
+    void Lamps(const char *key, std::array<bool, engine::kPatternSize> &marks)
+    {
+        QString s;
+        if (!Text(key, s))
+            return;
+        if (s.size() != engine::kLamps || s.count(QLatin1Char('0')) + s.count(QLatin1Char('1')) != s.size()) {
+            ignored_.push_back(std::string(key) + " (not 8 lamps of 0 and 1)");
+            return;
+        }
+        marks = {};
+        for (int i = 0; i < engine::kLamps; ++i)
+            marks[i] = s[i] == QLatin1Char('1');
+    }
+    void Sound(const char *key, std::string &out, const std::function<bool(const std::string &)> &exists)
+    {
+        QString s;
+        if (!Text(key, s))
+            return;
+        const std::string name = s.toStdString();
+        if (!name.empty() && (s.contains(QLatin1Char('/')) || !exists(name))) {
+            ignored_.push_back(std::string(key) + " (no sound \"" + s.left(40).toStdString() + "\")");
+            return;
+        }
+        out = name;
+    }
+
+private:
+    QSettings &file_;
+    std::vector<std::string> &ignored_;
+};
+
+} // namespace
+
+QString SettingsPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/metronom/metronom.conf");
+}
+
+ReadOutcome ReadSettings(const QString &path, const Remembered &firstRun,
+                         const std::function<bool(const std::string &)> &soundExists)
+{
+    ReadOutcome out{firstRun, {}};
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        out.ignored.push_back("everything (the file cannot be read)");
+        return out;
+    }
+    if (probe.size() == 0) {
+        out.ignored.push_back("everything (the file is empty)");
+        return out;
+    }
+    probe.close();
+    QSettings file(path, QSettings::IniFormat);
+    if (file.status() != QSettings::NoError)
+        out.ignored.push_back("lines that are not settings");
+
+    std::vector<std::string> &ig = out.ignored;
+    Reader r(file, ig);
+    WindowSettings &w = out.values.window;
+    QString preset;
+    if (r.Text("preset", preset)) {
+        if (std::find(engine::kPresetNames.begin(), engine::kPresetNames.end(), preset.toStdString()) ==
+            engine::kPresetNames.end())
+            ig.push_back("preset (no preset \"" + preset.left(20).toStdString() + "\")");
+        else
+            w.preset = preset.toStdString();
+    }
+    r.Lamps("accent1Lamps", w.pattern.Accent1);
+    r.Lamps("accent2Lamps", w.pattern.Accent2);
+    r.Bool("accents", w.accentOn);
+    r.Sound("sound", w.sounds[0], soundExists);
+    r.Sound("accent1Sound", w.sounds[1], soundExists);
+    r.Sound("accent2Sound", w.sounds[2], soundExists);
+    r.Int("beatsPerCycle", w.beatsPerCycle, 1, engine::kLamps);
+    r.Int("tempo", w.bpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
+    r.Bool("alwaysOnTop", w.onTop);
+
+    engine::Practice &p = out.values.practice;
+    r.Int("volume", p.volume, 0, 100);
+    r.Int("subdivision", p.subdivision, 1, 4);
+    r.Bool("trainer/on", p.trainerOn);
+    r.Int("trainer/start", p.trainerStartBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
+    r.Int("trainer/every", p.trainerEveryCycles, 1, 16);
+    r.Int("trainer/step", p.trainerStepBpm, -10, 10, false);
+    r.Int("trainer/goal", p.trainerGoalBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
+    r.Bool("trainer/chosen", out.values.trainerChosen);
+    r.Bool("gap/on", p.gapOn);
+    r.Int("gap/play", p.gapPlayCycles, 1, 8);
+    r.Int("gap/mute", p.gapMuteCycles, 1, 8);
+
+    const std::set<QString> known(std::begin(kKeys), std::end(kKeys));
+    for (const QString &key : file.allKeys())
+        if (!known.count(key))
+            ig.push_back("unknown key \"" + key.left(40).toStdString() + "\"");
+    return out;
+}
+
+bool WriteSettings(const QString &path, const Remembered &v)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    // QSettings writes through QSaveFile: a new file beside the old one, synced to the disk, then
+    // renamed over it; it never falls back to writing into the old file (atomic sync is required).
+    QSettings file(path, QSettings::IniFormat);
+    file.setAtomicSyncRequired(true);
+    file.clear();
+    const WindowSettings &w = v.window;
+    file.setValue("preset", QString::fromStdString(w.preset));
+    file.setValue("accent1Lamps", Lamps(w.pattern, engine::AccentRow::Accent1));
+    file.setValue("accent2Lamps", Lamps(w.pattern, engine::AccentRow::Accent2));
+    file.setValue("accents", w.accentOn);
+    file.setValue("sound", QString::fromStdString(w.sounds[0]));
+    file.setValue("accent1Sound", QString::fromStdString(w.sounds[1]));
+    file.setValue("accent2Sound", QString::fromStdString(w.sounds[2]));
+    file.setValue("beatsPerCycle", w.beatsPerCycle);
+    file.setValue("tempo", w.bpm);
+    file.setValue("alwaysOnTop", w.onTop);
+    const engine::Practice &p = v.practice;
+    file.setValue("volume", p.volume);
+    file.setValue("subdivision", p.subdivision);
+    file.setValue("trainer/on", p.trainerOn);
+    file.setValue("trainer/start", p.trainerStartBpm);
+    file.setValue("trainer/every", p.trainerEveryCycles);
+    file.setValue("trainer/step", p.trainerStepBpm);
+    file.setValue("trainer/goal", p.trainerGoalBpm);
+    file.setValue("trainer/chosen", v.trainerChosen);
+    file.setValue("gap/on", p.gapOn);
+    file.setValue("gap/play", p.gapPlayCycles);
+    file.setValue("gap/mute", p.gapMuteCycles);
+    file.sync();
+    return file.status() == QSettings::NoError;
+}
+
+} // namespace practice

@@ -1,0 +1,360 @@
+// The practice tools rendered offline, block by block, with no device: subdivisions, the tempo
+// trainer, gap training, the volume and the limiter, spoken numbers ahead of their beats. Frames are
+// counted as the mixer's (what comes out of the render comes the limiter's look-ahead later).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "engine/metronome.h"
+#include "sound/wav_loader.h"
+#include "sound/wav_writer.h"
+#include "tempo/tempo_model.h"
+
+namespace {
+
+constexpr int kHeard = sound::Mixer::kLookAheadFrames;
+constexpr double kFramesPerMinute = 44100.0 * 60;
+const float kMinus10dB = static_cast<float>(std::pow(10.0, -0.5));
+
+// `frames` frames of `value`, or of a noise peaking at -1 dBFS (as a shipped sound does) decaying
+// with time constant `decay`.
+std::shared_ptr<const sound::Sample> Sound(int frames, float value = 0, float decay = 2000)
+{
+    auto s = std::make_shared<sound::Sample>();
+    std::uint32_t seed = 7;
+    for (int i = 0; i < frames; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const float noise = 0.891f * std::exp(-float(i) / decay) * (float(seed >> 8) / float(1 << 24) * 2 - 1);
+        s->data.push_back(value != 0 ? value : noise);
+        s->data.push_back(value != 0 ? value : -noise);
+    }
+    return s;
+}
+
+// The trainer from 120 to 140, 10 more every two cycles.
+void Trainer(engine::Practice &p)
+{
+    p.trainerOn = true;
+    p.trainerStartBpm = 120;
+    p.trainerEveryCycles = 2;
+    p.trainerStepBpm = 10;
+    p.trainerGoalBpm = 140;
+}
+
+class PracticeTest : public ::testing::Test {
+public:
+    PracticeTest()
+    {
+        settings.rules = {false, false, true, true, true}; // the click alone on every beat
+        settings.pattern = engine::BeatPattern::Initial();
+        Tempo(120);
+        settings.samples = {click.get(), click.get(), click.get()};
+        settings.slotSamples = {click.get(), click.get(), click.get()};
+    }
+    void Tempo(int bpm) { settings.phaseRate = tempo::PhaseRateForBpm(bpm, 30.5); }
+    void Publish() { metronome.Publish(settings); }
+    void Start()
+    {
+        Publish();
+        metronome.Start();
+    }
+    // Renders up to frame `until` in blocks of at most 512 frames; keeps the left channel (heard up
+    // to until - kHeard) and the events of the beats heard.
+    void RenderTo(std::int64_t until)
+    {
+        std::vector<float> out(2 * 512);
+        while (rendered < until) {
+            const int n = int(std::min<std::int64_t>(512, until - rendered));
+            metronome.Render(out.data(), n);
+            for (int i = 0; i < n; ++i)
+                left.push_back(out[2 * i]);
+            rendered += n;
+            for (engine::BeatEvent e; metronome.PopBeat(e);)
+                if (std::int64_t(e.onsetFrame) + kHeard < until)
+                    beats_.push_back(e);
+                else
+                    later_.push_back(e);
+        }
+    }
+    float At(std::int64_t frame) const { return left[std::size_t(frame + kHeard)]; }
+    // The frames from `from` on where a sound starts (a value after silence), with their values.
+    std::map<std::int64_t, float> Onsets(std::int64_t from = 0) const
+    {
+        std::map<std::int64_t, float> onsets;
+        for (std::int64_t f = from; f + kHeard < std::int64_t(left.size()); ++f)
+            if (At(f) != 0.0f && (f == 0 || At(f - 1) == 0.0f))
+                onsets[f] = At(f);
+        return onsets;
+    }
+    // The beats rendered since the last call.
+    std::vector<engine::BeatEvent> Events()
+    {
+        std::vector<engine::BeatEvent> v = std::exchange(beats_, later_);
+        later_.clear();
+        return v;
+    }
+
+    std::shared_ptr<const sound::Sample> click = Sound(1, 0.1f);
+    sound::SlotPlayer player{11};
+    engine::Metronome metronome{player};
+    engine::Settings settings;
+    std::int64_t rendered = 0;
+    std::vector<float> left;
+    std::vector<engine::BeatEvent> beats_, later_; // beats rendered, beats in the limiter's look-ahead
+};
+
+struct SubdivisionCase {
+    int bpm;
+    int clicks;
+};
+
+class Subdivision : public PracticeTest, public ::testing::WithParamInterface<SubdivisionCase> {};
+
+// Over two minutes every beat keeps its frame and the extra clicks fall on the frames nearest to the
+// even division of each beat interval, 10 dB below the beat; no drift, none lost or doubled, and
+// the beat display gets the beats only.
+TEST_P(Subdivision, ClicksOnTheNearestFramesDividingEveryBeat)
+{
+    const auto [bpm, n] = GetParam();
+    settings.practice.subdivision = n;
+    Tempo(bpm);
+    Start();
+    const double beat = kFramesPerMinute / bpm;
+    const auto length = std::int64_t(120 * 44100);
+    RenderTo(length);
+    const auto onsets = Onsets();
+    auto onset = onsets.begin();
+    for (int k = 1; (k + 1) * beat < double(length); ++k) {
+        ASSERT_GE(double(onset->first), k * beat - 1e-3) << "beat " << k;
+        ASSERT_LT(double(onset->first), k * beat + 1) << "beat " << k;
+        ASSERT_EQ(onset->second, 0.1f) << "beat " << k;
+        ++onset;
+        for (int j = 1; j < n; ++j, ++onset) {
+            ASSERT_LE(std::fabs(double(onset->first) - (k + double(j) / n) * beat), 0.5 + 1e-6)
+                << "subdivision " << j << " after beat " << k;
+            ASSERT_FLOAT_EQ(onset->second, 0.1f * kMinus10dB) << "subdivision " << j << " after beat " << k;
+        }
+    }
+    const auto heard = std::count_if(onsets.begin(), onsets.end(), [](const auto &o) { return o.second == 0.1f; });
+    EXPECT_EQ(Events().size(), size_t(heard)) << "events for beats only";
+}
+
+INSTANTIATE_TEST_SUITE_P(Tempos, Subdivision,
+                         ::testing::Values(SubdivisionCase{120, 2}, SubdivisionCase{120, 4}, SubdivisionCase{133, 3},
+                                           SubdivisionCase{133, 4}, SubdivisionCase{271, 3}, SubdivisionCase{271, 4}),
+                         [](const auto &test) {
+                             return std::to_string(test.param.bpm) + "bpm_" + std::to_string(test.param.clicks);
+                         });
+
+// 60 bpm in thirds; a third into the second beat the tempo becomes 120: the clicks after it divide
+// the rest of the beat at the new tempo.
+TEST_F(PracticeTest, SubdivisionsFollowATempoChangeWithinTheBeat)
+{
+    settings.practice.subdivision = 3;
+    Tempo(60);
+    Start();
+    RenderTo(58800); // beat 1 at 44100, a third of the next beat at 58800
+    Tempo(120);
+    Publish();
+    RenderTo(110000);
+    std::vector<std::int64_t> frames;
+    for (const auto &[frame, value] : Onsets())
+        frames.push_back(frame);
+    EXPECT_EQ(frames, (std::vector<std::int64_t>{44100, 58800, 66150, 73500, 80850, 88200, 95550, 102900}));
+}
+
+// Two beats a cycle, two cycles sounding, one silent: the silent cycle is silent from its first
+// beat's frame (after the cut's short fade) to the next sounding beat, which starts on its exact
+// frame; its beats are still reported, marked silent.
+TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
+{
+    const auto ringing = Sound(15000, 0.1f); // still sounding when the silent cycle begins
+    settings.samples.click = ringing.get();
+    settings.beatsPerCycle = 2;
+    settings.practice.subdivision = 2;
+    settings.practice.gapOn = true;
+    settings.practice.gapPlayCycles = 2;
+    settings.practice.gapMuteCycles = 1;
+    Start();
+    RenderTo(22050 * 13 + kHeard);
+    std::vector<bool> muted;
+    for (const auto &e : Events())
+        muted.push_back(e.muted);
+    EXPECT_EQ(muted,
+              (std::vector<bool>{false, false, false, false, true, true, false, false, false, false, true, true}));
+    for (int gap : {5, 11}) { // the first beat of each silent cycle
+        const std::int64_t from = 22050 * gap, to = 22050 * (gap + 2);
+        ASSERT_NE(At(from - 1), 0.0f) << "still ringing just before";
+        for (std::int64_t f = from + sound::Mixer::kCutFadeFrames; f < to; ++f)
+            ASSERT_EQ(At(f), 0.0f) << "frame " << f << " of the silent cycle from " << from;
+        if (gap == 5) {
+            EXPECT_EQ(At(to), 0.1f) << "the next beat on its frame";
+        }
+    }
+}
+
+// From 120, two cycles of two beats at each tempo, 10 more each time, up to 140: every step is
+// taken on the first beat of a cycle (the interval after it is the first at the new tempo) and
+// reported with that beat; no beat is lost, doubled or shifted. A phase rate published before the
+// steps is not taken back; switching the trainer off with a new tempo plays that tempo; START
+// begins at 120 again.
+TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
+{
+    settings.beatsPerCycle = 2;
+    Trainer(settings.practice);
+    Start();
+    RenderTo(300000);
+    std::vector<double> ideal; // where each beat's crossing is
+    const int tempoOfCycle[] = {120, 120, 130, 130, 140, 140, 140, 140, 140, 140, 140, 140};
+    for (double beat = 22050, k = 1; beat < 300000 - kHeard; ++k) { // the interval after beat k at its cycle's tempo
+        ideal.push_back(beat);
+        beat += kFramesPerMinute / tempoOfCycle[int(k - 1) / 2];
+    }
+    const auto onsets = Onsets();
+    ASSERT_EQ(onsets.size(), ideal.size()) << "beats lost or doubled";
+    const auto events = Events();
+    ASSERT_EQ(events.size(), ideal.size());
+    auto onset = onsets.begin();
+    for (size_t i = 0; i < ideal.size(); ++i, ++onset) {
+        SCOPED_TRACE(testing::Message() << "beat " << i + 1);
+        EXPECT_TRUE(double(onset->first) >= ideal[i] - 1e-3 && double(onset->first) < ideal[i] + 1) << onset->first;
+        EXPECT_EQ(events[i].onsetFrame, std::uint64_t(onset->first));
+        EXPECT_EQ(events[i].beat, int(i % 2 + 1));
+        EXPECT_EQ(events[i].bpm, i == 0 ? 120 : i == 4 ? 130 : i == 8 ? 140 : 0);
+    }
+
+    Publish(); // settings published again (another lamp, say) with the window's old tempo
+    RenderTo(400000);
+    for (const auto &e : Events())
+        EXPECT_EQ(e.measuredBpm, 140) << "the trainer's tempo stays";
+    settings.practice.trainerOn = false;
+    Tempo(90);
+    Publish();
+    RenderTo(500000);
+    EXPECT_EQ(Events().back().measuredBpm, 90) << "the tempo set by hand";
+
+    metronome.Stop();
+    settings.practice.trainerOn = true;
+    Start();
+    const std::int64_t start = rendered;
+    RenderTo(start + 22050 + 512);
+    const auto restarted = Events();
+    ASSERT_EQ(restarted.size(), 1u);
+    EXPECT_EQ(restarted[0].onsetFrame, std::uint64_t(start + 22050)) << "half a swing at 120";
+    EXPECT_EQ(restarted[0].bpm, 120);
+}
+
+// Volume changes while a sound rings glide over at least 5 ms, without a step larger than that
+// allows; 85 is the plain level, 100 the sound's own level (+9 dB), 0 silence.
+TEST_F(PracticeTest, AVolumeChangeGlidesOverAtLeastFiveMilliseconds)
+{
+    const auto ringing = Sound(80000, 0.25f);
+    settings.samples.click = ringing.get();
+    Tempo(30);
+    Start();
+    RenderTo(88200 + 1000); // the first beat rings, the next one is far
+    struct Change {
+        int volume;
+        double gain; // over the plain level
+    };
+    double gain = 1;
+    for (const Change c : {Change{100, std::pow(10.0, 0.45)}, {0, 0.0}, {60, std::pow(10.0, -0.75)}, {85, 1.0}}) {
+        settings.practice.volume = c.volume;
+        Publish();
+        const std::int64_t at = rendered; // the change from here on
+        RenderTo(at + 4000 + kHeard);
+        const double largest = 0.25 * std::fabs(c.gain - gain) / (0.005 * 44100);
+        for (std::int64_t f = at; f < at + 4000; ++f)
+            ASSERT_LE(std::fabs(At(f) - At(f - 1)), largest + 1e-7) << "volume " << c.volume << " at " << f;
+        EXPECT_NEAR(At(at + 3999), 0.25 * c.gain, 1e-6) << "volume " << c.volume;
+        gain = c.gain;
+    }
+    EXPECT_EQ(At(rendered - kHeard - 1), 0.25f) << "back at 85: exactly the plain level";
+}
+
+// At volume 100 the beat, both accents and a subdivision sound at once, each at its file's full
+// level: the sum stays at or below -0.3 dBFS.
+TEST_F(PracticeTest, TheLoudestSumStaysBelowFullScale)
+{
+    const auto loud = Sound(30000, 0, 15000); // rings past the next beat
+    settings.rules.accentOn = true;
+    settings.pattern.Accent1.fill(true);
+    settings.pattern.Accent2.fill(true);
+    settings.samples = {loud.get(), loud.get(), loud.get()};
+    settings.gain = static_cast<float>(std::pow(10.0, -0.45)); // the slots' -9 dB
+    settings.practice.volume = 100;
+    settings.practice.subdivision = 2;
+    Start();
+    RenderTo(22050 * 5);
+    const float ceiling = static_cast<float>(std::pow(10.0, -0.3 / 20));
+    float peak = 0;
+    for (float v : left)
+        peak = std::max(peak, std::fabs(v));
+    EXPECT_LE(peak, ceiling);
+    EXPECT_GT(peak, 0.9f) << "held down, not muted";
+}
+
+// A spoken word (a soft fricative, then its vowel 40 ms in) is started ahead of its beat so that
+// the vowel comes within 5 ms of the beat's frame: the first beat after START, beats after trainer
+// steps, the first beat after a silent cycle; none sounds in a silent cycle, the subdivision
+// clicks stay on their frames between, and STOP before a beat leaves its word unheard.
+TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
+{
+    soundtest::Bytes wav = soundtest::MakeWav({3, 1, 44100, 32}, {0.0}, 8820); // 200 ms, mono float
+    std::uint32_t seed = 3;
+    for (int i = 0; i < 8820; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const float fricative = 0.05f * (float(seed >> 8) / float(1 << 24) * 2 - 1);
+        const float v = i < 1764 ? fricative : 0.6f * float(std::sin(i * 0.0314));
+        std::memcpy(wav.data() + 44 + 4 * i, &v, 4);
+    }
+    const auto word = sound::DecodeWav(wav.data(), wav.size());
+    ASSERT_TRUE(word);
+    ASSERT_GT(word->swellFrames, 1500) << "the swell measured when loaded";
+    settings.rules.counting = true;
+    settings.samples.countPlain.fill(word.get());
+    settings.samples.countAccented.fill(word.get());
+    settings.beatsPerCycle = 2;
+    settings.practice.subdivision = 2;
+    Trainer(settings.practice);
+    settings.practice.trainerEveryCycles = 1;
+    settings.practice.gapOn = true;
+    settings.practice.gapPlayCycles = 3;
+    settings.practice.gapMuteCycles = 1;
+    Start();
+    RenderTo(300000);
+    auto vowelNear = [&](std::int64_t frame) { // the first frame of the vowel within 100 ms of `frame`
+        for (std::int64_t f = std::max<std::int64_t>(frame - 4410, 0); f < frame + 4410; ++f)
+            if (std::fabs(At(f)) > 0.2f)
+                return f;
+        return std::int64_t(-1);
+    };
+    const auto events = Events();
+    ASSERT_GE(events.size(), 14u);
+    for (size_t i = 0; i + 1 < events.size(); ++i) {
+        const auto beat = std::int64_t(events[i].onsetFrame);
+        SCOPED_TRACE(testing::Message() << "beat " << i + 1 << " at " << beat);
+        if (events[i].muted) {
+            EXPECT_EQ(vowelNear(beat), -1) << "a silent cycle";
+            continue;
+        }
+        EXPECT_NEAR(double(vowelNear(beat)), double(beat), 221) << "the vowel within 5 ms of the beat";
+        const auto half = (beat + std::int64_t(events[i + 1].onsetFrame)) / 2;
+        bool clicked = false;
+        for (std::int64_t f = half - 1; f <= half + 1; ++f)
+            clicked = clicked || std::fabs(At(f) - 0.1f * kMinus10dB) < 1e-6f;
+        EXPECT_TRUE(clicked) << "the subdivision click between";
+    }
+    // STOP 20 ms before the next beat: its word, begun already, is cut and never swells.
+    const auto next = std::int64_t(std::ceil(double(events.back().onsetFrame) + kFramesPerMinute / 140 - 1));
+    while (rendered + 512 < next - 882)
+        RenderTo(rendered + 512);
+    metronome.Stop();
+    RenderTo(next + 4410 + kHeard);
+    for (std::int64_t f = next - 512; f < next + 4410; ++f)
+        ASSERT_LT(std::fabs(At(f)), 0.2f) << f;
+}
+
+} // namespace

@@ -1,0 +1,492 @@
+// The practice menu, its keys, the status line and the remembered settings in the real window
+// (offscreen), as a user meets them.
+#include <QAccessible>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QSettings>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QWidgetAction>
+
+#include "app/startup.h"
+#include "fader/fader.h"
+#include "practice/practice_tools.h"
+#include "support/window_test.h"
+#include "tempo/tempo_model.h"
+#include "ui/controls.h"
+
+namespace {
+
+using testsupport::Send;
+
+// A window with its own configuration folder, made when the test asks for it.
+class PracticeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        app::Globals().SoundsDir = QStringLiteral(METRONOM_SOUNDS_DIR);
+    }
+    void TearDown() override { app::Globals().SoundsDir.clear(); }
+
+    QString settingsFile() const { return config.path() + QStringLiteral("/metronom/metronom.conf"); }
+    void open()
+    {
+        form = std::make_unique<app::FrmMetronom>(nullptr, &clock);
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        output = std::make_unique<sound::SoundOutput>();
+        form->FirstRun(*output);
+    }
+    void close()
+    {
+        form->close();
+        form.reset();
+        output.reset();
+    }
+    practice::PracticeTools &tools() { return form->Practice(); }
+    QMenu *menu() { return tools().Menu(); }
+    QString text(const char *name) { return form->control<QLabel>(name)->text(); }
+    void key(Qt::Key k) { QTest::keyClick(form->windowHandle(), k); }
+    QAction *entry(const QString &startsWith)
+    {
+        for (QAction *a : menu()->actions())
+            if (a->text().startsWith(startsWith))
+                return a;
+        ADD_FAILURE() << "no entry " << startsWith.toStdString();
+        return nullptr;
+    }
+    // A right click as the window system delivers it: the press, the context menu request, the release.
+    void rightClick(QWidget *w)
+    {
+        const QPoint at = w->rect().center();
+        Send(w, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, w->mapToGlobal(at));
+        QApplication::sendEvent(w, &e);
+        Send(w, QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoButton);
+        QApplication::processEvents();
+    }
+
+    QTemporaryDir config;
+    testsupport::FakeClock clock;
+    std::unique_ptr<sound::SoundOutput> output;
+    std::unique_ptr<app::FrmMetronom> form;
+};
+
+// Where the menu opens, and where a control keeps its own right click.
+TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
+{
+    open();
+    struct Way {
+        const char *what;
+        std::function<void()> act;
+        bool opens;
+    };
+    QWidget *face = form->control("PicMet");
+    const QPoint onCase(150, 420);
+    const std::vector<Way> ways = {
+        {"right click on a lamp", [&] { rightClick(form->control("imgBeat(2)")); }, true},
+        {"right click on the window's ground", [&] { rightClick(form->control("Label4")); }, true},
+        {"right click on a step button", [&] { rightClick(form->control("cmdTempo(1)")); }, true},
+        {"left click on the plaque", [&] { QTest::mouseClick(form->control("Picture1"), Qt::LeftButton); }, true},
+        {"F10", [&] { key(Qt::Key_F10); }, true},
+        {"Menu key", [&] { key(Qt::Key_Menu); }, true},
+        {"right click on the face, not moved",
+         [&] {
+             Send(face, QEvent::MouseButtonPress, onCase, Qt::RightButton, Qt::RightButton);
+             QContextMenuEvent e(QContextMenuEvent::Mouse, onCase, face->mapToGlobal(onCase));
+             QApplication::sendEvent(face, &e);
+             Send(face, QEvent::MouseButtonRelease, onCase, Qt::RightButton, Qt::NoButton);
+             QApplication::processEvents();
+         },
+         true},
+        {"right drag on the face moves the window",
+         [&] {
+             const QPoint before = form->pos();
+             Send(face, QEvent::MouseButtonPress, onCase, Qt::RightButton, Qt::RightButton);
+             Send(face, QEvent::MouseMove, onCase + QPoint(30, 10), Qt::NoButton, Qt::RightButton);
+             Send(face, QEvent::MouseButtonRelease, onCase + QPoint(30, 10), Qt::RightButton, Qt::NoButton);
+             QApplication::processEvents();
+             EXPECT_EQ(form->pos(), before + QPoint(30, 10));
+         },
+         false},
+        {"right click on TAP starts a new series", [&] { rightClick(form->control("Tap")); }, false},
+    };
+    for (const Way &way : ways) {
+        SCOPED_TRACE(way.what);
+        way.act();
+        EXPECT_EQ(menu()->isVisible(), way.opens);
+        menu()->hide();
+    }
+    // START keeps every button: a right click starts.
+    rightClick(form->control("Check1"));
+    EXPECT_TRUE(form->Running());
+    EXPECT_FALSE(menu()->isVisible());
+    // While a sound name is typed, the Menu key opens the text field's menu, not ours.
+    form->Combo1()->lineEdit()->setFocus();
+    QTimer::singleShot(0, [] {
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    key(Qt::Key_Menu);
+    EXPECT_FALSE(menu()->isVisible());
+    for (const char *name : {"Picture1", "Check1"})
+        EXPECT_TRUE(form->control(name)->toolTip().contains(QStringLiteral("Übungen und Einstellungen"))) << name;
+}
+
+// Each entry and key, from the menu (keyboard and mouse) and the window, with the status line.
+TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
+{
+    open();
+    const engine::Practice &v = tools().Values();
+    EXPECT_EQ(tools().StatusText(), QString()) << "nothing on: no status line";
+
+    key(Qt::Key_F10);
+    ASSERT_TRUE(menu()->isVisible());
+    auto *slider = menu()->findChild<QSlider *>(QStringLiteral("volumeSlider"));
+    ASSERT_TRUE(slider);
+    EXPECT_EQ(slider->value(), 85);
+    slider->setValue(40);
+    EXPECT_EQ(v.volume, 40);
+    // Down from the volume: Unterteilung, Tempo-Trainer; Return switches the trainer on.
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+        QTest::keyClick(menu(), k);
+    EXPECT_TRUE(v.trainerOn) << "the keyboard reaches the trainer";
+    EXPECT_EQ(v.trainerStartBpm, 120);
+    EXPECT_EQ(v.trainerGoalBpm, 140);
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 120"));
+    menu()->hide();
+
+    // The keys.
+    key(Qt::Key_Up);
+    key(Qt::Key_Up);
+    EXPECT_EQ(v.volume, 50);
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Lautstärke 50")) << "the key shows the value briefly";
+    key(Qt::Key_Down);
+    EXPECT_EQ(v.volume, 45);
+    EXPECT_EQ(slider->value(), 45);
+    std::vector<int> cycle;
+    for (int i = 0; i < 5; ++i) {
+        key(Qt::Key_U);
+        cycle.push_back(v.subdivision);
+    }
+    EXPECT_EQ(cycle, (std::vector<int>{2, 3, 4, 1, 2}));
+    key(Qt::Key_G);
+    EXPECT_TRUE(v.gapOn);
+    QTest::qWait(2500); // the brief message is gone
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("÷2 · Trainer 120 · Pause"));
+    key(Qt::Key_R);
+    key(Qt::Key_G);
+    EXPECT_FALSE(v.trainerOn);
+    EXPECT_FALSE(v.gapOn);
+
+    // The submenu's entries, with their checked states as a screen reader reads them.
+    QMenu *sub = entry(QStringLiteral("Unterteilung"))->menu();
+    ASSERT_TRUE(sub);
+    sub->actions().at(2)->trigger();
+    EXPECT_EQ(v.subdivision, 3);
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("÷3"));
+    QAccessibleInterface *subAcc = QAccessible::queryAccessibleInterface(sub);
+    ASSERT_TRUE(subAcc && subAcc->childCount() >= 4);
+    EXPECT_EQ(subAcc->child(2)->text(QAccessible::Name), QStringLiteral("3 pro Schlag"));
+    EXPECT_TRUE(subAcc->child(2)->state().checked);
+    EXPECT_FALSE(subAcc->child(0)->state().checked);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(menu())->text(QAccessible::Name),
+              QStringLiteral("Übungen und Einstellungen"));
+    sub->actions().at(0)->trigger();
+    EXPECT_EQ(tools().StatusText(), QString());
+
+    // The trainer's dialog: a step of 0 is skipped; OK switches the trainer on at its start tempo.
+    entry(QStringLiteral("Tempo-Trainer einstellen"))->trigger();
+    QDialog *d = tools().OpenDialog();
+    ASSERT_TRUE(d && d->isVisible());
+    auto spin = [d](const char *name) {
+        for (QSpinBox *s : d->findChildren<QSpinBox *>())
+            if (s->accessibleName() == QString::fromUtf8(name))
+                return s;
+        ADD_FAILURE() << name;
+        return d->findChild<QSpinBox *>();
+    };
+    EXPECT_EQ(spin("Starttempo")->value(), 120);
+    EXPECT_EQ(spin("Zieltempo")->value(), 140);
+    spin("Starttempo")->setValue(100);
+    spin("Alle wie viele Zyklen")->setValue(2);
+    spin("Schritt")->setValue(1);
+    spin("Schritt")->stepDown();
+    EXPECT_EQ(spin("Schritt")->value(), -1) << "no step of 0";
+    spin("Zieltempo")->setValue(80);
+    d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    EXPECT_TRUE(v.trainerOn);
+    EXPECT_EQ((std::array{v.trainerStartBpm, v.trainerEveryCycles, v.trainerStepBpm, v.trainerGoalBpm}),
+              (std::array{100, 2, -1, 80}));
+    EXPECT_EQ(text("lblBPM"), QStringLiteral("100")) << "the trainer starts at its start tempo";
+
+    // The gap dialog.
+    entry(QStringLiteral("Pausen-Training einstellen"))->trigger();
+    d = tools().OpenDialog();
+    ASSERT_TRUE(d);
+    const QList<QSpinBox *> gap = d->findChildren<QSpinBox *>();
+    ASSERT_EQ(gap.size(), 2);
+    gap[0]->setValue(3);
+    gap[1]->setValue(1);
+    d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    EXPECT_TRUE(v.gapOn);
+    EXPECT_EQ(v.gapPlayCycles, 3);
+    EXPECT_EQ(v.gapMuteCycles, 1);
+    close();
+    EXPECT_FALSE(QFileInfo::exists(settingsFile())) << "nothing remembered unless asked";
+    EXPECT_TRUE(QDir(config.path()).isEmpty());
+}
+
+// The trainer's tempo moves the weight, the number, the word and the slider and keeps the trainer
+// on; a tempo set by hand switches it off and says so; START begins again from its start tempo.
+TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
+{
+    open();
+    key(Qt::Key_R);
+    engine::BeatEvent step;
+    step.bpm = 96;
+    tools().BeatHeard(step);
+    EXPECT_TRUE(tools().Values().trainerOn);
+    EXPECT_EQ(text("lblBPM"), QStringLiteral("96"));
+    EXPECT_EQ(text("lblTempo"), QString::fromStdString(tempo::Tempowort(96)));
+    EXPECT_EQ(form->control<fader::Fader>("Fader1")->Value(), 95);
+    EXPECT_EQ(form->Tempo().Bpm(), 96);
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 96"));
+
+    key(Qt::Key_Space); // START: from the start tempo again
+    EXPECT_EQ(form->Tempo().Bpm(), 120);
+    key(Qt::Key_Space);
+    for (auto byHand : std::vector<std::function<void()>>{
+             [&] { QTest::mouseClick(form->control("cmdTempo(1)"), Qt::LeftButton); },
+             [&] { key(Qt::Key_PageUp); },
+             [&] {
+                 auto *f = form->control<fader::Fader>("Fader1");
+                 f->SetValue(60);
+                 emit f->Scrolling();
+             }}) {
+        if (!tools().Values().trainerOn)
+            key(Qt::Key_R);
+        ASSERT_TRUE(tools().Values().trainerOn);
+        byHand();
+        EXPECT_FALSE(tools().Values().trainerOn);
+        EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer aus (von Hand)"));
+    }
+    EXPECT_EQ(form->Tempo().Bpm(), 61);
+}
+
+// What the window shows of the remembered values.
+struct Shown {
+    QString preset, sounds, upper, lower;
+    bool accent, onTop;
+    int beats, bpm, volume, subdivision;
+    bool trainer, gap;
+    bool operator==(const Shown &) const = default;
+};
+void PrintTo(const Shown &s, std::ostream *os)
+{
+    *os << s.preset.toStdString() << " " << s.sounds.toStdString() << " " << s.upper.toStdString() << "/"
+        << s.lower.toStdString() << " accent " << s.accent << " top " << s.onTop << " beats " << s.beats << " bpm "
+        << s.bpm << " vol " << s.volume << " sub " << s.subdivision << " trainer " << s.trainer << " gap " << s.gap;
+}
+
+class RememberTest : public PracticeTest {
+protected:
+    Shown shown()
+    {
+        auto lamps = [this](const char *row) {
+            QString s;
+            for (int i = 0; i < 8; ++i)
+                s += form->control<ui::LampImage>(QStringLiteral("%1(%2)").arg(row).arg(i))->isLit() ? '1' : '0';
+            return s;
+        };
+        const engine::Practice &p = tools().Values();
+        return {form->control<QComboBox>("cboPresets")->currentText(),
+                form->Combo1()->currentText() + "/" + form->Combo2()->currentText() + "/" +
+                    form->Combo3()->currentText(),
+                lamps("imgBeat"),
+                lamps("imgSnare"),
+                form->control<QCheckBox>("chkAccent")->isChecked(),
+                form->Check2()->isChecked(),
+                form->BeatsPerCycle(),
+                text("lblBPM").toInt(),
+                p.volume,
+                p.subdivision,
+                p.trainerOn,
+                p.gapOn};
+    }
+    // Opens the window with `content` as the settings file; returns the lines it wrote on stderr.
+    std::vector<std::string> openWith(const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
+        QFile f(settingsFile());
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        ::testing::internal::CaptureStderr();
+        open();
+        std::vector<std::string> lines;
+        std::istringstream err(::testing::internal::GetCapturedStderr());
+        for (std::string line; std::getline(err, line);)
+            if (line.starts_with("metronom:"))
+                lines.push_back(line);
+        return lines;
+    }
+    const Shown firstRun{"Normal", "Klack/Bassdrum/Snare", "10001000", "00100010", false, true, 4, 120, 85, 1,
+                         false, false};
+};
+
+// Checked, the settings are written (at exit too) and come back at the next start; unchecked, the
+// file goes and the next start is the first-run state.
+TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
+{
+    open();
+    EXPECT_EQ(shown(), firstRun);
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    EXPECT_TRUE(QFileInfo::exists(settingsFile()));
+    auto *presets = form->control<QComboBox>("cboPresets");
+    presets->setCurrentIndex(presets->findText(QStringLiteral("Kick")));
+    emit presets->activated(presets->currentIndex());
+    QTest::mouseClick(form->control("imgBeat(1)"), Qt::LeftButton);
+    QTest::mouseClick(form->control("imgSnare(0)"), Qt::LeftButton);
+    form->Combo3()->setEditText(QStringLiteral("Cowbell"));
+    key(Qt::Key_6);
+    key(Qt::Key_A);
+    for (int i = 0; i < 3; ++i)
+        key(Qt::Key_PageUp);
+    QTest::mouseClick(form->Check2(), Qt::LeftButton);
+    key(Qt::Key_Down);
+    key(Qt::Key_U);
+    key(Qt::Key_G);
+    const Shown changed = shown();
+    EXPECT_NE(changed, firstRun);
+    close(); // written at exit, within the second
+
+    open();
+    EXPECT_EQ(shown(), changed);
+    EXPECT_TRUE(entry(QStringLiteral("Einstellungen merken"))->isChecked());
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    EXPECT_FALSE(QFileInfo::exists(settingsFile()));
+    close();
+    open();
+    EXPECT_EQ(shown(), firstRun);
+    close();
+    EXPECT_FALSE(QFileInfo::exists(settingsFile()));
+}
+
+// While remembering, changes reach the file within about a second (coalesced), not only at exit.
+TEST_F(RememberTest, ChangesAreWrittenWithinASecond)
+{
+    open();
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    for (int i = 0; i < 5; ++i)
+        key(Qt::Key_Plus);
+    QTest::qWait(1300);
+    QSettings file(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("tempo").toInt(), 125);
+}
+
+struct BadFile {
+    const char *name;
+    QByteArray content;
+    Shown (*expected)(Shown firstRun); // what the window shows: the first-run state but what was usable
+    std::vector<const char *> named;   // what the one line on stderr names
+};
+void PrintTo(const BadFile &b, std::ostream *os) { *os << b.name; }
+
+class BadFileTest : public RememberTest, public ::testing::WithParamInterface<BadFile> {};
+
+// Whatever the file holds, the program starts, takes what it can use and says in one line what it
+// ignored.
+TEST_P(BadFileTest, StartsWithTheFirstRunValueForWhatCannotBeUsed)
+{
+    const BadFile &b = GetParam();
+    const std::vector<std::string> lines = openWith(b.content);
+    EXPECT_EQ(shown(), b.expected(firstRun));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(settingsFile().toStdString()), std::string::npos) << lines[0];
+    for (const char *what : b.named)
+        EXPECT_NE(lines[0].find(what), std::string::npos) << what << " in " << lines[0];
+    EXPECT_TRUE(tools().Remembering()) << "the file is there: remembering is on";
+}
+
+const QByteArray kGood = "[General]\npreset=Kick\naccent1Lamps=11110000\naccent2Lamps=00001111\naccents=true\n"
+                         "sound=Klack\naccent1Sound=Bassdrum\naccent2Sound=Snare\nbeatsPerCycle=3\ntempo=90\n"
+                         "alwaysOnTop=false\nvolume=60\nsubdivision=2\n\n[gap]\non=true\nplay=2\nmute=2\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadFileTest,
+    ::testing::Values(
+        BadFile{"empty", "", [](Shown s) { return s; }, {"empty"}},
+        BadFile{"garbage", QByteArray("\x00\xff\x13garbage=[[\n\x01\x02", 18) + QByteArray(300, '\xfe'),
+                [](Shown s) { return s; },
+                {"tempo", "preset"}},
+        BadFile{"truncated", kGood.left(kGood.indexOf("tempo=") + 7), // "tempo=9", the rest cut off
+                [](Shown s) {
+                    s.preset = "Kick", s.upper = "11110000", s.lower = "00001111", s.accent = true, s.beats = 3;
+                    s.bpm = 9;
+                    return s;
+                },
+                {"volume", "alwaysOnTop"}},
+        BadFile{"wrong_types_out_of_range_unknown_keys",
+                QByteArray(kGood)
+                    .replace("tempo=90", "tempo=999")
+                    .replace("volume=60", "volume=laut")
+                    .replace("accents=true", "accents=1, 2")
+                    .replace("accent1Lamps=11110000", "accent1Lamps=111")
+                    .append("colour=red\n"),
+                [](Shown s) {
+                    s.preset = "Kick", s.upper = "10001000", s.lower = "00001111", s.beats = 3, s.onTop = false;
+                    s.subdivision = 2, s.gap = true;
+                    return s;
+                },
+                {"tempo", "volume", "accents", "accent1Lamps", "colour"}},
+        BadFile{"sound_gone", QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
+                [](Shown s) {
+                    s.preset = "Kick", s.upper = "11110000", s.lower = "00001111", s.accent = true, s.beats = 3;
+                    s.bpm = 90, s.onTop = false, s.volume = 60, s.subdivision = 2, s.gap = true;
+                    s.sounds = "Klack/Bassdrum/Snare";
+                    return s;
+                },
+                {"Gibtsnicht"}}));
+
+// A file that cannot be read (a folder stands in its place) leaves the first-run state.
+TEST_F(RememberTest, UnreadableFileLeavesTheFirstRunState)
+{
+    ASSERT_TRUE(QDir().mkpath(settingsFile()));
+    ::testing::internal::CaptureStderr();
+    open();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(shown(), firstRun);
+    EXPECT_NE(err.find("cannot be read"), std::string::npos) << err;
+}
+
+// A configuration folder that cannot be written (as root, permissions stop nothing: a plain file
+// stands where the folder would be): the program runs and says once that it cannot remember.
+TEST_F(RememberTest, UnwritableFolderIsSaidOnce)
+{
+    QFile blocker(config.path() + QStringLiteral("/metronom"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    open();
+    ::testing::internal::CaptureStderr();
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    key(Qt::Key_Plus);
+    QTest::qWait(1200);
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    close();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("cannot remember"), std::string::npos) << err;
+    EXPECT_EQ(err.find("cannot remember"), err.rfind("cannot remember")) << "said once: " << err;
+}
+
+} // namespace
