@@ -79,12 +79,19 @@ exec 3>"$WORK/hut.in"
 "$build/link_beats" "$WORK/beats.log" <"$WORK/ref.in" &
 BENCH_PIDS+=($!)
 exec 4>"$WORK/ref.in"
-printf a >&3 # Link on
-steps=$((bpm - 120))
-if [ $steps -gt 0 ]; then printf "%${steps}s" | tr ' ' e >&3; else printf "%$((-steps))s" | tr ' ' w >&3; fi
-hut_tempo() { tr '\r' '\n' <"$WORK/hut.out" | awk -F'|' 'NF > 4 { t = $5 } END { printf "%.0f", t }'; }
-for _ in $(seq 200); do [ "$(hut_tempo)" = "$bpm" ] && break; sleep 0.05; done
-[ "$(hut_tempo)" = "$bpm" ] || { echo "the peer did not take $bpm BPM" >&2; exit 1; }
+hut_state() { tr '\r' '\n' <"$WORK/hut.out" | awk -F'|' -v col="$1" 'NF > 4 { v = $col } END { print v }'; }
+hut_tempo() { awk -v t="$(hut_state 5)" 'BEGIN { printf "%.0f", t + 0 }'; }
+printf a >&3 # Link on; a tempo set before Link has taken it in would be reset
+for _ in $(seq 200); do [[ "$(hut_state 1)" == yes* ]] && break; sleep 0.05; done
+sleep 0.5
+# The tempo by steps of one (w, e), until the peer shows it.
+for _ in $(seq 5); do
+  steps=$((bpm - $(hut_tempo)))
+  [ $steps -eq 0 ] && break
+  if [ $steps -gt 0 ]; then printf "%${steps}s" | tr ' ' e >&3; else printf "%$((-steps))s" | tr ' ' w >&3; fi
+  sleep 0.5
+done
+[ "$(hut_tempo)" = "$bpm" ] || { echo "the peer did not take $bpm BPM (it shows $(hut_tempo))" >&2; exit 1; }
 
 start_xvfb
 start_load "$load"
