@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
+#include <ctime>
 
 #include "sound/sample.h"
 
@@ -101,6 +103,23 @@ void PulseOutput::OnUnderflow(pa_stream *, void *self)
     static_cast<PulseOutput *>(self)->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
 }
 
+std::int64_t PulseOutput::HeardAfter() const
+{
+    // From the server's last timing report itself, not libpulse's interpolation (which eases into
+    // the truth over seconds after the stream starts): the frame at the read index was heard
+    // sink_usec after the report, the next frame written comes write - read frames after it.
+    const pa_timing_info *info = pa_stream_get_timing_info(stream_);
+    if (!info || info->read_index_corrupt || info->write_index_corrupt || info->timestamp.tv_sec == 0)
+        return -1;
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall); // the report's clock
+    const double nowUs = double(wall.tv_sec) * 1e6 + double(wall.tv_nsec) / 1e3;
+    const double reportUs = double(info->timestamp.tv_sec) * 1e6 + double(info->timestamp.tv_usec);
+    const double queued = double(info->write_index - info->read_index) / double(kFrameBytes);
+    const double heardUs = reportUs + double(info->sink_usec) + queued * 1e6 / kStreamRate;
+    return std::llround((heardUs - nowUs) * kStreamRate / 1e6);
+}
+
 void PulseOutput::Fill(std::size_t bytes)
 {
     if (!prioritySet_) {
@@ -125,6 +144,7 @@ void PulseOutput::Fill(std::size_t bytes)
         if (reported)
             latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
         feed_.SetLatency(latency, reported);
+        feed_.SetHeardAfter(HeardAfter());
         feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;

@@ -63,6 +63,9 @@ private:
     static void OnWrite(pa_stream *stream, std::size_t bytes, void *self);
     static void OnUnderflow(pa_stream *stream, void *self);
     void Fill(std::size_t bytes);
+    // Audio thread: frames from now until the next frame written is heard, from the server's last
+    // timing report; -1 without one.
+    std::int64_t HeardAfter() const;
     void MarkLost();
 
     StreamFeed &feed_;

@@ -36,6 +36,9 @@ public:
         latency_.store(frames, std::memory_order_relaxed);
         reported_.store(reported, std::memory_order_relaxed);
     }
+    // Audio thread, before Render: the same from the server's own timing report, where the output
+    // has one (-1: none); it places the blocks on a shared session's clock.
+    void SetHeardAfter(std::int64_t frames) { heardAfter_.store(frames, std::memory_order_relaxed); }
     // Inside Render (the source's block): how many frames after the mixer's first frame of the
     // block starts being heard (the output's latency and the limiter's look-ahead), or -1 while the
     // output has reported no latency.
@@ -58,6 +61,7 @@ private:
     std::atomic<std::uint64_t> inRender_{0};
     std::atomic<std::int64_t> latency_{0};
     std::atomic<bool> reported_{false};
+    std::atomic<std::int64_t> heardAfter_{-1};
     std::atomic<std::uint64_t> silent_{0};
     std::uint64_t rendered_ = 0; // audio thread
     LatestValue<HeardClock> clock_;
