@@ -424,8 +424,8 @@ void FrmMetronom::PublishSettings(bool always)
     c.beatsPerCycle = beatsPerCycle_;
     c.phaseRate = tempo_.PhaseRate();
     c.swingFactor = tempo_.Geometry().SwingFactor;
+    c.practice = practice_->Values();
     BeatSettings built = BuildBeatSettings(c, output_->cache(), output_->soundSlots());
-    built.settings.practice = practice_->Values();
     QStringList files;
     for (const std::string &file : built.files)
         files << QString::fromStdString(file);
@@ -494,7 +494,7 @@ void FrmMetronom::DisplayFrame()
 
     double s = 0;
     if (state.running && shown >= double(state.runStartFrame))
-        s = state.clock.SwingAt(static_cast<std::int64_t>(shown - double(state.runStartFrame)));
+        s = state.SwingAt(shown);
     const engine::PendulumPose pose = engine::PoseAt(tempo_.Geometry(), s);
     picMet_->swingTo({pose.tipX, pose.tipY}, {pose.weightX, pose.weightY}); // nothing when it moved < 1/2 pixel
 }

@@ -126,6 +126,8 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
                 event.bpm = bpm; // sent to the session below; our next blocks follow it
         } else if (rate != clock_.Rate()) {
             // From this beat's exact crossing on: the interval after it is the first at the new tempo.
+            clockBefore_ = clock_;
+            rateChangeFrame_ = blockStart + std::uint64_t(b.offset);
             clock_.SetRateFromLastBeat(rate);
             event.bpm = bpm;
         }
@@ -282,6 +284,8 @@ void Metronome::Render(float *out, int frames)
         clock_.SetSubdivision(p.subdivision);
         clock_.Start(rate, s.swingFactor);
         runStartFrame_ = blockStart;
+        clockBefore_ = clock_;
+        rateChangeFrame_ = blockStart;
         currentBeat_ = 1;
         measuredBpm_ = 0;
         beatsPlayed_ = 0;
@@ -298,6 +302,8 @@ void Metronome::Render(float *out, int frames)
         if (shared) {
             follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
         } else if (!p.trainerOn && clock_.Rate() != s.phaseRate) {
+            clockBefore_ = clock_;
+            rateChangeFrame_ = blockStart;
             clock_.SetRate(s.phaseRate); // a new tempo goes on from the current phase
             CancelPreRoll(blockStart, false);
         }
@@ -324,6 +330,8 @@ void Metronome::Render(float *out, int frames)
     state.renderedFrame = blockStart + std::uint64_t(frames);
     state.clock = clock_;
     state.waitingForBar = shared && running && follower_.Waiting();
+    state.before = clockBefore_;
+    state.rateChangeFrame = rateChangeFrame_;
     clockState_.Write(state);
 }
 

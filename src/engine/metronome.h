@@ -111,6 +111,17 @@ struct ClockState {
     std::uint64_t renderedFrame = 0; // stream frames rendered so far
     BeatClock clock;                 // copy of the beat clock after that block
     bool waitingForBar = false;      // a run with a shared session waits for the session's bar
+    // The clock as it was before its last change of tempo, which took effect at stream frame
+    // rateChangeFrame (a trainer step, a tempo set by hand): frames heard before it swing by it.
+    BeatClock before;
+    std::uint64_t rateChangeFrame = 0;
+
+    // The swing position (-1..1) at a stream frame of this run, as heard (see SoundOutput::HeardFrame).
+    double SwingAt(double frame) const
+    {
+        const auto f = static_cast<std::int64_t>(frame - double(runStartFrame));
+        return frame < double(rateChangeFrame) ? before.SwingAt(f) : clock.SwingAt(f);
+    }
 };
 
 // Threads (see sound/threads.h): as each function says, UI thread or audio thread.
@@ -170,6 +181,8 @@ private:
     int currentBeat_ = 1;
     int measuredBpm_ = 0;
     std::array<const sound::Sample *, 3> lastPlayed_{}; // counted in Sample::mixerRefs
+    BeatClock clockBefore_;                             // before the last change of tempo
+    std::uint64_t rateChangeFrame_ = 0;                 // where that change took effect
     int volume_ = 85;
     std::uint64_t beatsPlayed_ = 0; // in this run
     std::uint64_t cycle_ = 0;       // of the last beat, from the run's first (0)

@@ -16,11 +16,10 @@ namespace practice {
 namespace {
 
 // The keys, in the order they are written.
-const char *const kKeys[] = {"preset",        "accent1Lamps",   "accent2Lamps",  "accents",       "sound",
-                             "accent1Sound",  "accent2Sound",   "beatsPerCycle", "tempo",         "alwaysOnTop",
-                             "volume",        "subdivision",    "trainer/on",    "trainer/start", "trainer/every",
-                             "trainer/step",  "trainer/goal",   "trainer/chosen", "gap/on",       "gap/play",
-                             "gap/mute"};
+const char *const kKeys[] = {
+    "preset",        "accent1Lamps", "accent2Lamps", "accents",        "sound",       "accent1Sound", "accent2Sound",
+    "beatsPerCycle", "tempo",        "alwaysOnTop",  "volume",         "subdivision", "trainer/on",   "trainer/start",
+    "trainer/every", "trainer/step", "trainer/goal", "trainer/chosen", "gap/on",      "gap/play",     "gap/mute"};
 
 QString Lamps(const engine::BeatPattern &p, engine::AccentRow row)
 {

@@ -52,7 +52,8 @@ void PeakLimiter::Process(float *data, int frames)
         if (1.0f - g < kSnap)
             g = 1.0f;
         g = std::min(g, leavingNeed);
-        for (int d = 0; d < kDelayFrames; ++d) {
+        // Only while a held frame needs holding down (none does once the last loud one has left).
+        for (int d = 0; sinceLoud_ < kDelayFrames && d < kDelayFrames; ++d) {
             const int at = head_ + d < kDelayFrames ? head_ + d : head_ + d - kDelayFrames;
             // The frame at distance d leaves d + 1 frames after this one.
             if (needs_[at] < gain_)

@@ -96,6 +96,10 @@ public:
         return v;
     }
 
+    // Keeps a sample alive as long as the metronome, which keeps the slots' last samples.
+    const sound::Sample *Hold(std::shared_ptr<const sound::Sample> sample) { return held.emplace_back(sample).get(); }
+
+    std::vector<std::shared_ptr<const sound::Sample>> held;
     std::shared_ptr<const sound::Sample> click = Sound(1, 0.1f);
     sound::SlotPlayer player{11};
     engine::Metronome metronome{player};
@@ -170,8 +174,7 @@ TEST_F(PracticeTest, SubdivisionsFollowATempoChangeWithinTheBeat)
 // frame; its beats are still reported, marked silent.
 TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
 {
-    const auto ringing = Sound(15000, 0.1f); // still sounding when the silent cycle begins
-    settings.samples.click = ringing.get();
+    settings.samples.click = Hold(Sound(15000, 0.1f)); // still sounding when the silent cycle begins
     settings.beatsPerCycle = 2;
     settings.practice.subdivision = 2;
     settings.practice.gapOn = true;
@@ -225,6 +228,12 @@ TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
         EXPECT_EQ(events[i].bpm, i == 0 ? 120 : i == 4 ? 130 : i == 8 ? 140 : 0);
     }
 
+    // The pendulum drawn for frames heard shortly before the last step still swings at 130: half a
+    // beat before the step it stands at its turning point, half a beat (at 140) after it too.
+    const engine::ClockState &clock = metronome.Clock();
+    EXPECT_NEAR(std::fabs(clock.SwingAt(ideal[8] - kFramesPerMinute / 130 / 2)), 1.0, 1e-6);
+    EXPECT_NEAR(std::fabs(clock.SwingAt(ideal[8] + kFramesPerMinute / 140 / 2)), 1.0, 1e-6);
+
     Publish(); // settings published again (another lamp, say) with the window's old tempo
     RenderTo(400000);
     for (const auto &e : Events())
@@ -250,8 +259,7 @@ TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
 // allows; 85 is the plain level, 100 the sound's own level (+9 dB), 0 silence.
 TEST_F(PracticeTest, AVolumeChangeGlidesOverAtLeastFiveMilliseconds)
 {
-    const auto ringing = Sound(80000, 0.25f);
-    settings.samples.click = ringing.get();
+    settings.samples.click = Hold(Sound(80000, 0.25f));
     Tempo(30);
     Start();
     RenderTo(88200 + 1000); // the first beat rings, the next one is far
@@ -278,11 +286,11 @@ TEST_F(PracticeTest, AVolumeChangeGlidesOverAtLeastFiveMilliseconds)
 // level: the sum stays at or below -0.3 dBFS.
 TEST_F(PracticeTest, TheLoudestSumStaysBelowFullScale)
 {
-    const auto loud = Sound(30000, 0, 15000); // rings past the next beat
+    const auto *loud = Hold(Sound(30000, 0, 15000)); // rings past the next beat
     settings.rules.accentOn = true;
     settings.pattern.Accent1.fill(true);
     settings.pattern.Accent2.fill(true);
-    settings.samples = {loud.get(), loud.get(), loud.get()};
+    settings.samples = {loud, loud, loud};
     settings.gain = static_cast<float>(std::pow(10.0, -0.45)); // the slots' -9 dB
     settings.practice.volume = 100;
     settings.practice.subdivision = 2;
@@ -310,12 +318,12 @@ TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
         const float v = i < 1764 ? fricative : 0.6f * float(std::sin(i * 0.0314));
         std::memcpy(wav.data() + 44 + 4 * i, &v, 4);
     }
-    const auto word = sound::DecodeWav(wav.data(), wav.size());
+    const sound::Sample *word = Hold(sound::DecodeWav(wav.data(), wav.size()));
     ASSERT_TRUE(word);
     ASSERT_GT(word->swellFrames, 1500) << "the swell measured when loaded";
     settings.rules.counting = true;
-    settings.samples.countPlain.fill(word.get());
-    settings.samples.countAccented.fill(word.get());
+    settings.samples.countPlain.fill(word);
+    settings.samples.countAccented.fill(word);
     settings.beatsPerCycle = 2;
     settings.practice.subdivision = 2;
     Trainer(settings.practice);

@@ -7,9 +7,9 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QSettings>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -133,11 +133,13 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
     EXPECT_FALSE(menu()->isVisible());
     // While a sound name is typed, the Menu key opens the text field's menu, not ours.
     form->Combo1()->lineEdit()->setFocus();
-    QTimer::singleShot(0, [] {
-        if (QWidget *popup = QApplication::activePopupWidget())
-            popup->close();
+    QWidget *opened = nullptr;
+    QTimer::singleShot(0, [&opened] {
+        if ((opened = QApplication::activePopupWidget()))
+            opened->close();
     });
     key(Qt::Key_Menu);
+    EXPECT_TRUE(opened && opened != menu()) << "the text field's own menu";
     EXPECT_FALSE(menu()->isVisible());
     for (const char *name : {"Picture1", "Check1"})
         EXPECT_TRUE(form->control(name)->toolTip().contains(QStringLiteral("Übungen und Einstellungen"))) << name;
@@ -267,8 +269,7 @@ TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
     EXPECT_EQ(form->Tempo().Bpm(), 120);
     key(Qt::Key_Space);
     for (auto byHand : std::vector<std::function<void()>>{
-             [&] { QTest::mouseClick(form->control("cmdTempo(1)"), Qt::LeftButton); },
-             [&] { key(Qt::Key_PageUp); },
+             [&] { QTest::mouseClick(form->control("cmdTempo(1)"), Qt::LeftButton); }, [&] { key(Qt::Key_PageUp); },
              [&] {
                  auto *f = form->control<fader::Fader>("Fader1");
                  f->SetValue(60);
@@ -341,8 +342,8 @@ protected:
                 lines.push_back(line);
         return lines;
     }
-    const Shown firstRun{"Normal", "Klack/Bassdrum/Snare", "10001000", "00100010", false, true, 4, 120, 85, 1,
-                         false, false};
+    const Shown firstRun{"Normal", "Klack/Bassdrum/Snare", "10001000", "00100010", false, true, 4, 120, 85, 1, false,
+                         false};
 };
 
 // Checked, the settings are written (at exit too) and come back at the next start; unchecked, the
@@ -425,39 +426,44 @@ const QByteArray kGood = "[General]\npreset=Kick\naccent1Lamps=11110000\naccent2
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadFileTest,
-    ::testing::Values(
-        BadFile{"empty", "", [](Shown s) { return s; }, {"empty"}},
-        BadFile{"garbage", QByteArray("\x00\xff\x13garbage=[[\n\x01\x02", 18) + QByteArray(300, '\xfe'),
-                [](Shown s) { return s; },
-                {"tempo", "preset"}},
-        BadFile{"truncated", kGood.left(kGood.indexOf("tempo=") + 7), // "tempo=9", the rest cut off
-                [](Shown s) {
-                    s.preset = "Kick", s.upper = "11110000", s.lower = "00001111", s.accent = true, s.beats = 3;
-                    s.bpm = 9;
-                    return s;
-                },
-                {"volume", "alwaysOnTop"}},
-        BadFile{"wrong_types_out_of_range_unknown_keys",
-                QByteArray(kGood)
-                    .replace("tempo=90", "tempo=999")
-                    .replace("volume=60", "volume=laut")
-                    .replace("accents=true", "accents=1, 2")
-                    .replace("accent1Lamps=11110000", "accent1Lamps=111")
-                    .append("colour=red\n"),
-                [](Shown s) {
-                    s.preset = "Kick", s.upper = "10001000", s.lower = "00001111", s.beats = 3, s.onTop = false;
-                    s.subdivision = 2, s.gap = true;
-                    return s;
-                },
-                {"tempo", "volume", "accents", "accent1Lamps", "colour"}},
-        BadFile{"sound_gone", QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
-                [](Shown s) {
-                    s.preset = "Kick", s.upper = "11110000", s.lower = "00001111", s.accent = true, s.beats = 3;
-                    s.bpm = 90, s.onTop = false, s.volume = 60, s.subdivision = 2, s.gap = true;
-                    s.sounds = "Klack/Bassdrum/Snare";
-                    return s;
-                },
-                {"Gibtsnicht"}}));
+    ::testing::Values(BadFile{"empty", "", [](Shown s) { return s; }, {"empty"}},
+                      BadFile{"garbage",
+                              QByteArray("\x00\xff\x13garbage=[[\n\x01\x02", 18) + QByteArray(300, '\xfe'),
+                              [](Shown s) { return s; },
+                              {"tempo", "preset"}},
+                      BadFile{"truncated",
+                              kGood.left(kGood.indexOf("tempo=") + 7), // "tempo=9", the rest cut off
+                              [](Shown s) {
+                                  s.preset = "Kick", s.upper = "11110000", s.lower = "00001111", s.accent = true,
+                                  s.beats = 3;
+                                  s.bpm = 9;
+                                  return s;
+                              },
+                              {"volume", "alwaysOnTop"}},
+                      BadFile{"wrong_types_out_of_range_unknown_keys",
+                              QByteArray(kGood)
+                                  .replace("tempo=90", "tempo=999")
+                                  .replace("volume=60", "volume=laut")
+                                  .replace("accents=true", "accents=1, 2")
+                                  .replace("accent1Lamps=11110000", "accent1Lamps=111")
+                                  .append("colour=red\n"),
+                              [](Shown s) {
+                                  s.preset = "Kick", s.upper = "10001000", s.lower = "00001111", s.beats = 3,
+                                  s.onTop = false;
+                                  s.subdivision = 2, s.gap = true;
+                                  return s;
+                              },
+                              {"tempo", "volume", "accents", "accent1Lamps", "colour"}},
+                      BadFile{"sound_gone",
+                              QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
+                              [](Shown s) {
+                                  s.preset = "Kick", s.upper = "11110000", s.lower = "00001111", s.accent = true,
+                                  s.beats = 3;
+                                  s.bpm = 90, s.onTop = false, s.volume = 60, s.subdivision = 2, s.gap = true;
+                                  s.sounds = "Klack/Bassdrum/Snare";
+                                  return s;
+                              },
+                              {"Gibtsnicht"}}));
 
 // A file that cannot be read (a folder stands in its place) leaves the first-run state.
 TEST_F(RememberTest, UnreadableFileLeavesTheFirstRunState)

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The practice menu's subdivision heard through the program's own PulseAudio stream (a private
+# server's null sink): key U (two clicks a beat), Up three times (volume 100, so that the softer
+# click's first step is one the beat analysis takes for an onset), START, and the recorded onsets
+# come every half beat at 120, alternately the beat and a click about 10 dB softer. No settings file
+# is written.
+# Skipped (77) where PulseAudio is missing or cannot start.
+. "$(dirname "$0")/lib.sh"
+PROGRAM=$1 ANALYZE=$2
+setup_dirs
+need_pulse
+start_pulse metronom || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
+start_xvfb
+start "$MAIN" "$PROGRAM"
+sleep 1
+xdotool windowfocus --sync "$ID"
+xdotool key u Up Up Up
+xdotool mousemove --window "$ID" 668 463 click 1 # START
+sleep 1.5
+record metronom "$WORK/rec.wav"
+sleep 5
+kill $RECORDER 2>/dev/null; wait $RECORDER 2>/dev/null
+kill -0 "$PID" 2>/dev/null || fail "the program ended: $(cat "$WORK/out")"
+
+status=0
+report=$("$ANALYZE" "$WORK/rec.wav" --bpm 240 --list) || status=$?
+[ $status -eq 0 ] || fail "onsets not every half beat at 120 (status $status): $report"
+beats=$(awk '/beats found/ {print $3}' <<<"$report")
+[ "$beats" -ge 16 ] || fail "only $beats onsets in 5 s"
+# Each onset against the next: about 10 dB apart, louder and softer in turn.
+awk '/^beat / { for (i = 1; i <= NF; i++) if ($i == "adds") e[n++] = $(i + 1) }
+     END {
+       bad = 0
+       for (i = 1; i < n; i++) {
+         d = e[i] - e[i - 1]
+         if (d < 0) d = -d
+         if (d < 7 || d > 13 || (i > 1 && (e[i] - e[i - 1]) * (e[i - 1] - e[i - 2]) >= 0)) bad++
+       }
+       printf "%d onsets, %d not alternating by 7..13 dB\n", n, bad
+       exit bad > 0
+     }' <<<"$report" || fail "not alternately loud and soft: $(grep '^beat' <<<"$report" | head -12)"
+grep -E 'beats found|mean interval|worst' <<<"$report"
+[ ! -e "$XDG_CONFIG_HOME/metronom" ] || fail "a settings file was written: $(ls -R "$XDG_CONFIG_HOME/metronom")"
+echo "1 passed, 0 failed"
