@@ -9,15 +9,22 @@ if [ "${1:-}" = "--test" ]; then
     desktop-file-utils appstream dpkg-dev lintian man-db weston qt6-wayland clang-format stress-ng libx11-dev libxdamage-dev openbox)
 fi
 
-missing=()
+# Ableton Link (header-only) without its recommends: they pull in boost, which Link does not need.
+nodeps=(ableton-link-dev)
+
+missing=() missing_nodeps=()
+for p in "${nodeps[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing_nodeps+=("$p")
+done
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_nodeps[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
+echo "Installing: ${missing[*]} ${missing_nodeps[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
-$sudo apt-get install -y -q "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] || $sudo apt-get install -y -q "${missing[@]}"
+[ ${#missing_nodeps[@]} -eq 0 ] || $sudo apt-get install -y -q --no-install-recommends "${missing_nodeps[@]}"

@@ -2,6 +2,8 @@
 // WAV file at 44100 Hz and logs when each recorded sample was played at the sink.
 //
 // Usage: monitor_recorder --device SOURCE --wav OUT.wav --log OUT.log [--fragment-ms N] [--log-ms N]
+//                         [--clock raw]
+// --clock raw logs CLOCK_MONOTONIC_RAW (Ableton Link's host clock) wherever CLOCK_MONOTONIC is named.
 //
 // --fragment-ms is the record stream's fragment size (default 2). The stream asks the source for
 // that latency, and a null sink follows the smallest latency any of its streams or its monitor's
@@ -50,10 +52,13 @@ struct Recorder {
     bool quitting = false;
 };
 
+// CLOCK_MONOTONIC, or with --clock raw CLOCK_MONOTONIC_RAW (Ableton Link's host clock).
+clockid_t gClock = CLOCK_MONOTONIC;
+
 std::int64_t MonotonicNs()
 {
     timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(gClock, &t);
     return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
@@ -215,6 +220,8 @@ int main(int argc, char **argv)
             r.fragmentMs = std::atof(argv[i + 1]);
         else if (opt == "--log-ms")
             r.logMs = std::atof(argv[i + 1]);
+        else if (opt == "--clock" && std::string(argv[i + 1]) == "raw")
+            gClock = CLOCK_MONOTONIC_RAW;
         else
             r.device.clear(), i = argc;
     }

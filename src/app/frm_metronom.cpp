@@ -15,6 +15,7 @@
 #include "app/commands.h"
 #include "app/desktop.h"
 #include "app/keyboard.h"
+#include "app/link_control.h"
 #include "app/startup.h"
 #include "engine/beat_rules.h"
 #include "engine/pendulum_animation.h"
@@ -95,6 +96,21 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     for (auto signal : {&QFileSystemWatcher::fileChanged, &QFileSystemWatcher::directoryChanged})
         connect(&soundWatcher_, signal, this, [this] { PublishSettings(false); });
 
+    LinkControl::Hooks hooks;
+    hooks.tempo = [this] { return tempo_.Bpm(); };
+    hooks.fromSession = [this](double bpm) {
+        tempoFromSession_ = true;
+        tempo_.Shared(bpm);
+        ApplyTempo();
+        tempoFromSession_ = false;
+    };
+    hooks.startStop = [this](bool start) {
+        if (start != running_)
+            Check1_MouseDown(Qt::LeftButton);
+    };
+    hooks.running = [this] { return running_; };
+    link_ = new LinkControl(this, std::move(hooks));
+
     Form_Load();
     InstallKeyboard(*this);
     InstallPractice();
@@ -112,6 +128,7 @@ void FrmMetronom::StopEngine()
     if (!metronome_)
         return;
     metronome_->Stop();
+    link_->SetEngine(nullptr, nullptr);
     // The stream goes back to the slots' own player before the metronome goes.
     output_->SetLossNotifier(nullptr);
     output_->SetSource(nullptr);
@@ -137,6 +154,7 @@ void FrmMetronom::FirstRun(sound::SoundOutput &output)
     metronome_ = std::make_unique<engine::Metronome>(output.player());
     publisher_ = std::make_unique<engine::SettingsPublisher>(*metronome_, output.keeper());
     output.SetSource(metronome_.get());
+    link_->SetEngine(metronome_.get(), &output.feed());
     // A lost stream wakes the housekeeping (the notifier runs on the audio thread).
     output.SetLossNotifier(
         [this] { QMetaObject::invokeMethod(this, &FrmMetronom::Housekeeping, Qt::QueuedConnection); });
@@ -173,6 +191,12 @@ void FrmMetronom::ShowTempo(int bpm)
 
 void FrmMetronom::ApplyTempo()
 {
+    if (link_->On() && !tempoFromSession_) {
+        // The session's slowest tempo is the slowest while Link is on; the session hears ours.
+        if (tempo_.Bpm() < LinkControl::kMinBpm)
+            tempo_.Shared(LinkControl::kMinBpm);
+        link_->UserTempo(tempo_.Bpm());
+    }
     SettingsChanged(); // a new tempo plays from the current phase on
     ShowTempo(tempo_.Bpm());
     SetFaderValue("Fader1", tempo_.Fader1Value());
@@ -346,6 +370,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     running_ = false;
     heardSoon_.clear();
     DrawPendulumAtRest();
+    link_->UserStopped();
 }
 
 void FrmMetronom::PlayLoop()
@@ -445,6 +470,7 @@ void FrmMetronom::DisplayFrame(bool draw)
         heardSoon_.push_back(beat);
 
     const engine::ClockState &state = metronome_->Clock();
+    link_->SetWaiting(state.waitingForBar);
     // Beats and pose for the frame being heard now, as the frame is handed to the window system.
     // The window system cannot tell when the picture reaches the glass: a monitor adds up to one
     // refresh (a compositor one more), which the program does not know and does not guess.

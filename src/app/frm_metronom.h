@@ -36,6 +36,8 @@ class PressButton;
 
 namespace app {
 
+class LinkControl;
+
 // The program's one window: the metronome face, the tempo, sound and pattern controls, TAP and
 // START/STOP. Lives on the UI thread.
 class FrmMetronom : public QWidget {
@@ -75,6 +77,9 @@ public:
 
     // The resting pendulum: rod upright, the weight back on it at its height; stops the engine.
     void DrawPendulumAtRest();
+
+    // Tempo and bar shared over Ableton Link (key L, the practice menu's "Link").
+    LinkControl &Link() const { return *link_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -156,6 +161,8 @@ private:
     QFileSystemWatcher soundWatcher_;
     sound::SoundOutput *output_ = nullptr;
     std::unique_ptr<practice::PracticeTools> practice_;
+    LinkControl *link_ = nullptr;
+    bool tempoFromSession_ = false; // a tempo the session set: not sent back to it
 };
 
 } // namespace app

@@ -1,10 +1,13 @@
 // The main window's side of the practice tools: what it hands them and how it takes back what they
 // remember. The tools themselves live in src/practice.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenu>
 
 #include "app/commands.h"
 #include "app/frm_metronom.h"
+#include "app/link_control.h"
 #include "app/startup.h"
 #include "fader/fader.h"
 #include "practice/practice_tools.h"
@@ -28,6 +31,14 @@ void FrmMetronom::InstallPractice()
         return FileExists(Globals().SoundsDir + QString::fromStdString(name) + QStringLiteral(".wav"));
     };
     practice_ = std::make_unique<practice::PracticeTools>(*this, *picMet_, *control("Picture1"), std::move(hooks));
+
+    // Link's entries before "Einstellungen merken", its state in the status line.
+    QAction *before = nullptr;
+    for (QAction *a : practice_->Menu()->actions())
+        if (a->text() == QStringLiteral("Einstellungen merken"))
+            before = a;
+    practice_->Menu()->insertActions(before, {link_->linkAction(), link_->startStopAction()});
+    connect(link_, &LinkControl::statusChanged, this, [this](const QString &text) { practice_->SetOtherStatus(text); });
 }
 
 practice::WindowSettings FrmMetronom::CurrentSettings() const

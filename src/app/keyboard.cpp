@@ -1,6 +1,7 @@
 #include "app/keyboard.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -11,6 +12,7 @@
 
 #include "app/focus.h"
 #include "app/frm_metronom.h"
+#include "app/link_control.h"
 #include "fader/fader.h"
 #include "ui/controls.h"
 #include "ui/window_layout.h"
@@ -68,6 +70,9 @@ void InstallKeyboard(FrmMetronom &form)
     }
     auto *accent = form.control<QCheckBox>("chkAccent");
     Bind(form, Qt::Key_A, [accent] { accent->click(); });
+
+    // L switches Link on or off.
+    Bind(form, Qt::Key_L, [&form] { form.Link().linkAction()->toggle(); });
 
     InstallFocusRules(form);
     // The window holds the focus from the start, not the first sound chooser.

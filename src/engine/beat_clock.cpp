@@ -33,6 +33,26 @@ void BeatClock::Anchor(double frame, double units, double phaseRatePerMs)
     unitsPerFrame_ = phaseRatePerMs * 1000.0 / sampleRate_ * swingFactor_ / std::numbers::pi;
 }
 
+void BeatClock::Follow(double units, double unitsPerFrame, std::int64_t firstUnit)
+{
+    const double next = double(nextCrossing_);
+    const double late = kLateMs / 1000.0 * sampleRate_ * unitsPerFrame;
+    if (units >= next + late || units < next - 1 - late) {
+        nextCrossing_ = static_cast<std::int64_t>(std::ceil(units - 1e-9));
+        // The first subdivision of this beat not yet passed.
+        const double into = units - double(nextCrossing_ - 1);
+        nextSub_ = std::clamp(static_cast<int>(std::floor(into * subdivision_)) + 1, 1, subdivision_);
+    }
+    if (nextCrossing_ < firstUnit) {
+        nextCrossing_ = firstUnit;
+        nextSub_ = subdivision_; // nothing before the first beat
+    }
+    anchorUnits_ = units;
+    anchorFrame_ = double(frame_);
+    unitsPerFrame_ = unitsPerFrame;
+    ratePerMs_ = unitsPerFrame * sampleRate_ / 1000.0 * std::numbers::pi / swingFactor_;
+}
+
 void BeatClock::SetRate(double phaseRatePerMs)
 {
     Anchor(double(frame_), UnitsAt(frame_), phaseRatePerMs);

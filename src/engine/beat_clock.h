@@ -19,9 +19,10 @@ class BeatClock {
 public:
     // A beat found in a block.
     struct Beat {
-        int offset;        // frame within the block at which the beat sounds
-        double intervalMs; // exact time since the previous beat (the first: since the start)
-        int sub = 0;       // 0: a beat; 1 .. n-1: the subdivision click that many n-ths after a beat
+        int offset;            // frame within the block at which the beat sounds
+        double intervalMs;     // exact time since the previous beat (the first: since the start)
+        int sub = 0;           // 0: a beat; 1 .. n-1: the subdivision click that many n-ths after a beat
+        std::int64_t unit = 0; // the crossing of the beat (or the one before the subdivision)
     };
 
     BeatClock() = default;
@@ -42,12 +43,25 @@ public:
     // The frame (counted from Start) of the next beat at the present rate; INT64_MAX while still.
     std::int64_t NextBeatFrame() const;
     double Rate() const { return ratePerMs_; }
+    // Following a clock outside (a shared session): from the next frame on, `units` crossing units
+    // and `unitsPerFrame` more each frame. Steps of up to kLateMs from where the clock stood leave
+    // the crossing count alone (a beat that came due before the block sounds at its first frame);
+    // after a larger step the next beat is the first crossing at or after `units`, but never one
+    // before unit `firstUnit`.
+    void Follow(double units, double unitsPerFrame, std::int64_t firstUnit);
+    // Standing still (no crossing) until the next Follow or SetRate.
+    void Hold() { unitsPerFrame_ = 0; }
+    static constexpr double kLateMs = 10;
     double SwingFactor() const { return swingFactor_; }
 
     // Advances by one block of `frames` frames and calls onBeat(Beat) for every centre crossing in
     // it, in order.
     template <class OnBeat> void Advance(int frames, OnBeat &&onBeat);
 
+    // Crossing units at the next frame to render.
+    double UnitsNow() const { return UnitsAt(frame_); }
+    // The crossing the next beat will be.
+    std::int64_t NextUnit() const { return nextCrossing_; }
     // Frames rendered since Start.
     std::int64_t Frame() const { return frame_; }
     // Phase at a frame of this run, kept within one swing period (0 .. 2 pi / SwingFactor).
@@ -89,14 +103,14 @@ template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
         const int offset = first < double(frame_) ? 0 : int(first - double(frame_));
         if (!beat) {
             ++nextSub_;
-            onBeat(Beat{offset, 0.0, nextSub_ - 1});
+            onBeat(Beat{offset, 0.0, nextSub_ - 1, nextCrossing_ - 1});
             continue;
         }
         const double interval = (at - lastBeatFrame_) * 1000.0 / sampleRate_;
         lastBeatFrame_ = at;
         ++nextCrossing_;
         nextSub_ = 1;
-        onBeat(Beat{offset, interval, 0});
+        onBeat(Beat{offset, interval, 0, nextCrossing_ - 1});
     }
     frame_ = end;
 }

@@ -96,6 +96,12 @@ int Metronome::TrainerStep(const Practice &p) const
 
 void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart)
 {
+    if (follower_.Active()) {
+        // The session's phase numbers the beat; its tempo is the one measured.
+        currentBeat_ = SessionFollower::BeatNumber(b.unit, s.beatsPerCycle);
+        b.intervalMs = 60000.0 / follower_.Tempo();
+        follower_.Placed();
+    }
     const Practice &p = s.practice;
     BeatEvent event;
     const bool cycleStarts = currentBeat_ == 1 && beatsPlayed_ > 0;
@@ -115,7 +121,10 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
             cyclesAtTempo_ = 0;
         }
         const double rate = tempo::PhaseRateForBpm(bpm, s.swingFactor);
-        if (rate != clock_.Rate()) {
+        if (follower_.Active()) {
+            if (double(bpm) != follower_.Tempo())
+                event.bpm = bpm; // sent to the session below; our next blocks follow it
+        } else if (rate != clock_.Rate()) {
             // From this beat's exact crossing on: the interval after it is the first at the new tempo.
             clockBefore_ = clock_;
             rateChangeFrame_ = blockStart + std::uint64_t(b.offset);
@@ -124,6 +133,9 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
         }
         trainerBpm_ = bpm;
     }
+    // With a session the trainer's tempo is the session's, from this beat on.
+    if (follower_.Active() && event.bpm > 0 && double(event.bpm) != follower_.Tempo())
+        follower_.SetTempo(event.bpm, blockStart + std::uint64_t(b.offset));
 
     const bool muted = MutedCycle(p, cycle_);
     const bool preRolled = preRollBeat_ == beatsPlayed_;
@@ -245,6 +257,7 @@ void Metronome::Render(float *out, int frames)
     const Practice &p = s.practice;
     sound::Mixer &mixer = player_.mixer();
     const std::uint64_t blockStart = mixer.framesRendered();
+    const bool shared = follower_.Begin(blockStart);
 
     if (p.volume != volume_) {
         volume_ = p.volume;
@@ -280,11 +293,15 @@ void Metronome::Render(float *out, int frames)
         lastMuted_ = false;
         for (int slot = 0; slot < 3; ++slot)
             KeepAsLast(slot, s.slotSamples[slot]);
+        if (shared)
+            follower_.StartRun();
     }
     if (running) {
-        // The window's tempo, unless the trainer sets it (a trainer's tempo is never taken back to
-        // a phase rate published before its step).
-        if (!p.trainerOn && clock_.Rate() != s.phaseRate) {
+        // The session's beat while one is set; else the window's tempo, unless the trainer sets it
+        // (a trainer's tempo is never taken back to a phase rate published before its step).
+        if (shared) {
+            follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
+        } else if (!p.trainerOn && clock_.Rate() != s.phaseRate) {
             clockBefore_ = clock_;
             rateChangeFrame_ = blockStart;
             clock_.SetRate(s.phaseRate); // a new tempo goes on from the current phase
@@ -301,6 +318,7 @@ void Metronome::Render(float *out, int frames)
     } else {
         CancelPreRoll(blockStart, true); // STOP: the next beat's voice is not heard
     }
+    follower_.End();
     // Release: everything taken from these settings (counts of kept samples) is visible first.
     taken_.store(s.sequence, std::memory_order_release);
 
@@ -311,6 +329,7 @@ void Metronome::Render(float *out, int frames)
     state.runStartFrame = runStartFrame_;
     state.renderedFrame = blockStart + std::uint64_t(frames);
     state.clock = clock_;
+    state.waitingForBar = shared && running && follower_.Waiting();
     state.before = clockBefore_;
     state.rateChangeFrame = rateChangeFrame_;
     clockState_.Write(state);

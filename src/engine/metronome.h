@@ -9,6 +9,7 @@
 #include "engine/beat_clock.h"
 #include "engine/beat_pattern.h"
 #include "engine/beat_rules.h"
+#include "engine/session_follower.h"
 #include "sound/audio_source.h"
 #include "sound/latest_value.h"
 #include "sound/sample.h"
@@ -109,6 +110,7 @@ struct ClockState {
     std::uint64_t runStartFrame = 0; // stream frame of Phase 0
     std::uint64_t renderedFrame = 0; // stream frames rendered so far
     BeatClock clock;                 // copy of the beat clock after that block
+    bool waitingForBar = false;      // a run with a shared session waits for the session's bar
     // The clock as it was before its last change of tempo, which took effect at stream frame
     // rateChangeFrame (a trainer step, a tempo set by hand): frames heard before it swing by it.
     BeatClock before;
@@ -143,6 +145,9 @@ public:
     bool PopBeat(BeatEvent &event) { return events_.Pop(event); }
     // UI thread: the pendulum after the last block rendered.
     const ClockState &Clock() { return clockState_.Read(); }
+    // UI thread: beats from a shared session from the next block on (null: our own clock), placed
+    // by the latency `feed` reports. When it returns, the previous session is no longer used.
+    void SetSession(SharedSession *session, const sound::StreamFeed *feed) { follower_.SetSession(session, feed); }
 
     // Audio thread.
     void Render(float *out, int frames) override;
@@ -166,6 +171,8 @@ private:
     std::atomic<bool> running_{false};
     sound::SpscQueue<BeatEvent, kEventCapacity> events_;
     sound::LatestValue<ClockState> clockState_;
+
+    SessionFollower follower_;
 
     // Audio thread only.
     BeatClock clock_;

@@ -312,9 +312,17 @@ QString PracticeTools::StatusText() const
     return status_->isVisible() ? status_->text() : QString();
 }
 
+void PracticeTools::SetOtherStatus(const QString &text)
+{
+    other_ = text;
+    ShowStatus();
+}
+
 void PracticeTools::ShowStatus()
 {
-    const QString text = brief_.isEmpty() ? QString::fromStdString(StatusLine(values_, hooks_.bpm())) : brief_;
+    QString text = brief_.isEmpty() ? QString::fromStdString(StatusLine(values_, hooks_.bpm())) : brief_;
+    if (brief_.isEmpty() && !other_.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral(" · ")) + other_;
     status_->setText(text);
     status_->setVisible(!text.isEmpty());
 }

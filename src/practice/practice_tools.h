@@ -58,6 +58,9 @@ public:
     void EditTrainer(); // the trainer's dialog, open until the user closes it
     void EditGap();
 
+    // A part of the status line that belongs to another tool (Link's), after the practice tools'.
+    void SetOtherStatus(const QString &text);
+
     // What happened in the window.
     void TempoSetByHand(); // weight, steps, slider, tap: the trainer gives way
     void Starting();       // START: the trainer begins again from its start tempo
@@ -99,6 +102,7 @@ private:
     QAction *rememberAction_ = nullptr;
     QLabel *status_ = nullptr;
     QString brief_;
+    QString other_;
     QTimer briefTimer_;
     QTimer writeTimer_;
     QPointer<QDialog> dialog_;

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <ctime>
 #include <thread>
 
 #include "sound/sample.h"
@@ -103,6 +105,23 @@ void PulseOutput::OnUnderflow(pa_stream *, void *self)
     static_cast<PulseOutput *>(self)->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
 }
 
+std::int64_t PulseOutput::HeardAfter() const
+{
+    // From the server's last timing report itself, not libpulse's interpolation (which eases into
+    // the truth over seconds after the stream starts): the frame at the read index was heard
+    // sink_usec after the report, the next frame written comes write - read frames after it.
+    const pa_timing_info *info = pa_stream_get_timing_info(stream_);
+    if (!info || info->read_index_corrupt || info->write_index_corrupt || info->timestamp.tv_sec == 0)
+        return -1;
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall); // the report's clock
+    const double nowUs = double(wall.tv_sec) * 1e6 + double(wall.tv_nsec) / 1e3;
+    const double reportUs = double(info->timestamp.tv_sec) * 1e6 + double(info->timestamp.tv_usec);
+    const double queued = double(info->write_index - info->read_index) / double(kFrameBytes);
+    const double heardUs = reportUs + double(info->sink_usec) + queued * 1e6 / kStreamRate;
+    return std::llround((heardUs - nowUs) * kStreamRate / 1e6);
+}
+
 void PulseOutput::Fill(std::size_t bytes)
 {
     if (!prioritySet_) {
@@ -123,9 +142,11 @@ void PulseOutput::Fill(std::size_t bytes)
         pa_usec_t usec = 0;
         int negative = 0;
         std::int64_t latency = bufferFrames(); // until the server has reported its timing
-        if (pa_stream_get_latency(stream_, &usec, &negative) == 0)
+        const bool reported = pa_stream_get_latency(stream_, &usec, &negative) == 0;
+        if (reported)
             latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
-        feed_.SetLatency(latency);
+        feed_.SetLatency(latency, reported);
+        feed_.SetHeardAfter(HeardAfter());
         feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;

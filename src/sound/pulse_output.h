@@ -74,6 +74,9 @@ private:
     static void OnUnderflow(pa_stream *stream, void *self);
     void Fill(std::size_t bytes);
     template <class Done> bool WaitFor(Done done, const std::atomic<bool> &cancel);
+    // Audio thread: frames from now until the next frame written is heard, from the server's last
+    // timing report; -1 without one.
+    std::int64_t HeardAfter() const;
     void MarkLost();
 
     StreamFeed &feed_;

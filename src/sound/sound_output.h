@@ -131,6 +131,8 @@ public:
     SlotPlayer &player() { return player_; }
     PulseOutput &pulse() { return pulse_; }
     AudioDevice &sdl() { return sdl_; }
+    // What the stream renders through: the latency of each block (StreamFeed::BlockLatency).
+    const StreamFeed &feed() const { return feed_; }
 
 private:
     enum class Kind { None, Pulse, Sdl, Silent };

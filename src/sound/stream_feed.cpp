@@ -67,6 +67,17 @@ void StreamFeed::Restart()
         source->Restart();
 }
 
+std::int64_t StreamFeed::BlockLatency() const
+{
+    // Relaxed: written on this thread before Render (see SetLatency).
+    const std::int64_t fromReport = heardAfter_.load(std::memory_order_relaxed);
+    if (fromReport >= 0)
+        return fromReport + Mixer::kLookAheadFrames;
+    if (!reported_.load(std::memory_order_relaxed))
+        return -1;
+    return latency_.load(std::memory_order_relaxed) + Mixer::kLookAheadFrames;
+}
+
 double StreamFeed::HeardFrame()
 {
     const HeardClock &c = clock_.Read();

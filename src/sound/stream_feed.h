@@ -19,9 +19,9 @@ struct HeardClock {
 // with each block, when the frames are heard, from the latency the output reports.
 //
 // Threads (see sound/threads.h): SetSource, HeardFrame and Restart on the UI thread (Restart only
-// while no stream renders, also on the sound output's connecting thread); SetLatency and Render on
-// the audio thread; SetLatency also on the UI or connecting thread while no stream renders;
-// silentFrames on any thread.
+// while no stream renders, also on the sound output's connecting thread); SetLatency, Render and
+// BlockLatency on the audio thread; SetLatency also on the UI or connecting thread while no stream
+// renders; silentFrames on any thread.
 class StreamFeed : public AudioSource {
 public:
     explicit StreamFeed(AudioSource *source = nullptr) : source_(source) {}
@@ -31,7 +31,19 @@ public:
     void SetSource(AudioSource *source);
     // How many frames already rendered are not heard yet as the next block begins. Relaxed: one
     // writer at a time, and a stream starting after the UI thread wrote it is ordered by its start.
-    void SetLatency(std::int64_t frames) { latency_.store(frames, std::memory_order_relaxed); }
+    // `reported`: the output's own report, not a stand-in while it has reported nothing yet.
+    void SetLatency(std::int64_t frames, bool reported = true)
+    {
+        latency_.store(frames, std::memory_order_relaxed);
+        reported_.store(reported, std::memory_order_relaxed);
+    }
+    // Audio thread, before Render: the same from the server's own timing report, where the output
+    // has one (-1: none); it places the blocks on a shared session's clock.
+    void SetHeardAfter(std::int64_t frames) { heardAfter_.store(frames, std::memory_order_relaxed); }
+    // Inside Render (the source's block): how many frames after the mixer's first frame of the
+    // block starts being heard (the output's latency and the limiter's look-ahead), or -1 while the
+    // output has reported no latency.
+    std::int64_t BlockLatency() const;
 
     void Render(float *out, int frames) override;
     void Restart() override;
@@ -49,6 +61,8 @@ private:
     // Odd while Render runs: SetSource waits for it to leave before the old source goes.
     std::atomic<std::uint64_t> inRender_{0};
     std::atomic<std::int64_t> latency_{0};
+    std::atomic<bool> reported_{false};
+    std::atomic<std::int64_t> heardAfter_{-1};
     std::atomic<std::uint64_t> silent_{0};
     std::uint64_t rendered_ = 0; // audio thread
     LatestValue<HeardClock> clock_;

@@ -1,6 +1,7 @@
 #include "tempo/tempo_control.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "tempo/tempo_model.h"
 
@@ -32,6 +33,11 @@ void TempoControl::Fader1Moved(int value)
 void TempoControl::Tapped(int tempo)
 {
     SetTempo(std::clamp(tempo, kMinBpm, kMaxWeightBpm));
+}
+
+void TempoControl::Shared(double bpm)
+{
+    SetTempo(static_cast<int>(std::lround(std::max(bpm, 1.0))));
 }
 
 bool TempoControl::DragWeight(int dy)

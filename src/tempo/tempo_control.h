@@ -28,6 +28,9 @@ public:
     // A tapped tempo: the tempo kept within what the weight can show (1..271), the weight placed
     // for it.
     void Tapped(int tempo);
+    // A tempo from a shared session (any tempo, 20..999 there): shown rounded, the weight placed
+    // for it, at its end of the rod where the scale has no such tempo.
+    void Shared(double bpm);
     // The weight dragged by `dy` pixels: false (nothing changes) when its top would leave 24..296;
     // otherwise the top moves and the tempo is the one the new top shows.
     bool DragWeight(int dy);

@@ -1,0 +1,164 @@
+#include "app/link_control.h"
+
+#include <QAction>
+#include <QPointer>
+#include <QWidget>
+#include <cmath>
+
+#include "engine/metronome.h"
+#include "sync/link_session.h"
+
+namespace app {
+
+LinkControl::LinkControl(QObject *window, Hooks hooks)
+    : QObject(window), hooks_(std::move(hooks)), linkAction_(new QAction(QStringLiteral("Link"), this)),
+      startStopAction_(new QAction(QStringLiteral("Start/Stop teilen"), this))
+{
+    linkAction_->setCheckable(true);
+    startStopAction_->setCheckable(true);
+    connect(linkAction_, &QAction::toggled, this, &LinkControl::SetOn);
+    connect(startStopAction_, &QAction::toggled, this, &LinkControl::SetStartStopShared);
+}
+
+LinkControl::~LinkControl()
+{
+    SetOn(false);
+}
+
+void LinkControl::SetEngine(engine::Metronome *metronome, const sound::StreamFeed *feed)
+{
+    if (metronome_ && metronome_ != metronome)
+        metronome_->SetSession(nullptr, nullptr);
+    metronome_ = metronome;
+    feed_ = feed;
+    if (metronome_)
+        metronome_->SetSession(session_ ? &session_->audio() : nullptr, feed_);
+}
+
+void LinkControl::SetOn(bool on)
+{
+    if (on == On())
+        return;
+    if (on) {
+        // Link's threads post to this object; a call arriving after the session ended is dropped.
+        QPointer<LinkControl> self(this);
+        linksync::LinkSession::Notifiers notify;
+        notify.peers = [self] {
+            QMetaObject::invokeMethod(
+                self,
+                [self] {
+                    if (self)
+                        self->PeersChanged();
+                },
+                Qt::QueuedConnection);
+        };
+        notify.tempo = [self](double bpm) {
+            QMetaObject::invokeMethod(
+                self,
+                [self, bpm] {
+                    if (self)
+                        self->TempoChanged(bpm);
+                },
+                Qt::QueuedConnection);
+        };
+        notify.playing = [self](bool playing) {
+            QMetaObject::invokeMethod(
+                self,
+                [self, playing] {
+                    if (self)
+                        self->PlayingChanged(playing);
+                },
+                Qt::QueuedConnection);
+        };
+        const int bpm = hooks_.tempo ? hooks_.tempo() : 120;
+        session_ = std::make_unique<linksync::LinkSession>(std::max(bpm, kMinBpm), std::move(notify));
+        session_->SetStartStopShared(startStopShared_);
+        if (metronome_)
+            metronome_->SetSession(&session_->audio(), feed_);
+        if (bpm < kMinBpm && hooks_.fromSession)
+            hooks_.fromSession(kMinBpm); // the session's slowest: the window shows it
+    } else {
+        if (metronome_)
+            metronome_->SetSession(nullptr, nullptr); // the engine lets go before the session ends
+        session_.reset();
+        waiting_ = false;
+    }
+    const QSignalBlocker block(linkAction_);
+    linkAction_->setChecked(on);
+    ShowStatus();
+}
+
+void LinkControl::SetStartStopShared(bool shared)
+{
+    startStopShared_ = shared;
+    if (session_)
+        session_->SetStartStopShared(shared);
+    const QSignalBlocker block(startStopAction_);
+    startStopAction_->setChecked(shared);
+}
+
+void LinkControl::UserTempo(int bpm)
+{
+    if (session_)
+        session_->SetTempo(std::max(bpm, kMinBpm));
+}
+
+void LinkControl::UserStopped()
+{
+    waiting_ = false;
+    if (session_)
+        session_->Stopped();
+    ShowStatus();
+}
+
+void LinkControl::SetWaiting(bool waiting)
+{
+    if (waiting == waiting_)
+        return;
+    waiting_ = waiting;
+    ShowStatus();
+}
+
+void LinkControl::PeersChanged()
+{
+    ShowStatus();
+}
+
+void LinkControl::TempoChanged(double bpm)
+{
+    // Our own changes come back too: only a tempo the window does not show yet is applied.
+    if (!session_ || !hooks_.fromSession)
+        return;
+    if (hooks_.tempo && std::lround(bpm) == hooks_.tempo())
+        return;
+    hooks_.fromSession(bpm);
+}
+
+void LinkControl::PlayingChanged(bool playing)
+{
+    if (!session_ || !startStopShared_ || !hooks_.startStop || !hooks_.running)
+        return;
+    if (playing != hooks_.running())
+        hooks_.startStop(playing);
+}
+
+QString LinkControl::StatusText() const
+{
+    if (!session_)
+        return {};
+    if (waiting_)
+        return QStringLiteral("Link: wartet auf Takt");
+    const int peers = session_->Peers();
+    return peers == 0 ? QStringLiteral("Link: allein") : QStringLiteral("Link: %1 Teilnehmer").arg(peers);
+}
+
+void LinkControl::ShowStatus()
+{
+    const QString text = StatusText();
+    if (text == shown_)
+        return;
+    shown_ = text;
+    emit statusChanged(text);
+}
+
+} // namespace app

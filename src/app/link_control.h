@@ -1,0 +1,80 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QAction;
+
+namespace engine {
+class Metronome;
+}
+namespace sound {
+class StreamFeed;
+}
+namespace linksync {
+class LinkSession;
+}
+
+namespace app {
+
+// Link in the window: the switch (menu entry "Link", key L) that makes and ends the session, the
+// "Start/Stop teilen" option, the tempo shared both ways and the status text (shown in the practice
+// tools' status line). Link's threads reach it only through queued calls. Lives on the UI thread.
+class LinkControl : public QObject {
+    Q_OBJECT
+public:
+    // What the window does for it.
+    struct Hooks {
+        std::function<int()> tempo;                  // the tempo the window shows now
+        std::function<void(double bpm)> fromSession; // a tempo from the session, shown as if set
+        std::function<void(bool start)> startStop;   // START or STOP as the button does
+        std::function<bool()> running;
+    };
+
+    LinkControl(QObject *window, Hooks hooks);
+    ~LinkControl() override;
+
+    // The engine that plays the session's beats (null: none yet, or no more).
+    void SetEngine(engine::Metronome *metronome, const sound::StreamFeed *feed);
+
+    bool On() const { return session_ != nullptr; }
+    void SetOn(bool on);
+    bool StartStopShared() const { return startStopShared_; }
+    void SetStartStopShared(bool shared);
+
+    // The user set a tempo (it goes to the session) or pressed STOP.
+    void UserTempo(int bpm);
+    void UserStopped();
+    // Once per display frame while running: whether the run waits for the session's bar.
+    void SetWaiting(bool waiting);
+
+    // "" while off; "Link: allein", "Link: N Teilnehmer" or "Link: wartet auf Takt".
+    QString StatusText() const;
+    // The checkable menu entries "Link" and "Start/Stop teilen".
+    QAction *linkAction() const { return linkAction_; }
+    QAction *startStopAction() const { return startStopAction_; }
+
+    static constexpr int kMinBpm = 20; // the slowest tempo a session takes
+
+signals:
+    void statusChanged(const QString &text);
+
+private:
+    void PeersChanged();
+    void TempoChanged(double bpm);
+    void PlayingChanged(bool playing);
+    void ShowStatus();
+
+    Hooks hooks_;
+    std::unique_ptr<linksync::LinkSession> session_;
+    engine::Metronome *metronome_ = nullptr;
+    const sound::StreamFeed *feed_ = nullptr;
+    bool startStopShared_ = false;
+    bool waiting_ = false;
+    QAction *linkAction_;
+    QAction *startStopAction_;
+    QString shown_;
+};
+
+} // namespace app

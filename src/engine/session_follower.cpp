@@ -1,0 +1,176 @@
+#include "engine/session_follower.h"
+
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "sound/sample.h"
+#include "sound/stream_feed.h"
+
+namespace engine {
+
+double HostTimeFilter::Add(std::uint64_t frame, double micros)
+{
+    if (count_ > 0 && std::abs(micros - At(frame)) > kJumpMicros) {
+        // A late block (the thread was held up) is left out; several in a row are a jump.
+        if (++off_ < kJumpPoints)
+            return At(frame);
+        count_ = 0;
+    }
+    off_ = 0;
+    if (count_ == 0) {
+        base_ = {double(frame), micros};
+        next_ = 0;
+        slope_ = nominal_;
+    }
+    points_[std::size_t(next_)] = {double(frame) - base_.first, micros - base_.second};
+    next_ = (next_ + 1) % kPoints;
+    if (count_ < kPoints)
+        ++count_;
+
+    double sf = 0, st = 0;
+    double lo = points_[0].first, hi = lo;
+    for (int i = 0; i < count_; ++i) {
+        sf += points_[std::size_t(i)].first;
+        st += points_[std::size_t(i)].second;
+        lo = std::min(lo, points_[std::size_t(i)].first);
+        hi = std::max(hi, points_[std::size_t(i)].first);
+    }
+    const double mf = sf / count_, mt = st / count_;
+    slope_ = nominal_;
+    if (hi - lo >= 1e6 / nominal_) { // a second of frames: the line's own slope
+        double sff = 0, sft = 0;
+        for (int i = 0; i < count_; ++i) {
+            const double df = points_[std::size_t(i)].first - mf;
+            sff += df * df;
+            sft += df * (points_[std::size_t(i)].second - mt);
+        }
+        slope_ = sft / sff;
+    }
+    intercept_ = mt - slope_ * mf;
+    return At(frame);
+}
+
+void SessionFollower::SetSession(SharedSession *session, const sound::StreamFeed *feed)
+{
+    // Sequentially consistent, like Begin: either this sees a block using the old session, or
+    // that block sees the new one.
+    feed_.store(feed, std::memory_order_seq_cst);
+    session_.store(session, std::memory_order_seq_cst);
+    const std::uint64_t seen = inBlock_.load(std::memory_order_seq_cst);
+    if (seen % 2 == 0)
+        return;
+    // Acquire: pairs with End's release; a block's time at most.
+    while (inBlock_.load(std::memory_order_acquire) == seen)
+        std::this_thread::yield();
+}
+
+bool SessionFollower::Begin(std::uint64_t blockStart)
+{
+    inBlock_.fetch_add(1, std::memory_order_seq_cst); // see SetSession
+    SharedSession *session = session_.load(std::memory_order_seq_cst);
+    activeFeed_ = feed_.load(std::memory_order_seq_cst);
+    if (session != active_) {
+        // A new session (or none): its clock is new to the filter, and a run already going takes
+        // the session's beat from where it stands.
+        filter_.Reset();
+        adopt_ = true;
+    }
+    active_ = session;
+    blockStart_ = blockStart;
+    hostStart_ = 0;
+    if (!active_)
+        return false;
+    active_->Capture();
+    tempo_ = active_->Tempo();
+    const std::int64_t latency = activeFeed_ ? activeFeed_->BlockLatency() : 0;
+    if (latency >= 0) {
+        const double now = double(active_->NowMicros());
+        hostStart_ = filter_.Add(blockStart, now + double(latency) * 1e6 / sound::kStreamRate);
+    }
+    return true;
+}
+
+double SessionFollower::UnitsAt(double host, double quantum) const
+{
+    // Link counts in whole microseconds: the fraction is added at the session's tempo.
+    const double whole = std::floor(host);
+    return active_->BeatAt(std::int64_t(whole), quantum) + 1 + (host - whole) * tempo_ / 60e6;
+}
+
+void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
+{
+    if (!active_ || hostStart_ == 0) {
+        clock.Hold(); // no beat before the block's time is known
+        return;
+    }
+    const double q = beatsPerCycle;
+    const auto at = std::int64_t(std::llround(hostStart_));
+    if (startPending_) {
+        startPending_ = false;
+        adopt_ = false;
+        placedInRun_ = false;
+        waiting_ = false;
+        const int peers = active_->Peers();
+        if (peers > 0 && active_->Playing()) {
+            active_->RequestBeatAtStartPlaying(0, q); // in on the grid of the shared start
+        } else {
+            active_->SetPlaying(true, at);
+            if (peers > 0) {
+                // The session's next bar (Link would choose it too): its time rounded down, so
+                // that Link's own rounding to the phase keeps this bar rather than the next.
+                const double beat = active_->BeatAt(at, q);
+                const double toBar = std::ceil(beat / q) * q - beat;
+                const double perMicro = (active_->BeatAt(at + 1000000, q) - beat) / 1e6;
+                active_->RequestBeatAtTime(0, at + std::int64_t(std::floor(toBar / perMicro)), q);
+                waiting_ = true;
+            } else {
+                active_->RequestBeatAtTime(0, at + std::llround(60e6 / tempo_), q); // as without a session
+            }
+        }
+    } else if (adopt_) {
+        // A session came while running: alone, it takes our beat and count (the next beat keeps
+        // its frame and number); with peers, we take theirs.
+        adopt_ = false;
+        placedInRun_ = true;
+        if (active_->Peers() == 0) {
+            const double toNext = double(clock.NextUnit()) - clock.UnitsNow();
+            active_->RequestBeatAtTime(double(nextBeat - 1) - toNext, at, q);
+        }
+    }
+    // The session's beats per microsecond from its timeline (its tempo as shown may differ from
+    // the rate its beats advance at on our clock by a clock drift correction).
+    const double units = UnitsAt(hostStart_, q);
+    const double perMicro = (UnitsAt(hostStart_ + 1e6, q) - units) / 1e6;
+    clock.Follow(units, perMicro * filter_.Slope(),
+                 placedInRun_ ? std::numeric_limits<std::int64_t>::min() : std::int64_t(1));
+}
+
+int SessionFollower::BeatNumber(std::int64_t unit, int beatsPerCycle)
+{
+    const std::int64_t phase = ((unit - 1) % beatsPerCycle + beatsPerCycle) % beatsPerCycle;
+    return int(phase) + 1;
+}
+
+void SessionFollower::Placed()
+{
+    placedInRun_ = true;
+    waiting_ = false;
+}
+
+void SessionFollower::SetTempo(double bpm, std::uint64_t frame)
+{
+    if (!active_ || hostStart_ == 0)
+        return;
+    const double host = hostStart_ + (double(frame) - double(blockStart_)) * filter_.Slope();
+    active_->SetTempo(bpm, std::llround(host));
+}
+
+void SessionFollower::End()
+{
+    if (active_)
+        active_->Commit();
+    inBlock_.fetch_add(1, std::memory_order_release); // release: this block's use comes first
+}
+
+} // namespace engine

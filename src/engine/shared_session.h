@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+
+// What the engine sees of a tempo and beat timeline shared with other programs (an Ableton Link
+// session, see sync/): the session's beat at a host time, its tempo, whether it plays, and the few
+// changes the engine makes to it. Host times are microseconds of the session's clock.
+namespace engine {
+
+// Threads (see sound/threads.h): audio thread, every function; Capture first in each block, then
+// the reads and changes, then Commit, all within the block.
+class SharedSession {
+public:
+    virtual ~SharedSession() = default;
+
+    // The session's clock now.
+    virtual std::int64_t NowMicros() const = 0;
+    // Takes the session's state for this block.
+    virtual void Capture() = 0;
+    // Other programs in the session.
+    virtual int Peers() const = 0;
+    // Beats per minute of the captured state.
+    virtual double Tempo() const = 0;
+    // The beat at a host time, counted so that its multiples of `quantum` fall on the session's
+    // bars (the phase is shared; the count is ours).
+    virtual double BeatAt(std::int64_t micros, double quantum) const = 0;
+    // Start and stop are shared and the session plays.
+    virtual bool Playing() const = 0;
+
+    // Changes of the captured state, sent with Commit. Our beat `beat` at host time `micros`
+    // (with peers: at the first time from `micros` on whose phase matches).
+    virtual void RequestBeatAtTime(double beat, std::int64_t micros, double quantum) = 0;
+    // Our beat `beat` at the time the session started playing (only while it plays).
+    virtual void RequestBeatAtStartPlaying(double beat, double quantum) = 0;
+    virtual void SetTempo(double bpm, std::int64_t micros) = 0;
+    virtual void SetPlaying(bool playing, std::int64_t micros) = 0;
+    virtual void Commit() = 0;
+};
+
+} // namespace engine

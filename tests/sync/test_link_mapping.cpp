@@ -1,0 +1,187 @@
+// The metronome following a Link session, rendered offline: Link itself (never enabled, so it
+// stays off the network) on a clock the test moves block by block, the stream's feed reporting a
+// latency, and every sound a one-frame impulse, so the output tells at which frame each beat
+// sounded.
+#include <gtest/gtest.h>
+
+#include <ableton/Link.hpp>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <thread>
+
+#include "engine/metronome.h"
+#include "sound/mixer.h"
+#include "sound/stream_feed.h"
+#include "sync/audio_session.h"
+#include "tempo/tempo_model.h"
+
+namespace {
+
+constexpr double kRate = 44100;
+constexpr std::int64_t kT0 = 1'000'000'000; // host time of frame 0, microseconds
+// The mix leaves the render this much after its frame: a run started alone counts from the mix.
+constexpr int kDelay = sound::Mixer::kLookAheadFrames;
+
+// The host clock: the frames rendered so far, in microseconds from kT0.
+struct FakeClock {
+    static inline std::atomic<std::int64_t> now{kT0};
+    std::chrono::microseconds micros() const { return std::chrono::microseconds(now.load()); }
+};
+
+// Link with the count of peers the test says (the session's own arithmetic is Link's).
+struct TestLink : ableton::BasicLink<FakeClock> {
+    TestLink() : ableton::BasicLink<FakeClock>(120.0) {}
+    std::size_t numPeers() const { return peers; }
+    std::size_t peers = 0;
+};
+
+class LinkMappingTest : public ::testing::Test {
+public:
+    LinkMappingTest()
+    {
+        FakeClock::now = kT0;
+        settings.rules = {false, true, true, true, true};
+        settings.pattern = {};
+        settings.phaseRate = tempo::PhaseRateForBpm(120, 30.5);
+        settings.samples = {click.get(), click.get(), click.get()};
+        settings.slotSamples = {click.get(), click.get(), click.get()};
+        metronome.Publish(settings);
+        metronome.SetSession(&session, &feed);
+    }
+    ~LinkMappingTest() override { metronome.SetSession(nullptr, nullptr); }
+
+    // Renders blocks of 512 frames until `frames` have been rendered since frame 0.
+    void RenderTo(std::uint64_t frames)
+    {
+        std::vector<float> out(2 * 512);
+        for (; rendered < frames; rendered += 512) {
+            FakeClock::now = kT0 + std::llround(double(rendered) * 1e6 / kRate);
+            feed.Render(out.data(), 512);
+            for (int i = 0; i < 512; ++i)
+                if (out[2 * i] != 0.0f)
+                    onsets.push_back(rendered + std::uint64_t(i));
+            waited |= metronome.Clock().waitingForBar;
+        }
+        for (engine::BeatEvent e; metronome.PopBeat(e);)
+            events.push_back(e);
+    }
+    // The frame at which a host time is heard with `latency` frames of latency.
+    static double FrameAt(double micros, std::int64_t latency)
+    {
+        return (micros - double(kT0)) * kRate / 1e6 - double(latency);
+    }
+    // Waits until Link's own thread has taken in what the audio thread sent (our start), so that an
+    // app-thread change made now comes after it.
+    void Settle()
+    {
+        const std::chrono::microseconds t(FakeClock::now.load());
+        for (int i = 0; i < 300; ++i) {
+            if (std::abs(link.captureAppSessionState().beatAtTime(t, 4) -
+                         link.captureAudioSessionState().beatAtTime(t, 4)) < 1e-6)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    // Sets the session's tempo and puts beat 0 (a bar) at host time `bar`, as the app thread would.
+    void SessionAt(double bpm, std::int64_t bar)
+    {
+        auto state = link.captureAppSessionState();
+        state.setTempo(bpm, std::chrono::microseconds(FakeClock::now.load()));
+        state.requestBeatAtTime(0, std::chrono::microseconds(bar), 4); // alone in Link: exactly there
+        link.commitAppSessionState(state);
+    }
+
+    std::shared_ptr<const sound::Sample> click = [] {
+        auto s = std::make_shared<sound::Sample>();
+        s->data = {0.5f, 0.5f};
+        return s;
+    }();
+    sound::SlotPlayer player{11};
+    engine::Metronome metronome{player};
+    sound::StreamFeed feed{&metronome};
+    TestLink link;
+    linksync::AudioSession<TestLink> session{link};
+    engine::Settings settings;
+    std::uint64_t rendered = 0;
+    std::vector<std::uint64_t> onsets;
+    std::vector<engine::BeatEvent> events;
+    bool waited = false;
+};
+
+struct Heard {
+    double bpm;
+    std::int64_t latency; // frames
+};
+
+class LinkHeardTest : public LinkMappingTest, public ::testing::WithParamInterface<Heard> {};
+
+// With peers, START joins at the session's next bar, which sounds when the frame rendered for it is
+// heard: the latency earlier than its host time. Then every beat is on the session's beats, counted
+// from the bar, and the measured tempo is the session's.
+TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
+{
+    const auto [bpm, latency] = GetParam();
+    link.peers = 2;
+    const std::int64_t bar = kT0 + 1'000'000;
+    SessionAt(bpm, bar);
+    feed.SetLatency(latency);
+    metronome.Start();
+    const double beat = 60e6 / bpm;
+    RenderTo(std::uint64_t(FrameAt(double(bar) + 8.5 * beat, latency)));
+    ASSERT_EQ(onsets.size(), 9u) << "nothing before the bar, then every beat";
+    EXPECT_TRUE(waited) << "the run said it waits for the bar";
+    for (std::size_t k = 0; k < onsets.size(); ++k) {
+        EXPECT_NEAR(double(onsets[k]), std::ceil(FrameAt(double(bar) + double(k) * beat, latency)), 1.0)
+            << "beat " << k;
+        EXPECT_EQ(events[k].beat, int(k % 4) + 1);
+        EXPECT_EQ(events[k].measuredBpm, int(std::lround(bpm)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, LinkHeardTest,
+                         ::testing::Values(Heard{97, 7056}, Heard{180, 7056}, Heard{97.5, 2048}, Heard{97, 0}));
+
+// Alone, START begins as without Link (the first beat one beat later), but only once the server
+// has reported its latency.
+TEST_F(LinkMappingTest, AloneTheFirstBeatComesOneBeatAfterTheLatencyIsKnown)
+{
+    feed.SetLatency(7056, false);
+    metronome.Start();
+    RenderTo(512 * 60);
+    EXPECT_TRUE(onsets.empty()) << "no beat while the server has reported no latency";
+    const std::uint64_t known = rendered;
+    feed.SetLatency(7056, true);
+    RenderTo(known + 22050 * 3 + 100);
+    ASSERT_EQ(onsets.size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k)
+        EXPECT_NEAR(double(onsets[k]), double(known + 22050 * (k + 1) + kDelay), 1.0);
+    EXPECT_FALSE(waited);
+}
+
+// A tempo set in the session while running: the beats after it come at the new tempo, from the
+// session's beat time at the change (no beat lost, none doubled).
+TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
+{
+    feed.SetLatency(4410);
+    metronome.Start();
+    RenderTo(22050 * 2 + 11264); // beats at 22050 and 44100, then a quarter second on
+    ASSERT_EQ(onsets.size(), 2u);
+    Settle();
+    const std::int64_t now = FakeClock::now.load() + std::llround(512 * 1e6 / kRate);
+    auto state = link.captureAppSessionState();
+    state.setTempo(150, std::chrono::microseconds(now));
+    link.commitAppSessionState(state);
+    // Heard 4410 frames after it is rendered, the change comes part way into the third beat; the
+    // rest of that beat goes at 150 (17640 frames a beat). Frames here are the output's.
+    const double change = FrameAt(double(now), 4410);
+    RenderTo(rendered + 17640 * 4);
+    ASSERT_GE(onsets.size(), 5u);
+    EXPECT_NEAR(double(onsets[2]), std::ceil(change + (22050 * 3 + kDelay - change) * 17640 / 22050), 1.0);
+    for (std::size_t k = 3; k < onsets.size(); ++k)
+        EXPECT_NEAR(double(onsets[k] - onsets[k - 1]), 17640, 1.0);
+    EXPECT_EQ(events.back().measuredBpm, 150);
+}
+
+} // namespace
