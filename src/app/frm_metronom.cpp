@@ -432,7 +432,12 @@ void FrmMetronom::Housekeeping()
     if (!output_)
         return;
     output_->Poll();
-    control("Check1")->setToolTip(QString::fromUtf8(output_->note())); // running silent: why
+    // Running silent: the START button's tooltip says why, above the keys it lists.
+    QWidget *start = control("Check1");
+    if (startToolTip_.isNull())
+        startToolTip_ = start->toolTip();
+    const QString note = QString::fromUtf8(output_->note());
+    start->setToolTip(note.isEmpty() ? startToolTip_ : note + QStringLiteral("\n\n") + startToolTip_);
     if (publisher_)
         publisher_->Collect();
     if (output_->NeedsPoll())

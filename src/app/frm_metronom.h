@@ -158,6 +158,7 @@ private:
     int shownBpm_ = -1; // the tempo lblBPM shows
     ui::FramePacer frames_{*this, [this](bool draw) { DisplayFrame(draw); }};
     QTimer housekeepingTimer_;
+    QString startToolTip_; // the START button's own tooltip, before a note of the sound output
     QFileSystemWatcher soundWatcher_;
     sound::SoundOutput *output_ = nullptr;
     std::unique_ptr<practice::PracticeTools> practice_;

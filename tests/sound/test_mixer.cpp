@@ -58,8 +58,8 @@ TEST(Mixer, GainsOutsideZeroToEightAreHeldThere)
         Mixer m(1);
         m.StartVoice(0, sample.get(), gain, 1.0f, 0);
         const auto out = Render(m);
-        EXPECT_FLOAT_EQ(out[0], heard) << "gain " << gain;
-        EXPECT_FLOAT_EQ(out[1], 0.01f) << "gain " << gain << ": the other channel as asked";
+        EXPECT_FLOAT_EQ(out[2 * kHeard], heard) << "gain " << gain;
+        EXPECT_FLOAT_EQ(out[2 * kHeard + 1], 0.01f) << "gain " << gain << ": the other channel as asked";
     }
 }
 

@@ -88,8 +88,8 @@ TEST_F(SlotsTest, APanAttenuatesTheOtherChannel)
         ASSERT_TRUE(s.PlayBuffer(0, klack, 100, int(pan), 0));
         std::vector<float> out(2 * 512);
         p.Render(out.data(), 512);
-        EXPECT_NEAR(out[0], left, 1e-6) << "pan " << pan;
-        EXPECT_NEAR(out[1], right, 1e-6) << "pan " << pan;
+        EXPECT_NEAR(out[2 * sound::Mixer::kLookAheadFrames], left, 1e-6) << "pan " << pan;
+        EXPECT_NEAR(out[2 * sound::Mixer::kLookAheadFrames + 1], right, 1e-6) << "pan " << pan;
     }
 }
 
