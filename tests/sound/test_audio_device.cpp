@@ -131,8 +131,8 @@ TEST(FakeDeviceDeathTest, NoOutputAtAllShowsTheBoxAndSaysWhyOnTheErrorOutput)
 }
 
 // The frame heard now: what was rendered, less what the output held before the last block (its
-// latency), that block and the limiter's look-ahead, plus the time since; never beyond what was rendered, and never back
-// when a stall ends with a block reporting the whole latency again.
+// latency), that block and the limiter's look-ahead, plus the time since; never beyond what was rendered, and never
+// back when a stall ends with a block reporting the whole latency again.
 TEST(StreamFeed, HeardFrameLagsByLatencyAndBlockAndNeverStepsBack)
 {
     const int cases[][2] = {{0, 4096}, {7056, 4096}, {2048, 8192}}; // latency, block (frames)
