@@ -3,7 +3,7 @@
 #   scripts/test.sh             the normal build, in build/
 #   scripts/test.sh --sanitize  the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 #                               in build-asan/
-#   scripts/test.sh --tsan      the engine and sound tests and the PulseAudio output under
+#   scripts/test.sh --tsan      the engine, Link mapping and sound tests and the PulseAudio output under
 #                               ThreadSanitizer, in build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,8 +22,9 @@ case ${1:-} in
     ;;
   --tsan)
     cmake -S . -B build-tsan -DBUILD_TESTING=ON -DMETRONOM_WERROR=ON -DMETRONOM_TSAN=ON
-    cmake --build build-tsan -j "$jobs" --target engine_tests sound_tests pulse_output_check analyze_beats
+    cmake --build build-tsan -j "$jobs" --target engine_tests sync_tests sound_tests pulse_output_check analyze_beats
     SDL_AUDIODRIVER=dummy build-tsan/tests/engine/engine_tests
+    build-tsan/tests/sync/sync_tests
     # The SDL fallback test starts PulseAudio's client library, whose own thread synchronisation
     # ThreadSanitizer cannot see: reports inside it are suppressed, as for the output check below.
     SDL_AUDIODRIVER=dummy TSAN_OPTIONS="suppressions=$PWD/tests/sound/tsan-pulse.supp" build-tsan/tests/sound/sound_tests

@@ -43,6 +43,8 @@ public:
     // The frame (counted from Start) of the next beat at the present rate; INT64_MAX while still.
     std::int64_t NextBeatFrame() const;
     double Rate() const { return ratePerMs_; }
+    // Frames from one beat to the next at the present rate; 0 while still.
+    double FramesPerBeat() const { return unitsPerFrame_ > 0 ? 1.0 / unitsPerFrame_ : 0.0; }
     // Following a clock outside (a shared session): from the next frame on, `units` crossing units
     // and `unitsPerFrame` more each frame. Steps of up to kLateMs from where the clock stood leave
     // the crossing count alone (a beat that came due before the block sounds at its first frame);

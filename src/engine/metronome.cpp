@@ -164,7 +164,7 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
             if (!sample)
                 continue;
             // A spoken number not begun ahead (the tempo rose meanwhile): as early as this block allows.
-            const std::int64_t lead = spoken ? std::min(sample->swellFrames, kMaxPreRollFrames) : 0;
+            const std::int64_t lead = spoken ? PreRollFrames(sample->swellFrames, clock_.FramesPerBeat()) : 0;
             mixer.StartVoice(play.slot, sample, s.gain, s.gain, int(std::max<std::int64_t>(b.offset - lead, 0)));
         }
     }
@@ -199,6 +199,12 @@ void Metronome::Subdivide(const Settings &s, BeatClock::Beat b)
     player_.mixer().StartVoice(kSubdivisionSlot, sample, gain, gain, b.offset);
 }
 
+std::int64_t PreRollFrames(std::int64_t swellFrames, double framesPerBeat)
+{
+    const std::int64_t room = framesPerBeat > 0 ? std::int64_t(framesPerBeat * 2.0 / 3.0) : kMaxPreRollFrames;
+    return std::max<std::int64_t>(std::min({swellFrames, kMaxPreRollFrames, room}), 0);
+}
+
 void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
 {
     const std::uint64_t next = beatsPlayed_ + 1;
@@ -219,7 +225,7 @@ void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
         const sound::Sample *sample = named ? named : lastPlayed_[play.slot];
         if (!sample)
             return;
-        const std::int64_t lead = std::min(sample->swellFrames, kMaxPreRollFrames);
+        const std::int64_t lead = PreRollFrames(sample->swellFrames, clock_.FramesPerBeat());
         const std::int64_t start = std::int64_t(runStartFrame_) + at - lead;
         if (lead <= 0 || start >= std::int64_t(blockStart) + frames)
             return; // the beat itself starts it, in its own block or one before it

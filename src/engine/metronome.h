@@ -74,8 +74,13 @@ struct Practice {
 // The slot of the subdivision clicks (slots 0..2 are the beat's), and their level below the beat.
 inline constexpr int kSubdivisionSlot = 3;
 inline constexpr float kSubdivisionGain = 0.31622777f; // -10 dB
-// A spoken number starts at most this long before its beat, however late its voice swells.
-inline constexpr std::int64_t kMaxPreRollFrames = 4410; // 100 ms
+// A spoken number starts at most this long before its beat, however late its voice swells, and
+// at most two thirds of a beat interval before it, so that the word before it keeps its vowel
+// (both play through one slot, and a start cuts the slot's previous sound).
+inline constexpr std::int64_t kMaxPreRollFrames = 15435; // 350 ms
+// How far ahead of its beat a spoken number whose voice swells `swellFrames` in is started, with
+// beats `framesPerBeat` apart.
+std::int64_t PreRollFrames(std::int64_t swellFrames, double framesPerBeat);
 
 // Everything that decides the beats, as one immutable snapshot. The samples it names are kept
 // alive by the UI thread until the audio thread has moved on to a newer snapshot.

@@ -3,6 +3,7 @@
 // counted as the mixer's (what comes out of the render comes the limiter's look-ahead later).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -364,5 +365,60 @@ TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
     for (std::int64_t f = next - 512; f < next + 4410; ++f)
         ASSERT_LT(std::fabs(At(f)), 0.2f) << f;
 }
+
+} // namespace
+
+namespace {
+
+// The shipped voices, spoken slowly enough (40 bpm) that each word sounds alone: every number, plain
+// and accented, is heard to swell (its centred 5 ms RMS envelope first at half its peak) within 5 ms
+// of its beat, however far into its file the voice swells.
+class ShippedVoiceTest : public ::testing::TestWithParam<const char *> {};
+struct VoiceRun : PracticeTest {
+    void TestBody() override {}
+};
+
+TEST_P(ShippedVoiceTest, EveryNumberSwellsOnItsBeat)
+{
+    for (const char *form : {"", "a"}) {
+        SCOPED_TRACE(form);
+        VoiceRun run; // a new run for each form
+        for (int n = 1; n <= 8; ++n) {
+            const std::string path =
+                std::string(METRONOM_SOUNDS_DIR) + "/Count/" + GetParam() + "/" + std::to_string(n) + form + ".wav";
+            const sound::Sample *word = run.Hold(sound::LoadWavFile(path));
+            ASSERT_TRUE(word) << path;
+            run.settings.samples.countPlain[std::size_t(n - 1)] = word;    // an unmarked beat
+            run.settings.samples.countAccented[std::size_t(n - 1)] = word; // beat 1, marked
+        }
+        run.settings.rules.counting = true;
+        run.settings.beatsPerCycle = 8;
+        run.Tempo(40);
+        run.Start();
+        const std::int64_t interval = 66150, half = interval / 2;
+        run.RenderTo(9 * interval + half + kHeard);
+        const auto events = run.Events();
+        ASSERT_EQ(events.size(), 9u);
+        for (const auto &e : events) {
+            const auto beat = std::int64_t(e.onsetFrame);
+            SCOPED_TRACE(testing::Message() << "number " << e.beat);
+            std::vector<double> envelope;
+            double peak = 0;
+            for (std::int64_t f = beat - half; f < beat + half; ++f) {
+                double sum = 0;
+                for (std::int64_t g = f - 110; g <= f + 110; ++g)
+                    sum += double(run.At(g)) * run.At(g);
+                envelope.push_back(std::sqrt(sum / 221));
+                peak = std::max(peak, envelope.back());
+            }
+            ASSERT_GT(peak, 0.01) << "the word is heard";
+            const auto swell = std::find_if(envelope.begin(), envelope.end(), [&](double v) { return v >= peak / 2; });
+            EXPECT_NEAR(double(swell - envelope.begin() - half), 0.0, 221.0) << "frames from the beat";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Voices, ShippedVoiceTest, ::testing::Values("Long", "Englisch", "Computer"),
+                         [](const auto &p) { return std::string(p.param); });
 
 } // namespace

@@ -141,7 +141,11 @@ TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
 }
 
 INSTANTIATE_TEST_SUITE_P(Link, LinkHeardTest,
-                         ::testing::Values(Heard{97, 7056}, Heard{180, 7056}, Heard{97.5, 2048}, Heard{97, 0}));
+                         ::testing::Values(Heard{97, 7056}, Heard{180, 7056}, Heard{97.5, 2048}, Heard{97, 0}),
+                         [](const auto &p) {
+                             const Heard &h = p.param;
+                             return "bpm" + std::to_string(int(h.bpm * 10)) + "_latency" + std::to_string(h.latency);
+                         });
 
 // Alone, START begins as without Link (the first beat one beat later), but only once the server
 // has reported its latency.
