@@ -38,7 +38,8 @@ void FrmMetronom::InstallPractice()
         if (a->text() == QStringLiteral("Einstellungen merken"))
             before = a;
     practice_->Menu()->insertActions(before, {link_->linkAction(), link_->startStopAction()});
-    connect(link_, &LinkControl::statusChanged, this, [this](const QString &text) { practice_->SetOtherStatus(text); });
+    connect(link_, &LinkControl::statusChanged, this,
+            [this](const QString &text, const QString &brief) { practice_->SetOtherStatus(text, brief); });
 }
 
 practice::WindowSettings FrmMetronom::CurrentSettings() const

@@ -158,7 +158,12 @@ void LinkControl::ShowStatus()
     if (text == shown_)
         return;
     shown_ = text;
-    emit statusChanged(text);
+    QString brief;
+    if (session_)
+        brief = waiting_                 ? QStringLiteral("Link wartet")
+                : session_->Peers() == 0 ? QStringLiteral("Link allein")
+                                         : QStringLiteral("Link %1").arg(session_->Peers());
+    emit statusChanged(text, brief);
 }
 
 } // namespace app

@@ -58,7 +58,8 @@ public:
     static constexpr int kMinBpm = 20; // the slowest tempo a session takes
 
 signals:
-    void statusChanged(const QString &text);
+    // The status in full ("Link: 3 Teilnehmer") and short, beside other parts ("Link 3").
+    void statusChanged(const QString &text, const QString &shortText);
 
 private:
     void PeersChanged();

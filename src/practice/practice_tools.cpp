@@ -312,9 +312,10 @@ QString PracticeTools::StatusText() const
     return status_->isVisible() ? status_->text() : QString();
 }
 
-void PracticeTools::SetOtherStatus(const QString &text)
+void PracticeTools::SetOtherStatus(const QString &text, const QString &shortText)
 {
     other_ = text;
+    otherShort_ = shortText;
     ShowStatus();
 }
 
@@ -322,7 +323,7 @@ void PracticeTools::ShowStatus()
 {
     QString text = brief_.isEmpty() ? QString::fromStdString(StatusLine(values_, hooks_.bpm())) : brief_;
     if (brief_.isEmpty() && !other_.isEmpty())
-        text += (text.isEmpty() ? QString() : QStringLiteral(" · ")) + other_;
+        text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
     status_->setText(text);
     status_->setVisible(!text.isEmpty());
 }

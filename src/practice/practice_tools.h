@@ -59,7 +59,8 @@ public:
     void EditGap();
 
     // A part of the status line that belongs to another tool (Link's), after the practice tools'.
-    void SetOtherStatus(const QString &text);
+    // `shortText` stands in for it beside the practice tools' own parts, where the line is narrow.
+    void SetOtherStatus(const QString &text, const QString &shortText);
 
     // What happened in the window.
     void TempoSetByHand(); // weight, steps, slider, tap: the trainer gives way
@@ -102,7 +103,7 @@ private:
     QAction *rememberAction_ = nullptr;
     QLabel *status_ = nullptr;
     QString brief_;
-    QString other_;
+    QString other_, otherShort_;
     QTimer briefTimer_;
     QTimer writeTimer_;
     QPointer<QDialog> dialog_;
