@@ -390,7 +390,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadFile{"unreadable", {}, firstRun, {"cannot be read"}}, BadFile{"empty", "", firstRun, {"empty"}},
         BadFile{"garbage",
-                QByteArray("\x00\xff\x13garbage=[[\n\x01\x02", 18) + QByteArray(300, '\xfe'),
+                QByteArray("\x00\xff\x13garbage=[[\n\x01\x02", 16) + QByteArray(300, '\xfe'),
                 firstRun,
                 {"tempo", "preset"}},
         BadFile{"truncated",
