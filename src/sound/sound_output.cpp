@@ -1,5 +1,7 @@
 #include "sound/sound_output.h"
 
+#include <SDL.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -63,6 +65,11 @@ void SoundOutput::StartConnecting(bool sdlToo, bool once)
 
 void SoundOutput::Connect(bool sdlToo, bool once)
 {
+    // SDL keeps per-thread data (its error text) for a thread that opened a device; freed when
+    // this thread ends, however it returns.
+    struct ThreadData {
+        ~ThreadData() { SDL_TLSCleanup(); }
+    } threadData;
     const std::chrono::milliseconds retry = retryInterval_;
     for (bool first = true; !cancel_.load(std::memory_order_relaxed); first = false) {
         // Between two tries, looking at cancel_ every 10 ms.
