@@ -248,3 +248,32 @@ hwm_kib() { awk '/VmHWM/ {print $2}' "/proc/$PROGRAM_PID/status"; }
 cpu_share() {
   awk -v c=$(($2 - $1)) -v hz="$(getconf CLK_TCK)" -v ns=$(($4 - $3)) 'BEGIN { printf "%.1f", 100 * c / hz / (ns / 1e9) }'
 }
+
+# The time each recorded frame was played at the sink, from build/monitor_recorder's timing reports:
+# awk functions that a script's awk program begins with. The caller fills n, f[1..n] (frames) and
+# t[1..n] (nanoseconds) from the log, then calls fit_played(): a straight line through all points,
+# again without those more than 1 ms off it, then without those more than 0.5 ms off that (late
+# reports), so the sink's own rate is fitted. After it, played(frame) is that frame's time (ns),
+# fitUsed the points kept, fitSd and fitWorst their scatter about the line (ns), slope ns per frame.
+# A raw report (columns QUEUED PLAYED_NS, QUEUED > 0) is read by read_report($0 fields) as a point.
+# shellcheck disable=SC2016
+FIT_PLAYED_AWK='
+  function read_report() { if (NF >= 6 && $5 > 0) { n++; f[n] = $5 - 1; t[n] = $6; return 1 } return 0 }
+  function fit_once(   i, sf, st, sff, sft, k, d) {
+    k = 0; sf = st = sff = sft = 0
+    for (i = 1; i <= n; i++) if (use[i]) { d = f[i] - f[1]; sf += d; st += t[i] - t[1]; sff += d * d; sft += d * (t[i] - t[1]); k++ }
+    slope = (k * sft - sf * st) / (k * sff - sf * sf); icept = (st - slope * sf) / k; fitUsed = k
+  }
+  function played(frame) { return t[1] + icept + slope * (frame - f[1]) }
+  function fit_played(   i, r) {
+    for (i = 1; i <= n; i++) use[i] = 1
+    fit_once()
+    for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 1e6 && played(f[i]) - t[i] < 1e6)
+    fit_once()
+    for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 0.5e6 && played(f[i]) - t[i] < 0.5e6)
+    fit_once()
+    fitSd = 0; fitWorst = 0
+    for (i = 1; i <= n; i++) if (use[i]) { r = t[i] - played(f[i]); fitSd += r * r; if (r < 0) r = -r; if (r > fitWorst) fitWorst = r }
+    fitSd = sqrt(fitSd / fitUsed)
+  }
+'

@@ -4,11 +4,22 @@
 # use) sets the tempo, the program joins with Link (key L) while playing, and every click recorded
 # at the sink is compared with the session's beat time.
 #
-# Usage: bench/link_sync.sh [--bpm N] [--seconds N] [--load N] [--e2e] [--build DIR] [--keep DIR]
+# Usage: bench/link_sync.sh [--bpm N] [--seconds N] [--load N] [--e2e] [--plain-recorder] [--build DIR] [--keep DIR]
 #   --bpm N      the peer's tempo (default 97).
 #   --load N     keeps N processes busy during the run (stress-ng --cpu N).
-#   --e2e        the end-to-end test: also a tempo change in the peer (+1) and one in the program
-#                (step ">"), which must reach the other side; fails when a click is off its beat.
+#   --e2e        the end-to-end test, after the measured part:
+#                - a tempo change in the peer (+1) must be painted in the program's tempo number
+#                  within 1 s of the session's change (the program traces each new text its number
+#                  is painted with, METRONOM_TRACE_TEMPO, on Link's clock) and still be shown after;
+#                - one in the program (key +) must reach the peer (its state line) within 1 s;
+#                - "Start/Stop teilen" (practice menu) on in the program and start/stop sync (s) in
+#                  the peer: the peer's start starts the program's clicks, its stop stops them, and
+#                  START in the program starts the peer within 1 s, STOP stops it;
+#                - every click within 10 ms of its beat, the median within 2 ms.
+#   --plain-recorder  the recorder at normal priority (by default real-time where allowed, as the
+#                program's audio thread and the sound server are: under --load a recorder at normal
+#                priority falls behind by up to a second and then loses stretches of the sink's
+#                sound, which it reports as holes).
 #
 # Everything runs in a private network namespace with only loopback up (root is needed: unshare -n),
 # so no peer ever reaches a real network. Clocks are compared only through Link's host clock
@@ -18,10 +29,12 @@
 # session's beat against the same clock. The first second after the program joined is left out.
 #
 # Prints the click-to-beat error (median, 95 % of the absolute errors, worst) and, measured the same
-# way, the recorder's own scatter: its timing reports against the fitted line. One Markdown row:
-#   | tempo | load | clicks | median | 95 % | worst | recorder scatter (std dev, worst) |
-# Exit status: 0; with --e2e 6 when the median is beyond +-2 ms or a click beyond +-10 ms or a tempo
-# change did not arrive; 77 when it cannot run here (no root, no unshare); 1 when a run failed.
+# way, the recorder's own scatter: its timing reports against the fitted line; then what may have
+# lost clicks: the program's stream running dry at the server (underruns), the recorder's holes, and
+# the beats the session had against the clicks found. One Markdown row:
+#   | tempo | load | session beats with a click | median | 95 % | worst | recorder scatter (std dev, worst) |
+# Exit status: 0; with --e2e 6 when a check above failed; 77 when it cannot run here (no root, no
+# unshare); 1 when a run failed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$here/build
@@ -30,6 +43,7 @@ seconds=12
 load=0
 e2e=0
 keep=""
+plain=0
 args=("$@")
 while [ $# -gt 0 ]; do
   case $1 in
@@ -37,6 +51,7 @@ while [ $# -gt 0 ]; do
     --seconds) seconds=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
     --e2e) e2e=1; shift ;;
+    --plain-recorder) plain=1; shift ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --keep) keep=$(cd "$2" && pwd); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
@@ -63,11 +78,16 @@ if [ ! -x "$hut" ]; then
   cmake --build "$build/linkhut" --target LinkHutSilent >/dev/null
 fi
 
+rt=()
+[ $plain -eq 0 ] && chrt -f 30 true 2>/dev/null && rt=(chrt -f 30)
+# Link's host clock now, in microseconds (marks of what the script did, for the checks below).
+host_us() { python3 -c 'import time; print(time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) // 1000)'; }
+
 bench_setup
 start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
 BENCH_RECORDING=$WORK/recording.wav
-"$build/monitor_recorder" --clock raw --device metronom.monitor --wav "$BENCH_RECORDING" --log "$WORK/timing.log" \
-  --fragment-ms 2 &
+"${rt[@]}" "$build/monitor_recorder" --clock raw --device metronom.monitor --wav "$BENCH_RECORDING" \
+  --log "$WORK/timing.log" --fragment-ms 2 2>"$WORK/recorder.err" &
 recorder=$!
 BENCH_PIDS+=("$recorder")
 
@@ -77,7 +97,8 @@ mkfifo "$WORK/hut.in" "$WORK/ref.in"
 BENCH_PIDS+=($!)
 exec 3>"$WORK/hut.in"
 "$build/link_beats" "$WORK/beats.log" <"$WORK/ref.in" &
-BENCH_PIDS+=($!)
+reference=$!
+BENCH_PIDS+=("$reference")
 exec 4>"$WORK/ref.in"
 hut_state() { tr '\r' '\n' <"$WORK/hut.out" | awk -F'|' -v col="$1" 'NF > 4 { v = $col } END { print v }'; }
 hut_tempo() { awk -v t="$(hut_state 5)" 'BEGIN { printf "%.0f", t + 0 }'; }
@@ -96,6 +117,7 @@ done
 start_xvfb
 start_load "$load"
 choose_output
+[ $e2e -eq 1 ] && export METRONOM_TRACE_TEMPO=1
 start_program "$build/metronom"
 sleep 1
 start_stop # START, alone at 120
@@ -111,72 +133,140 @@ done
 [ -n "$joined" ] || { echo "the program did not join the session" >&2; exit 1; }
 sleep "$seconds"
 status=0
+fail() { echo "FAILED: $*"; status=6; }
+hut_playing() { [[ "$(hut_state 4)" == *"[playing]"* ]]; }
 if [ $e2e -eq 1 ]; then
-  printf e >&3 # the peer one faster: the program's clicks follow (checked against the session below)
-  sleep 3
+  # The peer one faster: the session's change (the reference peer's log) to the program's number.
+  printf e >&3
+  for _ in $(seq 30); do grep -q "^tempo shown $((bpm + 1)) " "$WORK/program.out" && break; sleep 0.05; done
+  sleep 2
+  # The session's change as the reference peer logged it; the number as painted last (while
+  # running it shows the tempo measured between the beats heard, so a new tempo may flash in it
+  # and give way to the last beat's until a beat at the new tempo is heard: the last paint counts).
+  changed=$(awk -v j="$joined" -v b="$bpm" '$1 > j && $3 > b + 0.5 { print $1; exit }' "$WORK/beats.log")
+  read -r last shown < <(awk '$1 == "tempo" && $2 == "shown" { v = $3; at = $5 } END { print v, at }' "$WORK/program.out")
+  if [ -n "$changed" ] && [ "$last" = "$((bpm + 1))" ] && [ "$shown" -ge "$changed" ] && [ $((shown - changed)) -le 1000000 ]; then
+    echo "tempo set in the peer   shown by the program $(((shown - changed) / 1000)) ms after the session's change"
+  else
+    fail "the peer's tempo $((bpm + 1)) was not shown in the program's number within 1 s (session changed at ${changed:-?} us, number $last painted at $shown us)"
+  fi
+  sleep 1
   key plus # the program one faster: the peer follows
   for _ in $(seq 20); do [ "$(hut_tempo)" = "$((bpm + 2))" ] && break; sleep 0.05; done
   if [ "$(hut_tempo)" = "$((bpm + 2))" ]; then echo "tempo set in the program reached the peer: $(hut_tempo)"
-  else echo "FAILED: the program's tempo did not reach the peer within 1 s (it shows $(hut_tempo))"; status=6; fi
-  sleep 3
+  else fail "the program's tempo did not reach the peer within 1 s (it shows $(hut_tempo))"; fi
+  sleep 2
+
+  # Start and stop shared: the program stopped, its menu's "Start/Stop teilen" on (F10, the eighth
+  # entry), the peer's start/stop sync on.
+  start_stop # STOP
+  stopped=$(host_us)
+  sleep 0.5
+  key F10
+  sleep 0.3
+  xdotool key Down Down Down Down Down Down Down Return
+  printf s >&3
+  for _ in $(seq 40); do [[ "$(hut_state 4)" == *yes* ]] && break; sleep 0.05; done
+  sleep 0.5
+  printf ' ' >&3 # the peer starts: so must the program
+  sleep 4
+  printf ' ' >&3 # the peer stops: so must the program
+  sleep 1.5
+  start_stop # START in the program: the peer starts
+  for _ in $(seq 20); do hut_playing && break; sleep 0.05; done
+  if hut_playing; then echo "START in the program started the peer"; else fail "START in the program did not start the peer within 1 s"; fi
+  sleep 1.5
+  start_stop # STOP in the program: the peer stops
+  for _ in $(seq 20); do hut_playing || break; sleep 0.05; done
+  if hut_playing; then fail "STOP in the program did not stop the peer within 1 s"; else echo "STOP in the program stopped the peer"; fi
+  sleep 1
+else
+  stopped=$(host_us)
+  start_stop # STOP
 fi
-start_stop # STOP
 sleep 1
 kill -INT "$recorder"
-wait "$recorder" || { echo "the recorder failed" >&2; exit 1; }
+wait "$recorder" || { echo "the recorder failed: $(cat "$WORK/recorder.err")" >&2; exit 1; }
 exec 3>&- 4>&-
+kill -TERM "$reference" # others hold its input open: it ends on the signal, its log complete
+wait "$reference" || true
 kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
-[ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$keep/"
+[ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$WORK/pulse.log" \
+  "$WORK/recorder.err" "$keep/"
+echo "stream underruns         $(pulse_underruns 0) (the program's stream ran dry at the server)"
+echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
 
 "$build/analyze_beats" "$BENCH_RECORDING" --bpm "$bpm" --list >"$WORK/found.txt" || true
 awk '/^beat / && !/doubled/ { print $4 }' "$WORK/found.txt" >"$WORK/onsets"
 [ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; cat "$WORK/found.txt" >&2; exit 1; }
 
-awk -v joined="$joined" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" '
-  FILENAME == ARGV[1] {           # FRAMES RAW_NS LATENCY_US SINK_US QUEUED PLAYED_RAW_NS
-    if (NF >= 6 && $5 > 0) { n++; f[n] = $5 - 1; t[n] = $6 }
-    next
-  }
-  FILENAME == ARGV[2] { m++; bt[m] = $1; bb[m] = $2; bpmAt[m] = $3; next }   # HOST_US BEAT TEMPO PEERS
+awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" "$FIT_PLAYED_AWK"'
+  FILENAME == ARGV[1] { read_report(); next }  # FRAMES RAW_NS LATENCY_US SINK_US QUEUED PLAYED_RAW_NS
+  FILENAME == ARGV[2] { m++; bt[m] = $1; bb[m] = $2; bpmAt[m] = $3; on[m] = $5; next }   # HOST_US BEAT TEMPO PEERS PLAYING
   FILENAME == ARGV[3] { onset[++clicks] = $1; next }
-  function fit(   i, sf, st, sff, sft, k, d) {
-    k = 0; sf = st = sff = sft = 0
-    for (i = 1; i <= n; i++) if (use[i]) { d = f[i] - f[1]; sf += d; st += t[i] - t[1]; sff += d * d; sft += d * (t[i] - t[1]); k++ }
-    slope = (k * sft - sf * st) / (k * sff - sf * sf); icept = (st - slope * sf) / k; used = k
-  }
-  function played(frame) { return t[1] + icept + slope * (frame - f[1]) }
+  function frac(x) { return x - int(x) + (x < int(x) ? 1 : 0) }
   function sortAbs(a, k,   i, j, v) {
     for (i = 2; i <= k; i++) { v = a[i]; for (j = i - 1; j >= 1 && a[j] > v; j--) a[j + 1] = a[j]; a[j + 1] = v }
   }
+  # Clicks (host times, microseconds) in [from, to).
+  function clicksIn(from, to,   c, k) { k = 0; for (c = 1; c <= clicks; c++) if (host[c] >= from && host[c] < to) k++; return k }
+  function firstClick(from, to,   c) { for (c = 1; c <= clicks; c++) if (host[c] >= from && host[c] < to) return host[c]; return 0 }
+  # The session beats in [from, to) (where its beat time crosses a whole beat between two log lines;
+  # a jump, a start renumbering the beats, is none) and, of them, those with no click within 50 ms.
+  function beatsIn(from, to,   i, k, x) {
+    k = 0; unheard = 0
+    for (i = 2; i <= m; i++) {
+      if (bb[i] - bb[i - 1] <= 0 || bb[i] - bb[i - 1] > 0.1 || frac(bb[i]) >= frac(bb[i - 1])) continue
+      x = bt[i - 1] + (bt[i] - bt[i - 1]) * (1 - frac(bb[i - 1])) / (bb[i] - bb[i - 1])
+      if (x < from || x >= to) continue
+      k++
+      if (clicksIn(x - 5e4, x + 5e4) == 0) { unheard++; printf "no click within 50 ms of the session beat at %.0f us\n", x }
+    }
+    return k
+  }
+  function check(ok, what) { if (!ok) { print "FAILED: " what; failed = 1 } else print "start/stop shared      " what }
   END {
     if (n < 10 || m < 10) { print "too few timing lines" > "/dev/stderr"; exit 1 }
-    for (i = 1; i <= n; i++) use[i] = 1
-    fit()
-    for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 1e6 && played(f[i]) - t[i] < 1e6)
-    fit()
-    for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 0.5e6 && played(f[i]) - t[i] < 0.5e6)
-    fit()
-    sd = 0; rw = 0
-    for (i = 1; i <= n; i++) if (use[i]) { r = t[i] - played(f[i]); sd += r * r; if (r < 0) r = -r; if (r > rw) rw = r }
-    sd = sqrt(sd / used) / 1e6; rw /= 1e6
-    j = 1; k = 0; worst = 0; sum = 0
+    fit_played()
+    for (c = 1; c <= clicks; c++) host[c] = played(onset[c]) / 1000
+    j = 1; k = 0; worst = 0
     for (c = 1; c <= clicks; c++) {
-      h = played(onset[c]) / 1000                      # host time, microseconds
+      h = host[c]
       if (h < joined + 1e6) continue                  # the first second after joining
       while (j < m && bt[j + 1] < h) j++
       if (j >= m || bt[j] > h) continue
-      beat = bb[j] + (bb[j + 1] - bb[j]) * (h - bt[j]) / (bt[j + 1] - bt[j])
+      # The beat between two log lines 2 ms apart (a start may renumber the beats by whole bars).
+      d = bb[j + 1] - bb[j]; d -= int(d + (d < 0 ? -0.5 : 0.5))
+      beat = bb[j] + d * (h - bt[j]) / (bt[j + 1] - bt[j])
       ms = (beat - int(beat + (beat < 0 ? -0.5 : 0.5))) * 60000 / bpmAt[j]
-      err[++k] = ms; a = ms < 0 ? -ms : ms; abs[k] = a; sum += ms
+      err[++k] = ms; a = ms < 0 ? -ms : ms; abs[k] = a
+      if (a > 10) printf "click at %.0f us %+.2f ms off the session beat\n", h, ms
       if (a > (worst < 0 ? -worst : worst)) worst = ms
     }
     if (k == 0) { print "no click after joining" > "/dev/stderr"; exit 1 }
     sortAbs(err, k); median = k % 2 ? err[(k + 1) / 2] : (err[k / 2] + err[k / 2 + 1]) / 2
     sortAbs(abs, k); p95 = abs[int(0.95 * k + 0.999)]
-    printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", used, n, sd, rw, (slope * 44100 / 1e9 - 1) * 1e6
-    printf "clicks                  %d after the first second in the session\n", k
+    # The measured part: from a second after joining until STOP, less what was still to be heard.
+    beats = beatsIn(joined + 1e6, stopped - 3e5); missing = unheard
+    printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * 44100 / 1e9 - 1) * 1e6
+    printf "clicks                  %d after the first second in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
     printf "click - session beat    median %+.2f ms, 95 %% within %.2f ms, worst %+.2f ms\n", median, p95, worst
-    printf "| %s BPM | %s | %d | %+.2f ms | %.2f ms | %+.2f ms | %.3f ms, %.3f ms |\n", bpm, load ? "--load " load : "idle", k, median, p95, worst, sd, rw
-    if (e2e && (median > 2 || median < -2 || worst > 10 || worst < -10)) { print "FAILED: clicks off the session beat"; exit 6 }
+    printf "| %s BPM | %s | %d of %d | %+.2f ms | %.2f ms | %+.2f ms | %.3f ms, %.3f ms |\n", bpm, load ? "--load " load : "idle", beats - missing, beats, median, p95, worst, fitSd / 1e6, fitWorst / 1e6
+    if (!e2e) exit 0
+    if (median > 2 || median < -2 || worst > 10 || worst < -10) { print "FAILED: clicks off the session beat"; failed = 1 }
+    if (missing > 0) { print "FAILED: session beats without a click"; failed = 1 }
+    # The stretches the shared session played after the program stopped: the peer started it (s1 to
+    # e1), then the program (s2).
+    for (i = 2; i <= m; i++) if (bt[i] > stopped && on[i] != on[i - 1]) { if (on[i]) start[++starts] = bt[i]; else end[++ends] = bt[i] }
+    if (starts < 2 || ends < 1) { print "FAILED: the session played " starts " times after STOP (2 expected)"; exit 6 }
+    s1 = start[1]; e1 = end[1]; s2 = start[2]
+    for (i = 1; i < m && bt[i] < s1; i++) ; bar = 4 * 60e6 / bpmAt[i]
+    first = firstClick(s1, e1)
+    check(clicksIn(stopped + 5e5, s1) == 0, "no click after STOP until the peer started")
+    check(first > 0 && first <= s1 + bar + 5e5, sprintf("the peer started: first click %.0f ms later (its bar comes within %.0f ms)", (first - s1) / 1000, bar / 1000))
+    during = beatsIn(first - 5e4, e1 - 3e5)
+    check(first > 0 && unheard == 0, sprintf("%d clicks while the peer played, %d of its %d beats without one", clicksIn(first, e1), unheard, during))
+    check(clicksIn(e1 + 5e5, s2) == 0, "no click after the peer stopped until START")
+    exit failed ? 6 : 0
   }' "$WORK/timing.log" "$WORK/beats.log" "$WORK/onsets" || status=$?
 exit $status

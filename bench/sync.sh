@@ -133,9 +133,9 @@ awk '/^beat / && !/doubled/ { print $4 }' "$WORK/beats.txt" >"$WORK/onsets" # a 
 [ -s "$WORK/onsets" ] || { echo "no beats in the recording" >&2; cat "$WORK/beats.txt" >&2; exit 1; }
 
 echo "stream                  $stream"
-awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 '
+awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] {           # the timing log: FRAMES MONOTONIC_NS LATENCY_US SINK_US [QUEUED PLAYED_NS]
-    if (NF >= 6) { if ($5 > 0) { n++; f[n] = $5 - 1; t[n] = $6; sink[n] = $4; raw = 1 } }
+    if (NF >= 6) { if (read_report()) { sink[n] = $4; raw = 1 } }
     else if ($1 > 0) { n++; f[n] = $1; t[n] = $2 - 1000 * $3; sink[n] = $4 }
     next
   }
@@ -155,14 +155,6 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 '
     prevX = $3; lastStamp = $1
     next
   }
-  function fit(   i, sf, st, sff, sft, m, d) {
-    m = 0; sf = st = sff = sft = 0
-    for (i = 1; i <= n; i++) if (use[i]) { d = f[i] - f[1]; sf += d; st += t[i] - t[1]; sff += d * d; sft += d * (t[i] - t[1]); m++ }
-    slope = (m * sft - sf * st) / (m * sff - sf * sf)
-    icept = (st - slope * sf) / m
-    used = m
-  }
-  function played(frame) { return t[1] + icept + slope * (frame - f[1]) }
   function median(a, k,   i, j, v, b) {
     for (i = 1; i <= k; i++) b[i] = a[i]
     for (i = 2; i <= k; i++) { v = b[i]; for (j = i - 1; j >= 1 && b[j] > v; j--) b[j + 1] = b[j]; b[j + 1] = v }
@@ -170,17 +162,8 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 '
   }
   END {
     if (n < 10) { print "too few timing lines" > "/dev/stderr"; exit 1 }
-    # The line through all points, then again without those more than 1 ms off it, then without
-    # those more than 0.5 ms off that (late reports).
-    for (i = 1; i <= n; i++) use[i] = 1
-    fit()
-    for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 1e6 && played(f[i]) - t[i] < 1e6)
-    fit()
-    for (i = 1; i <= n; i++) use[i] = (t[i] - played(f[i]) < 0.5e6 && played(f[i]) - t[i] < 0.5e6)
-    fit()
-    sd = 0; worst = 0
-    for (i = 1; i <= n; i++) if (use[i]) { r = t[i] - played(f[i]); sd += r * r; if (r < 0) r = -r; if (r > worst) worst = r }
-    sd = sqrt(sd / used)
+    fit_played() # the line through the timing points, late reports left out
+    sd = fitSd; worst = fitWorst; used = fitUsed
     for (i = 1; i <= n; i++) sinkMs[i] = sink[i] / 1000
     sinkMedian = median(sinkMs, n)
     drawn = frames > 1 ? median(gap, frames - 1) : 0

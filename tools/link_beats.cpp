@@ -1,10 +1,11 @@
 // A silent Ableton Link peer that logs the session's beat time: the reference of the Link
-// measurements (tests/e2e/link_peer.sh, bench/link_sync.sh). Run it only inside a private network
+// measurements (bench/link_sync.sh, the end-to-end test e2e.link_peer). Run it only inside a private network
 // namespace.
 //
 // Usage: link_beats LOG
-// Every 2 ms one line: HOST_US BEAT TEMPO PEERS, where HOST_US is Link's clock
-// (CLOCK_MONOTONIC_RAW, microseconds) and BEAT the session's beat there (quantum 1). Reads lines
+// Every 2 ms one line: HOST_US BEAT TEMPO PEERS PLAYING, where HOST_US is Link's clock
+// (CLOCK_MONOTONIC_RAW, microseconds), BEAT the session's beat there (quantum 1) and PLAYING 1 while
+// the peers that share start and stop play (this peer shares them, never starting itself). Reads lines
 // "tempo BPM" from standard input (sets the session's tempo); ends at end of input or on SIGTERM.
 #include <ableton/Link.hpp>
 #include <atomic>
@@ -35,6 +36,7 @@ int main(int argc, char **argv)
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGINT, OnSignal);
     ableton::Link link(120.0);
+    link.enableStartStopSync(true);
     link.enable(true);
     std::thread input([&link] {
         for (std::string word; std::cin >> word;) {
@@ -51,8 +53,8 @@ int main(int argc, char **argv)
     while (!quit) {
         const auto now = link.clock().micros();
         const auto state = link.captureAppSessionState();
-        std::fprintf(log, "%lld %.9f %.6f %zu\n", (long long)now.count(), state.beatAtTime(now, 1.0), state.tempo(),
-                     link.numPeers());
+        std::fprintf(log, "%lld %.9f %.6f %zu %d\n", (long long)now.count(), state.beatAtTime(now, 1.0), state.tempo(),
+                     link.numPeers(), state.isPlaying() ? 1 : 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     std::fclose(log);

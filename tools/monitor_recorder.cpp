@@ -22,7 +22,9 @@
 // server took its report) was played at PLAYED_NS (CLOCK_MONOTONIC).
 //
 // Ends on SIGINT or SIGTERM and completes the WAV header. Holes in the stream are written as
-// silence, so frame indices stay exact.
+// silence, so frame indices stay exact; at the end one line on standard error tells how many frames
+// were holes and how often the server's record buffer overflowed (data of the sink this recorder
+// never got): "monitor_recorder: holes FRAMES in N places, overflows N".
 #include <pulse/pulseaudio.h>
 
 #include <cerrno>
@@ -48,6 +50,8 @@ struct Recorder {
     double fragmentMs = 2, logMs = 2;
     std::FILE *wav = nullptr, *log = nullptr;
     std::uint64_t frames = 0;
+    std::uint64_t holeFrames = 0;
+    int holes = 0, overflows = 0;
     int status = 0;
     bool quitting = false;
 };
@@ -104,6 +108,8 @@ void OnRead(pa_stream *s, std::size_t, void *userdata)
         if (data) {
             std::fwrite(data, 1, bytes, r.wav);
         } else { // a hole: silence of that length
+            r.holeFrames += bytes / kFrameBytes;
+            ++r.holes;
             static const std::vector<char> zeros(65536, 0);
             for (std::size_t left = bytes; left > 0;) {
                 const std::size_t n = left < zeros.size() ? left : zeros.size();
@@ -178,6 +184,8 @@ void OnContextState(pa_context *c, void *userdata)
         r.stream = pa_stream_new(c, "monitor_recorder", &spec, nullptr);
         pa_stream_set_read_callback(r.stream, OnRead, &r);
         pa_stream_set_state_callback(r.stream, OnStreamState, &r);
+        pa_stream_set_overflow_callback(
+            r.stream, [](pa_stream *, void *self) { ++static_cast<Recorder *>(self)->overflows; }, &r);
         pa_buffer_attr attr;
         std::memset(&attr, 0xff, sizeof attr);
         attr.fragsize = std::uint32_t(pa_usec_to_bytes(pa_usec_t(r.fragmentMs * 1000), &spec));
@@ -271,5 +279,7 @@ int main(int argc, char **argv)
     WriteWavHeader(r.wav, r.frames);
     std::fclose(r.wav);
     std::fclose(r.log);
+    std::fprintf(stderr, "monitor_recorder: holes %llu frames in %d places, overflows %d\n",
+                 (unsigned long long)r.holeFrames, r.holes, r.overflows);
     return r.status;
 }

@@ -1,9 +1,13 @@
 #include "app/link_control.h"
 
 #include <QAction>
+#include <QEvent>
+#include <QLabel>
 #include <QPointer>
 #include <QWidget>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 
 #include "engine/metronome.h"
 #include "sync/link_session.h"
@@ -18,6 +22,23 @@ LinkControl::LinkControl(QObject *window, Hooks hooks)
     startStopAction_->setCheckable(true);
     connect(linkAction_, &QAction::toggled, this, &LinkControl::SetOn);
     connect(startStopAction_, &QAction::toggled, this, &LinkControl::SetStartStopShared);
+    if (qEnvironmentVariableIsSet(kTraceVariable))
+        if (auto *number = window->findChild<QLabel *>(QStringLiteral("lblBPM")))
+            number->installEventFilter(this);
+}
+
+bool LinkControl::eventFilter(QObject *watched, QEvent *event)
+{
+    // The trace: the label's text as it is painted, once per new text.
+    if (event->type() == QEvent::Paint)
+        if (auto *number = qobject_cast<QLabel *>(watched); number && number->text() != tracedTempo_) {
+            tracedTempo_ = number->text();
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC_RAW, &now);
+            std::fprintf(stderr, "tempo shown %s at %lld\n", qPrintable(tracedTempo_),
+                         (long long)now.tv_sec * 1000000 + now.tv_nsec / 1000);
+        }
+    return QObject::eventFilter(watched, event);
 }
 
 LinkControl::~LinkControl()

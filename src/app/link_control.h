@@ -57,9 +57,17 @@ public:
 
     static constexpr int kMinBpm = 20; // the slowest tempo a session takes
 
+    // With METRONOM_TRACE_TEMPO set in the environment, each new text the window's tempo number
+    // (lblBPM) is painted with goes to standard error as "tempo shown N at MICROS", MICROS on Link's
+    // clock (CLOCK_MONOTONIC_RAW): what the end-to-end test reads off the screen.
+    static constexpr const char *kTraceVariable = "METRONOM_TRACE_TEMPO";
+
 signals:
     // The status in full ("Link: 3 Teilnehmer") and short, beside other parts ("Link 3").
     void statusChanged(const QString &text, const QString &shortText);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void PeersChanged();
@@ -76,6 +84,7 @@ private:
     QAction *linkAction_;
     QAction *startStopAction_;
     QString shown_;
+    QString tracedTempo_; // the number last traced as painted
 };
 
 } // namespace app
