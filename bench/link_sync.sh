@@ -120,6 +120,7 @@ choose_output
 [ $e2e -eq 1 ] && export METRONOM_TRACE_TEMPO=1
 start_program "$build/metronom"
 sleep 1
+from_line=$(pulse_log_lines)
 start_stop # START, alone at 120
 sleep 1
 key() { xdotool windowfocus --sync "$WIN" 2>/dev/null || true; xdotool key "$1"; }
@@ -193,7 +194,7 @@ wait "$reference" || true
 kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
 [ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$WORK/pulse.log" \
   "$WORK/recorder.err" "$keep/"
-echo "stream underruns         $(pulse_underruns 0) (the program's stream ran dry at the server)"
+echo "stream underruns         $(pulse_underruns "$from_line") since START (the program's stream ran dry at the server)"
 echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
 
 "$build/analyze_beats" "$BENCH_RECORDING" --bpm "$bpm" --list >"$WORK/found.txt" || true

@@ -18,6 +18,9 @@ LinkControl::LinkControl(QObject *window, Hooks hooks)
     : QObject(window), hooks_(std::move(hooks)), linkAction_(new QAction(QStringLiteral("Link"), this)),
       startStopAction_(new QAction(QStringLiteral("Start/Stop teilen"), this))
 {
+    factory_ = [](double bpm, linksync::Session::Notifiers notify) {
+        return std::make_unique<linksync::LinkSession>(bpm, std::move(notify));
+    };
     linkAction_->setCheckable(true);
     startStopAction_->setCheckable(true);
     connect(linkAction_, &QAction::toggled, this, &LinkControl::SetOn);
@@ -43,6 +46,8 @@ bool LinkControl::eventFilter(QObject *watched, QEvent *event)
 
 LinkControl::~LinkControl()
 {
+    // The window is going (its status line may be gone already): the session ends unannounced.
+    blockSignals(true);
     SetOn(false);
 }
 
@@ -63,7 +68,7 @@ void LinkControl::SetOn(bool on)
     if (on) {
         // Link's threads post to this object; a call arriving after the session ended is dropped.
         QPointer<LinkControl> self(this);
-        linksync::LinkSession::Notifiers notify;
+        linksync::Session::Notifiers notify;
         notify.peers = [self] {
             QMetaObject::invokeMethod(
                 self,
@@ -92,7 +97,7 @@ void LinkControl::SetOn(bool on)
                 Qt::QueuedConnection);
         };
         const int bpm = hooks_.tempo ? hooks_.tempo() : 120;
-        session_ = std::make_unique<linksync::LinkSession>(std::max(bpm, kMinBpm), std::move(notify));
+        session_ = factory_(std::max(bpm, kMinBpm), std::move(notify));
         session_->SetStartStopShared(startStopShared_);
         if (metronome_)
             metronome_->SetSession(&session_->audio(), feed_);

@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 
+#include "sync/link_session.h"
+
 class QAction;
 
 namespace engine {
@@ -11,9 +13,6 @@ class Metronome;
 }
 namespace sound {
 class StreamFeed;
-}
-namespace linksync {
-class LinkSession;
 }
 
 namespace app {
@@ -34,6 +33,11 @@ public:
 
     LinkControl(QObject *window, Hooks hooks);
     ~LinkControl() override;
+
+    // What makes the session when Link goes on (Ableton Link's by default; tests give their own).
+    using SessionFactory =
+        std::function<std::unique_ptr<linksync::Session>(double bpm, linksync::Session::Notifiers notify)>;
+    void SetSessionFactory(SessionFactory factory) { factory_ = std::move(factory); }
 
     // The engine that plays the session's beats (null: none yet, or no more).
     void SetEngine(engine::Metronome *metronome, const sound::StreamFeed *feed);
@@ -76,7 +80,8 @@ private:
     void ShowStatus();
 
     Hooks hooks_;
-    std::unique_ptr<linksync::LinkSession> session_;
+    SessionFactory factory_;
+    std::unique_ptr<linksync::Session> session_;
     engine::Metronome *metronome_ = nullptr;
     const sound::StreamFeed *feed_ = nullptr;
     bool startStopShared_ = false;

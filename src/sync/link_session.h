@@ -9,38 +9,51 @@
 // other programs on the network. This folder is the only one that includes Link's headers.
 namespace linksync {
 
-// One Link session while Link is on: made when the user switches Link on, destroyed when it goes
-// off, so that while off no Link object, thread or socket exists.
+// What the window holds while Link is on: the session's app-side calls. LinkSession is the real
+// one; tests give the window one of their own.
 //
 // Threads (see sound/threads.h): UI thread, except Peers (any thread) and audio() (whose functions
-// belong to the audio thread, see engine::SharedSession). Link's own threads call the notifiers
-// given at construction: they must neither block nor call Qt; posting a queued call is fine.
-class LinkSession {
+// belong to the audio thread, see engine::SharedSession). The session's own threads call the
+// notifiers given when it is made: they must neither block nor call Qt; posting a queued call is fine.
+class Session {
 public:
     struct Notifiers {
         std::function<void()> peers;               // the count of peers changed (read Peers())
         std::function<void(double bpm)> tempo;     // the session's tempo changed (ours too)
         std::function<void(bool playing)> playing; // the shared start/stop state changed
     };
+    virtual ~Session() = default;
 
+    // A tempo the user chose, from now on (app session state), within 20..999.
+    virtual void SetTempo(double bpm) = 0;
+    // Shares start and stop with peers that share them too.
+    virtual void SetStartStopShared(bool shared) = 0;
+    // The user stopped (with start/stop shared, peers stop too).
+    virtual void Stopped() = 0;
+    // Other programs in the session.
+    virtual int Peers() const = 0;
+    virtual engine::SharedSession &audio() = 0;
+};
+
+// One Link session while Link is on: made when the user switches Link on, destroyed when it goes
+// off, so that while off no Link object, thread or socket exists. Threads as for Session.
+class LinkSession final : public Session {
+public:
     // Enables Link at `bpm` (kept within Link's 20..999).
     LinkSession(double bpm, Notifiers notify);
     // Disables Link and ends its threads; no notifier is called once it returns.
-    ~LinkSession();
+    ~LinkSession() override;
     LinkSession(const LinkSession &) = delete;
     LinkSession &operator=(const LinkSession &) = delete;
 
-    // A tempo the user chose, from now on (app session state), within 20..999.
-    void SetTempo(double bpm);
+    void SetTempo(double bpm) override;
     double Tempo() const;
-    // Shares start and stop with peers that share them too.
-    void SetStartStopShared(bool shared);
-    // The user stopped (with start/stop shared, peers stop too).
-    void Stopped();
-    // Other programs in the session. Relaxed: a count shown.
-    int Peers() const { return peers_.load(std::memory_order_relaxed); }
+    void SetStartStopShared(bool shared) override;
+    void Stopped() override;
+    // Relaxed: a count shown.
+    int Peers() const override { return peers_.load(std::memory_order_relaxed); }
 
-    engine::SharedSession &audio();
+    engine::SharedSession &audio() override;
 
     static constexpr double kMinBpm = 20;
     static constexpr double kMaxBpm = 999;

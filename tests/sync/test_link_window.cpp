@@ -1,0 +1,201 @@
+// Link in the real window (offscreen), with a session of the test's own in place of Ableton's (no
+// network): the switch, the status line, a session's tempo in the number, word and weight, and the
+// tempo the window sends to the session.
+#include <QAction>
+#include <QMenu>
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "app/link_control.h"
+#include "practice/practice_tools.h"
+#include "support/window_test.h"
+
+namespace {
+
+// The engine's side of the test's session: a steady 120 on the steady clock, nothing shared.
+class QuietAudio final : public engine::SharedSession {
+public:
+    std::int64_t NowMicros() const override
+    {
+        using namespace std::chrono;
+        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+    void Capture() override {}
+    int Peers() const override { return 0; }
+    double Tempo() const override { return 120; }
+    double BeatAt(std::int64_t micros, double) const override { return double(micros) * 120 / 60e6; }
+    bool Playing() const override { return false; }
+    void RequestBeatAtTime(double, std::int64_t, double) override {}
+    void RequestBeatAtStartPlaying(double, double) override {}
+    void SetTempo(double, std::int64_t) override {}
+    void SetPlaying(bool, std::int64_t) override {}
+    void Commit() override {}
+};
+
+// What the window told its sessions, and the session's threads' notifiers for the test to call.
+struct SessionLog {
+    int made = 0;
+    int alive = 0;
+    double startBpm = 0;
+    std::vector<double> tempos; // SetTempo, in order
+    int peers = 0;
+    linksync::Session::Notifiers notify;
+};
+
+class FakeSession final : public linksync::Session {
+public:
+    explicit FakeSession(SessionLog &log) : log_(log) { ++log_.alive; }
+    ~FakeSession() override { --log_.alive; }
+    void SetTempo(double bpm) override { log_.tempos.push_back(bpm); }
+    void SetStartStopShared(bool) override {}
+    void Stopped() override {}
+    int Peers() const override { return log_.peers; }
+    engine::SharedSession &audio() override { return audio_; }
+
+private:
+    SessionLog &log_;
+    QuietAudio audio_;
+};
+
+class LinkWindowTest : public testsupport::WindowTest {
+public:
+    void key(Qt::Key k) { QTest::keyClick(form.windowHandle(), k); }
+    QAction *entry(const QString &name)
+    {
+        for (QAction *a : form.Practice().Menu()->actions())
+            if (a->text() == name)
+                return a;
+        ADD_FAILURE() << "no menu entry " << name.toStdString();
+        return nullptr;
+    }
+
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        form.Link().SetSessionFactory([this](double bpm, linksync::Session::Notifiers notify) {
+            ++log.made;
+            log.startBpm = bpm;
+            log.notify = std::move(notify);
+            return std::make_unique<FakeSession>(log);
+        });
+    }
+    // The practice tools' status line, empty while it is hidden.
+    QString status() const
+    {
+        auto *line = form.findChild<QLabel *>(QStringLiteral("lblPractice"));
+        return line && line->isVisibleTo(&form) ? line->text() : QString();
+    }
+    // A notifier runs on the session's thread and posts to the window, which takes it next turn.
+    void fromSession(const std::function<void()> &notifier)
+    {
+        notifier();
+        QCoreApplication::processEvents();
+    }
+    int weightTop() const { return form.control("PicSlider")->y(); }
+
+    SessionLog log;
+};
+
+TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionOnAndOff)
+{
+    struct Way {
+        const char *name;
+        std::function<void(LinkWindowTest &)> toggle;
+    };
+    const Way ways[] = {
+        {"key L", [](LinkWindowTest &t) { t.key(Qt::Key_L); }},
+        {"menu entry Link", [](LinkWindowTest &t) { t.entry(QStringLiteral("Link"))->trigger(); }},
+    };
+    EXPECT_EQ(log.alive, 0) << "no session before Link is switched on";
+    for (const Way &on : ways)
+        for (const Way &off : ways) {
+            SCOPED_TRACE(std::string("on by ") + on.name + ", off by " + off.name);
+            on.toggle(*this);
+            EXPECT_EQ(log.alive, 1);
+            EXPECT_TRUE(entry(QStringLiteral("Link"))->isChecked());
+            EXPECT_EQ(status(), QStringLiteral("Link: allein"));
+            off.toggle(*this);
+            EXPECT_EQ(log.alive, 0) << "Link off: its session (threads, sockets) gone";
+            EXPECT_FALSE(entry(QStringLiteral("Link"))->isChecked());
+            EXPECT_EQ(status(), QString());
+        }
+    EXPECT_EQ(log.made, 4);
+}
+
+TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
+{
+    key(Qt::Key_L);
+    struct Row {
+        int peers;
+        bool waiting;
+        const char *shown;
+    };
+    const Row rows[] = {
+        {1, false, "Link: 1 Teilnehmer"}, {3, false, "Link: 3 Teilnehmer"}, {3, true, "Link: wartet auf Takt"},
+        {2, true, "Link: wartet auf Takt"}, {2, false, "Link: 2 Teilnehmer"}, {0, false, "Link: allein"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.shown);
+        log.peers = r.peers;
+        fromSession(log.notify.peers);
+        form.Link().SetWaiting(r.waiting);
+        EXPECT_EQ(status(), QString::fromUtf8(r.shown));
+    }
+}
+
+TEST_F(LinkWindowTest, SessionTempoIsShownAsIfSetHere)
+{
+    key(Qt::Key_L);
+    // The weight's place for the fastest tempo it can be dragged to, 271, and beyond the rod's scale.
+    fromSession([&] { log.notify.tempo(271); });
+    const int fastestDragged = weightTop();
+    fromSession([&] { log.notify.tempo(500); });
+    const int fastEnd = weightTop();
+    EXPECT_GE(fastEnd, fastestDragged) << "faster is lower on the rod";
+    struct Row {
+        double bpm;
+        const char *number, *word;
+    };
+    const Row rows[] = {
+        {97, "97", "Andante"},      {97.4, "97", "Andante"},         {150.6, "151", "Allegro"},
+        {20, "20", "Largamente"},  {300, "300", "Prestissimo"},     {999, "999", "Prestissimo"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.bpm);
+        fromSession([&] { log.notify.tempo(r.bpm); });
+        EXPECT_EQ(text("lblBPM"), QString::fromUtf8(r.number));
+        EXPECT_EQ(text("lblTempo"), QString::fromUtf8(r.word));
+        if (r.bpm > 271)
+            EXPECT_EQ(weightTop(), fastEnd) << "beyond the rod the weight stays at its fast end";
+        else
+            EXPECT_LT(weightTop(), fastestDragged);
+    }
+    EXPECT_TRUE(log.tempos.empty()) << "a tempo from the session is not sent back as the user's";
+}
+
+TEST_F(LinkWindowTest, TempoSetHereGoesToTheSessionNeverBelow20)
+{
+    key(Qt::Key_L);
+    EXPECT_EQ(log.startBpm, 120);
+    key(Qt::Key_Plus); // ">": 121
+    ASSERT_FALSE(log.tempos.empty());
+    EXPECT_EQ(log.tempos.back(), 121);
+    for (int i = 0; i < 12; ++i)
+        key(Qt::Key_PageDown); // "<<": 111, 101, ... 21, 11 -> 20, and again 20
+    EXPECT_EQ(log.tempos.back(), 20);
+    EXPECT_EQ(*std::min_element(log.tempos.begin(), log.tempos.end()), 20);
+    EXPECT_EQ(text("lblBPM"), QStringLiteral("20"));
+
+    // Off, the tempo may go below 20; on again, the session starts at 20 and the window shows it.
+    key(Qt::Key_L);
+    key(Qt::Key_PageDown);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(text("lblBPM"), QStringLiteral("1")) << "without Link the slowest tempo is 1";
+    key(Qt::Key_L);
+    EXPECT_EQ(log.startBpm, 20);
+    EXPECT_EQ(text("lblBPM"), QStringLiteral("20"));
+}
+
+} // namespace
