@@ -256,7 +256,7 @@ cpu_share() {
 # reports), so the sink's own rate is fitted. After it, played(frame) is that frame's time (ns),
 # fitUsed the points kept, fitSd and fitWorst their scatter about the line (ns), slope ns per frame.
 # A raw report (columns QUEUED PLAYED_NS, QUEUED > 0) is read by read_report($0 fields) as a point.
-# shellcheck disable=SC2016
+# shellcheck disable=SC2016,SC2034
 FIT_PLAYED_AWK='
   function read_report() { if (NF >= 6 && $5 > 0) { n++; f[n] = $5 - 1; t[n] = $6; return 1 } return 0 }
   function fit_once(   i, sf, st, sff, sft, k, d) {
