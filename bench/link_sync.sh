@@ -161,8 +161,8 @@ if [ $e2e -eq 1 ]; then
 
   # Start and stop shared: the program stopped, its menu's "Start/Stop teilen" on (F10, the eighth
   # entry), the peer's start/stop sync on.
+  stopped=$(host_us) # before the click: python starts slowly on a busy machine
   start_stop # STOP
-  stopped=$(host_us)
   sleep 0.5
   key F10
   sleep 0.3
@@ -196,6 +196,7 @@ kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/pr
 [ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$WORK/pulse.log" \
   "$WORK/recorder.err" "$keep/"
 underruns=$(pulse_underruns "$from_line")
+echo "host times              the program joined at $joined us (the reference peer saw it), STOP at $stopped us"
 echo "stream underruns         $underruns since START (the program's stream ran dry at the server)"
 echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
 
@@ -271,7 +272,7 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     s1 = start[1]; e1 = end[1]; s2 = start[2]
     for (i = 1; i < m && bt[i] < s1; i++) ; bar = 4 * 60e6 / bpmAt[i]
     first = firstClick(s1, e1)
-    check(clicksIn(stopped + 5e5, s1) == 0, "no click after STOP until the peer started")
+    check(clicksIn(stopped + 1e6, s1) == 0, "no click after STOP until the peer started")
     check(first > 0 && first <= s1 + bar + 5e5, sprintf("the peer started: first click %.0f ms later (its bar comes within %.0f ms)", (first - s1) / 1000, bar / 1000))
     during = beatsIn(first - 5e4, e1 - 3e5)
     check(first > 0 && unheard == 0, sprintf("%d clicks while the peer played, %d of its %d beats without one", clicksIn(first, e1), unheard, during))
