@@ -133,7 +133,7 @@ TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
         const char *shown;
     };
     const Row rows[] = {
-        {1, false, "Link: 1 Teilnehmer"}, {3, false, "Link: 3 Teilnehmer"}, {3, true, "Link: wartet auf Takt"},
+        {1, false, "Link: 1 Teilnehmer"},   {3, false, "Link: 3 Teilnehmer"}, {3, true, "Link: wartet auf Takt"},
         {2, true, "Link: wartet auf Takt"}, {2, false, "Link: 2 Teilnehmer"}, {0, false, "Link: allein"},
     };
     for (const Row &r : rows) {
@@ -159,8 +159,8 @@ TEST_F(LinkWindowTest, SessionTempoIsShownAsIfSetHere)
         const char *number, *word;
     };
     const Row rows[] = {
-        {97, "97", "Andante"},      {97.4, "97", "Andante"},         {150.6, "151", "Allegro"},
-        {20, "20", "Largamente"},  {300, "300", "Prestissimo"},     {999, "999", "Prestissimo"},
+        {97, "97", "Andante"},    {97.4, "97", "Andante"},     {150.6, "151", "Allegro"},
+        {20, "20", "Largamente"}, {300, "300", "Prestissimo"}, {999, "999", "Prestissimo"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.bpm);
