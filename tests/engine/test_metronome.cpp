@@ -13,8 +13,8 @@ public:
     MetronomeTest()
     {
         settings.rules = {false, true, true, true, true}; // four beats, gain 1: the defaults
-        settings.samples = {click.get(), accent1.get(), accent2.get()};
-        settings.slotSamples = {klack.get(), klack.get(), klack.get()};
+        settings.samples = {click, accent1, accent2};
+        settings.slotSamples = {klack, klack, klack};
     }
     // Renders `frames` frames more in whole blocks and returns the frames that sounded, with their height.
     std::map<std::int64_t, float> Render(std::int64_t frames)
@@ -37,9 +37,10 @@ public:
         return v;
     }
 
-    std::shared_ptr<const sound::Sample> click = Constant(1, 0.1f), accent1 = Constant(1, 0.2f),
-                                         accent2 = Constant(1, 0.3f), klack = Constant(1, 0.05f),
-                                         two = Constant(1, 0.02f), fourAccented = Constant(1, 0.14f);
+    // Held by the fixture, which outlives the metronome.
+    const sound::Sample *click = Hold(Constant(1, 0.1f)), *accent1 = Hold(Constant(1, 0.2f)),
+                        *accent2 = Hold(Constant(1, 0.3f)), *klack = Hold(Constant(1, 0.05f)),
+                        *two = Hold(Constant(1, 0.02f)), *fourAccented = Hold(Constant(1, 0.14f));
 };
 
 // Then STOP silences it (START again: StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne).
@@ -68,7 +69,7 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
 // "1a"), its lamp and number, half a swing after the press.
 TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
 {
-    settings.samples.countAccented[0] = fourAccented.get(); // here the spoken "1a"
+    settings.samples.countAccented[0] = fourAccented; // here the spoken "1a"
     const struct {
         int beatsBefore;
         bool counting;
@@ -107,8 +108,8 @@ TEST_F(MetronomeTest, MissingSoundsRepeatTheSlotsLastSample)
     settings.pattern = {};
     settings.pattern.Accent2[3] = true; // beat 4 speaks "4a"
     // 1.wav missing at the start: slot 1 still holds the klack; 3.wav missing: slot 1 repeats 2.wav.
-    settings.samples.countPlain[1] = two.get();
-    settings.samples.countAccented[3] = fourAccented.get();
+    settings.samples.countPlain[1] = two;
+    settings.samples.countAccented[3] = fourAccented;
     EXPECT_EQ(Heights(Run(22050 * 4 + 100), 4), (std::vector<float>{0.05f, 0.02f, 0.02f, 0.14f}));
 }
 

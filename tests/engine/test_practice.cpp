@@ -30,10 +30,10 @@ public:
     PracticeTest()
     {
         settings.rules = {false, false, true, true, true}; // the click alone on every beat
-        settings.samples = {click.get(), click.get(), click.get()};
-        settings.slotSamples = {click.get(), click.get(), click.get()};
+        settings.samples = {click, click, click};
+        settings.slotSamples = {click, click, click};
     }
-    std::shared_ptr<const sound::Sample> click = Constant(1, 0.1f);
+    const sound::Sample *click = Hold(Constant(1, 0.1f)); // held by the fixture, which outlives the metronome
 };
 
 struct SubdivisionCase {
