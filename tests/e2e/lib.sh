@@ -11,20 +11,34 @@ start() {
   ID=$(wait_window "$title" 30) || fail "no window \"$title\": $(cat "$WORK/out")"
 }
 
-# A private PulseAudio server (after setup_dirs): skipped (77) where it is not installed.
+# A private PulseAudio server with a null sink "metronom" as its default (after setup_dirs): skipped
+# (77) where it is not installed or does not start.
 need_pulse() {
   for tool in pulseaudio parec pactl; do command -v $tool >/dev/null || { echo "$tool is not installed"; exit 77; }; done
   export HOME=$WORK PULSE_RUNTIME_PATH=$WORK/pulse
   unset SDL_AUDIODRIVER PULSE_SERVER
   trap 'pulseaudio --kill 2>/dev/null; cleanup' EXIT
+  start_pulse || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
 }
-start_pulse() { # start_pulse SINK: the server with a null sink of that name as its default
+start_pulse() {
   pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr --log-level=error \
-    -L "module-null-sink sink_name=$1 rate=44100 channels=2" -L module-native-protocol-unix 2>>"$WORK/pulse.log" || return 1
+    -L "module-null-sink sink_name=metronom rate=44100 channels=2" -L module-native-protocol-unix 2>>"$WORK/pulse.log" || return 1
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-  pactl set-default-sink "$1"
+  pactl set-default-sink metronom
 }
-record() { # record SINK FILE: records what the sink plays, in the background as $RECORDER
-  parec -d "$1.monitor" --format=s16le --rate=44100 --channels=2 --latency-msec=10 --file-format=wav "$2" &
+record() { # record FILE: records what the sink plays, in the background as $RECORDER
+  parec -d metronom.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=10 --file-format=wav "$1" &
   RECORDER=$!; PIDS+=("$RECORDER")
+}
+# listen SECONDS LEAST ARGS...: records the sink for SECONDS while the program ($PID) plays and
+# analyses it ($ANALYZE with ARGS); fails when the program ended, beats were lost or doubled or fewer
+# than LEAST found. The report in REPORT, its status in STATUS, the beats found in BEATS.
+listen() {
+  record "$WORK/rec.wav"; sleep "$1"
+  kill $RECORDER 2>/dev/null; wait $RECORDER 2>/dev/null
+  kill -0 "$PID" 2>/dev/null || fail "the program ended: $(cat "$WORK/out")"
+  STATUS=0; REPORT=$("$ANALYZE" "$WORK/rec.wav" "${@:3}") || STATUS=$?
+  [ $STATUS -ne 2 ] || fail "beats lost or doubled: $REPORT"
+  BEATS=$(awk '/beats found/ {print $3}' <<<"$REPORT")
+  [ "${BEATS:-0}" -ge "$2" ] || fail "only ${BEATS:-0} beats in $1 s: $REPORT"
 }

@@ -9,7 +9,6 @@ setup_dirs
 need_pulse
 command -v import >/dev/null || { echo "import (ImageMagick) is not installed"; exit 77; }
 
-start_pulse metronom || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
 PA=$(cat "$PULSE_RUNTIME_PATH/pid")
 # Thawed before anything asks it to end (a frozen server would hang `pulseaudio --kill`).
 trap 'kill -CONT $PA 2>/dev/null; timeout 5 pulseaudio --kill 2>/dev/null; kill -9 $PA 2>/dev/null; cleanup' EXIT
@@ -34,15 +33,7 @@ kill -0 "$PID" 2>/dev/null || fail "the program ended with the server frozen: $(
 
 kill -CONT "$PA"
 sleep 1
-record metronom "$WORK/rec.wav"
-sleep 6
-kill $RECORDER 2>/dev/null; wait $RECORDER 2>/dev/null
-kill -0 "$PID" 2>/dev/null || fail "the program ended: $(cat "$WORK/out")"
-status=0
-REPORT=$("$ANALYZE" "$WORK/rec.wav" --bpm 120) || status=$?
-[ $status -ne 2 ] || fail "beats lost or doubled after the server was thawed: $REPORT"
-beats=$(awk '/beats found/ {print $3}' <<<"$REPORT")
-[ "${beats:-0}" -ge 8 ] || fail "only ${beats:-0} beats after the server was thawed: $REPORT"
+listen 6 8 --bpm 120 # beats heard after the server was thawed, none lost or doubled
 timeout 5 pactl list sink-inputs | grep -q 'media.name = "Metronom"' || fail "not the program's own PulseAudio stream"
-echo "$beats beats heard after the server was thawed"
+echo "$BEATS beats heard after the server was thawed"
 echo "1 passed, 0 failed"

@@ -8,40 +8,25 @@ PROGRAM=$1 ANALYZE=$2
 setup_dirs
 need_pulse
 
-# Records $2 seconds from the sink: the program lives and at least $1 beats at 120, none lost or
-# doubled; further arguments go to the analysis.
-beats_in() {
-  local least=$1 secs=$2 status=0 beats
-  record metronom "$WORK/rec.wav"
-  sleep "$secs"
-  kill $RECORDER 2>/dev/null; wait $RECORDER 2>/dev/null
-  kill -0 "$PID" 2>/dev/null || fail "the program ended: $(cat "$WORK/out")"
-  REPORT=$("$ANALYZE" "$WORK/rec.wav" --bpm 120 "${@:3}") || status=$?
-  [ $status -ne 2 ] || fail "beats lost or doubled: $REPORT"
-  beats=$(awk '/beats found/ {print $3}' <<<"$REPORT")
-  [ "$beats" -ge "$least" ] || fail "only $beats beats"
-  echo "$beats beats"
-}
-
-start_pulse metronom || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
 start_xvfb
 start "$MAIN" "$PROGRAM"
 sleep 1
 xdotool mousemove --window "$ID" 668 463 click 1 # START
-beats_in 4 4
+listen 4 4 --bpm 120
 pactl list sink-inputs | grep -q 'media.name = "Metronom"' || fail "not the program's own PulseAudio stream"
 for how in "asked to end" killed; do
   if [ "$how" = killed ]; then kill -9 "$(cat "$PULSE_RUNTIME_PATH/pid")"; else pulseaudio --kill; fi || fail "no server to end"
   sleep 3 # the program notices the loss and retries without a server
   kill -0 "$PID" 2>/dev/null || fail "the program ended without a server: $(cat "$WORK/out")"
-  start_pulse metronom || fail "the server does not start again: $(cat "$WORK/pulse.log")"
+  start_pulse || fail "the server does not start again: $(cat "$WORK/pulse.log")"
   echo "server $how and started again:"
-  beats_in 4 8 # the program reopens the device within its polling time
+  listen 8 4 --bpm 120 # the program reopens the device within its polling time
+  echo "$BEATS beats"
 done
 # The window still answers: STOP silences it, START plays again.
 (sleep 2; xdotool mousemove --window "$ID" 668 463 click 1; sleep 1.5; pactl list sink-inputs >"$WORK/stopped"
  sleep 0.5; xdotool mousemove --window "$ID" 668 463 click 1) &
-beats_in 6 7 --pause 1.6
+listen 7 6 --bpm 120 --pause 1.6
 grep -q 'runs found             2' <<<"$REPORT" || fail "STOP and START were not heard as two runs"
 grep -q 'Corked: yes' "$WORK/stopped" || fail "the stream plays on while stopped"
 echo "3 passed, 0 failed"

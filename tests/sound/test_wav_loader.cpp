@@ -74,7 +74,6 @@ TEST(WavLoader, BadInputIsRefusedWithAReasonOrPlayedForWhatItHolds)
         {"RiffSizeTooSmallSeed",
          [](const std::string &path) { fs::create_symlink(METRONOM_FUZZ_SEEDS "/riff_small.wav", path); }, 220},
         {"TooLong", File(MakeWav({}, {1, 1}, 44100)), 0, {.maxFileBytes = 1u << 20, .maxSeconds = 0.5}},
-        {"Rate2000Hz", File(MakeWav({.rate = 2000}, {1000, 1000}, 100))},
         {"Rate3999Hz", File(MakeWav({.rate = 3999}, {1000, 1000}, 100))},
         {"Rate384001Hz", File(MakeWav({.rate = 384001}, {1000, 1000}, 100))},
         {"TooLargeFile", File(MakeWav({}, {1, 1}, 1000)), 0, {.maxFileBytes = 1000, .maxSeconds = 30}},

@@ -18,6 +18,23 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 
 namespace testsupport {
 
+// "" when two pictures are the same pixel for pixel, else how many pixels differ and where the first.
+inline std::string Differences(const QImage &picture, const QImage &other)
+{
+    const QImage a = picture.convertToFormat(QImage::Format_RGB32), b = other.convertToFormat(QImage::Format_RGB32);
+    if (a.size() != b.size())
+        return "sizes differ";
+    int differ = 0;
+    QPoint first;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y) && differ++ == 0)
+                first = {x, y};
+    return differ ? std::to_string(differ) + " pixels, the first at " + std::to_string(first.x()) + "," +
+                        std::to_string(first.y())
+                  : "";
+}
+
 class FakeClock : public tempo::MillisecondClock {
 public:
     std::int64_t Now() const override { return now; }

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "support/window_test.h"
 #include "ui/pendulum_face.h"
 
 namespace {
@@ -79,20 +80,12 @@ TEST(PendulumFaceDrawing, PartialRepaintsEqualAFullRepaintThroughASwing)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&face));
     auto compare = [&](const std::string &when, const QPointF *tip, const QPointF *weight) {
         QCoreApplication::processEvents();
-        const QImage onScreen = face.screen()->grabWindow(face.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage onScreen = face.screen()->grabWindow(face.winId()).toImage();
         ui::PendulumFace fresh;
         makeFace(fresh);
         if (tip)
             fresh.swingTo(*tip, *weight);
-        const QImage full = fresh.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        ASSERT_EQ(onScreen.size(), full.size()) << when;
-        int differ = 0;
-        QPoint first;
-        for (int y = 0; y < full.height(); ++y)
-            for (int x = 0; x < full.width(); ++x)
-                if (onScreen.pixel(x, y) != full.pixel(x, y) && differ++ == 0)
-                    first = {x, y};
-        EXPECT_EQ(differ, 0) << when << ": first at " << first.x() << "," << first.y();
+        EXPECT_EQ(testsupport::Differences(onScreen, fresh.grab().toImage()), "") << when;
     };
     // From the centre out to the right and back across to the left, steps from 0.3 to 6 pixels.
     const double angles[] = {0,   0.001, 0.004, 0.01, 0.03, 0.05, 0.2,   0.35,

@@ -1,23 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <QAbstractItemView>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QTest>
 
-#include "app/frm_metronom.h"
+#include "support/window_test.h"
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    }
-    app::FrmMetronom form;
-};
+using MainWindowTest = testsupport::WindowTest;
 
 // A fixed size, on top until Check2 releases it.
 TEST_F(MainWindowTest, Check2ReleasesTheWindowFromTheTopAndPutsItBack)

@@ -32,7 +32,6 @@ TEST_F(TempoWindowTest, StepButtonsAndSliderMoveTheNumberTheWordAndTheWeightToge
     auto *fader1 = form.control<fader::Fader>("Fader1");
     click("cmdTempo(1)");
     EXPECT_EQ(std::tuple(bpm(), weightTop(), fader1->Value()), std::tuple("121", 132, 120));
-    EXPECT_NEAR(form.Tempo().PhaseRate(), 2.0772279294228e-4, 1e-15) << "a beat every 60000 / 121 ms";
     QTest::mouseClick(fader1, Qt::LeftButton, {}, QPoint(107, 10)); // the button's centre there: 121, tempo 122
     EXPECT_EQ(std::tuple(bpm(), weightTop(), fader1->Value()), std::tuple("122", 133, 121));
 }

@@ -9,7 +9,6 @@
 PROGRAM=$1 ANALYZE=$2
 setup_dirs
 need_pulse
-start_pulse metronom || { echo "pulseaudio does not start here: $(cat "$WORK/pulse.log")"; exit 77; }
 start_xvfb
 start "$MAIN" "$PROGRAM"
 sleep 1
@@ -17,18 +16,11 @@ xdotool windowfocus --sync "$ID"
 xdotool key u Up Up Up
 xdotool mousemove --window "$ID" 668 463 click 1 # START
 sleep 1.5
-record metronom "$WORK/rec.wav"
-sleep 5
-kill $RECORDER 2>/dev/null; wait $RECORDER 2>/dev/null
-kill -0 "$PID" 2>/dev/null || fail "the program ended: $(cat "$WORK/out")"
-
-status=0
-report=$("$ANALYZE" "$WORK/rec.wav" --bpm 240 --list) || status=$?
-[ $status -eq 0 ] || fail "onsets not every half beat at 120 (status $status): $report"
-beats=$(awk '/beats found/ {print $3}' <<<"$report")
-[ "$beats" -ge 16 ] || fail "only $beats onsets in 5 s"
-# Each onset against the next: about 10 dB apart, louder and softer in turn.
-awk '/^beat / { for (i = 1; i <= NF; i++) if ($i == "adds") e[n++] = $(i + 1) }
+listen 5 16 --bpm 240 --list
+[ $STATUS -eq 0 ] || fail "onsets not every half beat at 120 (status $STATUS): $REPORT"
+# Each onset against the next, about 10 dB apart, louder and softer in turn (one at the first frame
+# is a sound the recording cut into).
+awk '/^beat / && $4 > 0 { for (i = 1; i <= NF; i++) if ($i == "adds") e[n++] = $(i + 1) }
      END {
        bad = 0
        for (i = 1; i < n; i++) {
@@ -38,7 +30,7 @@ awk '/^beat / { for (i = 1; i <= NF; i++) if ($i == "adds") e[n++] = $(i + 1) }
        }
        printf "%d onsets, %d not alternating by 7..13 dB\n", n, bad
        exit bad > 0
-     }' <<<"$report" || fail "not alternately loud and soft: $(grep '^beat' <<<"$report" | head -12)"
-grep -E 'beats found|mean interval|worst' <<<"$report"
+     }' <<<"$REPORT" || fail "not alternately loud and soft: $(grep '^beat' <<<"$REPORT" | head -12)"
+grep -E 'beats found|mean interval|worst' <<<"$REPORT"
 [ ! -e "$XDG_CONFIG_HOME/metronom" ] || fail "a settings file was written: $(ls -R "$XDG_CONFIG_HOME/metronom")"
 echo "1 passed, 0 failed"
