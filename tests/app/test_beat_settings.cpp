@@ -50,6 +50,21 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
     EXPECT_EQ(counting.files.size(), 17u);
     EXPECT_TRUE(app::SamplesDiffer(s, p.samples));
     EXPECT_FALSE(app::SamplesDiffer(s, app::BuildBeatSettings(c, cache, slots).settings.samples));
+
+    // The three voices count aloud, each from its own folder; the sound presets do not.
+    for (auto [preset, counts] : {std::pair{"Kick", false},
+                                  {"Rhythmus", false},
+                                  {"Normal", false},
+                                  {"Long", true},
+                                  {"Englisch", true},
+                                  {"Computer", true}}) {
+        c.preset = preset;
+        const app::BeatSettings b = app::BuildBeatSettings(c, cache, slots);
+        EXPECT_EQ(b.settings.rules.counting, counts) << preset;
+        if (counts) {
+            EXPECT_EQ(b.files.at(1), (dir.path() / "Count" / preset / "1.wav").string()) << preset;
+        }
+    }
 }
 
 } // namespace

@@ -15,14 +15,14 @@ using enginetest::kHeard;
 constexpr double kFramesPerMinute = 44100.0 * 60;
 const float kMinus10dB = static_cast<float>(std::pow(10.0, -0.5));
 
-// The trainer from 120 to 140, 10 more every two cycles.
+// The trainer from 120 to 135, 10 more every two cycles (the last step a short one).
 void Trainer(engine::Practice &p)
 {
     p.trainerOn = true;
     p.trainerStartBpm = 120;
     p.trainerEveryCycles = 2;
     p.trainerStepBpm = 10;
-    p.trainerGoalBpm = 140;
+    p.trainerGoalBpm = 135;
 }
 
 class PracticeTest : public enginetest::RenderTest {
@@ -123,9 +123,18 @@ TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
             EXPECT_EQ(At(to), 0.1f) << "the next beat on its frame";
         }
     }
+    // STOP within the pattern, two silent cycles now, and START: it begins with its sounding cycles.
+    metronome.Stop();
+    settings.practice.gapMuteCycles = 2;
+    Start();
+    RenderTo(rendered + 22050 * 6 + kHeard + 1);
+    muted.clear();
+    for (const auto &e : Events())
+        muted.push_back(e.muted);
+    EXPECT_EQ(muted, (std::vector<bool>{false /* rendered before STOP */, false, false, false, false, true, true}));
 }
 
-// From 120, two cycles of two beats at each tempo, 10 more each time, up to 140: every step is
+// From 120, two cycles of two beats at each tempo, 10 more each time, up to 135 (the last step 5): every step is
 // taken on the first beat of a cycle (the interval after it is the first at the new tempo) and
 // reported with that beat; no beat is lost, doubled or shifted. A phase rate published before the
 // steps is not taken back; switching the trainer off with a new tempo plays that tempo; START
@@ -137,7 +146,7 @@ TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
     Start();
     RenderTo(300000);
     std::vector<double> ideal; // where each beat's crossing is
-    const int tempoOfCycle[] = {120, 120, 130, 130, 140, 140, 140, 140, 140, 140, 140, 140};
+    const int tempoOfCycle[] = {120, 120, 130, 130, 135, 135, 135, 135, 135, 135, 135, 135};
     for (double beat = 22050, k = 1; beat < 300000 - kHeard; ++k) { // the interval after beat k at its cycle's tempo
         ideal.push_back(beat);
         beat += kFramesPerMinute / tempoOfCycle[int(k - 1) / 2];
@@ -152,19 +161,19 @@ TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
         EXPECT_TRUE(double(onset->first) >= ideal[i] - 1e-3 && double(onset->first) < ideal[i] + 1) << onset->first;
         EXPECT_EQ(events[i].onsetFrame, std::uint64_t(onset->first));
         EXPECT_EQ(events[i].beat, int(i % 2 + 1));
-        EXPECT_EQ(events[i].bpm, i == 0 ? 120 : i == 4 ? 130 : i == 8 ? 140 : 0);
+        EXPECT_EQ(events[i].bpm, i == 0 ? 120 : i == 4 ? 130 : i == 8 ? 135 : 0);
     }
 
     // The pendulum drawn for frames heard shortly before the last step still swings at 130: half a
-    // beat before the step it stands at its turning point, half a beat (at 140) after it too.
+    // beat before the step it stands at its turning point, half a beat (at 135) after it too.
     const engine::ClockState &clock = metronome.Clock();
     EXPECT_NEAR(std::fabs(clock.SwingAt(ideal[8] - kFramesPerMinute / 130 / 2)), 1.0, 1e-6);
-    EXPECT_NEAR(std::fabs(clock.SwingAt(ideal[8] + kFramesPerMinute / 140 / 2)), 1.0, 1e-6);
+    EXPECT_NEAR(std::fabs(clock.SwingAt(ideal[8] + kFramesPerMinute / 135 / 2)), 1.0, 1e-6);
 
     Publish(); // settings published again (another lamp, say) with the window's old tempo
     RenderTo(400000);
     for (const auto &e : Events())
-        EXPECT_EQ(e.measuredBpm, 140) << "the trainer's tempo stays";
+        EXPECT_EQ(e.measuredBpm, 135) << "the trainer's tempo stays";
     settings.practice.trainerOn = false;
     Tempo(90);
     Publish();
@@ -261,7 +270,7 @@ TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
         EXPECT_TRUE(clicked) << "the subdivision click between";
     }
     // STOP 20 ms before the next beat: its word, begun already, is cut and never swells.
-    const auto next = std::int64_t(std::ceil(double(events.back().onsetFrame) + kFramesPerMinute / 140 - 1));
+    const auto next = std::int64_t(std::ceil(double(events.back().onsetFrame) + kFramesPerMinute / 135 - 1));
     while (rendered + 512 < next - 882)
         RenderTo(rendered + 512);
     metronome.Stop();

@@ -387,9 +387,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   .replace("volume=60", "volume=laut")
                                   .replace("accents=true", "accents=1, 2")
                                   .replace("accent1Lamps=11110000", "accent1Lamps=111")
+                                  .replace("beatsPerCycle=3", "beatsPerCycle=0")
                                   .append("colour=red\n"),
-                              "Kick Klack/Bassdrum/Snare 10001000 00001111 - - 3 beats 120 bpm vol 85 sub 2 - gap",
-                              {"tempo", "volume", "accents", "accent1Lamps", "colour"}},
+                              "Kick Klack/Bassdrum/Snare 10001000 00001111 - - 4 beats 120 bpm vol 85 sub 2 - gap",
+                              {"tempo", "volume", "accents", "accent1Lamps", "beatsPerCycle", "colour"}},
                       BadFile{"sound_gone",
                               QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
                               "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 90 bpm vol 60 sub 2 - gap",
