@@ -27,7 +27,9 @@ runtests() { # prints the names of failing tests; status 0 when all passed
     local log=$tree/ctest.log
     (cd "$build" && ctest -LE e2e -E fuzz -j2 --timeout 120 >"$log" 2>&1)
     local rc=$?
-    sed -n '/The following tests FAILED/,$p' "$log" | grep -E '^\s+[0-9]+ - ' | sed -E 's/^\s+[0-9]+ - //; s/ \(.*//' | tr '\n' ' '
+    sed -n '/The following tests FAILED/,$p' "$log" | grep -E '^\s+[0-9]+ - ' |
+        sed -E 's/^\s+[0-9]+ - //; s/ +# GetParam.*//; s/ \((Failed|Timeout|SEGFAULT|Subprocess aborted|Child aborted|Exception).*//' |
+        paste -sd ';' -
     return $rc
 }
 
