@@ -1,11 +1,14 @@
 #include "ui/pendulum_face.h"
 
+#include <QBackingStore>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QVarLengthArray>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "ui/artwork.h"
 #include "ui/rod_raster.h"
@@ -174,20 +177,60 @@ void PendulumFace::compose(qreal dpr)
     stale_ = QRegion();
 }
 
+QImage *PendulumFace::windowImage(qreal dpr, QPoint &at) const
+{
+    // While the window's picture is being painted, this widget's paint device is redirected to the
+    // window's backing store, at the widget's place in the window; not while it is rendered
+    // elsewhere (grab, render: a shared painter). Used only when all of that is as expected.
+    QPoint offset;
+    QPaintDevice *device = sharedPainter() ? nullptr : redirected(&offset);
+    QBackingStore *store = backingStore();
+    if (!device || !store || device != store->paintDevice() || device->devType() != QInternal::Image)
+        return nullptr;
+    auto *image = static_cast<QImage *>(device);
+    if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
+        !qFuzzyCompare(image->devicePixelRatio(), dpr) || offset != -mapTo(window(), QPoint(0, 0)))
+        return nullptr;
+    at = (QPointF(-offset) * dpr).toPoint();
+    return image;
+}
+
 void PendulumFace::paintEvent(QPaintEvent *e)
 {
     const qreal dpr = devicePixelRatioF();
     compose(dpr);
+    auto toDevice = [dpr](const QRect &logical) {
+        return QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
+    };
+    const QRect pictureRect = picture_.rect();
+    // The picture is opaque: its pixels replace what is there, with nothing to blend. Straight into
+    // the window's picture where it can be (one copy of a few rows per rectangle: a painter's set-up
+    // for each rectangle costs more than the copy), else through a painter.
+    QPoint at;
+    if (QImage *window = windowImage(dpr, at)) {
+        const QRect windowRect = window->rect().translated(-at);
+        auto *bits = const_cast<uchar *>(window->constBits()); // the window's own buffer, never shared
+        for (const QRect &logical : e->region()) {
+            const QRect r = toDevice(logical) & windowRect;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(bits + (y + at.y()) * window->bytesPerLine()) + at.x();
+                const int split = y < pictureRect.height() ? std::clamp(pictureRect.right() + 1, r.left(), r.right() + 1)
+                                                           : r.left(); // black right of and below the face
+                if (split > r.left())
+                    std::memcpy(row + r.left(), picture_.constScanLine(y) + 4 * r.left(), size_t(split - r.left()) * 4);
+                std::fill(row + split, row + r.right() + 1, qRgb(0, 0, 0));
+            }
+        }
+        return;
+    }
     QPainter p(this);
     // Copied from the picture only where repainted (the widget may be taller than the picture:
     // black below it). In device pixels: with the painter's high-DPI scale in place, the copy would
-    // take the raster engine's slower scaling path. The picture is opaque: its pixels replace
-    // what is there, with nothing to blend.
+    // take the raster engine's slower scaling path.
     p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    const QRect pictureRect = picture_.rect();
     for (const QRect &logical : e->region()) {
-        const QRect r = QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
+        const QRect r = toDevice(logical);
         const QRect onPicture = r & pictureRect;
         p.setClipRect(r); // within the repainted region: a plain rectangle, copied line by line
         if (onPicture != r)

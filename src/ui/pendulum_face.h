@@ -51,6 +51,9 @@ private:
     void changed(const QRegion &region, bool now);
     // The picture made anew at ratio `dpr`, or mended where it changed.
     void compose(qreal dpr);
+    // The window's own picture in memory while this widget is painted into it, and where the
+    // widget lies in it (device pixels); null when painted elsewhere or in an unexpected form.
+    QImage *windowImage(qreal dpr, QPoint &at) const;
 
     QImage face_;    // the still face; device pixels, made at ratio ratio_
     QImage picture_; // the face with the rod and the weight, as on the screen

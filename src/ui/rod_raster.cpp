@@ -110,31 +110,34 @@ void Bar::Paint(QImage &image, const QRect &clip) const
     const double across = std::abs(uy_); // across the bar per pixel along the row
     const double wide = across > 0 ? (half + reach) / across : 0, alongPad = std::abs(ux_) * wide;
     const double whole = across > 0 ? (half - reach) / across : 0; // pixels within are wholly covered
+    const bool fast = across > 0 && half >= reach;
+    const double invUy = fast ? 1 / uy_ : 0;
+    // The table entry of a pixel whose centre lies dx from the crossing:
+    // (half - |dx| * across + reach) * kSteps.
+    const double base = (half + reach) * kSteps, step = across * kSteps;
+    const int last = levelCount_ - 1;
     for (int y = top; y <= bottom; ++y) {
         const double yc = y + 0.5 - from_.y();
         auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
-        if (across > 0 && half >= reach) {
-            const double along = yc / uy_; // of the crossing
+        if (fast) {
+            const double along = yc * invUy; // of the crossing
             if (along - alongPad >= reach && along + alongPad <= length - reach) {
-                const double cx = from_.x() + along * ux_;
-                const int x0 = std::max(box.left(), Floor(cx - wide - 0.5) + 1);
-                const int x1 = std::min(box.right(), Floor(cx + wide - 0.5));
-                const int f0 = std::max(x0, Floor(cx - whole - 0.5) + 1);
-                const int f1 = std::min(x1, Floor(cx + whole - 0.5));
-                // Entry of the pixel centred at xc: (half - |xc - cx| * across + reach) * kSteps.
-                const double base = (half + reach) * kSteps, step = across * kSteps;
-                const int last = levelCount_ - 1;
+                const double c = from_.x() + along * ux_ - 0.5; // the crossing less a pixel's centre
+                const int x0 = std::max(box.left(), Floor(c - wide) + 1);
+                const int x1 = std::min(box.right(), Floor(c + wide));
+                const int f0 = std::max(x0, Floor(c - whole) + 1);
+                const int f1 = std::min(x1, Floor(c + whole));
                 auto edge = [&](int x, double entry) {
                     const int level = levels_[size_t(std::min(int(entry), last))];
                     if (level > 0)
                         row[x] = Mix(color_, unsigned(level), row[x], unsigned(255 - level));
                 };
                 for (int x = x0; x < f0 && x <= x1; ++x)
-                    edge(x, base - (cx - x - 0.5) * step);
+                    edge(x, base - (c - x) * step);
                 if (f0 <= f1)
                     std::fill(row + f0, row + f1 + 1, color_);
                 for (int x = std::max(x0, f1 + 1); x <= x1; ++x)
-                    edge(x, base - (x + 0.5 - cx) * step);
+                    edge(x, base - (x - c) * step);
                 continue;
             }
         }
