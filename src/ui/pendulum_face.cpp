@@ -214,8 +214,9 @@ void PendulumFace::paintEvent(QPaintEvent *e)
             const QRect r = toDevice(logical) & windowRect;
             for (int y = r.top(); y <= r.bottom(); ++y) {
                 auto *row = reinterpret_cast<QRgb *>(bits + (y + at.y()) * window->bytesPerLine()) + at.x();
-                const int split = y < pictureRect.height() ? std::clamp(pictureRect.right() + 1, r.left(), r.right() + 1)
-                                                           : r.left(); // black right of and below the face
+                const int split = y < pictureRect.height()
+                                      ? std::clamp(pictureRect.right() + 1, r.left(), r.right() + 1)
+                                      : r.left(); // black right of and below the face
                 if (split > r.left())
                     std::memcpy(row + r.left(), picture_.constScanLine(y) + 4 * r.left(), size_t(split - r.left()) * 4);
                 std::fill(row + split, row + r.right() + 1, qRgb(0, 0, 0));

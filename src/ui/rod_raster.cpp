@@ -60,8 +60,7 @@ inline void Within(double c0, double slope, double inverse, double from, double 
 
 } // namespace
 
-Bar::Bar(QPointF from, QPointF to, qreal width, QRgb color)
-    : from_(from), half_(width / 2), color_(color | 0xff000000u)
+Bar::Bar(QPointF from, QPointF to, qreal width, QRgb color) : from_(from), half_(width / 2), color_(color | 0xff000000u)
 {
     const double dx = to.x() - from.x(), dy = to.y() - from.y();
     length_ = std::hypot(dx, dy);
@@ -86,7 +85,8 @@ Bar::Bar(QPointF from, QPointF to, qreal width, QRgb color)
 int Bar::SideLevel(double inside) const
 {
     if (half_ < reach_) // a pixel may reach over both sides
-        return int(std::clamp(EdgeShare(inside, a_, b_) + EdgeShare(2 * half_ - inside, a_, b_) - 1, 0.0, 1.0) * 255 + 0.5);
+        return int(std::clamp(EdgeShare(inside, a_, b_) + EdgeShare(2 * half_ - inside, a_, b_) - 1, 0.0, 1.0) * 255 +
+                   0.5);
     const int at = int((inside + reach_) * kSteps); // towards 0: the first entry for the outermost
     return levels_[size_t(std::clamp(at, 0, levelCount_ - 1))];
 }
@@ -153,9 +153,8 @@ void Bar::Paint(QImage &image, const QRect &clip) const
         const int x0 = int(std::ceil(lo - 0.5)), x1 = int(std::floor(hi - 0.5));
         for (int x = x0; x <= x1; ++x) {
             const double xc = x + 0.5, t = t0 + ux_ * xc;
-            const int level = int(SideLevel(half - std::abs(s0 + nx * xc)) * EdgeShare(t, a_, b_) *
-                                      EdgeShare(length - t, a_, b_) +
-                                  0.5);
+            const int level = int(
+                SideLevel(half - std::abs(s0 + nx * xc)) * EdgeShare(t, a_, b_) * EdgeShare(length - t, a_, b_) + 0.5);
             if (level > 0)
                 row[x] = Mix(color_, unsigned(level), row[x], unsigned(255 - level));
         }
