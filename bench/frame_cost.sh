@@ -4,7 +4,8 @@
 # private X server, callgrind counts its UI thread over SECONDS and the figure is that thread's
 # instructions divided by the frames drawn meanwhile (calls of the face's paint event). With
 # --floor, bench/frame_floor instead (frames: its square's paint events). With --xserver the X
-# server runs under callgrind as well and its instructions per frame are printed beside.
+# server runs under callgrind as well and its instructions per frame are printed beside. --keep
+# copies the callgrind dumps (UI thread, X server) into DIR.
 # Usage: bench/frame_cost.sh [--seconds 10] [--scale 1] [--floor] [--xserver] [--build DIR] [--keep DIR]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -91,6 +92,7 @@ if [ -n "$xserver" ]; then
     [ -n "$x" ] && tail -c 200 "$x" | grep -q totals && break
     sleep 0.1
   done
+  [ -z "$keep" ] || cp "$x" "$keep/"
   xt=$(callgrind_annotate "$x" 2>/dev/null | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
   printf 'X server: %s instructions: %s per frame\n' "$xt" \
     "$(awk -v t="$xt" -v c="$calls" 'BEGIN { if (c > 0) printf "%.0f", t / c; else print "-" }')"

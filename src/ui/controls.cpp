@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <algorithm>
 
 #include "fader/fader.h"
 #include "ui/artwork.h"
@@ -192,7 +193,8 @@ QWidget *Create(const ControlSpec &s, QWidget *parent)
             return new PendulumFace(parent);
         return new PictureBox(s.art, back, parent);
     case Kind::Label: {
-        auto *l = new QLabel(caption, parent);
+        // Qt draws glyphs above about 64 pixels from their outlines on every paint.
+        auto *l = s.fontPoints >= 48 ? new LargeLabel(caption, parent) : new QLabel(caption, parent);
         l->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; }")
                              .arg(Css(fore), back.isValid() ? Css(back) : QStringLiteral("transparent")));
         l->setAlignment((s.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
@@ -270,6 +272,54 @@ QHash<QString, QWidget *> BuildControls(QWidget *form)
         byName.insert(name, w);
     }
     return byName;
+}
+
+} // namespace ui
+
+namespace ui {
+
+void LargeLabel::paintEvent(QPaintEvent *)
+{
+    const qreal dpr = devicePixelRatioF();
+    const QString shown = text();
+    auto found = std::find_if(pictures_.begin(), pictures_.end(), [&](const auto &p) { return p.first == shown; });
+    if (found == pictures_.end() || !qFuzzyCompare(found->second.devicePixelRatio(), dpr)) {
+        if (found != pictures_.end())
+            pictures_.erase(found);
+        // The text as the label draws it, over nothing: the premultiplied picture laid over the
+        // background later is the text drawn straight over it (to rounding).
+        QPixmap picture(QSizeF(QSizeF(size()) * dpr).toSize());
+        picture.setDevicePixelRatio(dpr);
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        p.setFont(font());
+        const int m = margin();
+        style()->drawItemText(&p, contentsRect().adjusted(m, m, -m, -m),
+                              int(QStyle::visualAlignment(layoutDirection(), alignment())), palette(), isEnabled(),
+                              shown, foregroundRole());
+        p.end();
+        pictures_.prepend({shown, picture});
+        if (pictures_.size() > kKept)
+            pictures_.removeLast();
+        found = pictures_.begin();
+    } else if (found != pictures_.begin()) {
+        pictures_.move(int(found - pictures_.begin()), 0);
+        found = pictures_.begin();
+    }
+    QPainter p(this);
+    p.drawPixmap(0, 0, found->second);
+}
+
+void LargeLabel::changeEvent(QEvent *e)
+{
+    pictures_.clear(); // font, colours, style
+    QLabel::changeEvent(e);
+}
+
+void LargeLabel::resizeEvent(QResizeEvent *e)
+{
+    pictures_.clear();
+    QLabel::resizeEvent(e);
 }
 
 } // namespace ui

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QComboBox>
 #include <QHash>
+#include <QLabel>
+#include <QList>
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
@@ -38,6 +40,26 @@ private:
     Art art_;
     QColor back_;
     QPixmap cache_;
+};
+
+// A label in large type, drawn once per text into a picture and then copied: Qt draws glyphs
+// this large from their outlines on every paint (the beat number's digits took about 0.7 million
+// instructions a beat). The few texts last shown are kept; a change of size, font, colours or
+// device pixel ratio draws them anew.
+class LargeLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+    void changeEvent(QEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    static constexpr int kKept = 12;
+    QList<std::pair<QString, QPixmap>> pictures_; // the latest first
+    bool drawing_ = false;                        // QLabel's own painting, into a picture
 };
 
 // One numbered beat lamp, lit (white on red) or unlit (white on black).

@@ -1,13 +1,17 @@
 #include "ui/pendulum_face.h"
 
+#include <QBackingStore>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QVarLengthArray>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "ui/artwork.h"
+#include "ui/rod_raster.h"
 
 namespace ui {
 
@@ -82,13 +86,25 @@ QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
     return r;
 }
 
+void PendulumFace::changed(const QRegion &region, bool now)
+{
+    if (stale_.isEmpty())
+        stale_ = region;
+    else
+        stale_ += region;
+    if (now)
+        repaint(region);
+    else
+        update(region);
+}
+
 void PendulumFace::setPendulum(QPointF pivot, QPointF tip, QColor rodColor)
 {
     const QRegion before = covered(pose_, pose_);
     pivot_ = pivot;
     pose_.tip = tip;
     rodColor_ = rodColor;
-    update(before + covered(pose_, pose_));
+    changed(before + covered(pose_, pose_), false);
 }
 
 void PendulumFace::setSwingingWeight(QPointF weightCentre)
@@ -96,14 +112,14 @@ void PendulumFace::setSwingingWeight(QPointF weightCentre)
     const Pose before = pose_;
     pose_.swinging = true;
     pose_.weight = weightCentre;
-    update(covered(before, pose_));
+    changed(covered(before, pose_), false);
 }
 
 void PendulumFace::clearSwingingWeight()
 {
     const Pose before = pose_;
     pose_.swinging = false;
-    update(covered(before, pose_));
+    changed(covered(before, pose_), false);
 }
 
 bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
@@ -116,46 +132,112 @@ bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
         return false;
     const Pose before = pose_;
     pose_ = {tip, true, weightCentre};
-    repaint(covered(before, pose_)); // at once: the frame goes to the screen with the pose just asked for
+    changed(covered(before, pose_), true); // at once: the frame goes to the screen with the pose just asked for
     return true;
+}
+
+void PendulumFace::compose(qreal dpr)
+{
+    if (face_.isNull() || !qFuzzyCompare(ratio_, dpr)) {
+        face_ = artwork::render(artwork::Picture::Face, dpr).toImage().convertToFormat(QImage::Format_RGB32);
+        face_.setDevicePixelRatio(1); // device pixels throughout
+        weight_ = artwork::renderWeightOverFace(dpr).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        picture_ = face_.copy();
+        ratio_ = dpr;
+        stale_ = rect();
+    }
+    if (stale_.isEmpty())
+        return;
+    const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0;
+    const QPoint weightAt = ((pose_.weight - QPointF(half.width(), half.height())) * dpr).toPoint();
+    const rod::Bar bar(pivot_ * dpr, pose_.tip * dpr, kRodWidth * dpr, rodColor_.rgb());
+    auto mend = [&](const QRect &r) {
+        rod::Copy(picture_, r, face_);
+        if (!rodColor_.isValid())
+            return;
+        bar.Paint(picture_, r);
+        if (pose_.swinging)
+            rod::PaintOver(picture_, r, weight_, weightAt);
+    };
+    auto toDevice = [dpr](const QRect &logical) {
+        return QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
+    };
+    // Each pixel in one rectangle only: a pixel mended twice would have the rod's antialiased edge
+    // blended over itself. Rectangles apart stay apart when scaled by a whole number.
+    if (dpr == std::floor(dpr)) {
+        for (const QRect &r : stale_)
+            mend(toDevice(r));
+    } else {
+        QRegion device;
+        for (const QRect &r : stale_)
+            device += toDevice(r);
+        for (const QRect &r : device)
+            mend(r);
+    }
+    stale_ = QRegion();
+}
+
+QImage *PendulumFace::windowImage(qreal dpr, QPoint &at) const
+{
+    // While the window's picture is being painted, this widget's paint device is redirected to the
+    // window's backing store, at the widget's place in the window; not while it is rendered
+    // elsewhere (grab, render: a shared painter). Used only when all of that is as expected.
+    QPoint offset;
+    QPaintDevice *device = sharedPainter() ? nullptr : redirected(&offset);
+    QBackingStore *store = backingStore();
+    if (!device || !store || device != store->paintDevice() || device->devType() != QInternal::Image)
+        return nullptr;
+    auto *image = static_cast<QImage *>(device);
+    if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
+        !qFuzzyCompare(image->devicePixelRatio(), dpr) || offset != -mapTo(window(), QPoint(0, 0)))
+        return nullptr;
+    at = (QPointF(-offset) * dpr).toPoint();
+    return image;
 }
 
 void PendulumFace::paintEvent(QPaintEvent *e)
 {
     const qreal dpr = devicePixelRatioF();
-    if (face_.isNull() || !qFuzzyCompare(faceRatio_, dpr)) {
-        face_ = artwork::render(artwork::Picture::Face, dpr);
-        face_.setDevicePixelRatio(1); // copied pixel for pixel, see below
-        faceRatio_ = dpr;
-        weight_ = artwork::renderWeightOverFace(dpr);
+    compose(dpr);
+    auto toDevice = [dpr](const QRect &logical) {
+        return QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
+    };
+    const QRect pictureRect = picture_.rect();
+    // The picture is opaque: its pixels replace what is there, with nothing to blend. Straight into
+    // the window's picture where it can be (one copy of a few rows per rectangle: a painter's set-up
+    // for each rectangle costs more than the copy), else through a painter.
+    QPoint at;
+    if (QImage *window = windowImage(dpr, at)) {
+        const QRect windowRect = window->rect().translated(-at);
+        auto *bits = const_cast<uchar *>(window->constBits()); // the window's own buffer, never shared
+        for (const QRect &logical : e->region()) {
+            const QRect r = toDevice(logical) & windowRect;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(bits + (y + at.y()) * window->bytesPerLine()) + at.x();
+                const int split = y < pictureRect.height()
+                                      ? std::clamp(pictureRect.right() + 1, r.left(), r.right() + 1)
+                                      : r.left(); // black right of and below the face
+                if (split > r.left())
+                    std::memcpy(row + r.left(), picture_.constScanLine(y) + 4 * r.left(), size_t(split - r.left()) * 4);
+                std::fill(row + split, row + r.right() + 1, qRgb(0, 0, 0));
+            }
+        }
+        return;
     }
     QPainter p(this);
-    // The still parts, copied from the cached face only where they are to be repainted (the widget
-    // may be taller than the face: black below it). In device pixels: with the painter's high-DPI
-    // scale in place, the copy would take the raster engine's slower scaling path. The face is
-    // opaque: its pixels replace what is there, with nothing to blend.
-    p.save();
+    // Copied from the picture only where repainted (the widget may be taller than the picture:
+    // black below it). In device pixels: with the painter's high-DPI scale in place, the copy would
+    // take the raster engine's slower scaling path.
     p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    const QRect faceRect(QPoint(0, 0), face_.size());
     for (const QRect &logical : e->region()) {
-        const QRect r = QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
-        const QRect onFace = r & faceRect;
+        const QRect r = toDevice(logical);
+        const QRect onPicture = r & pictureRect;
         p.setClipRect(r); // within the repainted region: a plain rectangle, copied line by line
-        if (onFace != r)
+        if (onPicture != r)
             p.fillRect(r, Qt::black);
-        if (!onFace.isEmpty())
-            p.drawPixmap(onFace.topLeft(), face_, onFace);
-    }
-    p.restore();
-    if (!rodColor_.isValid())
-        return;
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(rodColor_, kRodWidth, Qt::SolidLine, Qt::FlatCap));
-    p.drawLine(pivot_, pose_.tip);
-    if (pose_.swinging) {
-        const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0;
-        p.drawPixmap(pose_.weight - QPointF(half.width(), half.height()), weight_);
+        if (!onPicture.isEmpty())
+            p.drawImage(onPicture.topLeft(), picture_, onPicture);
     }
 }
 

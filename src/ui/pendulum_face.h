@@ -1,5 +1,5 @@
 #pragma once
-#include <QPixmap>
+#include <QImage>
 #include <QPointF>
 #include <QRegion>
 #include <QWidget>
@@ -11,8 +11,10 @@ namespace ui {
 // the user drags. Dragging the face itself moves the whole window with the pointer.
 //
 // Only what moves is repainted: each change repaints, band by band of rows, what the rod and the
-// weight leave and what they enter; everything else comes from the face's cached picture. A frame
-// of the swing is painted at once, not when the event loop gets round to it.
+// weight leave and what they enter. The whole picture is kept in memory, where those bands are
+// mended (the still face copied back, the rod and the weight drawn by ui::rod) before they are
+// copied to the window. A frame of the swing is painted at once, not when the event loop gets
+// round to it.
 class PendulumFace : public QWidget {
     Q_OBJECT
 public:
@@ -45,10 +47,19 @@ private:
     // The pixels the rod and the weight cover in pose `a` and in pose `b`, with a margin for
     // antialiasing and rounding: one rectangle per band of rows holds both poses.
     QRegion covered(const Pose &a, const Pose &b) const;
+    // Marks a region (logical pixels) to be mended in the picture and repainted.
+    void changed(const QRegion &region, bool now);
+    // The picture made anew at ratio `dpr`, or mended where it changed.
+    void compose(qreal dpr);
+    // The window's own picture in memory while this widget is painted into it, and where the
+    // widget lies in it (device pixels); null when painted elsewhere or in an unexpected form.
+    QImage *windowImage(qreal dpr, QPoint &at) const;
 
-    QPixmap face_; // device pixels, made at ratio faceRatio_
-    qreal faceRatio_ = 0;
-    QPixmap weight_;
+    QImage face_;    // the still face; device pixels, made at ratio ratio_
+    QImage picture_; // the face with the rod and the weight, as on the screen
+    QImage weight_;
+    qreal ratio_ = 0;
+    QRegion stale_; // logical pixels of the picture still to be mended
     QPointF pivot_;
     QColor rodColor_;
     Pose pose_;

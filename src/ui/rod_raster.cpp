@@ -1,0 +1,196 @@
+#include "ui/rod_raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace ui::rod {
+namespace {
+
+// x * a + y * b per 8-bit channel, divided by 255 and rounded (two channels at a time).
+inline QRgb Mix(QRgb x, unsigned a, QRgb y, unsigned b)
+{
+    unsigned t = (x & 0xff00ffu) * a + (y & 0xff00ffu) * b;
+    t = ((t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
+    unsigned u = ((x >> 8) & 0xff00ffu) * a + ((y >> 8) & 0xff00ffu) * b;
+    u = (u + ((u >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
+    return u | t;
+}
+
+// std::floor for a value well within int, without the library's care for the rest.
+inline int Floor(double v)
+{
+    const int i = int(v);
+    return i - (v < i);
+}
+
+// The share of a pixel on the inner side of a straight edge whose unit normal has the components
+// `a` >= `b` >= 0 in some order, the pixel's centre lying `d` inside it (negative: outside). Exact
+// for a square pixel: linear while the edge crosses two opposite sides of the pixel, quadratic
+// where it cuts off a corner.
+double EdgeShare(double d, double a, double b)
+{
+    const double outer = (a + b) / 2, inner = (a - b) / 2;
+    if (d >= outer)
+        return 1;
+    if (d <= -outer)
+        return 0;
+    if (d > inner)
+        return 1 - (outer - d) * (outer - d) / (2 * a * b);
+    if (d < -inner)
+        return (outer + d) * (outer + d) / (2 * a * b);
+    return 0.5 + d / a;
+}
+
+// The pixel centres x of a row where c0 + slope * x lies within [from, to], narrowing [lo, hi];
+// `inverse` is 1 / slope.
+inline void Within(double c0, double slope, double inverse, double from, double to, double &lo, double &hi)
+{
+    if (slope == 0) {
+        if (c0 < from || c0 > to)
+            lo = 1, hi = 0;
+        return;
+    }
+    double x1 = (from - c0) * inverse, x2 = (to - c0) * inverse;
+    if (x1 > x2)
+        std::swap(x1, x2);
+    lo = std::max(lo, x1);
+    hi = std::min(hi, x2);
+}
+
+} // namespace
+
+Bar::Bar(QPointF from, QPointF to, qreal width, QRgb color) : from_(from), half_(width / 2), color_(color | 0xff000000u)
+{
+    const double dx = to.x() - from.x(), dy = to.y() - from.y();
+    length_ = std::hypot(dx, dy);
+    if (!(length_ > 0) || !(width > 0)) {
+        length_ = 0;
+        return;
+    }
+    // Along the bar (u) and across it (n = (-uy, ux)); both have the same components, in turn, so
+    // one edge function serves the sides and the ends.
+    ux_ = dx / length_, uy_ = dy / length_;
+    invUx_ = ux_ != 0 ? 1 / ux_ : 0;
+    invNx_ = uy_ != 0 ? -1 / uy_ : 0;
+    a_ = std::max(std::abs(ux_), std::abs(uy_)), b_ = std::min(std::abs(ux_), std::abs(uy_));
+    reach_ = (a_ + b_) / 2;
+    levelCount_ = std::min(int(std::ceil(2 * reach_ * kSteps)) + 1, int(levels_.size())); // the last: 255
+    for (int i = 0; i < levelCount_; ++i) {
+        const double d = -reach_ + (double(i) + 0.5) / kSteps; // the middle of the entry's step
+        levels_[size_t(i)] = static_cast<unsigned char>(EdgeShare(d, a_, b_) * 255 + 0.5);
+    }
+}
+
+int Bar::SideLevel(double inside) const
+{
+    if (half_ < reach_) // a pixel may reach over both sides
+        return int(std::clamp(EdgeShare(inside, a_, b_) + EdgeShare(2 * half_ - inside, a_, b_) - 1, 0.0, 1.0) * 255 +
+                   0.5);
+    const int at = int((inside + reach_) * kSteps); // towards 0: the first entry for the outermost
+    return levels_[size_t(std::clamp(at, 0, levelCount_ - 1))];
+}
+
+void Bar::Paint(QImage &image, const QRect &clip) const
+{
+    const QRect box = clip & image.rect();
+    if (box.isEmpty() || length_ == 0 || image.format() != QImage::Format_RGB32)
+        return;
+    const double nx = -uy_, ny = ux_, half = half_, reach = reach_, length = length_;
+    // Rows: the bar's corners, widened by a pixel's reach.
+    const double y0 = from_.y(), y1 = from_.y() + uy_ * length;
+    const double spread = half * std::abs(ny) + reach;
+    const int top = std::max(box.top(), int(std::floor(std::min(y0, y1) - spread)));
+    const int bottom = std::min(box.bottom(), int(std::ceil(std::max(y0, y1) + spread)));
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    // A row away from the ends: the pixels whose centres lie within `wide` of the centre line's
+    // crossing cx, each covered by how far it lies within the nearer side. Their distance along
+    // the bar differs from the crossing's by `alongPad` at most.
+    const double across = std::abs(uy_); // across the bar per pixel along the row
+    const double wide = across > 0 ? (half + reach) / across : 0, alongPad = std::abs(ux_) * wide;
+    const double whole = across > 0 ? (half - reach) / across : 0; // pixels within are wholly covered
+    const bool fast = across > 0 && half >= reach;
+    const double invUy = fast ? 1 / uy_ : 0;
+    // The table entry of a pixel whose centre lies dx from the crossing:
+    // (half - |dx| * across + reach) * kSteps.
+    const double base = (half + reach) * kSteps, step = across * kSteps;
+    const int last = levelCount_ - 1;
+    for (int y = top; y <= bottom; ++y) {
+        const double yc = y + 0.5 - from_.y();
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        if (fast) {
+            const double along = yc * invUy; // of the crossing
+            if (along - alongPad >= reach && along + alongPad <= length - reach) {
+                const double c = from_.x() + along * ux_ - 0.5; // the crossing less a pixel's centre
+                const int x0 = std::max(box.left(), Floor(c - wide) + 1);
+                const int x1 = std::min(box.right(), Floor(c + wide));
+                const int f0 = std::max(x0, Floor(c - whole) + 1);
+                const int f1 = std::min(x1, Floor(c + whole));
+                auto edge = [&](int x, double entry) {
+                    const int level = levels_[size_t(std::min(int(entry), last))];
+                    if (level > 0)
+                        row[x] = Mix(color_, unsigned(level), row[x], unsigned(255 - level));
+                };
+                for (int x = x0; x < f0 && x <= x1; ++x)
+                    edge(x, base - (c - x) * step);
+                if (f0 <= f1)
+                    std::fill(row + f0, row + f1 + 1, color_);
+                for (int x = std::max(x0, f1 + 1); x <= x1; ++x)
+                    edge(x, base - (x - c) * step);
+                continue;
+            }
+        }
+        // Near an end (or a bar lying flat): the end is an edge as well, its share multiplied in
+        // (exact but in the corners). For the pixel centres xc of this row: across = s0 + nx * xc,
+        // along = t0 + ux * xc.
+        const double s0 = -from_.x() * nx + yc * ny, t0 = -from_.x() * ux_ + yc * uy_;
+        double lo = box.left() + 0.5, hi = box.right() + 0.5;
+        Within(s0, nx, invNx_, -half - reach, half + reach, lo, hi);
+        Within(t0, ux_, invUx_, -reach, length + reach, lo, hi);
+        if (lo > hi)
+            continue;
+        const int x0 = int(std::ceil(lo - 0.5)), x1 = int(std::floor(hi - 0.5));
+        for (int x = x0; x <= x1; ++x) {
+            const double xc = x + 0.5, t = t0 + ux_ * xc;
+            const int level = int(
+                SideLevel(half - std::abs(s0 + nx * xc)) * EdgeShare(t, a_, b_) * EdgeShare(length - t, a_, b_) + 0.5);
+            if (level > 0)
+                row[x] = Mix(color_, unsigned(level), row[x], unsigned(255 - level));
+        }
+    }
+}
+
+void PaintOver(QImage &image, const QRect &clip, const QImage &sprite, QPoint at)
+{
+    const QRect box = clip & image.rect() & QRect(at, sprite.size());
+    if (box.isEmpty() || image.format() != QImage::Format_RGB32 ||
+        sprite.format() != QImage::Format_ARGB32_Premultiplied)
+        return;
+    uchar *const bits = image.bits();
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(bits + y * image.bytesPerLine());
+        const auto *src = reinterpret_cast<const QRgb *>(sprite.constScanLine(y - at.y())) - at.x();
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const QRgb s = src[x];
+            const unsigned alpha = qAlpha(s);
+            if (alpha == 255)
+                row[x] = s;
+            else if (alpha != 0)
+                row[x] = s + Mix(row[x], 255 - alpha, 0, 0);
+        }
+    }
+}
+
+void Copy(QImage &image, const QRect &clip, const QImage &from)
+{
+    const QRect box = clip & image.rect();
+    if (box.isEmpty() || from.size() != image.size() || from.format() != image.format())
+        return;
+    uchar *const bits = image.bits();
+    const qsizetype bytes = qsizetype(box.width()) * 4, offset = qsizetype(box.left()) * 4;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        std::memcpy(bits + y * image.bytesPerLine() + offset, from.constScanLine(y) + offset, size_t(bytes));
+}
+
+} // namespace ui::rod
