@@ -115,13 +115,16 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
 class PaintWatch : public QObject {
 public:
     int paints = 0;
-    QPointF firstTip;
+    QPointF firstTip, lastTip;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override
     {
-        if (e->type() == QEvent::Paint && paints++ == 0)
-            firstTip = static_cast<ui::PendulumFace *>(watched)->tip();
+        if (e->type() == QEvent::Paint) {
+            lastTip = static_cast<ui::PendulumFace *>(watched)->tip();
+            if (paints++ == 0)
+                firstTip = lastTip;
+        }
         return false;
     }
 };
@@ -158,6 +161,9 @@ TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameS
         QCoreApplication::processEvents(); // the window's own answer to being shown, no frame timer yet
         ASSERT_GT(watch.paints, 0) << "nothing painted when shown again after " << c.what;
         EXPECT_NE(watch.firstTip, tip) << "the first frame after " << c.what << " shows the pendulum where it was";
+        // Compared when no frame has been computed since the last paint: the screen and a grab of now
+        // then show the same moment (further frames mend bands only, so a stale pendulum would stay).
+        ASSERT_TRUE(QTest::qWaitFor([&] { return face->tip() == watch.lastTip; }));
         const QImage onScreen = form.screen()->grabWindow(form.winId(), 0, 0, face->width(), face->height()).toImage();
         EXPECT_EQ(testsupport::Differences(onScreen, face->grab().toImage()), "")
             << "the face on the screen after " << c.what << " is not a whole picture of the pendulum";
