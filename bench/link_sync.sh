@@ -27,7 +27,9 @@
 # (CLOCK_MONOTONIC_RAW): build/monitor_recorder (--clock raw) logs when each recorded frame was
 # played at the sink, a straight line through its reports (late ones left out) gives every frame's
 # host time, so the null sink's own rate is fitted; build/link_beats, a silent third peer, logs the
-# session's beat against the same clock. The first second after the program joined is left out.
+# session's beat against the same clock. The first two seconds after the program joined are left out:
+# Link holds a timeline the audio thread set itself (ours, set when it joined alone a moment
+# before meeting the peer) for a second before taking the session's.
 #
 # Prints the click-to-beat error (median, 95 % of the absolute errors, worst) and, measured the same
 # way, the recorder's own scatter: its timing reports against the fitted line; then what may have
@@ -238,7 +240,7 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     j = 1; k = 0; worst = 0
     for (c = 1; c <= clicks; c++) {
       h = host[c]
-      if (h < joined + 1e6) continue                  # the first second after joining
+      if (h < joined + 2e6) continue                  # the first two seconds after joining
       while (j < m && bt[j + 1] < h) j++
       if (j >= m || bt[j] > h) continue
       # The beat between two log lines 2 ms apart (a start may renumber the beats by whole bars).
@@ -252,10 +254,10 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     if (k == 0) { print "no click after joining" > "/dev/stderr"; exit 1 }
     sortAbs(err, k); median = k % 2 ? err[(k + 1) / 2] : (err[k / 2] + err[k / 2 + 1]) / 2
     sortAbs(abs, k); p95 = abs[int(0.95 * k + 0.999)]
-    # The measured part: from a second after joining until STOP, less what was still to be heard.
-    beats = beatsIn(joined + 1e6, stopped - 3e5); missing = unheard
+    # The measured part: from two seconds after joining until STOP, less what was still to be heard.
+    beats = beatsIn(joined + 2e6, stopped - 3e5); missing = unheard
     printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * 44100 / 1e9 - 1) * 1e6
-    printf "clicks                  %d after the first second in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
+    printf "clicks                  %d after the first two seconds in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
     printf "click - session beat    median %+.2f ms, 95 %% within %.2f ms, worst %+.2f ms\n", median, p95, worst
     printf "| %s BPM | %s | %d of %d | %+.2f ms | %.2f ms | %+.2f ms | %.3f ms, %.3f ms |\n", bpm, load ? "--load " load : "idle", beats - missing, beats, median, p95, worst, fitSd / 1e6, fitWorst / 1e6
     if (!e2e) exit 0
