@@ -366,7 +366,7 @@ TEST_P(BadFileTest, StartsWithTheFirstRunValueForWhatCannotBeUsed)
 }
 
 const QByteArray kGood = "[General]\npreset=Kick\naccent1Lamps=11110000\naccent2Lamps=00001111\naccents=true\n"
-                         "sound=Klack\naccent1Sound=Bassdrum\naccent2Sound=Snare\nbeatsPerCycle=3\ntempo=90\n"
+                         "sound=Klack\naccent1Sound=Bassdrum\naccent2Sound=Snare\nbeatsPerCycle=3\ntempo=260\n"
                          "alwaysOnTop=false\nvolume=60\nsubdivision=2\n\n[gap]\non=true\nplay=2\nmute=2\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -378,12 +378,12 @@ INSTANTIATE_TEST_SUITE_P(
                               firstRun,
                               {"tempo", "preset"}},
                       BadFile{"truncated",
-                              kGood.left(kGood.indexOf("tempo=") + 7), // "tempo=9", the rest cut off
-                              "Kick Klack/Bassdrum/Snare 11110000 00001111 accents top 3 beats 9 bpm vol 85 sub 1 - -",
+                              kGood.left(kGood.indexOf("tempo=") + 7), // "tempo=2", the rest cut off
+                              "Kick Klack/Bassdrum/Snare 11110000 00001111 accents top 3 beats 2 bpm vol 85 sub 1 - -",
                               {"volume", "alwaysOnTop"}},
                       BadFile{"wrong_types_out_of_range_unknown_keys",
                               QByteArray(kGood)
-                                  .replace("tempo=90", "tempo=999")
+                                  .replace("tempo=260", "tempo=999")
                                   .replace("volume=60", "volume=laut")
                                   .replace("accents=true", "accents=1, 2")
                                   .replace("accent1Lamps=11110000", "accent1Lamps=111")
@@ -393,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {"tempo", "volume", "accents", "accent1Lamps", "beatsPerCycle", "colour"}},
                       BadFile{"sound_gone",
                               QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
-                              "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 90 bpm vol 60 sub 2 - gap",
+                              "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 260 bpm vol 60 sub 2 - gap",
                               {"Gibtsnicht"}}));
 
 // A configuration folder that cannot be written (as root, permissions stop nothing: a plain file
