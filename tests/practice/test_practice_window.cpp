@@ -391,10 +391,11 @@ INSTANTIATE_TEST_SUITE_P(
                                   .append("colour=red\n"),
                               "Kick Klack/Bassdrum/Snare 10001000 00001111 - - 4 beats 120 bpm vol 85 sub 2 - gap",
                               {"tempo", "volume", "accents", "accent1Lamps", "beatsPerCycle", "colour"}},
-                      BadFile{"sound_gone",
-                              QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
-                              "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 260 bpm vol 60 sub 2 - gap",
-                              {"Gibtsnicht"}}));
+                      BadFile{
+                          "sound_gone",
+                          QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
+                          "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 260 bpm vol 60 sub 2 - gap",
+                          {"Gibtsnicht"}}));
 
 // A configuration folder that cannot be written (as root, permissions stop nothing: a plain file
 // stands where the folder would be): the program runs and says once that it cannot remember.
