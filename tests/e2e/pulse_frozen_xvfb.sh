@@ -27,7 +27,7 @@ for _ in $(seq 30); do
 done
 [ $painted = yes ] || fail "the window is not painted 3 s after it showed (server frozen)"
 echo "window shown and painted with the server frozen"
-xdotool mousemove --window "$ID" 668 463 click 1 # START while no stream exists
+press_start # START while no stream exists
 sleep 3 # beyond the 2 s after which the program runs silent
 kill -0 "$PID" 2>/dev/null || fail "the program ended with the server frozen: $(cat "$WORK/out")"
 

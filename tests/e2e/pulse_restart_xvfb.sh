@@ -4,14 +4,8 @@
 # its beats come back evenly spaced at the tempo shown; then STOP and START still work and the
 # stream rests (corked) while stopped. Skipped (77) where PulseAudio is missing or cannot start.
 . "$(dirname "$0")/lib.sh"
-PROGRAM=$1 ANALYZE=$2
-setup_dirs
-need_pulse
-
-start_xvfb
-start "$MAIN" "$PROGRAM"
-sleep 1
-xdotool mousemove --window "$ID" 668 463 click 1 # START
+start_on_pulse "$1" "$2"
+press_start
 listen 4 4 --bpm 120
 pactl list sink-inputs | grep -q 'media.name = "Metronom"' || fail "not the program's own PulseAudio stream"
 for how in "asked to end" killed; do
@@ -24,8 +18,8 @@ for how in "asked to end" killed; do
   echo "$BEATS beats"
 done
 # The window still answers: STOP silences it, START plays again.
-(sleep 2; xdotool mousemove --window "$ID" 668 463 click 1; sleep 1.5; pactl list sink-inputs >"$WORK/stopped"
- sleep 0.5; xdotool mousemove --window "$ID" 668 463 click 1) &
+(sleep 2; press_start; sleep 1.5; pactl list sink-inputs >"$WORK/stopped"
+ sleep 0.5; press_start) &
 listen 7 6 --bpm 120 --pause 1.6
 grep -q 'runs found             2' <<<"$REPORT" || fail "STOP and START were not heard as two runs"
 grep -q 'Corked: yes' "$WORK/stopped" || fail "the stream plays on while stopped"

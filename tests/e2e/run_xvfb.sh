@@ -31,10 +31,9 @@ cpu_share() { # percent of one core over $1 seconds
   c0=$(awk '{print $14 + $15}' "/proc/$PID/stat"); sleep "$1"; c1=$(awk '{print $14 + $15}' "/proc/$PID/stat")
   echo $(( 100 * (c1 - c0) / $(getconf CLK_TCK) / $1 ))
 }
-click() { xdotool mousemove --window "$ID" 668 463 click 1; } # START / STOP
-click; sleep 2
+press_start; sleep 2
 running=$(cpu_share 3)
-click; sleep 0.5
+press_start; sleep 0.5
 stopped=$(cpu_share 2)
 echo "CPU while running ${running} %, after STOP ${stopped} % of one core"
 # A spinning loop would take a whole core; drawing at display rate takes a few percent.
@@ -45,7 +44,7 @@ echo "$report"
 [ "$(awk '/beats found/ {print $3}' <<<"$report")" -ge 8 ] || fail "fewer than 8 beats in 5 s at 120"
 grep -q 'worst deviation        0.0 samples' <<<"$report" || fail "beats not evenly spaced"
 
-click; sleep 1.5
+press_start; sleep 1.5
 python3 "$(dirname "$0")/../../tools/x11_close.py" "$ID" || fail "could not ask the window to close"
 wait_exit "$PID" 5 || fail "the program did not end after its window was closed"
 [ "$EXIT_STATUS" -eq 0 ] || fail "the program ended with status $EXIT_STATUS: $(cat "$WORK/out")"

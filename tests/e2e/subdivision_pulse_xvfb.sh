@@ -6,15 +6,10 @@
 # is written.
 # Skipped (77) where PulseAudio is missing or cannot start.
 . "$(dirname "$0")/lib.sh"
-PROGRAM=$1 ANALYZE=$2
-setup_dirs
-need_pulse
-start_xvfb
-start "$MAIN" "$PROGRAM"
-sleep 1
+start_on_pulse "$1" "$2"
 xdotool windowfocus --sync "$ID"
 xdotool key u Up Up Up
-xdotool mousemove --window "$ID" 668 463 click 1 # START
+press_start
 sleep 1.5
 listen 5 16 --bpm 240 --list
 [ $STATUS -eq 0 ] || fail "onsets not every half beat at 120 (status $STATUS): $REPORT"
