@@ -44,7 +44,9 @@ build=$here/build
 bpm=97
 seconds=12
 load=0
+skip=2 # seconds after joining left out of the figures
 e2e=0
+late=0
 keep=""
 plain=0
 args=("$@")
@@ -53,6 +55,7 @@ while [ $# -gt 0 ]; do
     --bpm) bpm=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
+    --late-peers) late=$2; shift 2 ;;
     --e2e) e2e=1; shift ;;
     --plain-recorder) plain=1; shift ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
@@ -97,7 +100,8 @@ BENCH_PIDS+=("$recorder")
 # The peer, driven by keys on its standard input, kept open (at its end it would spin).
 mkfifo "$WORK/hut.in" "$WORK/ref.in"
 "$hut" <"$WORK/hut.in" >"$WORK/hut.out" 2>&1 &
-BENCH_PIDS+=($!)
+hut_pid=$!
+BENCH_PIDS+=("$hut_pid")
 exec 3>"$WORK/hut.in"
 "$build/link_beats" "$WORK/beats.log" <"$WORK/ref.in" &
 reference=$!
@@ -127,7 +131,13 @@ from_line=$(pulse_log_lines)
 start_stop # START, alone at 120
 sleep 1
 key() { xdotool windowfocus --sync "$WIN" 2>/dev/null || true; xdotool key "$1"; }
+[ "$late" -gt 0 ] && kill -STOP "$hut_pid" "$reference" # the peers deaf for a moment
+linked=$(host_us)
 key l # Link on: the program joins the peer
+if [ "$late" -gt 0 ]; then
+  sleep "$(awk -v ms="$late" 'BEGIN { print ms / 1000 }')"
+  kill -CONT "$hut_pid" "$reference"
+fi
 joined=""
 for _ in $(seq 200); do
   joined=$(awk '$4 >= 2 { print $1; exit }' "$WORK/beats.log")
@@ -200,7 +210,7 @@ kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/pr
 [ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$WORK/pulse.log" \
   "$WORK/recorder.err" "$keep/"
 underruns=$(pulse_underruns "$from_line")
-echo "host times              the program joined at $joined us (the reference peer saw it), STOP at $stopped us"
+echo "host times              the program joined at $joined us (the reference peer saw it, $(((joined - linked) / 1000)) ms after key L), STOP at $stopped us"
 echo "stream underruns         $underruns since START (the program's stream ran dry at the server)"
 echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
 
@@ -208,7 +218,7 @@ echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorde
 awk '/^beat / && !/doubled/ { print $4 }' "$WORK/found.txt" >"$WORK/onsets"
 [ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; cat "$WORK/found.txt" >&2; exit 1; }
 
-awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
+awk -v joined="$joined" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] { read_report(); next }  # FRAMES RAW_NS LATENCY_US SINK_US QUEUED PLAYED_RAW_NS
   FILENAME == ARGV[2] { m++; bt[m] = $1; bb[m] = $2; bpmAt[m] = $3; on[m] = $5; next }   # HOST_US BEAT TEMPO PEERS PLAYING
   FILENAME == ARGV[3] { onset[++clicks] = $1; next }
@@ -232,21 +242,34 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     }
     return k
   }
+  # How far (ms) the click at host time h lies off the nearest session beat; "" outside the log.
+  function offBeat(h,   j, d, beat) {
+    while (ob > 1 && bt[ob] > h) ob--
+    while (ob < m && bt[ob + 1] < h) ob++
+    j = ob
+    if (j < 1 || j >= m || bt[j] > h) return ""
+    # The beat between two log lines 2 ms apart (a start may renumber the beats by whole bars).
+    d = bb[j + 1] - bb[j]; d -= int(d + (d < 0 ? -0.5 : 0.5))
+    beat = bb[j] + d * (h - bt[j]) / (bt[j + 1] - bt[j])
+    return (beat - int(beat + (beat < 0 ? -0.5 : 0.5))) * 60000 / bpmAt[j]
+  }
   function check(ok, what) { if (!ok) { print "FAILED: " what; failed = 1 } else print "start/stop shared      " what }
   END {
     if (n < 10 || m < 10) { print "too few timing lines" > "/dev/stderr"; exit 1 }
     fit_played()
     for (c = 1; c <= clicks; c++) host[c] = played(onset[c]) / 1000
-    j = 1; k = 0; worst = 0
+    # From the peer being found: the last click more than 2 ms off the session beat in the first
+    # five seconds, and the first click after it (from then on the clicks are on the session grid).
+    lastOff = 0; offBy = 0; onGrid = 0
     for (c = 1; c <= clicks; c++) {
       h = host[c]
-      if (h < joined + 2e6) continue                  # the first two seconds after joining
-      while (j < m && bt[j + 1] < h) j++
-      if (j >= m || bt[j] > h) continue
-      # The beat between two log lines 2 ms apart (a start may renumber the beats by whole bars).
-      d = bb[j + 1] - bb[j]; d -= int(d + (d < 0 ? -0.5 : 0.5))
-      beat = bb[j] + d * (h - bt[j]) / (bt[j + 1] - bt[j])
-      ms = (beat - int(beat + (beat < 0 ? -0.5 : 0.5))) * 60000 / bpmAt[j]
+      if (h < joined || h >= joined + 5e6 || (ms = offBeat(h)) == "") continue
+      if (ms > 2 || ms < -2) { lastOff = h; offBy = ms; onGrid = 0 } else if (!onGrid) onGrid = h
+    }
+    k = 0; worst = 0
+    for (c = 1; c <= clicks; c++) {
+      h = host[c]
+      if (h < joined + skip * 1e6 || (ms = offBeat(h)) == "") continue  # the first moments after joining
       err[++k] = ms; a = ms < 0 ? -ms : ms; abs[k] = a
       if (a > 10) printf "click at %.0f us %+.2f ms off the session beat\n", h, ms
       if (a > (worst < 0 ? -worst : worst)) worst = ms
@@ -258,6 +281,8 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     beats = beatsIn(joined + 2e6, stopped - 3e5); missing = unheard
     printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * 44100 / 1e9 - 1) * 1e6
     printf "clicks                  %d after the first two seconds in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
+    if (onGrid) printf "on the session grid     from %.0f ms after the peer was found (every click within 2 ms from then)%s\n", (onGrid - joined) / 1000, lastOff ? sprintf("; the last click off it at %.0f ms, %+.1f ms off", (lastOff - joined) / 1000, offBy) : ""
+    else print "on the session grid     not within five seconds of the peer being found"
     printf "click - session beat    median %+.2f ms, 95 %% within %.2f ms, worst %+.2f ms\n", median, p95, worst
     printf "| %s BPM | %s | %d of %d | %+.2f ms | %.2f ms | %+.2f ms | %.3f ms, %.3f ms |\n", bpm, load ? "--load " load : "idle", beats - missing, beats, median, p95, worst, fitSd / 1e6, fitWorst / 1e6
     if (!e2e) exit 0

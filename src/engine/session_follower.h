@@ -55,6 +55,11 @@ private:
 // of the session, or, when start and stop are shared and the session already plays, it comes in on
 // the grid of that start. Beats before the bar are not sounded (the clock may swing meanwhile).
 //
+// Alone, our beat goes to the session through the app side (RequestAlignment), not in a commit of
+// the audio thread, which would hide a peer found a moment later from us for a while; until the
+// session shows it, the clock keeps our beat by an offset to the session's. A peer's session
+// found meanwhile is followed at once.
+//
 // Threads (see sound/threads.h): SetSession on the UI thread; the rest on the audio thread, inside
 // the metronome's Render.
 class SessionFollower {
@@ -87,6 +92,10 @@ public:
 
 private:
     double UnitsAt(double host, double quantum) const;
+    // Alone: our beat `beat` at host time `at`, asked of the app side; the offset keeps it meanwhile.
+    void AlignAlone(double beat, std::int64_t at, double quantum);
+    // The offset ends (the session moved, or a new start); a request still waiting is withdrawn.
+    void EndAlignment();
 
     std::atomic<SharedSession *> session_{nullptr};
     std::atomic<const sound::StreamFeed *> feed_{nullptr};
@@ -104,6 +113,13 @@ private:
     bool adopt_ = false;
     bool waiting_ = false;
     bool placedInRun_ = false;
+    // The alignment asked for while alone: our beat at alignAt_ and what the session gave there.
+    bool aligning_ = false;
+    double offset_ = 0; // our beat minus the session's, while aligning_
+    double alignBeat_ = 0;
+    std::int64_t alignAt_ = 0;
+    double alignQuantum_ = 1;
+    double alignSeen_ = 0;
 };
 
 } // namespace engine

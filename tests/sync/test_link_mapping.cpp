@@ -8,8 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <map>
-#include <thread>
+#include <functional>
+#include <optional>
 
 #include "engine/metronome.h"
 #include "sound/mixer.h"
@@ -30,11 +30,24 @@ struct FakeClock {
     std::chrono::microseconds micros() const { return std::chrono::microseconds(now.load()); }
 };
 
-// Link with the count of peers the test says (the session's own arithmetic is Link's).
+// Link with the count of peers the test says (the session's own arithmetic is Link's). As Link
+// does once enabled, what the audio thread commits is what it captures for a second after.
 struct TestLink : ableton::BasicLink<FakeClock> {
     TestLink() : ableton::BasicLink<FakeClock>(120.0) {}
     std::size_t numPeers() const { return peers; }
+    SessionState captureAudioSessionState() const
+    {
+        return held && FakeClock::now < heldUntil ? *held : BasicLink::captureAudioSessionState();
+    }
+    void commitAudioSessionState(const SessionState &state)
+    {
+        held = state;
+        heldUntil = FakeClock::now + 1'000'000;
+        BasicLink::commitAudioSessionState(state);
+    }
     std::size_t peers = 0;
+    std::optional<SessionState> held;
+    std::int64_t heldUntil = 0;
 };
 
 class LinkMappingTest : public ::testing::Test {
@@ -72,19 +85,16 @@ public:
     {
         return (micros - double(kT0)) * kRate / 1e6 - double(latency);
     }
-    // Waits until Link's own thread has taken in what the audio thread sent (our start), so that an
-    // app-thread change made now comes after it.
-    void Settle()
+    // A change on the app side, as the window's session makes it: first the beat the audio thread
+    // asked for.
+    void App(const std::function<void(TestLink::SessionState &)> &change)
     {
-        const std::chrono::microseconds t(FakeClock::now.load());
-        for (int i = 0; i < 300; ++i) {
-            if (std::abs(link.captureAppSessionState().beatAtTime(t, 4) -
-                         link.captureAudioSessionState().beatAtTime(t, 4)) < 1e-6)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        auto state = link.captureAppSessionState();
+        session.AlignIn(state);
+        change(state);
+        link.commitAppSessionState(state);
     }
-    // Sets the session's tempo and puts beat 0 (a bar) at host time `bar`, as the app thread would.
+    // Sets the session's tempo and puts beat 0 (a bar) at host time `bar`, as a peer's would be.
     void SessionAt(double bpm, std::int64_t bar)
     {
         auto state = link.captureAppSessionState();
@@ -172,11 +182,8 @@ TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
     metronome.Start();
     RenderTo(22050 * 2 + 11264); // beats at 22050 and 44100, then a quarter second on
     ASSERT_EQ(onsets.size(), 2u);
-    Settle();
     const std::int64_t now = FakeClock::now.load() + std::llround(512 * 1e6 / kRate);
-    auto state = link.captureAppSessionState();
-    state.setTempo(150, std::chrono::microseconds(now));
-    link.commitAppSessionState(state);
+    App([&](auto &state) { state.setTempo(150, std::chrono::microseconds(now)); });
     // Heard 4410 frames after it is rendered, the change comes part way into the third beat; the
     // rest of that beat goes at 150 (17640 frames a beat). Frames here are the output's.
     const double change = FrameAt(double(now), 4410);
@@ -186,6 +193,31 @@ TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
     for (std::size_t k = 3; k < onsets.size(); ++k)
         EXPECT_NEAR(double(onsets[k] - onsets[k - 1]), 17640, 1.0);
     EXPECT_EQ(events.back().measuredBpm, 150);
+}
+
+// Link switched on while running alone: the beats keep their frames, and the session gets our beat
+// (a peer joining us would hear it); a peer's session found a moment later is played from its next
+// beat on, not once Link lets go of a change the audio thread made (a second).
+TEST_F(LinkMappingTest, SwitchedOnAloneKeepsTheBeatAndFollowsAPeerFoundThenAtOnce)
+{
+    metronome.SetSession(nullptr, nullptr);
+    feed.SetLatency(4410);
+    metronome.Start();
+    RenderTo(33075);
+    metronome.SetSession(&session, &feed);
+    RenderTo(55125);
+    App([](auto &) {}); // the window's next frame
+    const double third = kT0 + (22050 * 3 + kDelay + 4410) * 1e6 / kRate; // heard there
+    EXPECT_NEAR(link.captureAppSessionState().beatAtTime(std::chrono::microseconds(std::llround(third)), 4), 2, 1e-3);
+    const std::int64_t bar = FakeClock::now.load() + 250'000; // the peer's
+    SessionAt(97, bar);
+    link.peers = 1;
+    RenderTo(std::uint64_t(FrameAt(double(bar) + 2.5 * 60e6 / 97, 4410)));
+    ASSERT_EQ(onsets.size(), 5u);
+    for (std::size_t k = 0; k < 5; ++k)
+        EXPECT_NEAR(double(onsets[k]), k < 2 ? double(22050 * (k + 1) + kDelay)
+                                             : std::ceil(FrameAt(double(bar) + double(k - 2) * 60e6 / 97, 4410)), 1.0)
+            << "beat " << k;
 }
 
 } // namespace

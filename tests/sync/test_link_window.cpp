@@ -28,6 +28,7 @@ public:
     bool Playing() const override { return false; }
     void RequestBeatAtTime(double, std::int64_t, double) override {}
     void RequestBeatAtStartPlaying(double, double) override {}
+    void RequestAlignment(double, std::int64_t, double, double) override {}
     void SetTempo(double, std::int64_t) override {}
     void SetPlaying(bool, std::int64_t) override {}
     void Commit() override {}
@@ -51,6 +52,7 @@ public:
     void SetStartStopShared(bool) override {}
     void Stopped() override {}
     int Peers() const override { return log_.peers; }
+    void Align() override {}
     engine::SharedSession &audio() override { return audio_; }
 
 private:
@@ -140,7 +142,7 @@ TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
         SCOPED_TRACE(r.shown);
         log.peers = r.peers;
         fromSession(log.notify.peers);
-        form.Link().SetWaiting(r.waiting);
+        form.Link().Frame(r.waiting);
         EXPECT_EQ(status(), QString::fromUtf8(r.shown));
     }
 }
