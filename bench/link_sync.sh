@@ -4,9 +4,12 @@
 # use) sets the tempo, the program joins with Link (key L) while playing, and every click recorded
 # at the sink is compared with the session's beat time.
 #
-# Usage: bench/link_sync.sh [--bpm N] [--seconds N] [--load N] [--e2e] [--plain-recorder] [--build DIR] [--keep DIR]
+# Usage: bench/link_sync.sh [--bpm N] [--seconds N] [--load N] [--late-peers MS] [--e2e] [--plain-recorder]
+#                           [--build DIR] [--keep DIR]
 #   --bpm N      the peer's tempo (default 97).
 #   --load N     keeps N processes busy during the run (stress-ng --cpu N).
+#   --late-peers MS  the peers paused (SIGSTOP) from just before key L until MS later, so that the
+#                program is alone in Link for a moment before it finds them.
 #   --e2e        the end-to-end test, after the measured part:
 #                - a tempo change in the peer (+1) must be painted in the program's tempo number
 #                  within 1 s of the session's change (the program traces each new text its number
@@ -15,6 +18,8 @@
 #                - "Start/Stop teilen" (practice menu) on in the program and start/stop sync (s) in
 #                  the peer: the peer's start starts the program's clicks, its stop stops them, and
 #                  START in the program starts the peer within 1 s, STOP stops it;
+#                - no click off the session grid (by more than 2 ms) later than 0.4 s after the
+#                  peer was found (what was rendered before is still heard);
 #                - every session beat with a click, every click within 10 ms of its beat, the
 #                  median within 2 ms (reported, not failed, when the program's stream ran dry at
 #                  the server: a machine too busy for the sound server loses clicks there).
@@ -27,9 +32,8 @@
 # (CLOCK_MONOTONIC_RAW): build/monitor_recorder (--clock raw) logs when each recorded frame was
 # played at the sink, a straight line through its reports (late ones left out) gives every frame's
 # host time, so the null sink's own rate is fitted; build/link_beats, a silent third peer, logs the
-# session's beat against the same clock. The first two seconds after the program joined are left out:
-# Link holds a timeline the audio thread set itself (ours, set when it joined alone a moment
-# before meeting the peer) for a second before taking the session's.
+# session's beat against the same clock. The figures leave out the first second after the program
+# joined; a line of its own says from when after the peer was found the clicks were on its grid.
 #
 # Prints the click-to-beat error (median, 95 % of the absolute errors, worst) and, measured the same
 # way, the recorder's own scatter: its timing reports against the fitted line; then what may have
@@ -44,7 +48,7 @@ build=$here/build
 bpm=97
 seconds=12
 load=0
-skip=2 # seconds after joining left out of the figures
+skip=1 # seconds after joining left out of the figures
 e2e=0
 late=0
 keep=""
@@ -277,15 +281,16 @@ awk -v joined="$joined" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v l
     if (k == 0) { print "no click after joining" > "/dev/stderr"; exit 1 }
     sortAbs(err, k); median = k % 2 ? err[(k + 1) / 2] : (err[k / 2] + err[k / 2 + 1]) / 2
     sortAbs(abs, k); p95 = abs[int(0.95 * k + 0.999)]
-    # The measured part: from two seconds after joining until STOP, less what was still to be heard.
-    beats = beatsIn(joined + 2e6, stopped - 3e5); missing = unheard
+    # The measured part: from a second after joining until STOP, less what was still to be heard.
+    beats = beatsIn(joined + skip * 1e6, stopped - 3e5); missing = unheard
     printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * 44100 / 1e9 - 1) * 1e6
-    printf "clicks                  %d after the first two seconds in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
+    printf "clicks                  %d after the first second in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
     if (onGrid) printf "on the session grid     from %.0f ms after the peer was found (every click within 2 ms from then)%s\n", (onGrid - joined) / 1000, lastOff ? sprintf("; the last click off it at %.0f ms, %+.1f ms off", (lastOff - joined) / 1000, offBy) : ""
     else print "on the session grid     not within five seconds of the peer being found"
     printf "click - session beat    median %+.2f ms, 95 %% within %.2f ms, worst %+.2f ms\n", median, p95, worst
     printf "| %s BPM | %s | %d of %d | %+.2f ms | %.2f ms | %+.2f ms | %.3f ms, %.3f ms |\n", bpm, load ? "--load " load : "idle", beats - missing, beats, median, p95, worst, fitSd / 1e6, fitWorst / 1e6
     if (!e2e) exit 0
+    if (lastOff > joined + 4e5) { printf "FAILED: a click %.0f ms after the peer was found was off its grid\n", (lastOff - joined) / 1000; failed = 1 }
     # A stream running dry at the server (a machine too busy for the sound server) loses or delays
     # the clicks it covers: then those are reported, not failed.
     if (underruns > 0 && (missing > 0 || worst > 10 || worst < -10))
