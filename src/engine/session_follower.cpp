@@ -87,8 +87,8 @@ bool SessionFollower::Begin(std::uint64_t blockStart)
     tempo_ = active_->Tempo();
     const std::int64_t latency = activeFeed_ ? activeFeed_->BlockLatency() : 0;
     if (latency >= 0) {
-        const double now = double(active_->NowMicros());
-        hostStart_ = filter_.Add(blockStart, now + double(latency) * 1e6 / sound::kStreamRate);
+        heard_ = double(active_->NowMicros()) + double(latency) * 1e6 / sound::kStreamRate;
+        hostStart_ = filter_.Add(blockStart, heard_);
     }
     return true;
 }
@@ -125,6 +125,13 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
     if (!active_ || hostStart_ == 0) {
         clock.Hold(); // no beat before the block's time is known
         return;
+    }
+    if (startPending_ && filter_.Off()) {
+        // A start after the stream stood still (it rests while stopped) or was held up: the line
+        // from before gives a time long past, and the run's first beat or bar would be placed from
+        // it. It starts anew from this block.
+        filter_.Reset();
+        hostStart_ = filter_.Add(blockStart_, heard_);
     }
     const double q = beatsPerCycle;
     const auto at = std::int64_t(std::llround(hostStart_));

@@ -33,6 +33,8 @@ public:
     double Add(std::uint64_t frame, double micros);
     // Microseconds per frame along the line.
     double Slope() const { return slope_; }
+    // The last point was left out: off the line.
+    bool Off() const { return off_ > 0; }
     void Reset() { count_ = off_ = 0; }
 
 private:
@@ -108,6 +110,7 @@ private:
     HostTimeFilter filter_;
     std::uint64_t blockStart_ = 0;
     double hostStart_ = 0; // smoothed host time of the block's first frame, 0: unknown
+    double heard_ = 0;     // the same, as the clock and the latency report it for this block
     double tempo_ = 0;
     bool startPending_ = false;
     bool adopt_ = false;

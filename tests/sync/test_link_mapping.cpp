@@ -70,7 +70,7 @@ public:
     {
         std::vector<float> out(2 * 512);
         for (; rendered < frames; rendered += 512) {
-            FakeClock::now = kT0 + std::llround(double(rendered) * 1e6 / kRate);
+            FakeClock::now = kT0 + corked + std::llround(double(rendered) * 1e6 / kRate);
             feed.Render(out.data(), 512);
             for (int i = 0; i < 512; ++i)
                 if (out[2 * i] != 0.0f)
@@ -81,9 +81,9 @@ public:
             events.push_back(e);
     }
     // The frame at which a host time is heard with `latency` frames of latency.
-    static double FrameAt(double micros, std::int64_t latency)
+    double FrameAt(double micros, std::int64_t latency) const
     {
-        return (micros - double(kT0)) * kRate / 1e6 - double(latency);
+        return (micros - double(kT0 + corked)) * kRate / 1e6 - double(latency);
     }
     // A change on the app side, as the window's session makes it: first the beat the audio thread
     // asked for.
@@ -115,6 +115,7 @@ public:
     linksync::AudioSession<TestLink> session{link};
     engine::Settings settings;
     std::uint64_t rendered = 0;
+    std::int64_t corked = 0; // microseconds the stream stood still (it rests while stopped)
     std::vector<std::uint64_t> onsets;
     std::vector<engine::BeatEvent> events;
     bool waited = false;
@@ -123,20 +124,23 @@ public:
 struct Heard {
     double bpm;
     std::int64_t latency; // frames
+    int corkedMs;         // the stream stood still this long before START
 };
 
 class LinkHeardTest : public LinkMappingTest, public ::testing::WithParamInterface<Heard> {};
 
 // With peers, START joins at the session's next bar, which sounds when the frame rendered for it is
 // heard: the latency earlier than its host time. Then every beat is on the session's beats, counted
-// from the bar, and the measured tempo is the session's.
+// from the bar, and the measured tempo is the session's; also when the stream stood still before.
 TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
 {
-    const auto [bpm, latency] = GetParam();
+    const auto [bpm, latency, corkedMs] = GetParam();
     link.peers = 2;
-    const std::int64_t bar = kT0 + 1'000'000;
-    SessionAt(bpm, bar);
     feed.SetLatency(latency);
+    RenderTo(22050); // stopped
+    corked = corkedMs * 1000;
+    const std::int64_t bar = FakeClock::now + corked + 1'000'000;
+    SessionAt(bpm, bar);
     metronome.Start();
     const double beat = 60e6 / bpm;
     RenderTo(std::uint64_t(FrameAt(double(bar) + 8.5 * beat, latency)));
@@ -151,10 +155,12 @@ TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
 }
 
 INSTANTIATE_TEST_SUITE_P(Link, LinkHeardTest,
-                         ::testing::Values(Heard{97, 7056}, Heard{180, 7056}, Heard{97.5, 2048}, Heard{97, 0}),
+                         ::testing::Values(Heard{97, 7056, 0}, Heard{180, 7056, 0}, Heard{97.5, 2048, 0},
+                                           Heard{97, 0, 0}, Heard{97, 7056, 2000}),
                          [](const auto &p) {
                              const Heard &h = p.param;
-                             return "bpm" + std::to_string(int(h.bpm * 10)) + "_latency" + std::to_string(h.latency);
+                             return "bpm" + std::to_string(int(h.bpm * 10)) + "_latency" + std::to_string(h.latency) +
+                                    "_corked" + std::to_string(h.corkedMs);
                          });
 
 // Alone, START begins as without Link (the first beat one beat later), but only once the server
