@@ -137,7 +137,8 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
     const auto at = std::int64_t(std::llround(hostStart_));
     // Micro-beats: two readings of an unchanged timeline agree closer than this.
     constexpr double kSameBeat = 1e-5;
-    if (aligning_ && (active_->Peers() > 0 || std::abs(active_->BeatAt(alignAt_, alignQuantum_) - alignSeen_) > kSameBeat))
+    if (aligning_ &&
+        (active_->Peers() > 0 || std::abs(active_->BeatAt(alignAt_, alignQuantum_) - alignSeen_) > kSameBeat))
         EndAlignment(); // the session moved: it has our beat now, or a peer's session is ours
     if (startPending_) {
         startPending_ = false;

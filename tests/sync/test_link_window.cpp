@@ -102,28 +102,18 @@ protected:
 
 TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionOnAndOff)
 {
-    struct Way {
-        const char *name;
-        std::function<void(LinkWindowTest &)> toggle;
-    };
-    const Way ways[] = {
-        {"key L", [](LinkWindowTest &t) { t.key(Qt::Key_L); }},
-        {"menu entry Link", [](LinkWindowTest &t) { t.entry(QStringLiteral("Link"))->trigger(); }},
-    };
     EXPECT_EQ(log.alive, 0) << "no session before Link is switched on";
-    for (const Way &on : ways)
-        for (const Way &off : ways) {
-            SCOPED_TRACE(std::string("on by ") + on.name + ", off by " + off.name);
-            on.toggle(*this);
-            EXPECT_EQ(log.alive, 1);
-            EXPECT_TRUE(entry(QStringLiteral("Link"))->isChecked());
-            EXPECT_EQ(status(), QStringLiteral("Link: allein"));
-            off.toggle(*this);
-            EXPECT_EQ(log.alive, 0) << "Link off: its session (threads, sockets) gone";
-            EXPECT_FALSE(entry(QStringLiteral("Link"))->isChecked());
-            EXPECT_EQ(status(), QString());
-        }
-    EXPECT_EQ(log.made, 4);
+    QAction *link = entry(QStringLiteral("Link"));
+    for (bool onByKey : {true, false}) { // and off the other way
+        SCOPED_TRACE(onByKey ? "on by key L" : "on by the menu entry");
+        onByKey ? key(Qt::Key_L) : link->trigger();
+        EXPECT_EQ(std::tuple(log.alive, link->isChecked(), status()),
+                  std::tuple(1, true, QStringLiteral("Link: allein")));
+        onByKey ? link->trigger() : key(Qt::Key_L);
+        EXPECT_EQ(std::tuple(log.alive, link->isChecked(), status()), std::tuple(0, false, QString()))
+            << "Link off: its session (threads, sockets) gone";
+    }
+    EXPECT_EQ(log.made, 2);
 }
 
 TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
