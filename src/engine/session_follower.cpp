@@ -9,6 +9,11 @@
 
 namespace engine {
 
+namespace {
+// Two readings of an unchanged timeline agree closer than this (Link counts micro-beats).
+constexpr double kSameBeat = 1e-5;
+} // namespace
+
 double HostTimeFilter::Add(std::uint64_t frame, double micros)
 {
     if (count_ > 0 && std::abs(micros - At(frame)) > kJumpMicros) {
@@ -102,8 +107,11 @@ double SessionFollower::UnitsAt(double host, double quantum) const
 
 void SessionFollower::AlignAlone(double beat, std::int64_t at, double quantum)
 {
-    alignSeen_ = active_->BeatAt(at, quantum);
-    offset_ = beat - alignSeen_;
+    const double seen = active_->BeatAt(at, quantum);
+    if (std::abs(beat - seen) <= kSameBeat)
+        return; // the session has our beat already
+    alignSeen_ = seen;
+    offset_ = beat - seen;
     alignBeat_ = beat;
     alignAt_ = at;
     alignQuantum_ = quantum;
@@ -135,8 +143,6 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
     }
     const double q = beatsPerCycle;
     const auto at = std::int64_t(std::llround(hostStart_));
-    // Micro-beats: two readings of an unchanged timeline agree closer than this.
-    constexpr double kSameBeat = 1e-5;
     if (aligning_ &&
         (active_->Peers() > 0 || std::abs(active_->BeatAt(alignAt_, alignQuantum_) - alignSeen_) > kSameBeat))
         EndAlignment(); // the session moved: it has our beat now, or a peer's session is ours
