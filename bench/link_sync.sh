@@ -17,7 +17,8 @@
 #                - one in the program (key +) must reach the peer (its state line) within 1 s;
 #                - "Start/Stop teilen" (practice menu) on in the program and start/stop sync (s) in
 #                  the peer: the peer's start starts the program's clicks, its stop stops them, and
-#                  START in the program starts the peer within 1 s, STOP stops it;
+#                  START in the program starts the peer within 1 s (its first click on the
+#                  session's bar: beat 1 of the bar the peer starts at), STOP stops it;
 #                - no click off the session grid (by more than 2 ms) later than 0.4 s after the
 #                  peer was found (what was rendered before is still heard);
 #                - every session beat with a click, every click within 10 ms of its beat, the
@@ -192,6 +193,7 @@ if [ $e2e -eq 1 ]; then
   sleep 4
   printf ' ' >&3 # the peer stops: so must the program
   sleep 1.5
+  restarted=$(host_us) # before the click, as above
   start_stop # START in the program: the peer starts
   for _ in $(seq 20); do hut_playing && break; sleep 0.05; done
   if hut_playing; then echo "START in the program started the peer"; else fail "START in the program did not start the peer within 1 s"; fi
@@ -222,7 +224,7 @@ echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorde
 awk '/^beat / && !/doubled/ { print $4 }' "$WORK/found.txt" >"$WORK/onsets"
 [ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; cat "$WORK/found.txt" >&2; exit 1; }
 
-awk -v joined="$joined" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
+awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] { read_report(); next }  # FRAMES RAW_NS LATENCY_US SINK_US QUEUED PLAYED_RAW_NS
   FILENAME == ARGV[2] { m++; bt[m] = $1; bb[m] = $2; bpmAt[m] = $3; on[m] = $5; next }   # HOST_US BEAT TEMPO PEERS PLAYING
   FILENAME == ARGV[3] { onset[++clicks] = $1; next }
@@ -254,7 +256,7 @@ awk -v joined="$joined" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v l
     if (j < 1 || j >= m || bt[j] > h) return ""
     # The beat between two log lines 2 ms apart (a start may renumber the beats by whole bars).
     d = bb[j + 1] - bb[j]; d -= int(d + (d < 0 ? -0.5 : 0.5))
-    beat = bb[j] + d * (h - bt[j]) / (bt[j + 1] - bt[j])
+    beat = bb[j] + d * (h - bt[j]) / (bt[j + 1] - bt[j]); lastBeat = beat; lastBpm = bpmAt[j]
     return (beat - int(beat + (beat < 0 ? -0.5 : 0.5))) * 60000 / bpmAt[j]
   }
   function check(ok, what) { if (!ok) { print "FAILED: " what; failed = 1 } else print "start/stop shared      " what }
@@ -311,6 +313,10 @@ awk -v joined="$joined" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v l
     during = beatsIn(first - 5e4, e1 - 3e5)
     check(first > 0 && unheard == 0, sprintf("%d clicks while the peer played, %d of its %d beats without one", clicksIn(first, e1), unheard, during))
     check(clicksIn(e1 + 5e5, s2) == 0, "no click after the peer stopped until START")
+    # START in the program with the stopped peer there: nothing until the next bar of the session.
+    first = firstClick(restarted, restarted + 5e6); r = 9
+    if (first > 0 && offBeat(first) != "") { r = lastBeat - 4 * int(lastBeat / 4); if (r < 0) r += 4; if (r > 2) r -= 4 }
+    check(r * 60000 / lastBpm < 10 && r * 60000 / lastBpm > -10, sprintf("START in the program: its first click %.0f ms later, %+.1f ms off the session'"'"'s bar", (first - restarted) / 1000, r * 60000 / lastBpm))
     exit failed ? 6 : 0
   }' "$WORK/timing.log" "$WORK/beats.log" "$WORK/onsets" || status=$?
 exit $status
