@@ -19,7 +19,7 @@
 #                  the peer: the peer's start starts the program's clicks, its stop stops them, and
 #                  START in the program starts the peer within 1 s (its first click on the
 #                  session's bar: beat 1 of the bar the peer starts at), STOP stops it;
-#                - no click off the session grid (by more than 2 ms) later than 0.4 s after the
+#                - no click off the session grid (by more than 10 ms) later than 0.4 s after the
 #                  peer was found (what was rendered before is still heard);
 #                - every session beat with a click, every click within 10 ms of its beat, the
 #                  median within 2 ms (reported, not failed, when the program's stream ran dry at
@@ -197,7 +197,7 @@ if [ $e2e -eq 1 ]; then
   start_stop # START in the program: the peer starts
   for _ in $(seq 20); do hut_playing && break; sleep 0.05; done
   if hut_playing; then echo "START in the program started the peer"; else fail "START in the program did not start the peer within 1 s"; fi
-  sleep 1.5
+  sleep 3 # the bar comes within 2.4 s of START (and the output latency)
   start_stop # STOP in the program: the peer stops
   for _ in $(seq 20); do hut_playing || break; sleep 0.05; done
   if hut_playing; then fail "STOP in the program did not stop the peer within 1 s"; else echo "STOP in the program stopped the peer"; fi
@@ -264,13 +264,13 @@ awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stoppe
     if (n < 10 || m < 10) { print "too few timing lines" > "/dev/stderr"; exit 1 }
     fit_played()
     for (c = 1; c <= clicks; c++) host[c] = played(onset[c]) / 1000
-    # From the peer being found: the last click more than 2 ms off the session beat in the first
-    # five seconds, and the first click after it (from then on the clicks are on the session grid).
+    # From the peer being found: the last click more than 10 ms off the session beat (on another
+    # grid) in the first five seconds, and the first click after it (from then on all are on it).
     lastOff = 0; offBy = 0; onGrid = 0
     for (c = 1; c <= clicks; c++) {
       h = host[c]
       if (h < joined || h >= joined + 5e6 || (ms = offBeat(h)) == "") continue
-      if (ms > 2 || ms < -2) { lastOff = h; offBy = ms; onGrid = 0 } else if (!onGrid) onGrid = h
+      if (ms > 10 || ms < -10) { lastOff = h; offBy = ms; onGrid = 0 } else if (!onGrid) onGrid = h
     }
     k = 0; worst = 0
     for (c = 1; c <= clicks; c++) {
@@ -287,7 +287,7 @@ awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stoppe
     beats = beatsIn(joined + skip * 1e6, stopped - 3e5); missing = unheard
     printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * 44100 / 1e9 - 1) * 1e6
     printf "clicks                  %d after the first second in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
-    if (onGrid) printf "on the session grid     from %.0f ms after the peer was found (every click within 2 ms from then)%s\n", (onGrid - joined) / 1000, lastOff ? sprintf("; the last click off it at %.0f ms, %+.1f ms off", (lastOff - joined) / 1000, offBy) : ""
+    if (onGrid) printf "on the session grid     from %.0f ms after the peer was found (every click within 10 ms from then)%s\n", (onGrid - joined) / 1000, lastOff ? sprintf("; the last click off it at %.0f ms, %+.1f ms off", (lastOff - joined) / 1000, offBy) : ""
     else print "on the session grid     not within five seconds of the peer being found"
     printf "click - session beat    median %+.2f ms, 95 %% within %.2f ms, worst %+.2f ms\n", median, p95, worst
     printf "| %s BPM | %s | %d of %d | %+.2f ms | %.2f ms | %+.2f ms | %.3f ms, %.3f ms |\n", bpm, load ? "--load " load : "idle", beats - missing, beats, median, p95, worst, fitSd / 1e6, fitWorst / 1e6
@@ -316,7 +316,8 @@ awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stoppe
     # START in the program with the stopped peer there: nothing until the next bar of the session.
     first = firstClick(restarted, restarted + 5e6); r = 9
     if (first > 0 && offBeat(first) != "") { r = lastBeat - 4 * int(lastBeat / 4); if (r < 0) r += 4; if (r > 2) r -= 4 }
-    check(r * 60000 / lastBpm < 10 && r * 60000 / lastBpm > -10, sprintf("START in the program: its first click %.0f ms later, %+.1f ms off the session'"'"'s bar", (first - restarted) / 1000, r * 60000 / lastBpm))
+    if (r == 9) check(0, "START in the program: no click within 5 s")
+    else check(r * 60000 / lastBpm < 10 && r * 60000 / lastBpm > -10, sprintf("START in the program: its first click %.0f ms later, %+.1f ms off the session'"'"'s bar", (first - restarted) / 1000, r * 60000 / lastBpm))
     exit failed ? 6 : 0
   }' "$WORK/timing.log" "$WORK/beats.log" "$WORK/onsets" || status=$?
 exit $status
