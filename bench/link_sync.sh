@@ -4,9 +4,12 @@
 # use) sets the tempo, the program joins with Link (key L) while playing, and every click recorded
 # at the sink is compared with the session's beat time.
 #
-# Usage: bench/link_sync.sh [--bpm N] [--seconds N] [--load N] [--e2e] [--plain-recorder] [--build DIR] [--keep DIR]
+# Usage: bench/link_sync.sh [--bpm N] [--seconds N] [--load N] [--late-peers MS] [--e2e] [--plain-recorder]
+#                           [--build DIR] [--keep DIR]
 #   --bpm N      the peer's tempo (default 97).
 #   --load N     keeps N processes busy during the run (stress-ng --cpu N).
+#   --late-peers MS  the peers paused (SIGSTOP) from just before key L until MS later, so that the
+#                program is alone in Link for a moment before it finds them.
 #   --e2e        the end-to-end test, after the measured part:
 #                - a tempo change in the peer (+1) must be painted in the program's tempo number
 #                  within 1 s of the session's change (the program traces each new text its number
@@ -14,7 +17,10 @@
 #                - one in the program (key +) must reach the peer (its state line) within 1 s;
 #                - "Start/Stop teilen" (practice menu) on in the program and start/stop sync (s) in
 #                  the peer: the peer's start starts the program's clicks, its stop stops them, and
-#                  START in the program starts the peer within 1 s, STOP stops it;
+#                  START in the program starts the peer within 1 s (its first click on the
+#                  session's bar: beat 1 of the bar the peer starts at), STOP stops it;
+#                - no click off the session grid (by more than 10 ms) later than 0.4 s after the
+#                  peer was found (what was rendered before is still heard);
 #                - every session beat with a click, every click within 10 ms of its beat, the
 #                  median within 2 ms (reported, not failed, when the program's stream ran dry at
 #                  the server: a machine too busy for the sound server loses clicks there).
@@ -27,9 +33,8 @@
 # (CLOCK_MONOTONIC_RAW): build/monitor_recorder (--clock raw) logs when each recorded frame was
 # played at the sink, a straight line through its reports (late ones left out) gives every frame's
 # host time, so the null sink's own rate is fitted; build/link_beats, a silent third peer, logs the
-# session's beat against the same clock. The first two seconds after the program joined are left out:
-# Link holds a timeline the audio thread set itself (ours, set when it joined alone a moment
-# before meeting the peer) for a second before taking the session's.
+# session's beat against the same clock. The figures leave out the first second after the program
+# joined; a line of its own says from when after the peer was found the clicks were on its grid.
 #
 # Prints the click-to-beat error (median, 95 % of the absolute errors, worst) and, measured the same
 # way, the recorder's own scatter: its timing reports against the fitted line; then what may have
@@ -44,7 +49,9 @@ build=$here/build
 bpm=97
 seconds=12
 load=0
+skip=1 # seconds after joining left out of the figures
 e2e=0
+late=0
 keep=""
 plain=0
 args=("$@")
@@ -53,6 +60,7 @@ while [ $# -gt 0 ]; do
     --bpm) bpm=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
+    --late-peers) late=$2; shift 2 ;;
     --e2e) e2e=1; shift ;;
     --plain-recorder) plain=1; shift ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
@@ -97,7 +105,8 @@ BENCH_PIDS+=("$recorder")
 # The peer, driven by keys on its standard input, kept open (at its end it would spin).
 mkfifo "$WORK/hut.in" "$WORK/ref.in"
 "$hut" <"$WORK/hut.in" >"$WORK/hut.out" 2>&1 &
-BENCH_PIDS+=($!)
+hut_pid=$!
+BENCH_PIDS+=("$hut_pid")
 exec 3>"$WORK/hut.in"
 "$build/link_beats" "$WORK/beats.log" <"$WORK/ref.in" &
 reference=$!
@@ -127,7 +136,13 @@ from_line=$(pulse_log_lines)
 start_stop # START, alone at 120
 sleep 1
 key() { xdotool windowfocus --sync "$WIN" 2>/dev/null || true; xdotool key "$1"; }
-key l # Link on: the program joins the peer
+[ "$late" -gt 0 ] && kill -STOP "$hut_pid" "$reference" # the peers deaf for a moment
+linked=$(host_us)
+key l || true # Link on: the program joins the peer (and the peers go on below in any case)
+if [ "$late" -gt 0 ]; then
+  sleep "$(awk -v ms="$late" 'BEGIN { print ms / 1000 }')"
+  kill -CONT "$hut_pid" "$reference"
+fi
 joined=""
 for _ in $(seq 200); do
   joined=$(awk '$4 >= 2 { print $1; exit }' "$WORK/beats.log")
@@ -178,10 +193,11 @@ if [ $e2e -eq 1 ]; then
   sleep 4
   printf ' ' >&3 # the peer stops: so must the program
   sleep 1.5
+  restarted=$(host_us) # before the click, as above
   start_stop # START in the program: the peer starts
   for _ in $(seq 20); do hut_playing && break; sleep 0.05; done
   if hut_playing; then echo "START in the program started the peer"; else fail "START in the program did not start the peer within 1 s"; fi
-  sleep 1.5
+  sleep 3 # the bar comes within 2.4 s of START (and the output latency)
   start_stop # STOP in the program: the peer stops
   for _ in $(seq 20); do hut_playing || break; sleep 0.05; done
   if hut_playing; then fail "STOP in the program did not stop the peer within 1 s"; else echo "STOP in the program stopped the peer"; fi
@@ -200,7 +216,7 @@ kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/pr
 [ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$WORK/pulse.log" \
   "$WORK/recorder.err" "$keep/"
 underruns=$(pulse_underruns "$from_line")
-echo "host times              the program joined at $joined us (the reference peer saw it), STOP at $stopped us"
+echo "host times              the program joined at $joined us (the reference peer saw it, $(((joined - linked) / 1000)) ms after key L), STOP at $stopped us"
 echo "stream underruns         $underruns since START (the program's stream ran dry at the server)"
 echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
 
@@ -208,7 +224,7 @@ echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorde
 awk '/^beat / && !/doubled/ { print $4 }' "$WORK/found.txt" >"$WORK/onsets"
 [ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; cat "$WORK/found.txt" >&2; exit 1; }
 
-awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
+awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] { read_report(); next }  # FRAMES RAW_NS LATENCY_US SINK_US QUEUED PLAYED_RAW_NS
   FILENAME == ARGV[2] { m++; bt[m] = $1; bb[m] = $2; bpmAt[m] = $3; on[m] = $5; next }   # HOST_US BEAT TEMPO PEERS PLAYING
   FILENAME == ARGV[3] { onset[++clicks] = $1; next }
@@ -232,21 +248,34 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     }
     return k
   }
+  # How far (ms) the click at host time h lies off the nearest session beat; "" outside the log.
+  function offBeat(h,   j, d, beat) {
+    while (ob > 1 && bt[ob] > h) ob--
+    while (ob < m && bt[ob + 1] < h) ob++
+    j = ob
+    if (j < 1 || j >= m || bt[j] > h) return ""
+    # The beat between two log lines 2 ms apart (a start may renumber the beats by whole bars).
+    d = bb[j + 1] - bb[j]; d -= int(d + (d < 0 ? -0.5 : 0.5))
+    beat = bb[j] + d * (h - bt[j]) / (bt[j + 1] - bt[j]); lastBeat = beat; lastBpm = bpmAt[j]
+    return (beat - int(beat + (beat < 0 ? -0.5 : 0.5))) * 60000 / bpmAt[j]
+  }
   function check(ok, what) { if (!ok) { print "FAILED: " what; failed = 1 } else print "start/stop shared      " what }
   END {
     if (n < 10 || m < 10) { print "too few timing lines" > "/dev/stderr"; exit 1 }
     fit_played()
     for (c = 1; c <= clicks; c++) host[c] = played(onset[c]) / 1000
-    j = 1; k = 0; worst = 0
+    # From the peer being found: the last click more than 10 ms off the session beat (on another
+    # grid) in the first five seconds, and the first click after it (from then on all are on it).
+    lastOff = 0; offBy = 0; onGrid = 0
     for (c = 1; c <= clicks; c++) {
       h = host[c]
-      if (h < joined + 2e6) continue                  # the first two seconds after joining
-      while (j < m && bt[j + 1] < h) j++
-      if (j >= m || bt[j] > h) continue
-      # The beat between two log lines 2 ms apart (a start may renumber the beats by whole bars).
-      d = bb[j + 1] - bb[j]; d -= int(d + (d < 0 ? -0.5 : 0.5))
-      beat = bb[j] + d * (h - bt[j]) / (bt[j + 1] - bt[j])
-      ms = (beat - int(beat + (beat < 0 ? -0.5 : 0.5))) * 60000 / bpmAt[j]
+      if (h < joined || h >= joined + 5e6 || (ms = offBeat(h)) == "") continue
+      if (ms > 10 || ms < -10) { lastOff = h; offBy = ms; onGrid = 0 } else if (!onGrid) onGrid = h
+    }
+    k = 0; worst = 0
+    for (c = 1; c <= clicks; c++) {
+      h = host[c]
+      if (h < joined + skip * 1e6 || (ms = offBeat(h)) == "") continue  # the first moments after joining
       err[++k] = ms; a = ms < 0 ? -ms : ms; abs[k] = a
       if (a > 10) printf "click at %.0f us %+.2f ms off the session beat\n", h, ms
       if (a > (worst < 0 ? -worst : worst)) worst = ms
@@ -254,13 +283,16 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     if (k == 0) { print "no click after joining" > "/dev/stderr"; exit 1 }
     sortAbs(err, k); median = k % 2 ? err[(k + 1) / 2] : (err[k / 2] + err[k / 2 + 1]) / 2
     sortAbs(abs, k); p95 = abs[int(0.95 * k + 0.999)]
-    # The measured part: from two seconds after joining until STOP, less what was still to be heard.
-    beats = beatsIn(joined + 2e6, stopped - 3e5); missing = unheard
+    # The measured part: from a second after joining until STOP, less what was still to be heard.
+    beats = beatsIn(joined + skip * 1e6, stopped - 3e5); missing = unheard
     printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * 44100 / 1e9 - 1) * 1e6
-    printf "clicks                  %d after the first two seconds in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
+    printf "clicks                  %d after the first second in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
+    if (onGrid) printf "on the session grid     from %.0f ms after the peer was found (every click within 10 ms from then)%s\n", (onGrid - joined) / 1000, lastOff ? sprintf("; the last click off it at %.0f ms, %+.1f ms off", (lastOff - joined) / 1000, offBy) : ""
+    else print "on the session grid     not within five seconds of the peer being found"
     printf "click - session beat    median %+.2f ms, 95 %% within %.2f ms, worst %+.2f ms\n", median, p95, worst
     printf "| %s BPM | %s | %d of %d | %+.2f ms | %.2f ms | %+.2f ms | %.3f ms, %.3f ms |\n", bpm, load ? "--load " load : "idle", beats - missing, beats, median, p95, worst, fitSd / 1e6, fitWorst / 1e6
     if (!e2e) exit 0
+    if (lastOff > joined + 4e5) { printf "FAILED: a click %.0f ms after the peer was found was off its grid\n", (lastOff - joined) / 1000; failed = 1 }
     # A stream running dry at the server (a machine too busy for the sound server) loses or delays
     # the clicks it covers: then those are reported, not failed.
     if (underruns > 0 && (missing > 0 || worst > 10 || worst < -10))
@@ -281,6 +313,11 @@ awk -v joined="$joined" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e
     during = beatsIn(first - 5e4, e1 - 3e5)
     check(first > 0 && unheard == 0, sprintf("%d clicks while the peer played, %d of its %d beats without one", clicksIn(first, e1), unheard, during))
     check(clicksIn(e1 + 5e5, s2) == 0, "no click after the peer stopped until START")
+    # START in the program with the stopped peer there: nothing until the next bar of the session.
+    first = firstClick(restarted, restarted + 5e6); r = 9
+    if (first > 0 && offBeat(first) != "") { r = lastBeat - 4 * int(lastBeat / 4); if (r < 0) r += 4; if (r > 2) r -= 4 }
+    if (r == 9) check(0, "START in the program: no click within 5 s")
+    else check(r * 60000 / lastBpm < 10 && r * 60000 / lastBpm > -10, sprintf("START in the program: its first click %.0f ms later, %+.1f ms off the session'"'"'s bar", (first - restarted) / 1000, r * 60000 / lastBpm))
     exit failed ? 6 : 0
   }' "$WORK/timing.log" "$WORK/beats.log" "$WORK/onsets" || status=$?
 exit $status

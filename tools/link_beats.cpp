@@ -4,7 +4,7 @@
 //
 // Usage: link_beats LOG
 // Every 2 ms one line: HOST_US BEAT TEMPO PEERS PLAYING, where HOST_US is Link's clock
-// (CLOCK_MONOTONIC_RAW, microseconds), BEAT the session's beat there (quantum 1) and PLAYING 1 while
+// (CLOCK_MONOTONIC_RAW, microseconds), BEAT the session's beat there (quantum 4: a bar at each multiple of 4) and PLAYING 1 while
 // the peers that share start and stop play (this peer shares them, never starting itself). Reads lines
 // "tempo BPM" from standard input (sets the session's tempo); ends at end of input or on SIGTERM.
 #include <ableton/Link.hpp>
@@ -53,7 +53,7 @@ int main(int argc, char **argv)
     while (!quit) {
         const auto now = link.clock().micros();
         const auto state = link.captureAppSessionState();
-        std::fprintf(log, "%lld %.9f %.6f %zu %d\n", (long long)now.count(), state.beatAtTime(now, 1.0), state.tempo(),
+        std::fprintf(log, "%lld %.9f %.6f %zu %d\n", (long long)now.count(), state.beatAtTime(now, 4.0), state.tempo(),
                      link.numPeers(), state.isPlaying() ? 1 : 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }

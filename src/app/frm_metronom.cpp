@@ -475,7 +475,7 @@ void FrmMetronom::DisplayFrame(bool draw)
         heardSoon_.push_back(beat);
 
     const engine::ClockState &state = metronome_->Clock();
-    link_->SetWaiting(state.waitingForBar);
+    link_->Frame(state.waitingForBar);
     // Beats and pose for the frame being heard now, as the frame is handed to the window system.
     // The window system cannot tell when the picture reaches the glass: a monitor adds up to one
     // refresh (a compositor one more), which the program does not know and does not guess.

@@ -137,8 +137,10 @@ void LinkControl::UserStopped()
     ShowStatus();
 }
 
-void LinkControl::SetWaiting(bool waiting)
+void LinkControl::Frame(bool waiting)
 {
+    if (session_)
+        session_->Align();
     if (waiting == waiting_)
         return;
     waiting_ = waiting;

@@ -50,8 +50,10 @@ public:
     // The user set a tempo (it goes to the session) or pressed STOP.
     void UserTempo(int bpm);
     void UserStopped();
-    // Once per display frame while running: whether the run waits for the session's bar.
-    void SetWaiting(bool waiting);
+    // Once per display frame while running (once a second while the window cannot be seen):
+    // whether the run waits for the session's bar; and the moment our beat, asked for by the audio
+    // thread while alone, goes to the session.
+    void Frame(bool waiting);
 
     // "" while off; "Link: allein", "Link: N Teilnehmer" or "Link: wartet auf Takt".
     QString StatusText() const;

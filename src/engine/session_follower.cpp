@@ -9,6 +9,11 @@
 
 namespace engine {
 
+namespace {
+// Two readings of an unchanged timeline agree closer than this (Link counts micro-beats).
+constexpr double kSameBeat = 1e-5;
+} // namespace
+
 double HostTimeFilter::Add(std::uint64_t frame, double micros)
 {
     if (count_ > 0 && std::abs(micros - At(frame)) > kJumpMicros) {
@@ -75,6 +80,8 @@ bool SessionFollower::Begin(std::uint64_t blockStart)
         // the session's beat from where it stands.
         filter_.Reset();
         adopt_ = true;
+        aligning_ = false;
+        offset_ = 0;
     }
     active_ = session;
     blockStart_ = blockStart;
@@ -85,8 +92,8 @@ bool SessionFollower::Begin(std::uint64_t blockStart)
     tempo_ = active_->Tempo();
     const std::int64_t latency = activeFeed_ ? activeFeed_->BlockLatency() : 0;
     if (latency >= 0) {
-        const double now = double(active_->NowMicros());
-        hostStart_ = filter_.Add(blockStart, now + double(latency) * 1e6 / sound::kStreamRate);
+        heard_ = double(active_->NowMicros()) + double(latency) * 1e6 / sound::kStreamRate;
+        hostStart_ = filter_.Add(blockStart, heard_);
     }
     return true;
 }
@@ -95,7 +102,30 @@ double SessionFollower::UnitsAt(double host, double quantum) const
 {
     // Link counts in whole microseconds: the fraction is added at the session's tempo.
     const double whole = std::floor(host);
-    return active_->BeatAt(std::int64_t(whole), quantum) + 1 + (host - whole) * tempo_ / 60e6;
+    return active_->BeatAt(std::int64_t(whole), quantum) + 1 + offset_ + (host - whole) * tempo_ / 60e6;
+}
+
+void SessionFollower::AlignAlone(double beat, std::int64_t at, double quantum)
+{
+    const double seen = active_->BeatAt(at, quantum);
+    if (std::abs(beat - seen) <= kSameBeat)
+        return; // the session has our beat already
+    alignSeen_ = seen;
+    offset_ = beat - seen;
+    alignBeat_ = beat;
+    alignAt_ = at;
+    alignQuantum_ = quantum;
+    aligning_ = true;
+    active_->RequestAlignment(beat, at, quantum, alignSeen_);
+}
+
+void SessionFollower::EndAlignment()
+{
+    if (!aligning_)
+        return;
+    aligning_ = false;
+    offset_ = 0;
+    active_->RequestAlignment(std::numeric_limits<double>::quiet_NaN(), 0, alignQuantum_, 0);
 }
 
 void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
@@ -104,13 +134,24 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
         clock.Hold(); // no beat before the block's time is known
         return;
     }
+    if (startPending_ && filter_.Off()) {
+        // A start after the stream stood still (it rests while stopped) or was held up: the line
+        // from before gives a time long past, and the run's first beat or bar would be placed from
+        // it. It starts anew from this block.
+        filter_.Reset();
+        hostStart_ = filter_.Add(blockStart_, heard_);
+    }
     const double q = beatsPerCycle;
     const auto at = std::int64_t(std::llround(hostStart_));
+    if (aligning_ &&
+        (active_->Peers() > 0 || std::abs(active_->BeatAt(alignAt_, alignQuantum_) - alignSeen_) > kSameBeat))
+        EndAlignment(); // the session moved: it has our beat now, or a peer's session is ours
     if (startPending_) {
         startPending_ = false;
         adopt_ = false;
         placedInRun_ = false;
         waiting_ = false;
+        EndAlignment();
         const int peers = active_->Peers();
         if (peers > 0 && active_->Playing()) {
             active_->RequestBeatAtStartPlaying(0, q); // in on the grid of the shared start
@@ -125,7 +166,7 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
                 active_->RequestBeatAtTime(0, at + std::int64_t(std::floor(toBar / perMicro)), q);
                 waiting_ = true;
             } else {
-                active_->RequestBeatAtTime(0, at + std::llround(60e6 / tempo_), q); // as without a session
+                AlignAlone(0, at + std::llround(60e6 / tempo_), q); // as without a session
             }
         }
     } else if (adopt_) {
@@ -135,7 +176,7 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
         placedInRun_ = true;
         if (active_->Peers() == 0) {
             const double toNext = double(clock.NextUnit()) - clock.UnitsNow();
-            active_->RequestBeatAtTime(double(nextBeat - 1) - toNext, at, q);
+            AlignAlone(double(nextBeat - 1) - toNext, at, q);
         }
     }
     // The session's beats per microsecond from its timeline (its tempo as shown may differ from
@@ -163,6 +204,11 @@ void SessionFollower::SetTempo(double bpm, std::uint64_t frame)
     if (!active_ || hostStart_ == 0)
         return;
     const double host = hostStart_ + (double(frame) - double(blockStart_)) * filter_.Slope();
+    if (aligning_) {
+        // This commit would hide the app side's alignment from us: it carries our beat itself.
+        active_->RequestBeatAtTime(alignBeat_, alignAt_, alignQuantum_);
+        EndAlignment();
+    }
     active_->SetTempo(bpm, std::llround(host));
 }
 

@@ -33,6 +33,8 @@ public:
     double Add(std::uint64_t frame, double micros);
     // Microseconds per frame along the line.
     double Slope() const { return slope_; }
+    // The last point was left out: off the line.
+    bool Off() const { return off_ > 0; }
     void Reset() { count_ = off_ = 0; }
 
 private:
@@ -54,6 +56,11 @@ private:
 // one beat after the start, which becomes the session's bar); with peers it waits for the next bar
 // of the session, or, when start and stop are shared and the session already plays, it comes in on
 // the grid of that start. Beats before the bar are not sounded (the clock may swing meanwhile).
+//
+// Alone, our beat goes to the session through the app side (RequestAlignment), not in a commit of
+// the audio thread, which would hide a peer found a moment later from us for a while; until the
+// session shows it, the clock keeps our beat by an offset to the session's. A peer's session
+// found meanwhile is followed at once.
 //
 // Threads (see sound/threads.h): SetSession on the UI thread; the rest on the audio thread, inside
 // the metronome's Render.
@@ -87,6 +94,10 @@ public:
 
 private:
     double UnitsAt(double host, double quantum) const;
+    // Alone: our beat `beat` at host time `at`, asked of the app side; the offset keeps it meanwhile.
+    void AlignAlone(double beat, std::int64_t at, double quantum);
+    // The offset ends (the session moved, or a new start); a request still waiting is withdrawn.
+    void EndAlignment();
 
     std::atomic<SharedSession *> session_{nullptr};
     std::atomic<const sound::StreamFeed *> feed_{nullptr};
@@ -99,11 +110,19 @@ private:
     HostTimeFilter filter_;
     std::uint64_t blockStart_ = 0;
     double hostStart_ = 0; // smoothed host time of the block's first frame, 0: unknown
+    double heard_ = 0;     // the same, as the clock and the latency report it for this block
     double tempo_ = 0;
     bool startPending_ = false;
     bool adopt_ = false;
     bool waiting_ = false;
     bool placedInRun_ = false;
+    // The alignment asked for while alone: our beat at alignAt_ and what the session gave there.
+    bool aligning_ = false;
+    double offset_ = 0; // our beat minus the session's, while aligning_
+    double alignBeat_ = 0;
+    std::int64_t alignAt_ = 0;
+    double alignQuantum_ = 1;
+    double alignSeen_ = 0;
 };
 
 } // namespace engine

@@ -29,6 +29,12 @@ public:
     // Changes of the captured state, sent with Commit. Our beat `beat` at host time `micros`
     // (with peers: at the first time from `micros` on whose phase matches).
     virtual void RequestBeatAtTime(double beat, std::int64_t micros, double quantum) = 0;
+    // Asks the app side (sync/) to put our beat `beat` at host time `micros` while we are alone, as
+    // RequestBeatAtTime would, provided the session then still gives `seen` there. Not sent with
+    // Commit: a change the audio thread commits hides the session's own changes from it for a
+    // while (Link: a second), and a peer found meanwhile would not be followed at once. A new
+    // request replaces the last; a NaN `beat` withdraws it.
+    virtual void RequestAlignment(double beat, std::int64_t micros, double quantum, double seen) = 0;
     // Our beat `beat` at the time the session started playing (only while it plays).
     virtual void RequestBeatAtStartPlaying(double beat, double quantum) = 0;
     virtual void SetTempo(double bpm, std::int64_t micros) = 0;

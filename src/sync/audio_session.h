@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -11,8 +12,8 @@
 // clock of the tests' own.
 namespace linksync {
 
-// Threads (see sound/threads.h): SetStartStopShared on any thread; the session's functions on the
-// audio thread (see engine::SharedSession).
+// Threads (see sound/threads.h): SetStartStopShared on any thread; AlignIn on the UI thread; the
+// session's functions on the audio thread (see engine::SharedSession).
 template <class LinkT> class AudioSession final : public engine::SharedSession {
 public:
     explicit AudioSession(LinkT &link) : link_(link) {}
@@ -40,6 +41,19 @@ public:
         state_->requestBeatAtTime(beat, std::chrono::microseconds(micros), quantum);
         changed_ = true;
     }
+    void RequestAlignment(double beat, std::int64_t micros, double quantum, double seen) override
+    {
+        // A sequence lock: odd while the fields change. Relaxed stores between a release fence and
+        // the release store of the even count, which AlignIn acquires before reading them.
+        const std::uint64_t n = sequence_.load(std::memory_order_relaxed);
+        sequence_.store(n + 1, std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_release);
+        beat_.store(beat, std::memory_order_relaxed);
+        micros_.store(micros, std::memory_order_relaxed);
+        quantum_.store(quantum, std::memory_order_relaxed);
+        seen_.store(seen, std::memory_order_relaxed);
+        sequence_.store(n + 2, std::memory_order_release);
+    }
     void RequestBeatAtStartPlaying(double beat, double quantum) override
     {
         state_->requestBeatAtStartPlayingTime(beat, quantum);
@@ -64,6 +78,39 @@ public:
         changed_ = false;
     }
 
+    // UI thread. Makes the change RequestAlignment asked for in `state`, an app session state
+    // captured now, if it is new, we are still alone and the session still gives the beat the
+    // audio thread saw; true when it did. A request that does not match yet is tried again next
+    // time (the session may not yet show what the audio thread saw).
+    bool AlignIn(typename LinkT::SessionState &state)
+    {
+        const std::uint64_t n = sequence_.load(std::memory_order_acquire); // see RequestAlignment
+        if (n == aligned_ || n % 2 != 0)
+            return false;
+        const double beat = beat_.load(std::memory_order_relaxed);
+        const std::chrono::microseconds at(micros_.load(std::memory_order_relaxed));
+        const double quantum = quantum_.load(std::memory_order_relaxed);
+        const double seen = seen_.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (sequence_.load(std::memory_order_relaxed) != n) // changed while read: next time
+            return false;
+        if (std::isnan(beat) || link_.numPeers() > 0) {
+            aligned_ = n; // withdrawn, or a peer's session is ours now
+            return false;
+        }
+        if (std::abs(state.beatAtTime(at, quantum) - seen) > kSameBeat)
+            return false;
+        state.requestBeatAtTime(beat, at, quantum);
+        aligned_ = n;
+        return true;
+    }
+
+    // UI thread: a request AlignIn has not yet made or dropped (cheap, without Link's locks).
+    bool AlignmentWaiting() const { return sequence_.load(std::memory_order_relaxed) != aligned_; } // a hint
+
+    // Two readings of the same timeline at the same time differ by less (Link counts micro-beats).
+    static constexpr double kSameBeat = 1e-5;
+
 private:
     bool Shared() const { return startStopShared_.load(std::memory_order_relaxed); }
 
@@ -71,6 +118,13 @@ private:
     std::optional<typename LinkT::SessionState> state_; // audio thread
     bool changed_ = false;
     std::atomic<bool> startStopShared_{false};
+    // The alignment asked for (RequestAlignment) and the last one AlignIn is done with (UI thread).
+    std::atomic<std::uint64_t> sequence_{0};
+    std::atomic<double> beat_{0};
+    std::atomic<std::int64_t> micros_{0};
+    std::atomic<double> quantum_{4};
+    std::atomic<double> seen_{0};
+    std::uint64_t aligned_ = 0;
 };
 
 } // namespace linksync

@@ -48,6 +48,7 @@ void LinkSession::SetTempo(double bpm)
 {
     ableton::Link &link = impl_->link;
     auto state = link.captureAppSessionState();
+    impl_->audio.AlignIn(state); // first the beat the tempo goes on from
     state.setTempo(std::clamp(bpm, kMinBpm, kMaxBpm), link.clock().micros());
     link.commitAppSessionState(state);
 }
@@ -71,6 +72,16 @@ void LinkSession::Stopped()
     auto state = link.captureAppSessionState();
     state.setIsPlaying(false, link.clock().micros());
     link.commitAppSessionState(state);
+}
+
+void LinkSession::Align()
+{
+    if (!impl_->audio.AlignmentWaiting())
+        return;
+    ableton::Link &link = impl_->link;
+    auto state = link.captureAppSessionState();
+    if (impl_->audio.AlignIn(state))
+        link.commitAppSessionState(state);
 }
 
 engine::SharedSession &LinkSession::audio()

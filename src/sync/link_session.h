@@ -32,6 +32,9 @@ public:
     virtual void Stopped() = 0;
     // Other programs in the session.
     virtual int Peers() const = 0;
+    // Gives the session the beat the audio thread asked for (SharedSession::RequestAlignment), if
+    // one is waiting: often while running (the window does it on every display frame).
+    virtual void Align() = 0;
     virtual engine::SharedSession &audio() = 0;
 };
 
@@ -52,6 +55,7 @@ public:
     void Stopped() override;
     // Relaxed: a count shown.
     int Peers() const override { return peers_.load(std::memory_order_relaxed); }
+    void Align() override;
 
     engine::SharedSession &audio() override;
 

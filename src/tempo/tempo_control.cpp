@@ -38,6 +38,9 @@ void TempoControl::Tapped(int tempo)
 void TempoControl::Shared(double bpm)
 {
     SetTempo(static_cast<int>(std::lround(std::max(bpm, 1.0))));
+    // The scale goes on below the drag's end (to 275): a faster tempo rests at that end.
+    if (bpm_ > kMaxWeightBpm)
+        PlaceWeight(geometry_, kMaxDragTop);
 }
 
 bool TempoControl::DragWeight(int dy)

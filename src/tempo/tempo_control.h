@@ -29,7 +29,8 @@ public:
     // for it.
     void Tapped(int tempo);
     // A tempo from a shared session (any tempo, 20..999 there): shown rounded, the weight placed
-    // for it, at its end of the rod where the scale has no such tempo.
+    // for it; beyond the tempos it can be dragged to (1..271) it stops where a drag to that end of
+    // the rod leaves it.
     void Shared(double bpm);
     // The weight dragged by `dy` pixels: false (nothing changes) when its top would leave 24..296;
     // otherwise the top moves and the tempo is the one the new top shows.

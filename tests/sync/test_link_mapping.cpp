@@ -8,8 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <map>
-#include <thread>
+#include <functional>
+#include <optional>
 
 #include "engine/metronome.h"
 #include "sound/mixer.h"
@@ -30,11 +30,24 @@ struct FakeClock {
     std::chrono::microseconds micros() const { return std::chrono::microseconds(now.load()); }
 };
 
-// Link with the count of peers the test says (the session's own arithmetic is Link's).
+// Link with the count of peers the test says (the session's own arithmetic is Link's). As Link
+// does once enabled, what the audio thread commits is what it captures for a second after.
 struct TestLink : ableton::BasicLink<FakeClock> {
     TestLink() : ableton::BasicLink<FakeClock>(120.0) {}
     std::size_t numPeers() const { return peers; }
+    SessionState captureAudioSessionState() const
+    {
+        return held && FakeClock::now < heldUntil ? *held : BasicLink::captureAudioSessionState();
+    }
+    void commitAudioSessionState(const SessionState &state)
+    {
+        held = state;
+        heldUntil = FakeClock::now + 1'000'000;
+        BasicLink::commitAudioSessionState(state);
+    }
     std::size_t peers = 0;
+    std::optional<SessionState> held;
+    std::int64_t heldUntil = 0;
 };
 
 class LinkMappingTest : public ::testing::Test {
@@ -57,7 +70,7 @@ public:
     {
         std::vector<float> out(2 * 512);
         for (; rendered < frames; rendered += 512) {
-            FakeClock::now = kT0 + std::llround(double(rendered) * 1e6 / kRate);
+            FakeClock::now = kT0 + corked + std::llround(double(rendered) * 1e6 / kRate);
             feed.Render(out.data(), 512);
             for (int i = 0; i < 512; ++i)
                 if (out[2 * i] != 0.0f)
@@ -68,23 +81,20 @@ public:
             events.push_back(e);
     }
     // The frame at which a host time is heard with `latency` frames of latency.
-    static double FrameAt(double micros, std::int64_t latency)
+    double FrameAt(double micros, std::int64_t latency) const
     {
-        return (micros - double(kT0)) * kRate / 1e6 - double(latency);
+        return (micros - double(kT0 + corked)) * kRate / 1e6 - double(latency);
     }
-    // Waits until Link's own thread has taken in what the audio thread sent (our start), so that an
-    // app-thread change made now comes after it.
-    void Settle()
+    // A change on the app side, as the window's session makes it: first the beat the audio thread
+    // asked for.
+    void App(const std::function<void(TestLink::SessionState &)> &change)
     {
-        const std::chrono::microseconds t(FakeClock::now.load());
-        for (int i = 0; i < 300; ++i) {
-            if (std::abs(link.captureAppSessionState().beatAtTime(t, 4) -
-                         link.captureAudioSessionState().beatAtTime(t, 4)) < 1e-6)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        auto state = link.captureAppSessionState();
+        session.AlignIn(state);
+        change(state);
+        link.commitAppSessionState(state);
     }
-    // Sets the session's tempo and puts beat 0 (a bar) at host time `bar`, as the app thread would.
+    // Sets the session's tempo and puts beat 0 (a bar) at host time `bar`, as a peer's would be.
     void SessionAt(double bpm, std::int64_t bar)
     {
         auto state = link.captureAppSessionState();
@@ -105,6 +115,7 @@ public:
     linksync::AudioSession<TestLink> session{link};
     engine::Settings settings;
     std::uint64_t rendered = 0;
+    std::int64_t corked = 0; // microseconds the stream stood still (it rests while stopped)
     std::vector<std::uint64_t> onsets;
     std::vector<engine::BeatEvent> events;
     bool waited = false;
@@ -113,20 +124,23 @@ public:
 struct Heard {
     double bpm;
     std::int64_t latency; // frames
+    int corkedMs;         // the stream stood still this long before START
 };
 
 class LinkHeardTest : public LinkMappingTest, public ::testing::WithParamInterface<Heard> {};
 
 // With peers, START joins at the session's next bar, which sounds when the frame rendered for it is
 // heard: the latency earlier than its host time. Then every beat is on the session's beats, counted
-// from the bar, and the measured tempo is the session's.
+// from the bar, and the measured tempo is the session's; also when the stream stood still before.
 TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
 {
-    const auto [bpm, latency] = GetParam();
+    const auto [bpm, latency, corkedMs] = GetParam();
     link.peers = 2;
-    const std::int64_t bar = kT0 + 1'000'000;
-    SessionAt(bpm, bar);
     feed.SetLatency(latency);
+    RenderTo(22050); // stopped
+    corked = corkedMs * 1000;
+    const std::int64_t bar = FakeClock::now + corked + 1'000'000;
+    SessionAt(bpm, bar);
     metronome.Start();
     const double beat = 60e6 / bpm;
     RenderTo(std::uint64_t(FrameAt(double(bar) + 8.5 * beat, latency)));
@@ -141,28 +155,13 @@ TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
 }
 
 INSTANTIATE_TEST_SUITE_P(Link, LinkHeardTest,
-                         ::testing::Values(Heard{97, 7056}, Heard{180, 7056}, Heard{97.5, 2048}, Heard{97, 0}),
+                         ::testing::Values(Heard{97, 7056, 0}, Heard{180, 7056, 0}, Heard{97.5, 2048, 0},
+                                           Heard{97, 0, 0}, Heard{97, 7056, 2000}),
                          [](const auto &p) {
                              const Heard &h = p.param;
-                             return "bpm" + std::to_string(int(h.bpm * 10)) + "_latency" + std::to_string(h.latency);
+                             return "bpm" + std::to_string(int(h.bpm * 10)) + "_latency" + std::to_string(h.latency) +
+                                    "_corked" + std::to_string(h.corkedMs);
                          });
-
-// Alone, START begins as without Link (the first beat one beat later), but only once the server
-// has reported its latency.
-TEST_F(LinkMappingTest, AloneTheFirstBeatComesOneBeatAfterTheLatencyIsKnown)
-{
-    feed.SetLatency(7056, false);
-    metronome.Start();
-    RenderTo(512 * 60);
-    EXPECT_TRUE(onsets.empty()) << "no beat while the server has reported no latency";
-    const std::uint64_t known = rendered;
-    feed.SetLatency(7056, true);
-    RenderTo(known + 22050 * 3 + 100);
-    ASSERT_EQ(onsets.size(), 3u);
-    for (std::size_t k = 0; k < 3; ++k)
-        EXPECT_NEAR(double(onsets[k]), double(known + 22050 * (k + 1) + kDelay), 1.0);
-    EXPECT_FALSE(waited);
-}
 
 // A tempo set in the session while running: the beats after it come at the new tempo, from the
 // session's beat time at the change (no beat lost, none doubled).
@@ -172,11 +171,8 @@ TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
     metronome.Start();
     RenderTo(22050 * 2 + 11264); // beats at 22050 and 44100, then a quarter second on
     ASSERT_EQ(onsets.size(), 2u);
-    Settle();
     const std::int64_t now = FakeClock::now.load() + std::llround(512 * 1e6 / kRate);
-    auto state = link.captureAppSessionState();
-    state.setTempo(150, std::chrono::microseconds(now));
-    link.commitAppSessionState(state);
+    App([&](auto &state) { state.setTempo(150, std::chrono::microseconds(now)); });
     // Heard 4410 frames after it is rendered, the change comes part way into the third beat; the
     // rest of that beat goes at 150 (17640 frames a beat). Frames here are the output's.
     const double change = FrameAt(double(now), 4410);
@@ -186,6 +182,40 @@ TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
     for (std::size_t k = 3; k < onsets.size(); ++k)
         EXPECT_NEAR(double(onsets[k] - onsets[k - 1]), 17640, 1.0);
     EXPECT_EQ(events.back().measuredBpm, 150);
+}
+
+// Alone, START begins as without Link (the first beat one beat later), but only once the server
+// has reported its latency. Link switched off and on while running keeps the beats on their frames,
+// and the session gets our beat (a peer joining us would hear it); a peer's session found a moment
+// later is played from its next beat on, not once Link lets go of a change the audio thread made.
+TEST_F(LinkMappingTest, AloneAsWithoutLinkThenAPeerFoundIsFollowedAtOnce)
+{
+    feed.SetLatency(4410, false);
+    metronome.Start();
+    RenderTo(512 * 60);
+    EXPECT_TRUE(onsets.empty()) << "no beat while the server has reported no latency";
+    const std::uint64_t known = rendered;
+    feed.SetLatency(4410, true);
+    RenderTo(known + 33075);
+    metronome.SetSession(nullptr, nullptr);
+    RenderTo(rendered + 512);
+    metronome.SetSession(&session, &feed);
+    RenderTo(known + 55125);
+    App([](auto &) {});                                                                 // the window's next frame
+    const double third = kT0 + double(known + 22050 * 3 + kDelay + 4410) * 1e6 / kRate; // heard there
+    EXPECT_NEAR(link.captureAppSessionState().beatAtTime(std::chrono::microseconds(std::llround(third)), 4), 2, 1e-3);
+    const std::int64_t bar = FakeClock::now.load() + 250'000; // the peer's
+    SessionAt(97, bar);
+    link.peers = 1;
+    RenderTo(std::uint64_t(FrameAt(double(bar) + 2.5 * 60e6 / 97, 4410)));
+    ASSERT_EQ(onsets.size(), 5u);
+    for (std::size_t k = 0; k < 5; ++k)
+        EXPECT_NEAR(double(onsets[k]),
+                    k < 2 ? double(known + 22050 * (k + 1) + kDelay)
+                          : std::ceil(FrameAt(double(bar) + double(k - 2) * 60e6 / 97, 4410)),
+                    1.0)
+            << "beat " << k;
+    EXPECT_FALSE(waited);
 }
 
 } // namespace
