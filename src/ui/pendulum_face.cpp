@@ -86,25 +86,13 @@ QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
     return r;
 }
 
-void PendulumFace::changed(const QRegion &region, bool now)
-{
-    if (stale_.isEmpty())
-        stale_ = region;
-    else
-        stale_ += region;
-    if (now)
-        repaint(region);
-    else
-        update(region);
-}
-
 void PendulumFace::setPendulum(QPointF pivot, QPointF tip, QColor rodColor)
 {
     const QRegion before = covered(pose_, pose_);
     pivot_ = pivot;
     pose_.tip = tip;
     rodColor_ = rodColor;
-    changed(before + covered(pose_, pose_), false);
+    update(before + covered(pose_, pose_));
 }
 
 void PendulumFace::setSwingingWeight(QPointF weightCentre)
@@ -112,14 +100,14 @@ void PendulumFace::setSwingingWeight(QPointF weightCentre)
     const Pose before = pose_;
     pose_.swinging = true;
     pose_.weight = weightCentre;
-    changed(covered(before, pose_), false);
+    update(covered(before, pose_));
 }
 
 void PendulumFace::clearSwingingWeight()
 {
     const Pose before = pose_;
     pose_.swinging = false;
-    changed(covered(before, pose_), false);
+    update(covered(before, pose_));
 }
 
 bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
@@ -132,52 +120,21 @@ bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
         return false;
     const Pose before = pose_;
     pose_ = {tip, true, weightCentre};
-    changed(covered(before, pose_), true); // at once: the frame goes to the screen with the pose just asked for
+    repaint(covered(before, pose_)); // at once: the frame goes to the screen with the pose just asked for
     return true;
 }
 
-void PendulumFace::compose(qreal dpr)
+void PendulumFace::prepare(qreal dpr)
 {
-    if (face_.isNull() || !qFuzzyCompare(ratio_, dpr)) {
-        face_ = artwork::render(artwork::Picture::Face, dpr).toImage().convertToFormat(QImage::Format_RGB32);
-        face_.setDevicePixelRatio(1); // device pixels throughout
-        weight_ = artwork::renderWeightOverFace(dpr).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        picture_ = face_.copy();
-        ratio_ = dpr;
-        stale_ = rect();
-    }
-    if (stale_.isEmpty())
+    if (!face_.isNull() && qFuzzyCompare(ratio_, dpr))
         return;
-    const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0;
-    const QPoint weightAt = ((pose_.weight - QPointF(half.width(), half.height())) * dpr).toPoint();
-    const rod::Bar bar(pivot_ * dpr, pose_.tip * dpr, kRodWidth * dpr, rodColor_.rgb());
-    auto mend = [&](const QRect &r) {
-        rod::Copy(picture_, r, face_);
-        if (!rodColor_.isValid())
-            return;
-        bar.Paint(picture_, r);
-        if (pose_.swinging)
-            rod::PaintOver(picture_, r, weight_, weightAt);
-    };
-    auto toDevice = [dpr](const QRect &logical) {
-        return QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
-    };
-    // Each pixel in one rectangle only: a pixel mended twice would have the rod's antialiased edge
-    // blended over itself. Rectangles apart stay apart when scaled by a whole number.
-    if (dpr == std::floor(dpr)) {
-        for (const QRect &r : stale_)
-            mend(toDevice(r));
-    } else {
-        QRegion device;
-        for (const QRect &r : stale_)
-            device += toDevice(r);
-        for (const QRect &r : device)
-            mend(r);
-    }
-    stale_ = QRegion();
+    face_ = artwork::render(artwork::Picture::Face, dpr).toImage().convertToFormat(QImage::Format_RGB32);
+    face_.setDevicePixelRatio(1); // device pixels throughout
+    weight_ = rod::Sprite(artwork::renderWeightOverFace(dpr).toImage());
+    ratio_ = dpr;
 }
 
-QImage *PendulumFace::windowImage(qreal dpr, QPoint &at) const
+QImage *PendulumFace::windowImage(qreal dpr)
 {
     // While the window's picture is being painted, this widget's paint device is redirected to the
     // window's backing store, at the widget's place in the window; not while it is rendered
@@ -191,53 +148,69 @@ QImage *PendulumFace::windowImage(qreal dpr, QPoint &at) const
     if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
         !qFuzzyCompare(image->devicePixelRatio(), dpr) || offset != -mapTo(window(), QPoint(0, 0)))
         return nullptr;
-    at = (QPointF(-offset) * dpr).toPoint();
-    return image;
+    const QPoint at = (QPointF(-offset) * dpr).toPoint();
+    const QRect part = image->rect() & QRect(at, (QSizeF(size()) * dpr).toSize());
+    if (part.isEmpty() || part.topLeft() != at)
+        return nullptr;
+    // The window's own buffer, never shared: written to in place.
+    auto *bits = const_cast<uchar *>(image->constBits()) + at.y() * image->bytesPerLine() + at.x() * 4;
+    if (inWindow_.constBits() != bits || inWindow_.size() != part.size() ||
+        inWindow_.bytesPerLine() != image->bytesPerLine())
+        inWindow_ = QImage(bits, part.width(), part.height(), image->bytesPerLine(), QImage::Format_RGB32);
+    return &inWindow_;
 }
 
 void PendulumFace::paintEvent(QPaintEvent *e)
 {
     const qreal dpr = devicePixelRatioF();
-    compose(dpr);
+    prepare(dpr);
+    QImage *target = windowImage(dpr);
+    const bool elsewhere = !target;
+    if (elsewhere) {
+        const QSize size = (QSizeF(this->size()) * dpr).toSize();
+        if (picture_.size() != size)
+            picture_ = QImage(size, QImage::Format_RGB32);
+        target = &picture_;
+    }
+    // Each band: the still face copied back (black right of and below it), the rod and the weight
+    // drawn over it.
+    const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0;
+    const QPoint weightAt = ((pose_.weight - QPointF(half.width(), half.height())) * dpr).toPoint();
+    const rod::Bar bar(pivot_ * dpr, pose_.tip * dpr, kRodWidth * dpr, rodColor_.rgb());
+    auto mend = [&](const QRect &r) {
+        rod::Copy(*target, r, face_);
+        if (!rodColor_.isValid())
+            return;
+        bar.Paint(*target, r);
+        if (pose_.swinging)
+            weight_.Paint(*target, r, weightAt);
+    };
     auto toDevice = [dpr](const QRect &logical) {
         return QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
     };
-    const QRect pictureRect = picture_.rect();
-    // The picture is opaque: its pixels replace what is there, with nothing to blend. Straight into
-    // the window's picture where it can be (one copy of a few rows per rectangle: a painter's set-up
-    // for each rectangle costs more than the copy), else through a painter.
-    QPoint at;
-    if (QImage *window = windowImage(dpr, at)) {
-        const QRect windowRect = window->rect().translated(-at);
-        auto *bits = const_cast<uchar *>(window->constBits()); // the window's own buffer, never shared
-        for (const QRect &logical : e->region()) {
-            const QRect r = toDevice(logical) & windowRect;
-            for (int y = r.top(); y <= r.bottom(); ++y) {
-                auto *row = reinterpret_cast<QRgb *>(bits + (y + at.y()) * window->bytesPerLine()) + at.x();
-                const int split = y < pictureRect.height()
-                                      ? std::clamp(pictureRect.right() + 1, r.left(), r.right() + 1)
-                                      : r.left(); // black right of and below the face
-                if (split > r.left())
-                    std::memcpy(row + r.left(), picture_.constScanLine(y) + 4 * r.left(), size_t(split - r.left()) * 4);
-                std::fill(row + split, row + r.right() + 1, qRgb(0, 0, 0));
-            }
-        }
-        return;
+    // Each pixel in one rectangle only: a pixel mended twice would have the rod's antialiased edge
+    // blended over itself. Rectangles apart stay apart when scaled by a whole number.
+    QRegion device;
+    if (dpr == std::floor(dpr)) {
+        for (const QRect &r : e->region())
+            mend(toDevice(r));
+    } else {
+        for (const QRect &r : e->region())
+            device += toDevice(r);
+        for (const QRect &r : device)
+            mend(r);
     }
+    if (!elsewhere)
+        return;
     QPainter p(this);
-    // Copied from the picture only where repainted (the widget may be taller than the picture:
-    // black below it). In device pixels: with the painter's high-DPI scale in place, the copy would
-    // take the raster engine's slower scaling path.
+    // In device pixels: with the painter's high-DPI scale in place, the copy would take the raster
+    // engine's slower scaling path. The picture is opaque: its pixels replace what is there.
     p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
     p.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect &logical : e->region()) {
-        const QRect r = toDevice(logical);
-        const QRect onPicture = r & pictureRect;
-        p.setClipRect(r); // within the repainted region: a plain rectangle, copied line by line
-        if (onPicture != r)
-            p.fillRect(r, Qt::black);
-        if (!onPicture.isEmpty())
-            p.drawImage(onPicture.topLeft(), picture_, onPicture);
+        const QRect r = toDevice(logical) & picture_.rect();
+        p.setClipRect(r); // a plain rectangle, copied line by line
+        p.drawImage(r.topLeft(), picture_, r);
     }
 }
 

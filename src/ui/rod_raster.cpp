@@ -161,17 +161,43 @@ void Bar::Paint(QImage &image, const QRect &clip) const
     }
 }
 
-void PaintOver(QImage &image, const QRect &clip, const QImage &sprite, QPoint at)
+Sprite::Sprite(QImage picture) : picture_(std::move(picture))
 {
-    const QRect box = clip & image.rect() & QRect(at, sprite.size());
-    if (box.isEmpty() || image.format() != QImage::Format_RGB32 ||
-        sprite.format() != QImage::Format_ARGB32_Premultiplied)
+    if (picture_.format() != QImage::Format_ARGB32_Premultiplied)
+        picture_ = picture_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    rows_.resize(size_t(picture_.height()));
+    for (int y = 0; y < picture_.height(); ++y) {
+        const auto *src = reinterpret_cast<const QRgb *>(picture_.constScanLine(y));
+        Row &row = rows_[size_t(y)];
+        row.end = picture_.width();
+        while (row.end > 0 && qAlpha(src[row.end - 1]) == 0)
+            --row.end;
+        while (row.begin < row.end && qAlpha(src[row.begin]) == 0)
+            ++row.begin;
+        // The longest run of opaque pixels.
+        for (int x = row.begin; x < row.end;) {
+            int run = x;
+            while (run < row.end && qAlpha(src[run]) == 255)
+                ++run;
+            if (run - x > row.opaqueEnd - row.opaqueBegin)
+                row.opaqueBegin = x, row.opaqueEnd = run;
+            x = run + 1;
+        }
+        if (row.opaqueBegin == row.opaqueEnd)
+            row.opaqueBegin = row.opaqueEnd = row.begin;
+    }
+}
+
+void Sprite::Paint(QImage &image, const QRect &clip, QPoint at) const
+{
+    const QRect box = clip & image.rect() & QRect(at, picture_.size());
+    if (box.isEmpty() || image.format() != QImage::Format_RGB32)
         return;
     uchar *const bits = image.bits();
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(bits + y * image.bytesPerLine());
-        const auto *src = reinterpret_cast<const QRgb *>(sprite.constScanLine(y - at.y())) - at.x();
-        for (int x = box.left(); x <= box.right(); ++x) {
+    const qsizetype stride = image.bytesPerLine(), spriteStride = picture_.bytesPerLine();
+    const uchar *const spriteBits = picture_.constBits();
+    auto blend = [](QRgb *row, const QRgb *src, int from, int to) {
+        for (int x = from; x < to; ++x) {
             const QRgb s = src[x];
             const unsigned alpha = qAlpha(s);
             if (alpha == 255)
@@ -179,18 +205,41 @@ void PaintOver(QImage &image, const QRect &clip, const QImage &sprite, QPoint at
             else if (alpha != 0)
                 row[x] = s + Mix(row[x], 255 - alpha, 0, 0);
         }
+    };
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const Row &r = rows_[size_t(y - at.y())];
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride) + at.x(); // in the sprite's columns
+        const auto *src = reinterpret_cast<const QRgb *>(spriteBits + (y - at.y()) * spriteStride);
+        const int left = std::max(box.left() - at.x(), r.begin), right = std::min(box.right() + 1 - at.x(), r.end);
+        const int opaqueLeft = std::clamp(r.opaqueBegin, left, std::max(left, right));
+        const int opaqueRight = std::clamp(r.opaqueEnd, opaqueLeft, std::max(opaqueLeft, right));
+        blend(row, src, left, opaqueLeft);
+        std::memcpy(row + opaqueLeft, src + opaqueLeft, size_t(opaqueRight - opaqueLeft) * 4);
+        blend(row, src, std::max(opaqueRight, left), right);
     }
 }
 
 void Copy(QImage &image, const QRect &clip, const QImage &from)
 {
     const QRect box = clip & image.rect();
-    if (box.isEmpty() || from.size() != image.size() || from.format() != image.format())
+    if (box.isEmpty() || from.format() != image.format())
         return;
+    const QRect have = box & from.rect();
     uchar *const bits = image.bits();
-    const qsizetype bytes = qsizetype(box.width()) * 4, offset = qsizetype(box.left()) * 4;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        std::memcpy(bits + y * image.bytesPerLine() + offset, from.constScanLine(y) + offset, size_t(bytes));
+    const uchar *const fromBits = from.constBits();
+    const qsizetype stride = image.bytesPerLine(), fromStride = from.bytesPerLine();
+    constexpr QRgb kBlack = 0xff000000u;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        if (have.isEmpty() || y > have.bottom()) {
+            std::fill(row + box.left(), row + box.right() + 1, kBlack);
+            continue;
+        }
+        std::memcpy(row + have.left(), fromBits + y * fromStride + qsizetype(have.left()) * 4,
+                    size_t(have.width()) * 4);
+        std::fill(row + box.left(), row + have.left(), kBlack);
+        std::fill(row + have.right() + 1, row + box.right() + 1, kBlack);
+    }
 }
 
 } // namespace ui::rod
