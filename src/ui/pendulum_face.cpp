@@ -7,6 +7,7 @@
 #include <QVarLengthArray>
 #include <QWindow>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -26,11 +27,14 @@ constexpr qreal kRodWidth = 5;
 // Beyond the painted edge: the weight's picture is placed at whole device pixels (up to half a
 // pixel off), and antialiasing may touch a partly covered pixel.
 constexpr qreal kMargin = 1;
-// What a frame repaints is cut into bands of rows this high, one rectangle each: a tilted rod's one
-// bounding rectangle would be many times its area, and every further rectangle costs a request to
-// the window system.
-constexpr int kBand = 32;
-
+// What a frame repaints is cut into bands of rows, one rectangle each: a tilted rod's one bounding
+// rectangle would be many times its area, and every further rectangle costs about as much as
+// copying 2,700 device pixels more (the window system's request, Qt's flush and the band's set-up
+// here; bench/frame_cost.sh --xserver). For a rod leaning by `slope` columns a row, a band h device
+// rows high holds about h * h * slope pixels more than the rod's own strip; the sum over the rod
+// is least at h = sqrt(2700 / slope).
+constexpr qreal kBandCost = 52; // sqrt(2700)
+constexpr qreal kMostRows = 400; // a band's rows, at most (an upright rod)
 } // namespace
 
 QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
@@ -43,18 +47,29 @@ QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
     const QPointF half =
         QPointF(artwork::kWeightSize.width(), artwork::kWeightSize.height()) / 2.0 + QPointF(kMargin, kMargin);
     const Pose *poses[] = {&a, &b};
-    qreal top = pivot_.y(), bottom = pivot_.y();
+    qreal top = pivot_.y(), bottom = pivot_.y(), slope = 0;
+    qreal weightTop = qInf(), weightBottom = -qInf();
     for (const Pose *p : poses) {
         top = std::min(top, p->tip.y());
         bottom = std::max(bottom, p->tip.y());
+        const QPointF d = p->tip - pivot_;
+        slope = std::max(slope, d.y() != 0 ? std::abs(d.x() / d.y()) : qInf());
         if (p->swinging) {
-            top = std::min(top, p->weight.y() - half.y());
-            bottom = std::max(bottom, p->weight.y() + half.y());
+            weightTop = std::min(weightTop, p->weight.y() - half.y());
+            weightBottom = std::max(weightBottom, p->weight.y() + half.y());
         }
     }
+    top = std::min(top, weightTop);
+    bottom = std::max(bottom, weightBottom);
+    // The weight's rows are a band of their own: it is much wider than the rod.
+    const int weightFrom = weightTop < weightBottom ? int(std::floor(weightTop)) : INT_MAX;
+    const int weightTo = weightTop < weightBottom ? int(std::ceil(weightBottom)) : INT_MAX;
+    const qreal dpr = devicePixelRatioF();
+    const int rows = int(std::clamp(kBandCost / (dpr * std::sqrt(slope)), 4.0, kMostRows / dpr)); // logical rows
     QVarLengthArray<QRect, 32> bands;
-    for (int y0 = int(std::floor(top - reach)); y0 < bottom + reach; y0 += kBand) {
-        const qreal lo = y0 - reach, hi = y0 + kBand + reach; // the rows of the line this band needs
+    for (int y0 = int(std::floor(top - reach)), y1 = y0; y0 < bottom + reach; y0 = y1) {
+        y1 = y0 < weightFrom ? std::min(y0 + rows, weightFrom) : y0 < weightTo ? weightTo : y0 + rows;
+        const qreal lo = y0 - reach, hi = y1 + reach; // the rows of the line this band needs
         qreal left = qInf(), right = -qInf();
         for (const Pose *p : poses) {
             // The part of the line from the pivot to the tip within rows lo..hi.
@@ -71,14 +86,14 @@ QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
                 left = std::min({left, pivot_.x() + d.x() * t0 - reach, pivot_.x() + d.x() * t1 - reach});
                 right = std::max({right, pivot_.x() + d.x() * t0 + reach, pivot_.x() + d.x() * t1 + reach});
             }
-            if (p->swinging && p->weight.y() + half.y() > y0 && p->weight.y() - half.y() < y0 + kBand) {
+            if (p->swinging && p->weight.y() + half.y() > y0 && p->weight.y() - half.y() < y1) {
                 left = std::min(left, p->weight.x() - half.x());
                 right = std::max(right, p->weight.x() + half.x());
             }
         }
         if (left < right) {
             const int x0 = int(std::floor(left));
-            bands.append(QRect(x0, y0, int(std::ceil(right)) - x0, kBand));
+            bands.append(QRect(x0, y0, int(std::ceil(right)) - x0, y1 - y0));
         }
     }
     QRegion r;
