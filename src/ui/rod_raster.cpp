@@ -17,11 +17,12 @@ inline QRgb Mix(QRgb x, unsigned a, QRgb y, unsigned b)
     return u | t;
 }
 
-// std::floor for a value well within int, without the library's care for the rest.
-inline int Floor(double v)
+// std::floor for a value above -2^20 (a pixel's place near an image): truncation of a positive
+// number. A value within 2^-33 below a whole number may come out as that number.
+inline int FloorNear(double v)
 {
-    const int i = int(v);
-    return i - (v < i);
+    constexpr double kShift = 1 << 20;
+    return int(v + kShift) - int(kShift);
 }
 
 // The share of a pixel on the inner side of a straight edge whose unit normal has the components
@@ -116,6 +117,21 @@ void Bar::Paint(QImage &image, const QRect &clip) const
     // (half - |dx| * across + reach) * kSteps.
     const double base = (half + reach) * kSteps, step = across * kSteps;
     const int last = levelCount_ - 1;
+    const int left = box.left(), right = box.right();
+    // The colour's channels in pairs, for blending an edge pixel (as Mix does).
+    const QRgb color = color_; // a local: stores to the image cannot change it
+    const unsigned colorRB = color & 0xff00ffu, colorAG = (color >> 8) & 0xff00ffu;
+    auto edge = [&](QRgb &pixel, double entry) {
+        const unsigned level = levels_[size_t(std::min(int(entry), last))];
+        if (level == 0)
+            return;
+        const unsigned rest = 255 - level;
+        unsigned t = colorRB * level + (pixel & 0xff00ffu) * rest;
+        t = ((t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
+        unsigned u = colorAG * level + ((pixel >> 8) & 0xff00ffu) * rest;
+        u = (u + ((u >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
+        pixel = u | t;
+    };
     for (int y = top; y <= bottom; ++y) {
         const double yc = y + 0.5 - from_.y();
         auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
@@ -123,21 +139,17 @@ void Bar::Paint(QImage &image, const QRect &clip) const
             const double along = yc * invUy; // of the crossing
             if (along - alongPad >= reach && along + alongPad <= length - reach) {
                 const double c = from_.x() + along * ux_ - 0.5; // the crossing less a pixel's centre
-                const int x0 = std::max(box.left(), Floor(c - wide) + 1);
-                const int x1 = std::min(box.right(), Floor(c + wide));
-                const int f0 = std::max(x0, Floor(c - whole) + 1);
-                const int f1 = std::min(x1, Floor(c + whole));
-                auto edge = [&](int x, double entry) {
-                    const int level = levels_[size_t(std::min(int(entry), last))];
-                    if (level > 0)
-                        row[x] = Mix(color_, unsigned(level), row[x], unsigned(255 - level));
-                };
-                for (int x = x0; x < f0 && x <= x1; ++x)
-                    edge(x, base - (c - x) * step);
-                if (f0 <= f1)
-                    std::fill(row + f0, row + f1 + 1, color_);
+                const int x0 = std::max(left, FloorNear(c - wide) + 1);
+                const int x1 = std::min(right, FloorNear(c + wide));
+                const int f0 = std::max(x0, FloorNear(c - whole) + 1); // wholly covered from here
+                const int f1 = std::min(x1, FloorNear(c + whole));     // to here
+                const int leftEnd = std::min(f0, x1 + 1);
+                for (int x = x0; x < leftEnd; ++x)
+                    edge(row[x], base - (c - x) * step);
+                for (int x = f0; x <= f1; ++x)
+                    row[x] = color;
                 for (int x = std::max(x0, f1 + 1); x <= x1; ++x)
-                    edge(x, base - (x - c) * step);
+                    edge(row[x], base - (x - c) * step);
                 continue;
             }
         }
@@ -228,17 +240,21 @@ void Copy(QImage &image, const QRect &clip, const QImage &from)
     uchar *const bits = image.bits();
     const uchar *const fromBits = from.constBits();
     const qsizetype stride = image.bytesPerLine(), fromStride = from.bytesPerLine();
+    const int left = box.left(), right = box.right() + 1, haveLeft = have.left(), haveRight = have.right() + 1;
+    const int faceEnd = have.isEmpty() ? box.top() : have.bottom() + 1; // black below
+    const size_t bytes = size_t(have.width()) * 4;
     constexpr QRgb kBlack = 0xff000000u;
-    for (int y = box.top(); y <= box.bottom(); ++y) {
+    for (int y = box.top(); y < faceEnd; ++y) {
         auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
-        if (have.isEmpty() || y > have.bottom()) {
-            std::fill(row + box.left(), row + box.right() + 1, kBlack);
-            continue;
-        }
-        std::memcpy(row + have.left(), fromBits + y * fromStride + qsizetype(have.left()) * 4,
-                    size_t(have.width()) * 4);
-        std::fill(row + box.left(), row + have.left(), kBlack);
-        std::fill(row + have.right() + 1, row + box.right() + 1, kBlack);
+        std::memcpy(row + haveLeft, fromBits + y * fromStride + qsizetype(haveLeft) * 4, bytes);
+        for (int x = left; x < haveLeft; ++x)
+            row[x] = kBlack;
+        for (int x = haveRight; x < right; ++x)
+            row[x] = kBlack;
+    }
+    for (int y = faceEnd; y <= box.bottom(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        std::fill(row + left, row + right, kBlack);
     }
 }
 
