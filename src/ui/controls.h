@@ -65,7 +65,7 @@ private:
         QRect ink;    // the part of it that is not wholly transparent
     };
     QList<Picture> pictures_; // the latest first
-    bool drawing_ = false;                        // QLabel's own painting, into a picture
+    bool drawing_ = false;    // QLabel's own painting, into a picture
 };
 
 // One numbered beat lamp, lit (white on red) or unlit (white on black).

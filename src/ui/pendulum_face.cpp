@@ -33,7 +33,7 @@ constexpr qreal kMargin = 1;
 // here; bench/frame_cost.sh --xserver). For a rod leaning by `slope` columns a row, a band h device
 // rows high holds about h * h * slope pixels more than the rod's own strip; the sum over the rod
 // is least at h = sqrt(2700 / slope).
-constexpr qreal kBandCost = 52; // sqrt(2700)
+constexpr qreal kBandCost = 52;  // sqrt(2700)
 constexpr qreal kMostRows = 400; // a band's rows, at most (an upright rod)
 } // namespace
 
