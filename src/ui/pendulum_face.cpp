@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 
 #include "ui/artwork.h"
 #include "ui/rod_raster.h"
