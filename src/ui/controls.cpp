@@ -282,13 +282,13 @@ void LargeLabel::paintEvent(QPaintEvent *)
 {
     const qreal dpr = devicePixelRatioF();
     const QString shown = text();
-    auto found = std::find_if(pictures_.begin(), pictures_.end(), [&](const auto &p) { return p.first == shown; });
-    if (found == pictures_.end() || !qFuzzyCompare(found->second.devicePixelRatio(), dpr)) {
+    auto found = std::find_if(pictures_.begin(), pictures_.end(), [&](const auto &p) { return p.text == shown; });
+    if (found == pictures_.end() || !qFuzzyCompare(found->ratio, dpr)) {
         if (found != pictures_.end())
             pictures_.erase(found);
         // The text as the label draws it, over nothing: the premultiplied picture laid over the
         // background later is the text drawn straight over it (to rounding).
-        QPixmap picture(QSizeF(QSizeF(size()) * dpr).toSize());
+        QImage picture(QSizeF(QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
         picture.setDevicePixelRatio(dpr);
         picture.fill(Qt::transparent);
         QPainter p(&picture);
@@ -298,7 +298,18 @@ void LargeLabel::paintEvent(QPaintEvent *)
                               int(QStyle::visualAlignment(layoutDirection(), alignment())), palette(), isEnabled(),
                               shown, foregroundRole());
         p.end();
-        pictures_.prepend({shown, picture});
+        picture.setDevicePixelRatio(1); // copied in device pixels
+        // Only the text's own pixels are laid over the background on every paint.
+        int top = picture.height(), bottom = -1, left = picture.width(), right = -1;
+        for (int y = 0; y < picture.height(); ++y) {
+            const auto *row = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+            for (int x = 0; x < picture.width(); ++x)
+                if (qAlpha(row[x]) != 0) {
+                    top = std::min(top, y), bottom = y;
+                    left = std::min(left, x), right = std::max(right, x);
+                }
+        }
+        pictures_.prepend({shown, dpr, picture, QRect(QPoint(left, top), QPoint(right, bottom))});
         if (pictures_.size() > kKept)
             pictures_.removeLast();
         found = pictures_.begin();
@@ -306,8 +317,11 @@ void LargeLabel::paintEvent(QPaintEvent *)
         pictures_.move(int(found - pictures_.begin()), 0);
         found = pictures_.begin();
     }
+    if (found->ink.isEmpty())
+        return;
     QPainter p(this);
-    p.drawPixmap(0, 0, found->second);
+    p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr)); // device pixels: copied, not scaled
+    p.drawImage(found->ink.topLeft(), found->image, found->ink);
 }
 
 void LargeLabel::changeEvent(QEvent *e)

@@ -58,8 +58,14 @@ protected:
 
 private:
     static constexpr int kKept = 12;
-    QList<std::pair<QString, QPixmap>> pictures_; // the latest first
-    bool drawing_ = false;                        // QLabel's own painting, into a picture
+    struct Picture {
+        QString text;
+        qreal ratio = 0;
+        QImage image; // the label's size in device pixels, transparent around the text
+        QRect ink;    // the part of it that is not wholly transparent
+    };
+    QList<Picture> pictures_; // the latest first
+    bool drawing_ = false;    // QLabel's own painting, into a picture
 };
 
 // One numbered beat lamp, lit (white on red) or unlit (white on black).

@@ -7,8 +7,8 @@
 #include <QVarLengthArray>
 #include <QWindow>
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <cstring>
 
 #include "ui/artwork.h"
 #include "ui/rod_raster.h"
@@ -26,11 +26,14 @@ constexpr qreal kRodWidth = 5;
 // Beyond the painted edge: the weight's picture is placed at whole device pixels (up to half a
 // pixel off), and antialiasing may touch a partly covered pixel.
 constexpr qreal kMargin = 1;
-// What a frame repaints is cut into bands of rows this high, one rectangle each: a tilted rod's one
-// bounding rectangle would be many times its area, and every further rectangle costs a request to
-// the window system.
-constexpr int kBand = 32;
-
+// What a frame repaints is cut into bands of rows, one rectangle each: a tilted rod's one bounding
+// rectangle would be many times its area, and every further rectangle costs about as much as
+// copying 2,700 device pixels more (the window system's request, Qt's flush and the band's set-up
+// here; bench/frame_cost.sh --xserver). For a rod leaning by `slope` columns a row, a band h device
+// rows high holds about h * h * slope pixels more than the rod's own strip; the sum over the rod
+// is least at h = sqrt(2700 / slope).
+constexpr qreal kBandCost = 52;  // sqrt(2700)
+constexpr qreal kMostRows = 400; // a band's rows, at most (an upright rod)
 } // namespace
 
 QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
@@ -43,18 +46,29 @@ QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
     const QPointF half =
         QPointF(artwork::kWeightSize.width(), artwork::kWeightSize.height()) / 2.0 + QPointF(kMargin, kMargin);
     const Pose *poses[] = {&a, &b};
-    qreal top = pivot_.y(), bottom = pivot_.y();
+    qreal top = pivot_.y(), bottom = pivot_.y(), slope = 0;
+    qreal weightTop = qInf(), weightBottom = -qInf();
     for (const Pose *p : poses) {
         top = std::min(top, p->tip.y());
         bottom = std::max(bottom, p->tip.y());
+        const QPointF d = p->tip - pivot_;
+        slope = std::max(slope, d.y() != 0 ? std::abs(d.x() / d.y()) : qInf());
         if (p->swinging) {
-            top = std::min(top, p->weight.y() - half.y());
-            bottom = std::max(bottom, p->weight.y() + half.y());
+            weightTop = std::min(weightTop, p->weight.y() - half.y());
+            weightBottom = std::max(weightBottom, p->weight.y() + half.y());
         }
     }
+    top = std::min(top, weightTop);
+    bottom = std::max(bottom, weightBottom);
+    // The weight's rows are a band of their own: it is much wider than the rod.
+    const int weightFrom = weightTop < weightBottom ? int(std::floor(weightTop)) : INT_MAX;
+    const int weightTo = weightTop < weightBottom ? int(std::ceil(weightBottom)) : INT_MAX;
+    const qreal dpr = devicePixelRatioF();
+    const int rows = int(std::clamp(kBandCost / (dpr * std::sqrt(slope)), 4.0, kMostRows / dpr)); // logical rows
     QVarLengthArray<QRect, 32> bands;
-    for (int y0 = int(std::floor(top - reach)); y0 < bottom + reach; y0 += kBand) {
-        const qreal lo = y0 - reach, hi = y0 + kBand + reach; // the rows of the line this band needs
+    for (int y0 = int(std::floor(top - reach)), y1 = y0; y0 < bottom + reach; y0 = y1) {
+        y1 = y0 < weightFrom ? std::min(y0 + rows, weightFrom) : y0 < weightTo ? weightTo : y0 + rows;
+        const qreal lo = y0 - reach, hi = y1 + reach; // the rows of the line this band needs
         qreal left = qInf(), right = -qInf();
         for (const Pose *p : poses) {
             // The part of the line from the pivot to the tip within rows lo..hi.
@@ -71,31 +85,19 @@ QRegion PendulumFace::covered(const Pose &a, const Pose &b) const
                 left = std::min({left, pivot_.x() + d.x() * t0 - reach, pivot_.x() + d.x() * t1 - reach});
                 right = std::max({right, pivot_.x() + d.x() * t0 + reach, pivot_.x() + d.x() * t1 + reach});
             }
-            if (p->swinging && p->weight.y() + half.y() > y0 && p->weight.y() - half.y() < y0 + kBand) {
+            if (p->swinging && p->weight.y() + half.y() > y0 && p->weight.y() - half.y() < y1) {
                 left = std::min(left, p->weight.x() - half.x());
                 right = std::max(right, p->weight.x() + half.x());
             }
         }
         if (left < right) {
             const int x0 = int(std::floor(left));
-            bands.append(QRect(x0, y0, int(std::ceil(right)) - x0, kBand));
+            bands.append(QRect(x0, y0, int(std::ceil(right)) - x0, y1 - y0));
         }
     }
     QRegion r;
     r.setRects(bands.constData(), int(bands.size())); // one rectangle per band, top to bottom: no overlap
     return r;
-}
-
-void PendulumFace::changed(const QRegion &region, bool now)
-{
-    if (stale_.isEmpty())
-        stale_ = region;
-    else
-        stale_ += region;
-    if (now)
-        repaint(region);
-    else
-        update(region);
 }
 
 void PendulumFace::setPendulum(QPointF pivot, QPointF tip, QColor rodColor)
@@ -104,7 +106,7 @@ void PendulumFace::setPendulum(QPointF pivot, QPointF tip, QColor rodColor)
     pivot_ = pivot;
     pose_.tip = tip;
     rodColor_ = rodColor;
-    changed(before + covered(pose_, pose_), false);
+    update(before + covered(pose_, pose_));
 }
 
 void PendulumFace::setSwingingWeight(QPointF weightCentre)
@@ -112,14 +114,14 @@ void PendulumFace::setSwingingWeight(QPointF weightCentre)
     const Pose before = pose_;
     pose_.swinging = true;
     pose_.weight = weightCentre;
-    changed(covered(before, pose_), false);
+    update(covered(before, pose_));
 }
 
 void PendulumFace::clearSwingingWeight()
 {
     const Pose before = pose_;
     pose_.swinging = false;
-    changed(covered(before, pose_), false);
+    update(covered(before, pose_));
 }
 
 bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
@@ -132,52 +134,21 @@ bool PendulumFace::swingTo(QPointF tip, QPointF weightCentre)
         return false;
     const Pose before = pose_;
     pose_ = {tip, true, weightCentre};
-    changed(covered(before, pose_), true); // at once: the frame goes to the screen with the pose just asked for
+    repaint(covered(before, pose_)); // at once: the frame goes to the screen with the pose just asked for
     return true;
 }
 
-void PendulumFace::compose(qreal dpr)
+void PendulumFace::prepare(qreal dpr)
 {
-    if (face_.isNull() || !qFuzzyCompare(ratio_, dpr)) {
-        face_ = artwork::render(artwork::Picture::Face, dpr).toImage().convertToFormat(QImage::Format_RGB32);
-        face_.setDevicePixelRatio(1); // device pixels throughout
-        weight_ = artwork::renderWeightOverFace(dpr).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        picture_ = face_.copy();
-        ratio_ = dpr;
-        stale_ = rect();
-    }
-    if (stale_.isEmpty())
+    if (!face_.isNull() && qFuzzyCompare(ratio_, dpr))
         return;
-    const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0;
-    const QPoint weightAt = ((pose_.weight - QPointF(half.width(), half.height())) * dpr).toPoint();
-    const rod::Bar bar(pivot_ * dpr, pose_.tip * dpr, kRodWidth * dpr, rodColor_.rgb());
-    auto mend = [&](const QRect &r) {
-        rod::Copy(picture_, r, face_);
-        if (!rodColor_.isValid())
-            return;
-        bar.Paint(picture_, r);
-        if (pose_.swinging)
-            rod::PaintOver(picture_, r, weight_, weightAt);
-    };
-    auto toDevice = [dpr](const QRect &logical) {
-        return QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
-    };
-    // Each pixel in one rectangle only: a pixel mended twice would have the rod's antialiased edge
-    // blended over itself. Rectangles apart stay apart when scaled by a whole number.
-    if (dpr == std::floor(dpr)) {
-        for (const QRect &r : stale_)
-            mend(toDevice(r));
-    } else {
-        QRegion device;
-        for (const QRect &r : stale_)
-            device += toDevice(r);
-        for (const QRect &r : device)
-            mend(r);
-    }
-    stale_ = QRegion();
+    face_ = artwork::render(artwork::Picture::Face, dpr).toImage().convertToFormat(QImage::Format_RGB32);
+    face_.setDevicePixelRatio(1); // device pixels throughout
+    weight_ = rod::Sprite(artwork::renderWeightOverFace(dpr).toImage());
+    ratio_ = dpr;
 }
 
-QImage *PendulumFace::windowImage(qreal dpr, QPoint &at) const
+QImage *PendulumFace::windowImage(qreal dpr)
 {
     // While the window's picture is being painted, this widget's paint device is redirected to the
     // window's backing store, at the widget's place in the window; not while it is rendered
@@ -191,53 +162,69 @@ QImage *PendulumFace::windowImage(qreal dpr, QPoint &at) const
     if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
         !qFuzzyCompare(image->devicePixelRatio(), dpr) || offset != -mapTo(window(), QPoint(0, 0)))
         return nullptr;
-    at = (QPointF(-offset) * dpr).toPoint();
-    return image;
+    const QPoint at = (QPointF(-offset) * dpr).toPoint();
+    const QRect part = image->rect() & QRect(at, (QSizeF(size()) * dpr).toSize());
+    if (part.isEmpty() || part.topLeft() != at)
+        return nullptr;
+    // The window's own buffer, never shared: written to in place.
+    auto *bits = const_cast<uchar *>(image->constBits()) + at.y() * image->bytesPerLine() + at.x() * 4;
+    if (inWindow_.constBits() != bits || inWindow_.size() != part.size() ||
+        inWindow_.bytesPerLine() != image->bytesPerLine())
+        inWindow_ = QImage(bits, part.width(), part.height(), image->bytesPerLine(), QImage::Format_RGB32);
+    return &inWindow_;
 }
 
 void PendulumFace::paintEvent(QPaintEvent *e)
 {
     const qreal dpr = devicePixelRatioF();
-    compose(dpr);
+    prepare(dpr);
+    QImage *target = windowImage(dpr);
+    const bool elsewhere = !target;
+    if (elsewhere) {
+        const QSize size = (QSizeF(this->size()) * dpr).toSize();
+        if (picture_.size() != size)
+            picture_ = QImage(size, QImage::Format_RGB32);
+        target = &picture_;
+    }
+    // Each band: the still face copied back (black right of and below it), the rod and the weight
+    // drawn over it.
+    const QSizeF half = QSizeF(artwork::kWeightSize) / 2.0;
+    const QPoint weightAt = ((pose_.weight - QPointF(half.width(), half.height())) * dpr).toPoint();
+    const rod::Bar bar(pivot_ * dpr, pose_.tip * dpr, kRodWidth * dpr, rodColor_.rgb());
+    auto mend = [&](const QRect &r) {
+        rod::Copy(*target, r, face_);
+        if (!rodColor_.isValid())
+            return;
+        bar.Paint(*target, r);
+        if (pose_.swinging)
+            weight_.Paint(*target, r, weightAt);
+    };
     auto toDevice = [dpr](const QRect &logical) {
         return QRectF(QPointF(logical.topLeft()) * dpr, QSizeF(logical.size()) * dpr).toAlignedRect();
     };
-    const QRect pictureRect = picture_.rect();
-    // The picture is opaque: its pixels replace what is there, with nothing to blend. Straight into
-    // the window's picture where it can be (one copy of a few rows per rectangle: a painter's set-up
-    // for each rectangle costs more than the copy), else through a painter.
-    QPoint at;
-    if (QImage *window = windowImage(dpr, at)) {
-        const QRect windowRect = window->rect().translated(-at);
-        auto *bits = const_cast<uchar *>(window->constBits()); // the window's own buffer, never shared
-        for (const QRect &logical : e->region()) {
-            const QRect r = toDevice(logical) & windowRect;
-            for (int y = r.top(); y <= r.bottom(); ++y) {
-                auto *row = reinterpret_cast<QRgb *>(bits + (y + at.y()) * window->bytesPerLine()) + at.x();
-                const int split = y < pictureRect.height()
-                                      ? std::clamp(pictureRect.right() + 1, r.left(), r.right() + 1)
-                                      : r.left(); // black right of and below the face
-                if (split > r.left())
-                    std::memcpy(row + r.left(), picture_.constScanLine(y) + 4 * r.left(), size_t(split - r.left()) * 4);
-                std::fill(row + split, row + r.right() + 1, qRgb(0, 0, 0));
-            }
-        }
-        return;
+    // Each pixel in one rectangle only: a pixel mended twice would have the rod's antialiased edge
+    // blended over itself. Rectangles apart stay apart when scaled by a whole number.
+    QRegion device;
+    if (dpr == std::floor(dpr)) {
+        for (const QRect &r : e->region())
+            mend(toDevice(r));
+    } else {
+        for (const QRect &r : e->region())
+            device += toDevice(r);
+        for (const QRect &r : device)
+            mend(r);
     }
+    if (!elsewhere)
+        return;
     QPainter p(this);
-    // Copied from the picture only where repainted (the widget may be taller than the picture:
-    // black below it). In device pixels: with the painter's high-DPI scale in place, the copy would
-    // take the raster engine's slower scaling path.
+    // In device pixels: with the painter's high-DPI scale in place, the copy would take the raster
+    // engine's slower scaling path. The picture is opaque: its pixels replace what is there.
     p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
     p.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect &logical : e->region()) {
-        const QRect r = toDevice(logical);
-        const QRect onPicture = r & pictureRect;
-        p.setClipRect(r); // within the repainted region: a plain rectangle, copied line by line
-        if (onPicture != r)
-            p.fillRect(r, Qt::black);
-        if (!onPicture.isEmpty())
-            p.drawImage(onPicture.topLeft(), picture_, onPicture);
+        const QRect r = toDevice(logical) & picture_.rect();
+        p.setClipRect(r); // a plain rectangle, copied line by line
+        p.drawImage(r.topLeft(), picture_, r);
     }
 }
 

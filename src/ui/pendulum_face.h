@@ -4,6 +4,8 @@
 #include <QRegion>
 #include <QWidget>
 
+#include "ui/rod_raster.h"
+
 namespace ui {
 
 // The metronome face: the wooden case, the rod standing on its pivot and, while the pendulum
@@ -11,10 +13,9 @@ namespace ui {
 // the user drags. Dragging the face itself moves the whole window with the pointer.
 //
 // Only what moves is repainted: each change repaints, band by band of rows, what the rod and the
-// weight leave and what they enter. The whole picture is kept in memory, where those bands are
-// mended (the still face copied back, the rod and the weight drawn by ui::rod) before they are
-// copied to the window. A frame of the swing is painted at once, not when the event loop gets
-// round to it.
+// weight leave and what they enter. A band is drawn straight into the window's picture in memory
+// where it can be (the still face copied there, the rod and the weight drawn over it by ui::rod).
+// A frame of the swing is painted at once, not when the event loop gets round to it.
 class PendulumFace : public QWidget {
     Q_OBJECT
 public:
@@ -47,19 +48,18 @@ private:
     // The pixels the rod and the weight cover in pose `a` and in pose `b`, with a margin for
     // antialiasing and rounding: one rectangle per band of rows holds both poses.
     QRegion covered(const Pose &a, const Pose &b) const;
-    // Marks a region (logical pixels) to be mended in the picture and repainted.
-    void changed(const QRegion &region, bool now);
-    // The picture made anew at ratio `dpr`, or mended where it changed.
-    void compose(qreal dpr);
-    // The window's own picture in memory while this widget is painted into it, and where the
-    // widget lies in it (device pixels); null when painted elsewhere or in an unexpected form.
-    QImage *windowImage(qreal dpr, QPoint &at) const;
+    // The pictures of the face and the weight made anew when the ratio changed.
+    void prepare(qreal dpr);
+    // The widget's part of the window's own picture in memory while this widget is painted into
+    // it (device pixels, as Format_RGB32: every pixel drawn is opaque); null when painted elsewhere
+    // or in an unexpected form.
+    QImage *windowImage(qreal dpr);
 
-    QImage face_;    // the still face; device pixels, made at ratio ratio_
-    QImage picture_; // the face with the rod and the weight, as on the screen
-    QImage weight_;
+    QImage face_; // the still face; device pixels, made at ratio ratio_
+    rod::Sprite weight_;
     qreal ratio_ = 0;
-    QRegion stale_; // logical pixels of the picture still to be mended
+    QImage inWindow_; // over the window's picture, made again only when that moves or changes
+    QImage picture_;  // drawn into when painted elsewhere (grab), then copied
     QPointF pivot_;
     QColor rodColor_;
     Pose pose_;

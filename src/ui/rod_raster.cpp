@@ -17,11 +17,12 @@ inline QRgb Mix(QRgb x, unsigned a, QRgb y, unsigned b)
     return u | t;
 }
 
-// std::floor for a value well within int, without the library's care for the rest.
-inline int Floor(double v)
+// std::floor for a value above -2^20 (a pixel's place near an image): truncation of a positive
+// number. A value within 2^-33 below a whole number may come out as that number.
+inline int FloorNear(double v)
 {
-    const int i = int(v);
-    return i - (v < i);
+    constexpr double kShift = 1 << 20;
+    return int(v + kShift) - int(kShift);
 }
 
 // The share of a pixel on the inner side of a straight edge whose unit normal has the components
@@ -116,31 +117,66 @@ void Bar::Paint(QImage &image, const QRect &clip) const
     // (half - |dx| * across + reach) * kSteps.
     const double base = (half + reach) * kSteps, step = across * kSteps;
     const int last = levelCount_ - 1;
-    for (int y = top; y <= bottom; ++y) {
+    const int left = box.left(), right = box.right();
+    // The colour's channels in pairs, for blending an edge pixel (as Mix does).
+    const QRgb color = color_; // a local: stores to the image cannot change it
+    const unsigned colorRB = color & 0xff00ffu, colorAG = (color >> 8) & 0xff00ffu;
+    const quint64 colorTwice = quint64(color) * 0x100000001u;
+    auto edge = [&](QRgb &pixel, double entry) {
+        const unsigned level = levels_[size_t(std::min(int(entry), last))];
+        if (level == 0)
+            return;
+        const unsigned rest = 255 - level;
+        unsigned t = colorRB * level + (pixel & 0xff00ffu) * rest;
+        t = ((t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
+        unsigned u = colorAG * level + ((pixel >> 8) & 0xff00ffu) * rest;
+        u = (u + ((u >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
+        pixel = u | t;
+    };
+    // The rows away from the ends are one run (the crossing's place along the bar moves steadily
+    // with the row): found from the line, then checked by the rows' own test.
+    auto isFast = [&](int y) {
+        const double along = (y + 0.5 - from_.y()) * invUy;
+        return along - alongPad >= reach && along + alongPad <= length - reach;
+    };
+    int fastTop = bottom + 1, fastBottom = bottom;
+    if (fast) {
+        const double ya = from_.y() - 0.5 + (reach + alongPad) * uy_;
+        const double yb = from_.y() - 0.5 + (length - reach - alongPad) * uy_;
+        int a = std::clamp(int(std::floor(std::min(ya, yb))) - 2, top, bottom + 1);
+        while (a > top && isFast(a - 1))
+            --a;
+        while (a <= bottom && !isFast(a))
+            ++a;
+        int b = a <= bottom ? std::clamp(int(std::ceil(std::max(ya, yb))) + 2, a, bottom) : bottom;
+        while (b < bottom && isFast(b + 1))
+            ++b;
+        while (b >= a && !isFast(b))
+            --b;
+        fastTop = a, fastBottom = b;
+    }
+    for (int y = fastTop; y <= fastBottom; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        const double along = (y + 0.5 - from_.y()) * invUy;
+        const double c = from_.x() + along * ux_ - 0.5; // the crossing less a pixel's centre
+        const int x0 = std::max(left, FloorNear(c - wide) + 1);
+        const int x1 = std::min(right, FloorNear(c + wide));
+        const int f0 = std::max(x0, FloorNear(c - whole) + 1); // wholly covered from here
+        const int f1 = std::min(x1, FloorNear(c + whole));     // to here
+        const int leftEnd = std::min(f0, x1 + 1);
+        for (int x = x0; x < leftEnd; ++x)
+            edge(row[x], base - (c - x) * step);
+        QRgb *p = row + f0, *const end = row + f1 + 1;
+        for (; p + 2 <= end; p += 2) // a few pixels: two at a time, no vector set-up
+            std::memcpy(p, &colorTwice, 8);
+        if (p < end)
+            *p = color;
+        for (int x = std::max(x0, f1 + 1); x <= x1; ++x)
+            edge(row[x], base - (x - c) * step);
+    }
+    auto endRow = [&](int y) {
         const double yc = y + 0.5 - from_.y();
         auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
-        if (fast) {
-            const double along = yc * invUy; // of the crossing
-            if (along - alongPad >= reach && along + alongPad <= length - reach) {
-                const double c = from_.x() + along * ux_ - 0.5; // the crossing less a pixel's centre
-                const int x0 = std::max(box.left(), Floor(c - wide) + 1);
-                const int x1 = std::min(box.right(), Floor(c + wide));
-                const int f0 = std::max(x0, Floor(c - whole) + 1);
-                const int f1 = std::min(x1, Floor(c + whole));
-                auto edge = [&](int x, double entry) {
-                    const int level = levels_[size_t(std::min(int(entry), last))];
-                    if (level > 0)
-                        row[x] = Mix(color_, unsigned(level), row[x], unsigned(255 - level));
-                };
-                for (int x = x0; x < f0 && x <= x1; ++x)
-                    edge(x, base - (c - x) * step);
-                if (f0 <= f1)
-                    std::fill(row + f0, row + f1 + 1, color_);
-                for (int x = std::max(x0, f1 + 1); x <= x1; ++x)
-                    edge(x, base - (x - c) * step);
-                continue;
-            }
-        }
         // Near an end (or a bar lying flat): the end is an edge as well, its share multiplied in
         // (exact but in the corners). For the pixel centres xc of this row: across = s0 + nx * xc,
         // along = t0 + ux * xc.
@@ -149,7 +185,7 @@ void Bar::Paint(QImage &image, const QRect &clip) const
         Within(s0, nx, invNx_, -half - reach, half + reach, lo, hi);
         Within(t0, ux_, invUx_, -reach, length + reach, lo, hi);
         if (lo > hi)
-            continue;
+            return;
         const int x0 = int(std::ceil(lo - 0.5)), x1 = int(std::floor(hi - 0.5));
         for (int x = x0; x <= x1; ++x) {
             const double xc = x + 0.5, t = t0 + ux_ * xc;
@@ -158,20 +194,50 @@ void Bar::Paint(QImage &image, const QRect &clip) const
             if (level > 0)
                 row[x] = Mix(color_, unsigned(level), row[x], unsigned(255 - level));
         }
+    };
+    for (int y = top; y < fastTop && y <= bottom; ++y)
+        endRow(y);
+    for (int y = std::max(top, fastBottom + 1); y <= bottom; ++y)
+        endRow(y);
+}
+
+Sprite::Sprite(QImage picture) : picture_(std::move(picture))
+{
+    if (picture_.format() != QImage::Format_ARGB32_Premultiplied)
+        picture_ = picture_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    rows_.resize(size_t(picture_.height()));
+    for (int y = 0; y < picture_.height(); ++y) {
+        const auto *src = reinterpret_cast<const QRgb *>(picture_.constScanLine(y));
+        Row &row = rows_[size_t(y)];
+        row.end = picture_.width();
+        while (row.end > 0 && qAlpha(src[row.end - 1]) == 0)
+            --row.end;
+        while (row.begin < row.end && qAlpha(src[row.begin]) == 0)
+            ++row.begin;
+        // The longest run of opaque pixels.
+        for (int x = row.begin; x < row.end;) {
+            int run = x;
+            while (run < row.end && qAlpha(src[run]) == 255)
+                ++run;
+            if (run - x > row.opaqueEnd - row.opaqueBegin)
+                row.opaqueBegin = x, row.opaqueEnd = run;
+            x = run + 1;
+        }
+        if (row.opaqueBegin == row.opaqueEnd)
+            row.opaqueBegin = row.opaqueEnd = row.begin;
     }
 }
 
-void PaintOver(QImage &image, const QRect &clip, const QImage &sprite, QPoint at)
+void Sprite::Paint(QImage &image, const QRect &clip, QPoint at) const
 {
-    const QRect box = clip & image.rect() & QRect(at, sprite.size());
-    if (box.isEmpty() || image.format() != QImage::Format_RGB32 ||
-        sprite.format() != QImage::Format_ARGB32_Premultiplied)
+    const QRect box = clip & image.rect() & QRect(at, picture_.size());
+    if (box.isEmpty() || image.format() != QImage::Format_RGB32)
         return;
     uchar *const bits = image.bits();
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(bits + y * image.bytesPerLine());
-        const auto *src = reinterpret_cast<const QRgb *>(sprite.constScanLine(y - at.y())) - at.x();
-        for (int x = box.left(); x <= box.right(); ++x) {
+    const qsizetype stride = image.bytesPerLine(), spriteStride = picture_.bytesPerLine();
+    const uchar *const spriteBits = picture_.constBits();
+    auto blend = [](QRgb *row, const QRgb *src, int from, int to) {
+        for (int x = from; x < to; ++x) {
             const QRgb s = src[x];
             const unsigned alpha = qAlpha(s);
             if (alpha == 255)
@@ -179,18 +245,45 @@ void PaintOver(QImage &image, const QRect &clip, const QImage &sprite, QPoint at
             else if (alpha != 0)
                 row[x] = s + Mix(row[x], 255 - alpha, 0, 0);
         }
+    };
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const Row &r = rows_[size_t(y - at.y())];
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride) + at.x(); // in the sprite's columns
+        const auto *src = reinterpret_cast<const QRgb *>(spriteBits + (y - at.y()) * spriteStride);
+        const int left = std::max(box.left() - at.x(), r.begin), right = std::min(box.right() + 1 - at.x(), r.end);
+        const int opaqueLeft = std::clamp(r.opaqueBegin, left, std::max(left, right));
+        const int opaqueRight = std::clamp(r.opaqueEnd, opaqueLeft, std::max(opaqueLeft, right));
+        blend(row, src, left, opaqueLeft);
+        std::memcpy(row + opaqueLeft, src + opaqueLeft, size_t(opaqueRight - opaqueLeft) * 4);
+        blend(row, src, std::max(opaqueRight, left), right);
     }
 }
 
 void Copy(QImage &image, const QRect &clip, const QImage &from)
 {
     const QRect box = clip & image.rect();
-    if (box.isEmpty() || from.size() != image.size() || from.format() != image.format())
+    if (box.isEmpty() || from.format() != image.format())
         return;
+    const QRect have = box & from.rect();
     uchar *const bits = image.bits();
-    const qsizetype bytes = qsizetype(box.width()) * 4, offset = qsizetype(box.left()) * 4;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        std::memcpy(bits + y * image.bytesPerLine() + offset, from.constScanLine(y) + offset, size_t(bytes));
+    const uchar *const fromBits = from.constBits();
+    const qsizetype stride = image.bytesPerLine(), fromStride = from.bytesPerLine();
+    const int left = box.left(), right = box.right() + 1, haveLeft = have.left(), haveRight = have.right() + 1;
+    const int faceEnd = have.isEmpty() ? box.top() : have.bottom() + 1; // black below
+    const size_t bytes = size_t(have.width()) * 4;
+    constexpr QRgb kBlack = 0xff000000u;
+    for (int y = box.top(); y < faceEnd; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        std::memcpy(row + haveLeft, fromBits + y * fromStride + qsizetype(haveLeft) * 4, bytes);
+        for (int x = left; x < haveLeft; ++x)
+            row[x] = kBlack;
+        for (int x = haveRight; x < right; ++x)
+            row[x] = kBlack;
+    }
+    for (int y = faceEnd; y <= box.bottom(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        std::fill(row + left, row + right, kBlack);
+    }
 }
 
 } // namespace ui::rod

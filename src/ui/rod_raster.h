@@ -4,6 +4,7 @@
 #include <QPointF>
 #include <QRect>
 #include <array>
+#include <vector>
 
 // Drawing the swinging pendulum straight into a picture in memory, a few hundred pixels a frame:
 // the rod, a bar with flat ends, antialiased by the share of each pixel it covers, and the weight's
@@ -33,10 +34,25 @@ private:
     int levelCount_ = 0;
 };
 
-// `sprite` (Format_ARGB32_Premultiplied) over the image with its top left at `at`.
-void PaintOver(QImage &image, const QRect &clip, const QImage &sprite, QPoint at);
+// A picture (Format_ARGB32_Premultiplied) laid over others. Each row's transparent ends are
+// skipped and its opaque middle copied; only the pixels between are blended.
+class Sprite {
+public:
+    Sprite() = default;
+    explicit Sprite(QImage picture);
+    // Over the image with the sprite's top left at `at`.
+    void Paint(QImage &image, const QRect &clip, QPoint at) const;
 
-// The pixels of `from` copied into `image` (both of one size and format).
+private:
+    struct Row {
+        int begin = 0, opaqueBegin = 0, opaqueEnd = 0, end = 0; // [begin, end) not wholly transparent
+    };
+    QImage picture_;
+    std::vector<Row> rows_;
+};
+
+// The pixels of `from` copied into `image` where `from` has them (its top left at the image's),
+// black beyond; both of one format.
 void Copy(QImage &image, const QRect &clip, const QImage &from);
 
 } // namespace ui::rod
