@@ -4,8 +4,8 @@
 //
 // Usage: link_beats LOG
 // Every 2 ms one line: HOST_US BEAT TEMPO PEERS PLAYING, where HOST_US is Link's clock
-// (CLOCK_MONOTONIC_RAW, microseconds), BEAT the session's beat there (quantum 4: a bar at each multiple of 4) and PLAYING 1 while
-// the peers that share start and stop play (this peer shares them, never starting itself). Reads lines
+// (CLOCK_MONOTONIC_RAW, microseconds), BEAT the session's beat there (quantum 4: a bar at each multiple of 4) and
+// PLAYING 1 while the peers that share start and stop play (this peer shares them, never starting itself). Reads lines
 // "tempo BPM" from standard input (sets the session's tempo); ends at end of input or on SIGTERM.
 #include <ableton/Link.hpp>
 #include <atomic>
