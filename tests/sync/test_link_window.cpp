@@ -1,14 +1,11 @@
 // Link in the real window (offscreen), with a session of the test's own in place of Ableton's (no
 // network): the switch, the status line, a session's tempo in the number, word and weight, and the
 // tempo the window sends to the session.
-#include <QAction>
-#include <QMenu>
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "app/link_control.h"
-#include "practice/practice_tools.h"
 #include "support/window_test.h"
 
 namespace {
@@ -59,22 +56,11 @@ private:
 };
 
 class LinkWindowTest : public testsupport::WindowTest {
-public:
-    void key(Qt::Key k) { QTest::keyClick(form.windowHandle(), k); }
-    QAction *entry(const QString &name)
-    {
-        for (QAction *a : form.Practice().Menu()->actions())
-            if (a->text() == name)
-                return a;
-        ADD_FAILURE() << "no menu entry " << name.toStdString();
-        return nullptr;
-    }
-
 protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        form.Link().SetSessionFactory([this](double bpm, linksync::Session::Notifiers notify) {
+        form->Link().SetSessionFactory([this](double bpm, linksync::Session::Notifiers notify) {
             ++log.made;
             log.startBpm = bpm;
             log.notify = std::move(notify);
@@ -84,8 +70,8 @@ protected:
     // The practice tools' status line, empty while it is hidden.
     QString status() const
     {
-        auto *line = form.findChild<QLabel *>(QStringLiteral("lblPractice"));
-        return line && line->isVisibleTo(&form) ? line->text() : QString();
+        auto *line = form->findChild<QLabel *>(QStringLiteral("lblPractice"));
+        return line && line->isVisibleTo(form.get()) ? line->text() : QString();
     }
     // A notifier runs on the session's thread and posts to the window, which takes it next turn.
     void fromSession(const std::function<void()> &notifier)
@@ -93,7 +79,7 @@ protected:
         notifier();
         QCoreApplication::processEvents();
     }
-    int weightTop() const { return form.control("PicSlider")->y(); }
+    int weightTop() const { return form->control("PicSlider")->y(); }
 
     SessionLog log;
 };
@@ -102,21 +88,21 @@ TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionOnAndOff)
 {
     struct Way {
         const char *name;
-        std::function<void(LinkWindowTest &)> toggle;
+        std::function<void()> toggle;
     };
     const Way ways[] = {
-        {"key L", [](LinkWindowTest &t) { t.key(Qt::Key_L); }},
-        {"menu entry Link", [](LinkWindowTest &t) { t.entry(QStringLiteral("Link"))->trigger(); }},
+        {"key L", [this] { key(Qt::Key_L); }},
+        {"menu entry Link", [this] { entry(QStringLiteral("Link"))->trigger(); }},
     };
     EXPECT_EQ(log.alive, 0) << "no session before Link is switched on";
     for (const Way &on : ways)
         for (const Way &off : ways) {
             SCOPED_TRACE(std::string("on by ") + on.name + ", off by " + off.name);
-            on.toggle(*this);
+            on.toggle();
             EXPECT_EQ(log.alive, 1);
             EXPECT_TRUE(entry(QStringLiteral("Link"))->isChecked());
             EXPECT_EQ(status(), QStringLiteral("Link: allein"));
-            off.toggle(*this);
+            off.toggle();
             EXPECT_EQ(log.alive, 0) << "Link off: its session (threads, sockets) gone";
             EXPECT_FALSE(entry(QStringLiteral("Link"))->isChecked());
             EXPECT_EQ(status(), QString());
@@ -140,7 +126,7 @@ TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
         SCOPED_TRACE(r.shown);
         log.peers = r.peers;
         fromSession(log.notify.peers);
-        form.Link().SetWaiting(r.waiting);
+        form->Link().SetWaiting(r.waiting);
         EXPECT_EQ(status(), QString::fromUtf8(r.shown));
     }
 }

@@ -3,7 +3,7 @@
 # percussion sounds mixed at known frames at its level of -9 dB, as SDL's disk driver writes them
 # (stereo float). It must find every beat at its very frame even where bass drum and snare ring into
 # the next beats, and tell dropouts, lost and doubled beats and pauses.
-. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/session.sh"
 ANALYZE=$1 SOUNDS=$2
 setup_dirs
 command -v perl >/dev/null || fail "perl is not installed"
