@@ -115,7 +115,8 @@ TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
     settings.practice.gapMuteCycles = 1;
     Start();
     RenderTo(22050 * 13 + kHeard);
-    EXPECT_EQ(Muted(), (std::vector<bool>{false, false, false, false, true, true, false, false, false, false, true, true}));
+    EXPECT_EQ(Muted(),
+              (std::vector<bool>{false, false, false, false, true, true, false, false, false, false, true, true}));
     for (int gap : {5, 11}) { // the first beat of each silent cycle
         const std::int64_t from = 22050 * gap, to = 22050 * (gap + 2);
         ASSERT_NE(At(from - 1), 0.0f) << "still ringing just before";

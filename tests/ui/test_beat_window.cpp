@@ -89,7 +89,7 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
                            form->control("Label1")->isVisible() ? "labels" : "-",
                            form->StopRequested() ? "stop" : "-",
                            form->control("PicSlider")->isVisible() ? QString::number(form->control("PicSlider")->y())
-                                                                  : "-",
+                                                                   : "-",
                            text("lblBPM") + text("lblTempo")}
             .join(" ");
     };
@@ -164,7 +164,8 @@ TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameS
         // Compared when no frame has been computed since the last paint: the screen and a grab of now
         // then show the same moment (further frames mend bands only, so a stale pendulum would stay).
         ASSERT_TRUE(QTest::qWaitFor([&] { return face->tip() == watch.lastTip; }));
-        const QImage onScreen = form->screen()->grabWindow(form->winId(), 0, 0, face->width(), face->height()).toImage();
+        const QImage onScreen =
+            form->screen()->grabWindow(form->winId(), 0, 0, face->width(), face->height()).toImage();
         EXPECT_EQ(testsupport::Differences(onScreen, face->grab().toImage()), "")
             << "the face on the screen after " << c.what << " is not a whole picture of the pendulum";
     }
