@@ -2,11 +2,9 @@
 // spoken numbers ahead of their beats.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "engine/render_test.h"
 #include "sound/wav_loader.h"
-#include "sound/wav_writer.h"
 
 namespace {
 
@@ -32,6 +30,14 @@ public:
         settings.rules = {false, false, true, true, true}; // the click alone on every beat
         settings.samples = {click, click, click};
         settings.slotSamples = {click, click, click};
+    }
+    // Whether each beat heard since the last call was silent.
+    std::vector<bool> Muted()
+    {
+        std::vector<bool> muted;
+        for (const auto &e : Events())
+            muted.push_back(e.muted);
+        return muted;
     }
     const sound::Sample *click = Hold(Constant(1, 0.1f)); // held by the fixture, which outlives the metronome
 };
@@ -109,10 +115,7 @@ TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
     settings.practice.gapMuteCycles = 1;
     Start();
     RenderTo(22050 * 13 + kHeard);
-    std::vector<bool> muted;
-    for (const auto &e : Events())
-        muted.push_back(e.muted);
-    EXPECT_EQ(muted,
+    EXPECT_EQ(Muted(),
               (std::vector<bool>{false, false, false, false, true, true, false, false, false, false, true, true}));
     for (int gap : {5, 11}) { // the first beat of each silent cycle
         const std::int64_t from = 22050 * gap, to = 22050 * (gap + 2);
@@ -128,10 +131,7 @@ TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
     settings.practice.gapMuteCycles = 2;
     Start();
     RenderTo(rendered + 22050 * 6 + kHeard + 1);
-    muted.clear();
-    for (const auto &e : Events())
-        muted.push_back(e.muted);
-    EXPECT_EQ(muted, (std::vector<bool>{false /* rendered before STOP */, false, false, false, false, true, true}));
+    EXPECT_EQ(Muted(), (std::vector<bool>{false /* rendered before STOP */, false, false, false, false, true, true}));
 }
 
 // From 120, two cycles of two beats at each tempo, 10 more each time, up to 135 (the last step 5): every step is
@@ -224,17 +224,13 @@ TEST_F(PracticeTest, AVolumeChangeGlidesOverAtLeastFiveMilliseconds)
 // clicks stay on their frames between, and STOP before a beat leaves its word unheard.
 TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
 {
-    soundtest::Bytes wav = soundtest::MakeWav({3, 1, 44100, 32}, {0.0}, 8820); // 200 ms, mono float
-    std::uint32_t seed = 3;
+    auto spoken = std::make_shared<sound::Sample>(); // 200 ms; the swell as the loader measures it
     for (int i = 0; i < 8820; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        const float fricative = 0.05f * (float(seed >> 8) / float(1 << 24) * 2 - 1);
-        const float v = i < 1764 ? fricative : 0.6f * float(std::sin(i * 0.0314));
-        std::memcpy(wav.data() + 44 + 4 * i, &v, 4);
+        const float v = i < 1764 ? 0.05f * float(i * 7919 % 201 - 100) / 100 : 0.6f * float(std::sin(i * 0.0314));
+        spoken->data.insert(spoken->data.end(), {v, v});
     }
-    const sound::Sample *word = Hold(sound::DecodeWav(wav.data(), wav.size()));
-    ASSERT_TRUE(word);
-    ASSERT_GT(word->swellFrames, 1500) << "the swell measured when loaded";
+    spoken->swellFrames = 1764;
+    const sound::Sample *word = Hold(spoken);
     settings.rules.counting = true;
     settings.samples.countPlain.fill(word);
     settings.samples.countAccented.fill(word);

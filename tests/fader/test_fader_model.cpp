@@ -35,11 +35,6 @@ TEST(FaderLetValue, TheRedrawClampsAndAValueBeyond16BitsIsRefused)
         EXPECT_EQ(m.Value(), after) << newValue;
         EXPECT_TRUE(accepted || m.Surface() == before) << newValue;
     }
-    FaderModel m = Placed(kFader1); // a lower Max clamps Value only at the next redraw
-    m.SetMax(10);
-    EXPECT_EQ(m.Value(), 120);
-    m.UserControl_Resize(222, 22);
-    EXPECT_EQ(m.Value(), 10);
 }
 
 // Each value puts the button at its place, halves to the even pixel (the pointer: the widget tests).

@@ -7,27 +7,23 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QWidgetAction>
 
 #include "app/startup.h"
 #include "fader/fader.h"
-#include "practice/practice_tools.h"
 #include "support/window_test.h"
-#include "tempo/tempo_model.h"
 #include "ui/controls.h"
 
 namespace {
 
 using testsupport::Send;
 
-// A window with its own configuration folder, made when the test asks for it.
-class PracticeTest : public ::testing::Test {
+// A window with its own configuration folder, opened when the test asks for it.
+class PracticeTest : public testsupport::WindowTest {
 protected:
     void SetUp() override
     {
@@ -35,36 +31,15 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         app::Globals().SoundsDir = QStringLiteral(METRONOM_SOUNDS_DIR);
     }
-    void TearDown() override { app::Globals().SoundsDir.clear(); }
+    void TearDown() override
+    {
+        form.reset(); // before its configuration folder goes
+        app::Globals().SoundsDir.clear();
+    }
 
     QString settingsFile() const { return config.path() + QStringLiteral("/metronom/metronom.conf"); }
-    void open()
-    {
-        form = std::make_unique<app::FrmMetronom>(nullptr, &clock);
-        form->show();
-        form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        output = std::make_unique<sound::SoundOutput>();
-        form->FirstRun(*output);
-    }
-    void close()
-    {
-        form->close();
-        form.reset();
-        output.reset();
-    }
     practice::PracticeTools &tools() { return form->Practice(); }
     QMenu *menu() { return tools().Menu(); }
-    QString text(const char *name) { return form->control<QLabel>(name)->text(); }
-    void key(Qt::Key k) { QTest::keyClick(form->windowHandle(), k); }
-    QAction *entry(const QString &startsWith)
-    {
-        for (QAction *a : menu()->actions())
-            if (a->text().startsWith(startsWith))
-                return a;
-        ADD_FAILURE() << "no entry " << startsWith.toStdString();
-        return nullptr;
-    }
     // A right click as the window system delivers it: the press, the context menu request, the release.
     void rightClick(QWidget *w, QPoint at = {})
     {
@@ -78,9 +53,6 @@ protected:
     }
 
     QTemporaryDir config;
-    testsupport::FakeClock clock;
-    std::unique_ptr<sound::SoundOutput> output;
-    std::unique_ptr<app::FrmMetronom> form;
 };
 
 // Where the menu opens, and where a control keeps its own right click.

@@ -6,10 +6,12 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
 
 #include "app/frm_metronom.h"
+#include "practice/practice_tools.h"
 #include "sound/sound_output.h"
 #include "tempo/tap_tempo.h"
 
@@ -50,27 +52,47 @@ inline void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton butt
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { open(); }
+    // A new window, shown and set up as at the program's start (which reads the remembered settings).
+    void open()
     {
-        form.show();
-        form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-        form.FirstRun(output);
+        form = std::make_unique<app::FrmMetronom>(nullptr, &clock);
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        output = std::make_unique<sound::SoundOutput>();
+        form->FirstRun(*output);
+    }
+    void close()
+    {
+        form->close();
+        form.reset();
+        output.reset();
     }
     // What a label, a button or a chooser shows.
     QString text(const char *name) const
     {
-        if (auto *l = form.control<QLabel>(name))
+        if (auto *l = form->control<QLabel>(name))
             return l->text();
-        if (auto *b = form.control<QAbstractButton>(name))
+        if (auto *b = form->control<QAbstractButton>(name))
             return b->text();
-        return form.control<QComboBox>(name)->currentText();
+        return form->control<QComboBox>(name)->currentText();
     }
-    void click(const char *name, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(form.control(name), b); }
+    void click(const char *name, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(form->control(name), b); }
+    void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(form->windowHandle(), k, mods); }
+    // The practice menu's entry whose text begins with `start`.
+    QAction *entry(const QString &start) const
+    {
+        for (QAction *a : form->Practice().Menu()->actions())
+            if (a->text().startsWith(start))
+                return a;
+        ADD_FAILURE() << "no menu entry " << start.toStdString();
+        return nullptr;
+    }
 
     FakeClock clock;
-    sound::SoundOutput output;
-    app::FrmMetronom form{nullptr, &clock};
+    std::unique_ptr<sound::SoundOutput> output;
+    std::unique_ptr<app::FrmMetronom> form;
 };
 
 } // namespace testsupport

@@ -1,14 +1,11 @@
 // Link in the real window (offscreen), with a session of the test's own in place of Ableton's (no
 // network): the switch, the status line, a session's tempo in the number, word and weight, and the
 // tempo the window sends to the session.
-#include <QAction>
-#include <QMenu>
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "app/link_control.h"
-#include "practice/practice_tools.h"
 #include "support/window_test.h"
 
 namespace {
@@ -61,22 +58,11 @@ private:
 };
 
 class LinkWindowTest : public testsupport::WindowTest {
-public:
-    void key(Qt::Key k) { QTest::keyClick(form.windowHandle(), k); }
-    QAction *entry(const QString &name)
-    {
-        for (QAction *a : form.Practice().Menu()->actions())
-            if (a->text() == name)
-                return a;
-        ADD_FAILURE() << "no menu entry " << name.toStdString();
-        return nullptr;
-    }
-
 protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        form.Link().SetSessionFactory([this](double bpm, linksync::Session::Notifiers notify) {
+        form->Link().SetSessionFactory([this](double bpm, linksync::Session::Notifiers notify) {
             ++log.made;
             log.startBpm = bpm;
             log.notify = std::move(notify);
@@ -86,8 +72,8 @@ protected:
     // The practice tools' status line, empty while it is hidden.
     QString status() const
     {
-        auto *line = form.findChild<QLabel *>(QStringLiteral("lblPractice"));
-        return line && line->isVisibleTo(&form) ? line->text() : QString();
+        auto *line = form->findChild<QLabel *>(QStringLiteral("lblPractice"));
+        return line && line->isVisibleTo(form.get()) ? line->text() : QString();
     }
     // A notifier runs on the session's thread and posts to the window, which takes it next turn.
     void fromSession(const std::function<void()> &notifier)
@@ -95,7 +81,7 @@ protected:
         notifier();
         QCoreApplication::processEvents();
     }
-    int weightTop() const { return form.control("PicSlider")->y(); }
+    int weightTop() const { return form->control("PicSlider")->y(); }
 
     SessionLog log;
 };
@@ -132,7 +118,7 @@ TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
         SCOPED_TRACE(r.shown);
         log.peers = r.peers;
         fromSession(log.notify.peers);
-        form.Link().Frame(r.waiting);
+        form->Link().Frame(r.waiting);
         EXPECT_EQ(status(), QString::fromUtf8(r.shown));
     }
 }
@@ -140,7 +126,7 @@ TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
 TEST_F(LinkWindowTest, SessionTempoIsShownAsIfSetHere)
 {
     // The weight dragged down pixel by pixel as far as it goes: the rod's fast end.
-    QWidget *weight = form.control("PicSlider");
+    QWidget *weight = form->control("PicSlider");
     testsupport::Send(weight, QEvent::MouseButtonPress, {16, 16}, Qt::LeftButton, Qt::LeftButton);
     for (int i = 0; i < 300; ++i)
         testsupport::Send(weight, QEvent::MouseMove, {16, 17}, Qt::NoButton, Qt::LeftButton);

@@ -9,7 +9,7 @@ namespace {
 
 class AccessibilityTest : public testsupport::WindowTest {
 protected:
-    QAccessibleInterface *of(const char *name) { return QAccessible::queryAccessibleInterface(form.control(name)); }
+    QAccessibleInterface *of(const char *name) { return QAccessible::queryAccessibleInterface(form->control(name)); }
     QString name(const char *control) { return of(control)->text(QAccessible::Name); }
 };
 
@@ -28,10 +28,10 @@ void Walk(QAccessibleInterface *node, QSet<QObject *> &seen)
 TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
 {
     QSet<QObject *> seen;
-    Walk(QAccessible::queryAccessibleInterface(&form), seen);
+    Walk(QAccessible::queryAccessibleInterface(form.get()), seen);
     const QRegularExpression spacedLetters(QStringLiteral("^(\\S )+\\S$"));
     int checked = 0;
-    for (QWidget *w : form.findChildren<QWidget *>()) {
+    for (QWidget *w : form->findChildren<QWidget *>()) {
         // The parts inside a chooser (its text field, its list) belong to the chooser.
         if (!w->isVisible() || w->isWindow() || qobject_cast<QComboBox *>(w->parentWidget()))
             continue;
@@ -40,7 +40,7 @@ TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
         const QString n = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
         EXPECT_FALSE(n.trimmed().isEmpty());
         EXPECT_FALSE(spacedLetters.match(n).hasMatch()) << n.toStdString();
-        EXPECT_TRUE(w->parentWidget() != &form || form.rect().contains(w->geometry())) << "outside the window";
+        EXPECT_TRUE(w->parentWidget() != form.get() || form->rect().contains(w->geometry())) << "outside the window";
         ++checked;
     }
     EXPECT_GT(checked, 40);
@@ -66,9 +66,9 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
     ASSERT_NE(beats, nullptr);
     EXPECT_EQ(beats->maximumValue().toInt(), 8);
     beats->setCurrentValue(6);
-    EXPECT_EQ(form.BeatsPerCycle(), 6);
+    EXPECT_EQ(form->BeatsPerCycle(), 6);
     of("Check1")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_TRUE(form.Running());
+    EXPECT_TRUE(form->Running());
     EXPECT_EQ(name("Check1"), "STOP");
 }
 
@@ -87,13 +87,13 @@ TEST_F(AccessibilityTest, ChoosersByTheirLabelsTheWeightByItsTempoOnlyTheCyclesL
     click("cmdTempo(3)");
     EXPECT_EQ(weight->currentValue().toInt(), 130) << "the value follows the tempo";
 
-    QTest::keyClick(form.windowHandle(), Qt::Key_3);
+    key(Qt::Key_3);
     QSet<QObject *> seen;
-    Walk(QAccessible::queryAccessibleInterface(&form), seen);
+    Walk(QAccessible::queryAccessibleInterface(form.get()), seen);
     for (int i = 0; i < 8; ++i)
         for (const char *row : {"imgBeat", "imgSnare"}) {
             const QString lamp = QString("%1(%2)").arg(row).arg(i);
-            EXPECT_EQ(seen.contains(form.control(lamp)), i < 3) << lamp.toStdString();
+            EXPECT_EQ(seen.contains(form->control(lamp)), i < 3) << lamp.toStdString();
         }
 }
 

@@ -16,7 +16,7 @@ class BeatWindowTest : public testsupport::WindowTest {
 protected:
     ui::LampImage *lamp(const char *row, int i) const
     {
-        return form.control<ui::LampImage>(QStringLiteral("%1(%2)").arg(row).arg(i));
+        return form->control<ui::LampImage>(QStringLiteral("%1(%2)").arg(row).arg(i));
     }
     // The lamps as the user sees them: "1" lit, "0" unlit, "-" hidden.
     std::string row(const char *name) const
@@ -28,14 +28,14 @@ protected:
     }
     void choosePreset(const char *name)
     {
-        auto *presets = form.control<QComboBox>("cboPresets");
+        auto *presets = form->control<QComboBox>("cboPresets");
         presets->setCurrentIndex(presets->findText(name));
         ASSERT_GE(presets->currentIndex(), 0) << name;
         emit presets->activated(presets->currentIndex());
     }
     void setBeats(int beats)
     {
-        QTest::mouseClick(form.control("Fader2"), Qt::LeftButton, {}, QPoint(15 + (beats - 1) * 190 / 7, 10));
+        QTest::mouseClick(form->control("Fader2"), Qt::LeftButton, {}, QPoint(15 + (beats - 1) * 190 / 7, 10));
     }
 };
 
@@ -44,11 +44,11 @@ TEST_F(BeatWindowTest, LampClicksToggleMarkAndPictureAndHiddenLampsKeepTheirMark
 {
     EXPECT_EQ(row("imgBeat") + row("imgSnare"), "1000----0010----");
     QTest::mouseClick(lamp("imgSnare", 1), Qt::LeftButton);
-    EXPECT_TRUE(row("imgSnare") == "0110----" && form.Pattern().Accent2[1]);
+    EXPECT_TRUE(row("imgSnare") == "0110----" && form->Pattern().Accent2[1]);
     QTest::mouseClick(lamp("imgSnare", 1), Qt::LeftButton);
     QTest::mouseClick(lamp("imgBeat", 0), Qt::LeftButton);
     EXPECT_EQ(row("imgBeat") + row("imgSnare"), "0000----0010----") << "the rows are independent";
-    EXPECT_FALSE(form.Pattern().Accent2[1]);
+    EXPECT_FALSE(form->Pattern().Accent2[1]);
     QTest::mousePress(lamp("imgBeat", 1), Qt::LeftButton);
     EXPECT_EQ(row("imgBeat"), "0000----") << "a press alone is no click";
     QTest::mouseRelease(lamp("imgBeat", 1), Qt::LeftButton, {}, QPoint(-3, 5));
@@ -71,7 +71,7 @@ TEST_F(BeatWindowTest, PresetsSetSoundsSwitchAndLamps)
                                  {"Normal", "0000000000000000 off Klack Bassdrum Snare"},
                                  {"Computer", "0000000000000000 off Klack Bassdrum Snare"}}) {
         choosePreset(chosen);
-        const QString accents = form.control<QCheckBox>("chkAccent")->isChecked() ? "on" : "off";
+        const QString accents = form->control<QCheckBox>("chkAccent")->isChecked() ? "on" : "off";
         EXPECT_EQ(QStringList({QString::fromStdString(row("imgBeat") + row("imgSnare")), accents, text("Combo1"),
                                text("Combo2"), text("Combo3")})
                       .join(" "),
@@ -85,28 +85,28 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
 {
     auto state = [&] {
         return QStringList{text("Check1"),
-                           form.control("Tap")->isEnabled() ? "tap" : "-",
-                           form.control("Label1")->isVisible() ? "labels" : "-",
-                           form.StopRequested() ? "stop" : "-",
-                           form.control("PicSlider")->isVisible() ? QString::number(form.control("PicSlider")->y())
-                                                                  : "-",
+                           form->control("Tap")->isEnabled() ? "tap" : "-",
+                           form->control("Label1")->isVisible() ? "labels" : "-",
+                           form->StopRequested() ? "stop" : "-",
+                           form->control("PicSlider")->isVisible() ? QString::number(form->control("PicSlider")->y())
+                                                                   : "-",
                            text("lblBPM") + text("lblTempo")}
             .join(" ");
     };
-    ASSERT_TRUE(output.IsOpen());
+    ASSERT_TRUE(output->IsOpen());
     click("Tap"); // a series begun before the start, which START resets
     click("Check1");
     EXPECT_EQ(state(), "S T O P - - - - 0")
         << "no tempo measured before the first beat; the weight swings with the rod";
-    EXPECT_FALSE(form.TapSeries().TapStarted());
+    EXPECT_FALSE(form->TapSeries().TapStarted());
     ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBPM") != "0"; })) << "no beat shown";
     EXPECT_EQ(text("lblBPM") + text("lblTempo") + text("lblBeat"), "120Allegro1")
         << "the first beat shows the measured tempo";
     ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBeat") == "2"; })) << "no second beat shown";
-    EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 1)->x()) << "the marker under lamp 2";
+    EXPECT_EQ(form->control("shpBeat")->x(), lamp("imgBeat", 1)->x()) << "the marker under lamp 2";
     click("Check1", Qt::RightButton); // any button stops
     EXPECT_EQ(state(), "S T A R T tap - stop 131 120Allegro") << "the last measured tempo stays";
-    EXPECT_EQ(form.control("shpBeat")->x(), lamp("imgBeat", 0)->x());
+    EXPECT_EQ(form->control("shpBeat")->x(), lamp("imgBeat", 0)->x());
     QTest::qWait(700);
     EXPECT_EQ(text("lblBeat"), "1") << "no beat after STOP";
 }
@@ -134,7 +134,7 @@ protected:
 // where it was when the window went away) and is the very picture a full repaint gives.
 TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameShownIsCurrent)
 {
-    auto *face = form.control<ui::PendulumFace>("PicMet");
+    auto *face = form->control<ui::PendulumFace>("PicMet");
     PaintWatch watch;
     face->installEventFilter(&watch);
     click("Check1");
@@ -142,8 +142,8 @@ TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameS
     const struct {
         const char *what;
         std::function<void()> away, back;
-    } cases[] = {{"minimized", [&] { form.showMinimized(); }, [&] { form.showNormal(); }},
-                 {"hidden", [&] { form.hide(); }, [&] { form.show(); }}};
+    } cases[] = {{"minimized", [&] { form->showMinimized(); }, [&] { form->showNormal(); }},
+                 {"hidden", [&] { form->hide(); }, [&] { form->show(); }}};
     for (const auto &c : cases) {
         watch.paints = 0;
         QTest::qWait(150);
@@ -164,7 +164,8 @@ TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameS
         // Compared when no frame has been computed since the last paint: the screen and a grab of now
         // then show the same moment (further frames mend bands only, so a stale pendulum would stay).
         ASSERT_TRUE(QTest::qWaitFor([&] { return face->tip() == watch.lastTip; }));
-        const QImage onScreen = form.screen()->grabWindow(form.winId(), 0, 0, face->width(), face->height()).toImage();
+        const QImage onScreen =
+            form->screen()->grabWindow(form->winId(), 0, 0, face->width(), face->height()).toImage();
         EXPECT_EQ(testsupport::Differences(onScreen, face->grab().toImage()), "")
             << "the face on the screen after " << c.what << " is not a whole picture of the pendulum";
     }
@@ -177,7 +178,7 @@ TEST_F(BeatWindowTest, ChoosingPresetsForLongKeepsMemoryFlat)
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizer's allocator is not the one measured";
 #endif
-    auto *presets = form.control<QComboBox>("cboPresets");
+    auto *presets = form->control<QComboBox>("cboPresets");
     click("Check1");
     std::size_t before = 0;
     for (int i = 0; i < 220; ++i) { // 20 to settle, 200 measured

@@ -34,7 +34,7 @@ protected:
     void press(Key k)
     {
         clock.now += 400;
-        QTest::keyClick(form.windowHandle(), k.key, k.mods);
+        key(k.key, k.mods);
     }
 };
 
@@ -45,10 +45,10 @@ TEST_P(KeyboardTest, EachKeyDoesWhatItsControlDoes)
     for (Key k : c.keys)
         press(k);
     EXPECT_EQ(text("lblBPM").toInt(), c.bpm);
-    EXPECT_EQ(form.BeatsPerCycle(), c.beats);
-    EXPECT_EQ(form.control<QCheckBox>("chkAccent")->isChecked(), c.accent);
-    EXPECT_EQ(form.Running(), c.running);
-    EXPECT_EQ(QApplication::focusWidget(), &form) << "no visible control takes the focus";
+    EXPECT_EQ(form->BeatsPerCycle(), c.beats);
+    EXPECT_EQ(form->control<QCheckBox>("chkAccent")->isChecked(), c.accent);
+    EXPECT_EQ(form->Running(), c.running);
+    EXPECT_EQ(QApplication::focusWidget(), form.get()) << "no visible control takes the focus";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -72,16 +72,16 @@ class ListFocusTest : public KeyboardTest {};
 // A list left with Escape gives the focus back: the next Space starts instead of reopening it.
 TEST_F(ListFocusTest, EscapeInThePresetListThenSpaceStarts)
 {
-    auto *presets = form.control<QComboBox>("cboPresets");
+    auto *presets = form->control<QComboBox>("cboPresets");
     presets->setFocus(Qt::MouseFocusReason); // as a click on it does
     presets->showPopup();
     ASSERT_TRUE(presets->view()->isVisible());
     QTest::keyClick(presets->view()->window()->windowHandle(), Qt::Key_Escape);
     ASSERT_FALSE(presets->view()->isVisible());
-    ASSERT_EQ(form.focusWidget(), &form) << "the list gave the focus back";
-    QApplication::setActiveWindow(&form); // the window system's part, which offscreen leaves out
+    ASSERT_EQ(form->focusWidget(), form.get()) << "the list gave the focus back";
+    QApplication::setActiveWindow(form.get()); // the window system's part, which offscreen leaves out
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_TRUE(form.Running());
+    EXPECT_TRUE(form->Running());
     EXPECT_FALSE(presets->view()->isVisible());
 }
 
@@ -109,7 +109,7 @@ protected:
             press({Qt::Key_Tab});
         ASSERT_EQ(focusedName(), name);
     }
-    QWidget *mark() const { return form.findChild<QWidget *>("focusMark"); }
+    QWidget *mark() const { return form->findChild<QWidget *>("focusMark"); }
     QTemporaryDir sounds;
 };
 
@@ -117,7 +117,7 @@ protected:
 // gives the window its keys back, and the chooser keeps what it had.
 TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapGiveTheWindowItsKeysBack)
 {
-    QLineEdit *sound = form.Combo1()->lineEdit();
+    QLineEdit *sound = form->Combo1()->lineEdit();
     for (const char *target : {"Check1", "cmdTempo(1)", "Tap"}) {
         SCOPED_TRACE(target);
         QTest::mouseClick(sound, Qt::LeftButton, {}, QPoint(5, 5));
@@ -126,19 +126,19 @@ TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapGiveTheWindowItsKeysBack)
         press({Qt::Key_Plus});
         EXPECT_TRUE(text("Combo1").contains('+')) << "the key typed into the chooser";
         EXPECT_EQ(text("lblBPM").toInt(), bpm);
-        form.Combo1()->setEditText("Klack");
+        form->Combo1()->setEditText("Klack");
         click(target);
-        EXPECT_EQ(focused(), &form);
-        const bool running = form.Running(); // START was clicked, or not
+        EXPECT_EQ(focused(), form.get());
+        const bool running = form->Running(); // START was clicked, or not
         press({Qt::Key_Space});
-        EXPECT_NE(form.Running(), running) << "Space pressed START/STOP";
-        if (form.Running())
+        EXPECT_NE(form->Running(), running) << "Space pressed START/STOP";
+        if (form->Running())
             press({Qt::Key_Space});
         press({Qt::Key_Plus});
-        EXPECT_EQ(text("lblBPM").toInt(), form.Tempo().Bpm());
+        EXPECT_EQ(text("lblBPM").toInt(), form->Tempo().Bpm());
         EXPECT_EQ(text("Combo1"), "Klack");
     }
-    EXPECT_GT(form.Tempo().Bpm(), 120) << "the step button and the Plus keys acted";
+    EXPECT_GT(form->Tempo().Bpm(), 120) << "the step button and the Plus keys acted";
 }
 
 // Tab goes through every control in reading order (columns top to bottom, rows left to right),
@@ -146,15 +146,15 @@ TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapGiveTheWindowItsKeysBack)
 TEST_F(FocusTest, TabReachesEveryControlInReadingOrderWithAFrameWhileTheKeyboardIsUsed)
 {
     QList<QWidget *> controls;
-    for (QWidget *w : form.findChildren<QWidget *>())
+    for (QWidget *w : form->findChildren<QWidget *>())
         if (w->isVisible() && (qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w) ||
                                qobject_cast<fader::Fader *>(w) || qobject_cast<ui::LampImage *>(w)))
             controls << w;
-    const int column = form.control("picBeat")->x(); // the right column: the beat display, TAP, START
+    const int column = form->control("picBeat")->x(); // the right column: the beat display, TAP, START
     QList<QWidget *> visited;
     for (int i = 0; i <= controls.size(); ++i) {
         press({Qt::Key_Tab});
-        QWidget *w = form.control(focusedName());
+        QWidget *w = form->control(focusedName());
         ASSERT_NE(w, nullptr) << focusedName().toStdString();
         EXPECT_TRUE(mark()->isVisible() && mark()->geometry().contains(w->geometry())) << "framed";
         if (!visited.isEmpty() && i < controls.size()) {
@@ -171,7 +171,7 @@ TEST_F(FocusTest, TabReachesEveryControlInReadingOrderWithAFrameWhileTheKeyboard
     EXPECT_EQ(QSet<QWidget *>(visited.begin(), visited.end() - 1).size(), controls.size()) << "each control once";
     EXPECT_EQ(visited.back(), visited.front()) << "and round again";
     click("lblBPM");
-    EXPECT_EQ(focused(), &form);
+    EXPECT_EQ(focused(), form.get());
     EXPECT_FALSE(mark()->isVisible());
 }
 
@@ -181,21 +181,21 @@ TEST_F(FocusTest, AFocusedControlKeepsItsOwnKeysUntilEscape)
 {
     tabTo("imgBeat(1)");
     press({Qt::Key_Space});
-    EXPECT_TRUE(form.Pattern().Accent1[1]) << "Space toggles the lamp";
+    EXPECT_TRUE(form->Pattern().Accent1[1]) << "Space toggles the lamp";
     press({Qt::Key_Return});
-    EXPECT_FALSE(form.Pattern().Accent1[1]) << "so does Enter";
-    EXPECT_FALSE(form.Running());
+    EXPECT_FALSE(form->Pattern().Accent1[1]) << "so does Enter";
+    EXPECT_FALSE(form->Running());
 
     tabTo("Fader1");
     press({Qt::Key_End});
-    EXPECT_EQ(form.Tempo().Bpm(), 250) << "End moves the slider to its end";
+    EXPECT_EQ(form->Tempo().Bpm(), 250) << "End moves the slider to its end";
     press({Qt::Key_Left});
-    EXPECT_EQ(form.Tempo().Bpm(), 249);
+    EXPECT_EQ(form->Tempo().Bpm(), 249);
 
     tabTo("cmdTempo(0)");
     press({Qt::Key_Space});
-    EXPECT_EQ(form.Tempo().Bpm(), 248) << "Space presses the button";
-    EXPECT_FALSE(form.Running());
+    EXPECT_EQ(form->Tempo().Bpm(), 248) << "Space presses the button";
+    EXPECT_FALSE(form->Running());
 
     tabTo("Combo1");
     press({Qt::Key_End}); // Tab selected the name; the cursor goes behind it
@@ -203,14 +203,14 @@ TEST_F(FocusTest, AFocusedControlKeepsItsOwnKeysUntilEscape)
     press({Qt::Key_X});
     EXPECT_EQ(text("Combo1"), "Klack x") << "the chooser takes typing, spaces included";
     press({Qt::Key_Escape});
-    EXPECT_EQ(focused(), &form);
+    EXPECT_EQ(focused(), form.get());
     EXPECT_EQ(text("Combo1"), "Klack") << "no file of that name: back to the sound that plays";
     press({Qt::Key_Space});
-    EXPECT_TRUE(form.Running()) << "the window has its keys again";
+    EXPECT_TRUE(form->Running()) << "the window has its keys again";
 
     tabTo("Check1");
     press({Qt::Key_Space});
-    EXPECT_FALSE(form.Running()) << "Space presses STOP";
+    EXPECT_FALSE(form->Running()) << "Space presses STOP";
 }
 
 } // namespace

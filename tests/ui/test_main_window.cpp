@@ -10,14 +10,14 @@ using MainWindowTest = testsupport::WindowTest;
 // A fixed size, on top until Check2 releases it.
 TEST_F(MainWindowTest, Check2ReleasesTheWindowFromTheTopAndPutsItBack)
 {
-    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the window cannot be resized";
-    QCheckBox *check2 = form.Check2();
-    ASSERT_TRUE(check2->isChecked() && form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "the window cannot be resized";
+    QCheckBox *check2 = form->Check2();
+    ASSERT_TRUE(check2->isChecked() && form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     for (const bool onTop : {false, true}) {
         QTest::mouseClick(check2, Qt::LeftButton);
         EXPECT_EQ(check2->isChecked(), onTop);
-        EXPECT_EQ(form.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-        EXPECT_TRUE(form.isVisible()) << "changing the flag must not hide the window";
+        EXPECT_EQ(form->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+        EXPECT_TRUE(form->isVisible()) << "changing the flag must not hide the window";
     }
     EXPECT_FALSE(check2->hasFocus());
 }
@@ -27,7 +27,7 @@ TEST_F(MainWindowTest, CheckBoxesShowTheirBoxCheckedOrNot)
     for (const char *name : {"chkAccent", "Check2"}) {
         for (const bool checked : {false, true}) {
             SCOPED_TRACE(std::string(name) + (checked ? " checked" : " unchecked"));
-            auto *box = form.control<QCheckBox>(name);
+            auto *box = form->control<QCheckBox>(name);
             box->setChecked(checked);
             const QImage image = box->grab().toImage();
             // The box: a square at the left as high as the text line, its inside a few pixels in.
@@ -49,7 +49,7 @@ TEST_F(MainWindowTest, CheckBoxesShowTheirBoxCheckedOrNot)
 // in a colour that stands out from the list's own.
 TEST_F(MainWindowTest, OpenSoundListMarksTheSoundShown)
 {
-    QComboBox *combo = form.Combo1();
+    QComboBox *combo = form->Combo1();
     combo->addItems({"Bassdrum", "Claves", "Klack", "Sticks"});
     combo->setEditText("Klack");
     combo->showPopup();
