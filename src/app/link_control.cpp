@@ -149,6 +149,8 @@ void LinkControl::Frame(bool waiting)
 
 void LinkControl::PeersChanged()
 {
+    if (session_)
+        session_->Align(); // a beat still waiting for the window is dropped now that peers came
     ShowStatus();
 }
 

@@ -143,9 +143,12 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
     }
     const double q = beatsPerCycle;
     const auto at = std::int64_t(std::llround(hostStart_));
+    // The offset ends when the session moved (it has our beat now, or a peer's session is ours) or
+    // the app side dropped our beat because peers came. Peers alone do not end it: Link may count
+    // a peer before its session reaches this side, and our beat may still be on its way here.
     if (aligning_ &&
-        (active_->Peers() > 0 || std::abs(active_->BeatAt(alignAt_, alignQuantum_) - alignSeen_) > kSameBeat))
-        EndAlignment(); // the session moved: it has our beat now, or a peer's session is ours
+        (active_->AlignmentDropped() || std::abs(active_->BeatAt(alignAt_, alignQuantum_) - alignSeen_) > kSameBeat))
+        EndAlignment();
     if (startPending_) {
         startPending_ = false;
         adopt_ = false;

@@ -60,7 +60,8 @@ private:
 // Alone, our beat goes to the session through the app side (RequestAlignment), not in a commit of
 // the audio thread, which would hide a peer found a moment later from us for a while; until the
 // session shows it, the clock keeps our beat by an offset to the session's. A peer's session
-// found meanwhile is followed at once.
+// found meanwhile is followed as soon as it reaches the audio side; when a peer joins ours instead,
+// the offset ends once the app side has dropped our beat.
 //
 // Threads (see sound/threads.h): SetSession on the UI thread; the rest on the audio thread, inside
 // the metronome's Render.

@@ -35,6 +35,9 @@ public:
     // while (Link: a second), and a peer found meanwhile would not be followed at once. A new
     // request replaces the last; a NaN `beat` withdraws it.
     virtual void RequestAlignment(double beat, std::int64_t micros, double quantum, double seen) = 0;
+    // The app side dropped the last request because peers came: the session it shows is theirs
+    // (or ours, joined by them) and stays as it is.
+    virtual bool AlignmentDropped() const = 0;
     // Our beat `beat` at the time the session started playing (only while it plays).
     virtual void RequestBeatAtStartPlaying(double beat, double quantum) = 0;
     virtual void SetTempo(double bpm, std::int64_t micros) = 0;

@@ -54,6 +54,12 @@ public:
         seen_.store(seen, std::memory_order_relaxed);
         sequence_.store(n + 2, std::memory_order_release);
     }
+    bool AlignmentDropped() const override
+    {
+        // Relaxed: sequence_ is the audio thread's own, dropped_ a number compared with it.
+        const std::uint64_t n = sequence_.load(std::memory_order_relaxed);
+        return n != 0 && dropped_.load(std::memory_order_relaxed) == n;
+    }
     void RequestBeatAtStartPlaying(double beat, double quantum) override
     {
         state_->requestBeatAtStartPlayingTime(beat, quantum);
@@ -94,8 +100,13 @@ public:
         std::atomic_thread_fence(std::memory_order_acquire);
         if (sequence_.load(std::memory_order_relaxed) != n) // changed while read: next time
             return false;
-        if (std::isnan(beat) || link_.numPeers() > 0) {
-            aligned_ = n; // withdrawn, or a peer's session is ours now
+        if (std::isnan(beat)) {
+            aligned_ = n; // withdrawn
+            return false;
+        }
+        if (link_.numPeers() > 0) {
+            aligned_ = n; // a peer's session is ours now, or our session theirs: it stays as it is
+            dropped_.store(n, std::memory_order_relaxed); // relaxed: a number, nothing read with it
             return false;
         }
         if (std::abs(state.beatAtTime(at, quantum) - seen) > kSameBeat)
@@ -125,6 +136,7 @@ private:
     std::atomic<double> quantum_{4};
     std::atomic<double> seen_{0};
     std::uint64_t aligned_ = 0;
+    std::atomic<std::uint64_t> dropped_{0}; // the request AlignIn dropped because peers came
 };
 
 } // namespace linksync

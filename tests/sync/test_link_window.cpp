@@ -26,6 +26,7 @@ public:
     void RequestBeatAtTime(double, std::int64_t, double) override {}
     void RequestBeatAtStartPlaying(double, double) override {}
     void RequestAlignment(double, std::int64_t, double, double) override {}
+    bool AlignmentDropped() const override { return false; }
     void SetTempo(double, std::int64_t) override {}
     void SetPlaying(bool, std::int64_t) override {}
     void Commit() override {}
