@@ -1,11 +1,8 @@
 // The beat pattern, the presets and START/STOP in the real window (offscreen).
 #include <QCheckBox>
-
 #include <QScreen>
-#include <functional>
 #include <malloc.h>
 
-#include "fader/fader.h"
 #include "support/window_test.h"
 #include "ui/controls.h"
 #include "ui/pendulum_face.h"
@@ -139,35 +136,31 @@ TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameS
     face->installEventFilter(&watch);
     click("Check1");
     ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBeat") == "2"; })) << "no beat shown";
-    const struct {
-        const char *what;
-        std::function<void()> away, back;
-    } cases[] = {{"minimized", [&] { form->showMinimized(); }, [&] { form->showNormal(); }},
-                 {"hidden", [&] { form->hide(); }, [&] { form->show(); }}};
-    for (const auto &c : cases) {
+    for (const bool minimized : {true, false}) {
+        const char *what = minimized ? "minimized" : "hidden";
         watch.paints = 0;
         QTest::qWait(150);
-        ASSERT_GT(watch.paints, 2) << "the pendulum swings on the screen before the window is " << c.what;
-        c.away();
+        ASSERT_GT(watch.paints, 2) << "the pendulum swings on the screen before the window is " << what;
+        minimized ? form->showMinimized() : form->hide();
         QCoreApplication::processEvents();
         const QPointF tip = face->tip();
         const QString beat = text("lblBeat");
         watch.paints = 0;
         QTest::qWait(1300); // the swing is not where it was: a quarter period and more later
-        EXPECT_EQ(watch.paints, 0) << "painted while " << c.what;
-        EXPECT_EQ(face->tip(), tip) << "frames computed while " << c.what;
-        EXPECT_NE(text("lblBeat"), beat) << "the beat display stood still while " << c.what;
-        c.back();
+        EXPECT_EQ(watch.paints, 0) << "painted while " << what;
+        EXPECT_EQ(face->tip(), tip) << "frames computed while " << what;
+        EXPECT_NE(text("lblBeat"), beat) << "the beat display stood still while " << what;
+        minimized ? form->showNormal() : form->show();
         QCoreApplication::processEvents(); // the window's own answer to being shown, no frame timer yet
-        ASSERT_GT(watch.paints, 0) << "nothing painted when shown again after " << c.what;
-        EXPECT_NE(watch.firstTip, tip) << "the first frame after " << c.what << " shows the pendulum where it was";
+        ASSERT_GT(watch.paints, 0) << "nothing painted when shown again after " << what;
+        EXPECT_NE(watch.firstTip, tip) << "the first frame after " << what << " shows the pendulum where it was";
         // Compared when no frame has been computed since the last paint: the screen and a grab of now
         // then show the same moment (further frames mend bands only, so a stale pendulum would stay).
         ASSERT_TRUE(QTest::qWaitFor([&] { return face->tip() == watch.lastTip; }));
         const QImage onScreen =
             form->screen()->grabWindow(form->winId(), 0, 0, face->width(), face->height()).toImage();
-        EXPECT_EQ(testsupport::Differences(onScreen, face->grab().toImage()), "")
-            << "the face on the screen after " << c.what << " is not a whole picture of the pendulum";
+        EXPECT_EQ(testsupport::Difference(onScreen, face->grab().toImage()), 0.0)
+            << "the face on the screen after " << what << " is not a whole picture of the pendulum";
     }
 }
 

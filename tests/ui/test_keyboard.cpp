@@ -67,24 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"Digit8", {{Qt::Key_8}}, 120, 8, false, false},
         KeyCase{"A_accents", {{Qt::Key_A}}, 120, 4, true, false}));
 
-class ListFocusTest : public KeyboardTest {};
-
-// A list left with Escape gives the focus back: the next Space starts instead of reopening it.
-TEST_F(ListFocusTest, EscapeInThePresetListThenSpaceStarts)
-{
-    auto *presets = form->control<QComboBox>("cboPresets");
-    presets->setFocus(Qt::MouseFocusReason); // as a click on it does
-    presets->showPopup();
-    ASSERT_TRUE(presets->view()->isVisible());
-    QTest::keyClick(presets->view()->window()->windowHandle(), Qt::Key_Escape);
-    ASSERT_FALSE(presets->view()->isVisible());
-    ASSERT_EQ(form->focusWidget(), form.get()) << "the list gave the focus back";
-    QApplication::setActiveWindow(form.get()); // the window system's part, which offscreen leaves out
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_TRUE(form->Running());
-    EXPECT_FALSE(presets->view()->isVisible());
-}
-
 // The focus as a user meets it: clicks give it back to the window, Tab goes through the controls.
 class FocusTest : public KeyboardTest {
 protected:
@@ -94,11 +76,10 @@ protected:
         QFile(sounds.filePath("Klack.wav")).open(QIODevice::WriteOnly); // the sound that plays
         app::Globals().SoundsDir = sounds.path() + QDir::separator();
     }
-    QWidget *focused() const { return QApplication::focusWidget(); }
     // The control that has the focus (a chooser for its text field).
     QString focusedName() const
     {
-        QWidget *w = focused();
+        QWidget *w = QApplication::focusWidget();
         if (w && qobject_cast<QComboBox *>(w->parentWidget()))
             w = w->parentWidget();
         return w ? w->objectName() : QString();
@@ -112,6 +93,22 @@ protected:
     QWidget *mark() const { return form->findChild<QWidget *>("focusMark"); }
     QTemporaryDir sounds;
 };
+
+// A list left with Escape gives the focus back: the next Space starts instead of reopening it.
+TEST_F(FocusTest, EscapeInThePresetListThenSpaceStarts)
+{
+    auto *presets = form->control<QComboBox>("cboPresets");
+    presets->setFocus(Qt::MouseFocusReason); // as a click on it does
+    presets->showPopup();
+    ASSERT_TRUE(presets->view()->isVisible());
+    QTest::keyClick(presets->view()->window()->windowHandle(), Qt::Key_Escape);
+    ASSERT_FALSE(presets->view()->isVisible());
+    ASSERT_EQ(form->focusWidget(), form.get()) << "the list gave the focus back";
+    QApplication::setActiveWindow(form.get()); // the window system's part, which offscreen leaves out
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(form->Running());
+    EXPECT_FALSE(presets->view()->isVisible());
+}
 
 // After a click into a chooser's text the keys type there; a click on START, a step button or TAP
 // gives the window its keys back, and the chooser keeps what it had.
@@ -128,7 +125,7 @@ TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapGiveTheWindowItsKeysBack)
         EXPECT_EQ(text("lblBPM").toInt(), bpm);
         form->Combo1()->setEditText("Klack");
         click(target);
-        EXPECT_EQ(focused(), form.get());
+        EXPECT_EQ(QApplication::focusWidget(), form.get());
         const bool running = form->Running(); // START was clicked, or not
         press({Qt::Key_Space});
         EXPECT_NE(form->Running(), running) << "Space pressed START/STOP";
@@ -171,7 +168,7 @@ TEST_F(FocusTest, TabReachesEveryControlInReadingOrderWithAFrameWhileTheKeyboard
     EXPECT_EQ(QSet<QWidget *>(visited.begin(), visited.end() - 1).size(), controls.size()) << "each control once";
     EXPECT_EQ(visited.back(), visited.front()) << "and round again";
     click("lblBPM");
-    EXPECT_EQ(focused(), form.get());
+    EXPECT_EQ(QApplication::focusWidget(), form.get());
     EXPECT_FALSE(mark()->isVisible());
 }
 
@@ -203,7 +200,7 @@ TEST_F(FocusTest, AFocusedControlKeepsItsOwnKeysUntilEscape)
     press({Qt::Key_X});
     EXPECT_EQ(text("Combo1"), "Klack x") << "the chooser takes typing, spaces included";
     press({Qt::Key_Escape});
-    EXPECT_EQ(focused(), form.get());
+    EXPECT_EQ(QApplication::focusWidget(), form.get());
     EXPECT_EQ(text("Combo1"), "Klack") << "no file of that name: back to the sound that plays";
     press({Qt::Key_Space});
     EXPECT_TRUE(form->Running()) << "the window has its keys again";

@@ -7,28 +7,21 @@ namespace {
 
 using MainWindowTest = testsupport::WindowTest;
 
-// A fixed size, on top until Check2 releases it.
-TEST_F(MainWindowTest, Check2ReleasesTheWindowFromTheTopAndPutsItBack)
+// A fixed size, on top until Check2 releases it. Each check box shows its box, checked or not.
+TEST_F(MainWindowTest, Check2ReleasesTheWindowFromTheTopAndCheckBoxesShowTheirBox)
 {
     EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "the window cannot be resized";
-    QCheckBox *check2 = form->Check2();
-    ASSERT_TRUE(check2->isChecked() && form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    for (const bool onTop : {false, true}) {
-        QTest::mouseClick(check2, Qt::LeftButton);
-        EXPECT_EQ(check2->isChecked(), onTop);
-        EXPECT_EQ(form->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-        EXPECT_TRUE(form->isVisible()) << "changing the flag must not hide the window";
-    }
-    EXPECT_FALSE(check2->hasFocus());
-}
-
-TEST_F(MainWindowTest, CheckBoxesShowTheirBoxCheckedOrNot)
-{
-    for (const char *name : {"chkAccent", "Check2"}) {
-        for (const bool checked : {false, true}) {
-            SCOPED_TRACE(std::string(name) + (checked ? " checked" : " unchecked"));
+    ASSERT_TRUE(form->Check2()->isChecked() && form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    for (const bool onTop : {false, true})
+        for (const char *name : {"Check2", "chkAccent"}) { // accents start off: each click turns both over
             auto *box = form->control<QCheckBox>(name);
-            box->setChecked(checked);
+            QTest::mouseClick(box, Qt::LeftButton);
+            const bool checked = box == form->Check2() ? onTop : !onTop;
+            SCOPED_TRACE(std::string(name) + (checked ? " checked" : " unchecked"));
+            EXPECT_EQ(box->isChecked(), checked);
+            EXPECT_EQ(form->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+            EXPECT_TRUE(form->isVisible()) << "changing the flag must not hide the window";
+            EXPECT_FALSE(box->hasFocus());
             const QImage image = box->grab().toImage();
             // The box: a square at the left as high as the text line, its inside a few pixels in.
             const int side = std::min(box->height(), 13), top = (box->height() - side) / 2;
@@ -42,7 +35,6 @@ TEST_F(MainWindowTest, CheckBoxesShowTheirBoxCheckedOrNot)
             EXPECT_GE(bright(0), side) << "no visible frame";
             EXPECT_TRUE(checked ? bright(3) >= 4 : bright(3) == 0) << "the mark inside";
         }
-    }
 }
 
 // An open sound list marks the sound shown, even one set by a preset rather than chosen in the list,
