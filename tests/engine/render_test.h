@@ -1,6 +1,7 @@
 #pragma once
 // The metronome rendered offline, block by block, with no device. Frames are counted as the mixer's:
-// what comes out of the render comes the limiter's look-ahead later.
+// what comes out of the render comes the limiter's look-ahead later. Every block rendered must not
+// allocate or free: the audio callback never does.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,6 +12,10 @@
 namespace enginetest {
 
 constexpr int kHeard = sound::Mixer::kLookAheadFrames;
+// While `rendering`, this thread's calls of the global operator new and delete are counted (they
+// are replaced in count_allocations.cpp).
+inline thread_local bool rendering = false;
+inline thread_local int allocations = 0;
 
 // A sound of `frames` frames that all hold `value`.
 inline std::shared_ptr<const sound::Sample> Constant(int frames, float value)
@@ -41,7 +46,10 @@ public:
         std::vector<float> out(2 * 512);
         while (rendered < until) {
             const int n = int(std::min<std::int64_t>(512, until - rendered));
+            rendering = true;
             metronome.Render(out.data(), n);
+            rendering = false;
+            EXPECT_EQ(std::exchange(allocations, 0), 0) << "Render allocated or freed before frame " << rendered + n;
             for (int i = 0; i < n; ++i)
                 left.push_back(out[2 * i]);
             rendered += n;

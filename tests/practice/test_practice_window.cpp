@@ -59,39 +59,35 @@ protected:
 TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
 {
     open();
-    struct Way {
-        const char *what;
-        std::function<void()> act;
-        bool opens;
-    };
-    QWidget *face = form->control("PicMet");
-    const QPoint onCase(150, 420);
-    const std::vector<Way> ways = {
-        {"right click on a lamp", [&] { rightClick(form->control("imgBeat(2)")); }, true},
-        {"right click on the window's ground", [&] { rightClick(form->control("Label4")); }, true},
-        {"right click on a step button", [&] { rightClick(form->control("cmdTempo(1)")); }, true},
-        {"left click on the plaque", [&] { QTest::mouseClick(form->control("Picture1"), Qt::LeftButton); }, true},
-        {"F10", [&] { key(Qt::Key_F10); }, true},
-        {"Menu key", [&] { key(Qt::Key_Menu); }, true},
-        {"right click on the face, not moved", [&] { rightClick(face, onCase); }, true},
-        {"right drag on the face moves the window",
-         [&] {
-             const QPoint before = form->pos();
-             Send(face, QEvent::MouseButtonPress, onCase, Qt::RightButton, Qt::RightButton);
-             Send(face, QEvent::MouseMove, onCase + QPoint(30, 10), Qt::NoButton, Qt::RightButton);
-             Send(face, QEvent::MouseButtonRelease, onCase + QPoint(30, 10), Qt::RightButton, Qt::NoButton);
-             QApplication::processEvents();
-             EXPECT_EQ(form->pos(), before + QPoint(30, 10));
-         },
-         false},
-        {"right click on TAP starts a new series", [&] { rightClick(form->control("Tap")); }, false},
-    };
-    for (const Way &way : ways) {
-        SCOPED_TRACE(way.what);
-        way.act();
-        EXPECT_EQ(menu()->isVisible(), way.opens);
+    // A right click where no control has its own: a lamp, the window's ground, a step button, the
+    // face's case (TAP keeps its own: a new series).
+    for (auto [name, at, opens] : {std::tuple{"imgBeat(2)", QPoint(), true},
+                                   {"Label4", QPoint(), true},
+                                   {"cmdTempo(1)", QPoint(), true},
+                                   {"PicMet", QPoint(150, 420), true},
+                                   {"Tap", QPoint(), false}}) {
+        SCOPED_TRACE(name);
+        rightClick(form->control(name), at);
+        EXPECT_EQ(menu()->isVisible(), opens);
         menu()->hide();
     }
+    // A left click on the plaque, F10 and the Menu key.
+    for (const std::function<void()> &act :
+         std::vector<std::function<void()>>{[&] { QTest::mouseClick(form->control("Picture1"), Qt::LeftButton); },
+                                            [&] { key(Qt::Key_F10); }, [&] { key(Qt::Key_Menu); }}) {
+        act();
+        EXPECT_TRUE(menu()->isVisible());
+        menu()->hide();
+    }
+    // A right drag on the face moves the window.
+    QWidget *face = form->control("PicMet");
+    const QPoint onCase(150, 420), before = form->pos();
+    Send(face, QEvent::MouseButtonPress, onCase, Qt::RightButton, Qt::RightButton);
+    Send(face, QEvent::MouseMove, onCase + QPoint(30, 10), Qt::NoButton, Qt::RightButton);
+    Send(face, QEvent::MouseButtonRelease, onCase + QPoint(30, 10), Qt::RightButton, Qt::NoButton);
+    QApplication::processEvents();
+    EXPECT_EQ(form->pos(), before + QPoint(30, 10));
+    EXPECT_FALSE(menu()->isVisible());
     // START keeps every button: a right click starts.
     rightClick(form->control("Check1"));
     EXPECT_TRUE(form->Running());
