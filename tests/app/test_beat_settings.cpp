@@ -41,7 +41,6 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
     c.preset = "Long"; // counts aloud: the voice's numbers, not the accents; the click for subdivisions
     app::BeatSettings counting = app::BuildBeatSettings(c, cache, slots);
     const engine::BeatSamples &s = counting.settings.samples;
-    EXPECT_TRUE(counting.settings.rules.counting);
     EXPECT_EQ(s.click, cache.Get(dir / "Klack.wav").get());
     EXPECT_EQ(s.accent1, nullptr);
     EXPECT_EQ(s.countPlain[0], cache.Get(dir / "Count/Long/1.wav").get());

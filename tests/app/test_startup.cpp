@@ -113,13 +113,10 @@ TEST(SingleInstance, WithoutARuntimeFolderTwoCopiesMeetInTheUsersOwnFolder)
         ASSERT_EQ(::stat(QFile::encodeName(own).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0700u) << "nobody else may reach the socket";
     }
-    for (const char *leftover : {"link", "file"}) {
-        SCOPED_TRACE(leftover);
-        const QString refused = dir.filePath(QString("refused-%1").arg(leftover));
-        if (QString(leftover) == "link")
-            QFile::link(own, refused); // a folder of the user's, but reached through a link
-        else
-            Touch(refused);
+    QFile::link(own, dir.filePath("refused-link")); // a folder of the user's, but reached through a link
+    Touch(dir.filePath("refused-file"));
+    for (const QString &refused : {dir.filePath("refused-link"), dir.filePath("refused-file")}) {
+        SCOPED_TRACE(refused.toStdString());
         ::testing::internal::CaptureStderr();
         app::SingleInstance first(runtime, refused), second(runtime, refused);
         const std::string said = ::testing::internal::GetCapturedStderr();
