@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
+#include <algorithm>
 
 #include "app/frm_metronom.h"
 #include "practice/practice_tools.h"
@@ -20,16 +21,19 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 
 namespace testsupport {
 
-// The mean difference of two pictures in grey levels (0..255): 0 for the same picture; 255 when
-// their sizes differ.
+// The mean over the pixels of two pictures of their largest difference in a colour channel
+// (0..255): 0 only for the same colours pixel for pixel; 255 when their sizes differ.
 inline double Difference(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size())
         return 255;
     double sum = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum +=
+                std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
     return sum / (a.width() * a.height());
 }
 
