@@ -77,12 +77,13 @@ done
 [ -n "$ui" ] || { echo "no dump: $(ls "$WORK")" >&2; exit 1; }
 [ -z "$keep" ] || cp "$ui" "$keep/"
 total=$(callgrind_annotate "$ui" 2>/dev/null | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
-# Calls of the frame's paint event: in the dump, each call site names its callee (cfn=, by number
-# after its first mention) and then gives the count (calls=).
+# Calls of the frame's paint event (not of the lambdas within it): in the dump, each call site names
+# its callee (cfn=, by number after its first mention) and then gives the count (calls=).
 calls=$(awk -v f="$frames" '
   /^c?fn=\(/ { id = $0; sub(/^c?fn=/, "", id); name = id; sub(/\).*/, ")", id); sub(/^\([0-9]+\) ?/, "", name)
                if (name != "") names[id] = name; if ($0 ~ /^cfn=/) callee = id }
-  /^calls=/ { n = $0; sub(/^calls=/, "", n); sub(/ .*/, "", n); if (index(names[callee], f)) sum += n }
+  /^calls=/ { n = $0; sub(/^calls=/, "", n); sub(/ .*/, "", n)
+              if (index(names[callee], f) && names[callee] !~ /lambda/) sum += n }
   END { print sum + 0 }' "$ui")
 printf 'UI thread: %s instructions in %s s, %s frames: %s per frame\n' "$total" "$seconds" "$calls" \
   "$(awk -v t="$total" -v c="$calls" 'BEGIN { if (c > 0) printf "%.0f", t / c; else print "-" }')"
