@@ -369,6 +369,9 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     tap->setEnabled(true);
     running_ = false;
     heardSoon_.clear();
+    // The last measured tempo stays; stopped before the first beat, the set one is shown, not 0.
+    if (measuredBpm_ == 0)
+        ShowTempo(tempo_.Bpm());
     DrawPendulumAtRest();
     link_->UserStopped();
 }

@@ -91,6 +91,9 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
             .join(" ");
     };
     ASSERT_TRUE(output->IsOpen());
+    click("Check1");
+    click("Check1");
+    EXPECT_EQ(state(), "S T A R T tap - stop 131 120Allegro") << "stopped before the first beat: no tempo 0";
     click("Tap"); // a series begun before the start, which START resets
     click("Check1");
     EXPECT_EQ(state(), "S T O P - - - - 0")
