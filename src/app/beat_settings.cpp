@@ -11,7 +11,10 @@ BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, 
     BeatSettings out;
     auto load = [&](const std::string &path) -> const sound::Sample * {
         out.files.push_back(path);
-        auto sample = cache.Get(path);
+        std::string why;
+        auto sample = cache.Get(path, &why);
+        if (!sample && !why.empty())
+            out.unplayable.emplace_back(path, why);
         out.samples.push_back(sample);
         return sample.get();
     };

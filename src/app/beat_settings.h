@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/metronome.h"
@@ -30,6 +31,9 @@ struct BeatSettings {
     engine::Settings settings;
     std::vector<std::shared_ptr<const sound::Sample>> samples; // owns every sample `settings` points to
     std::vector<std::string> files;                            // the sound files named (to watch them)
+    // Files named that are there but cannot be played, with the reason: their slots play on what
+    // they held.
+    std::vector<std::pair<std::string, std::string>> unplayable;
 };
 
 // Builds what the beats play: the counting voice's numbers (Count/<voice>/1.wav .. 8.wav and

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "app/beat_settings.h"
 #include "app/commands.h"
@@ -424,6 +425,7 @@ void FrmMetronom::PublishSettings(bool always)
     for (const std::string &file : built.files)
         files << QString::fromStdString(file);
     WatchSoundFiles(files);
+    ReportUnplayable(built.unplayable);
     if (!always && !SamplesDiffer(built.settings.samples, published_.samples))
         return;
     publisher_->Publish(built.settings, std::move(built.samples));
@@ -447,6 +449,23 @@ void FrmMetronom::Housekeeping()
         housekeepingTimer_.start(output_->PollInterval());
     else
         housekeepingTimer_.stop();
+}
+
+void FrmMetronom::ReportUnplayable(const std::vector<std::pair<std::string, std::string>> &files)
+{
+    // Once for each file that became unplayable: its slot plays on what it held, and the chooser
+    // keeps the name, so that the sound is heard as soon as the file is mended.
+    QStringList now;
+    for (const auto &[path, why] : files) {
+        const QString file = QString::fromStdString(path);
+        now << file;
+        if (unplayable_.contains(file))
+            continue;
+        std::fprintf(stderr, "metronom: cannot play %s: %s\n", path.c_str(), why.c_str());
+        if (practice_)
+            practice_->Note(QStringLiteral("%1 lässt sich nicht abspielen").arg(QFileInfo(file).fileName()));
+    }
+    unplayable_ = now;
 }
 
 void FrmMetronom::WatchSoundFiles(const QStringList &paths)

@@ -6,6 +6,9 @@
 #include <array>
 #include <deque>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/beat_pattern.h"
 #include "engine/metronome.h"
@@ -111,6 +114,8 @@ private:
     void Housekeeping();
     // Watches the sound files in use and their folders; a change is heard from the next beat.
     void WatchSoundFiles(const QStringList &paths);
+    // Tells the user of sound files that are there but cannot be played (path, reason).
+    void ReportUnplayable(const std::vector<std::pair<std::string, std::string>> &files);
     void ApplyBeat(const engine::BeatEvent &beat);
     void StopEngine();
     // The practice tools (frm_practice.cpp): what the window gives them and takes from them.
@@ -160,6 +165,7 @@ private:
     QTimer housekeepingTimer_;
     QString startToolTip_; // the START button's own tooltip, before a note of the sound output
     QFileSystemWatcher soundWatcher_;
+    QStringList unplayable_; // the files last reported as unplayable
     sound::SoundOutput *output_ = nullptr;
     std::unique_ptr<practice::PracticeTools> practice_;
     LinkControl *link_ = nullptr;

@@ -36,6 +36,7 @@ namespace {
 // message (the volume, the trainer giving way) stays.
 constexpr QRect kStatusRect(34, 434, 240, 18);
 constexpr int kBriefMs = 2000;
+constexpr int kNoteMs = 5000; // a note that asks to be read
 // A right click on the face that moves the window less than this opens the menu.
 constexpr int kStillPixels = 3;
 
@@ -328,11 +329,16 @@ void PracticeTools::ShowStatus()
     status_->setVisible(!text.isEmpty());
 }
 
-void PracticeTools::ShowBriefly(const QString &text)
+void PracticeTools::ShowBriefly(const QString &text, int ms)
 {
     brief_ = text;
-    briefTimer_.start();
+    briefTimer_.start(ms > 0 ? ms : kBriefMs);
     ShowStatus();
+}
+
+void PracticeTools::Note(const QString &text)
+{
+    ShowBriefly(status_->fontMetrics().elidedText(text, Qt::ElideMiddle, status_->width()), kNoteMs);
 }
 
 void PracticeTools::Changed(bool publish)

@@ -61,6 +61,8 @@ public:
     // A part of the status line that belongs to another tool (Link's), after the practice tools'.
     // `shortText` stands in for it beside the practice tools' own parts, where the line is narrow.
     void SetOtherStatus(const QString &text, const QString &shortText);
+    // A note for the user on the status line for a few seconds (shortened in the middle to fit).
+    void Note(const QString &text);
 
     // What happened in the window.
     void TempoSetByHand(); // weight, steps, slider, tap: the trainer gives way
@@ -78,7 +80,7 @@ protected:
 private:
     void Changed(bool publish = true);
     void ShowStatus();
-    void ShowBriefly(const QString &text);
+    void ShowBriefly(const QString &text, int ms = 0); // 0: the usual while
     void WriteNow();
     void InstallKeys(QWidget &form);
     void BuildMenu();

@@ -42,12 +42,19 @@ void SampleCache::Evict(const std::string &keep)
     }
 }
 
-std::shared_ptr<const Sample> SampleCache::Get(const std::string &path)
+std::shared_ptr<const Sample> SampleCache::Get(const std::string &path, std::string *why)
 {
+    if (why)
+        why->clear();
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::stat(path.c_str(), &st) != 0) {
         Erase(path);
-        lastError_ = "not a file";
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Erase(path);
+        if (why)
+            *why = "not a file";
         return nullptr;
     }
     auto ns = [](const timespec &t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
@@ -57,6 +64,8 @@ std::shared_ptr<const Sample> SampleCache::Get(const std::string &path)
     const auto it = entries_.find(path);
     if (it != entries_.end() && it->second.stamp == stamp) {
         it->second.lastUse = ++clock_;
+        if (why)
+            *why = it->second.error;
         return it->second.sample;
     }
 
@@ -64,13 +73,14 @@ std::shared_ptr<const Sample> SampleCache::Get(const std::string &path)
     Entry entry;
     entry.stamp = stamp;
     entry.lastUse = ++clock_;
-    lastError_.clear();
-    entry.sample = LoadWavFile(path, limits_, &lastError_);
+    entry.sample = LoadWavFile(path, limits_, &entry.error);
     ++loads_;
     if (entry.sample && BytesOf(entry) > budget_) {
-        lastError_ = "larger than the whole cache";
+        entry.error = "larger than the whole cache";
         entry.sample = nullptr;
     }
+    if (why)
+        *why = entry.error;
     bytes_ += BytesOf(entry);
     auto sample = entry.sample;
     entries_.emplace(path, std::move(entry));

@@ -26,16 +26,15 @@ public:
     explicit SampleCache(LoadLimits limits = {}, std::size_t budgetBytes = 128u << 20);
 
     // The sample of the file at `path`, or null when it cannot be loaded (missing, unreadable, not
-    // a regular file, too large, not a playable WAV file).
-    std::shared_ptr<const Sample> Get(const std::string &path);
+    // a regular file, too large, not a playable WAV file); then `why` (when given) says which, for
+    // a file that is there but cannot be played, and is left empty for one that is not there.
+    std::shared_ptr<const Sample> Get(const std::string &path, std::string *why = nullptr);
 
     void Clear();
     std::size_t size() const { return entries_.size(); }
     std::size_t bytes() const { return bytes_; }
     // How many times a file has been read and decoded.
     std::uint64_t loads() const { return loads_; }
-    // Why the last read failed (empty after a success).
-    const std::string &lastError() const { return lastError_; }
 
 private:
     // What tells one version of a file from another.
@@ -46,7 +45,8 @@ private:
     };
     struct Entry {
         Stamp stamp;
-        std::shared_ptr<const Sample> sample; // null: the file failed to load
+        std::shared_ptr<const Sample> sample; // null: the file failed to load, for this reason:
+        std::string error;
         std::uint64_t lastUse = 0;
     };
     static std::size_t BytesOf(const Entry &e);
@@ -59,7 +59,6 @@ private:
     std::size_t bytes_ = 0;
     std::uint64_t clock_ = 0;
     std::uint64_t loads_ = 0;
-    std::string lastError_;
 };
 
 } // namespace sound

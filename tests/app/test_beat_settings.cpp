@@ -29,7 +29,15 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
     c.preset = "Normal";
     c.click = "Klack";
     c.accent2 = "Missing"; // named, but no such file: null, and the slot plays its last sample
+    c.accent1 = "Broken";  // there, but no sound in it: the same, and the window is told why
+    soundtest::WriteFile(dir / "Broken.wav", {'R', 'I', 'F', 'F'});
     app::BeatSettings plain = app::BuildBeatSettings(c, cache, slots);
+    ASSERT_EQ(plain.unplayable.size(), 1u) << "only the file that is there";
+    EXPECT_EQ(plain.unplayable[0].first, dir / "Broken.wav");
+    EXPECT_FALSE(plain.unplayable[0].second.empty());
+    EXPECT_EQ(app::BuildBeatSettings(c, cache, slots).unplayable, plain.unplayable) << "told again from the cache";
+    c.accent1.clear();
+    plain = app::BuildBeatSettings(c, cache, slots);
     const engine::Settings &p = plain.settings;
     EXPECT_TRUE(p.rules.clickNamed && !p.rules.accent1Named && p.rules.accent2Named && !p.rules.counting);
     EXPECT_EQ(p.samples.click, cache.Get(dir / "Klack.wav").get());

@@ -210,4 +210,20 @@ TEST_F(FocusTest, AFocusedControlKeepsItsOwnKeysUntilEscape)
     EXPECT_FALSE(form->Running()) << "Space presses STOP";
 }
 
+// A name typed for a file that is there but holds no sound: the sound that plays stays, the name
+// too (mended, the file is heard), and the face says so for a while.
+TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFace)
+{
+    QFile broken(sounds.filePath("Kaputt.wav"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("kein Klang") > 0);
+    broken.close();
+    auto *status = form->findChild<QLabel *>("lblPractice");
+    tabTo("Combo1");
+    form->Combo1()->setEditText("Kaputt");
+    press({Qt::Key_Return});
+    EXPECT_EQ(text("Combo1"), "Kaputt");
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->text(), "Kaputt.wav lässt sich nicht abspielen");
+}
+
 } // namespace
