@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "ui/app_icon.h"
 
@@ -90,6 +94,38 @@ void AdaptToWindowSystem(QWidget &form)
     if (auto *onTop = form.findChild<QCheckBox *>(QStringLiteral("Check2")))
         onTop->setToolTip(QString::fromUtf8("Immer im Vordergrund: unter Wayland nicht möglich, dort bestimmt "
                                             "allein die Arbeitsumgebung, welches Fenster oben liegt"));
+}
+
+namespace {
+int endSignalPipe[2] = {-1, -1}; // written by the signal handler, read on the UI thread
+
+extern "C" void OnEndSignal(int signal)
+{
+    // Only what a signal handler may do: the next such signal ends the program, and the UI thread
+    // is woken through the socket.
+    std::signal(signal, SIG_DFL);
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(endSignalPipe[1], &byte, 1);
+}
+} // namespace
+
+void CloseOnEndSignals(QWidget &window)
+{
+    if (endSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, endSignalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(endSignalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(endSignalPipe[0], &byte, 1);
+        notifier->setEnabled(false);
+        window.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace app

@@ -20,4 +20,9 @@ void PrepareApplication();
 // its tool tip says so.
 void AdaptToWindowSystem(QWidget &form);
 
+// A request to end from outside (SIGTERM at a logout or from `kill`, SIGHUP when the terminal
+// goes, SIGINT from Ctrl+C) closes `window` as its close button does, so that what closing writes
+// is written; a second such signal ends the program at once. Call once, from the UI thread.
+void CloseOnEndSignals(QWidget &window);
+
 } // namespace app

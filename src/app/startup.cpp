@@ -198,6 +198,7 @@ int Main(int argc, char **argv)
     FillSoundChoosers(form, Globals().SoundsDir);
     form.show();
     form.FirstRun(output);
+    CloseOnEndSignals(form);
     return application->exec();
 }
 
