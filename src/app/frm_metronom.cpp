@@ -94,8 +94,11 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
 
     housekeepingTimer_.setInterval(1000);
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
-    for (auto signal : {&QFileSystemWatcher::fileChanged, &QFileSystemWatcher::directoryChanged})
-        connect(&soundWatcher_, signal, this, [this] { PublishSettings(false); });
+    connect(&soundWatcher_, &QFileSystemWatcher::fileChanged, this, [this] { PublishSettings(false); });
+    connect(&soundWatcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        FillSoundChoosers(*this, Globals().SoundsDir); // a sound added or taken away is offered or not
+        PublishSettings(false);
+    });
 
     LinkControl::Hooks hooks;
     hooks.tempo = [this] { return tempo_.Bpm(); };

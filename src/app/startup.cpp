@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QPointer>
 #include <cstdio>
@@ -49,15 +50,25 @@ bool InitApplication()
 namespace {
 
 // Adds items to a chooser without selecting one, so that it keeps showing its text.
-void AppendKeepingText(QComboBox *combo, const QStringList &names)
+// The chooser's list made `names`; the name shown, and where the cursor stands in it, stay.
+void ListKeepingText(QComboBox *combo, const QStringList &names)
 {
-    if (!combo || names.isEmpty())
+    if (!combo)
+        return;
+    QStringList now;
+    for (int i = 0; i < combo->count(); ++i)
+        now << combo->itemText(i);
+    if (now == names)
         return;
     const QString text = combo->currentText();
+    const int cursor = combo->lineEdit() ? combo->lineEdit()->cursorPosition() : 0;
     const QSignalBlocker quiet(combo);
+    combo->clear();
     combo->addItems(names);
     combo->setCurrentIndex(-1);
     combo->setEditText(text);
+    if (combo->lineEdit())
+        combo->lineEdit()->setCursorPosition(cursor);
 }
 
 // The toolkit's messages while it starts are held back, so that a start without a display ends
@@ -113,9 +124,9 @@ std::unique_ptr<QApplication> StartToolkit(int &argc, char **argv)
 void FillSoundChoosers(FrmMetronom &form, const QString &soundsDir)
 {
     const ChooserLists lists = SortIntoChoosers(ListWavFiles(soundsDir));
-    AppendKeepingText(form.Combo1(), lists.combo1);
-    AppendKeepingText(form.Combo2(), lists.combo2);
-    AppendKeepingText(form.Combo3(), lists.combo3);
+    ListKeepingText(form.Combo1(), lists.combo1);
+    ListKeepingText(form.Combo2(), lists.combo2);
+    ListKeepingText(form.Combo3(), lists.combo3);
 }
 
 QString CommandLineText(const QStringList &args)

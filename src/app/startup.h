@@ -21,7 +21,8 @@ void InitPaths(const QString &programFolder = {});
 // AppTitle and SoundsDir; false (after a warning box) when the required click sound is missing.
 bool InitApplication();
 
-// Lists the sound files of `soundsDir` into the three sound choosers, keeping their texts.
+// Lists the sound files of `soundsDir` into the three sound choosers, keeping their texts (again
+// whenever the folder changes).
 void FillSoundChoosers(FrmMetronom &form, const QString &soundsDir);
 
 // The application object; without a display to show the window on, one line on the error

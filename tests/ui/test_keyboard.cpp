@@ -226,4 +226,17 @@ TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFace)
     EXPECT_EQ(status->text(), "Kaputt.wav lässt sich nicht abspielen");
 }
 
+// A sound put into the folder while the program runs is offered at once; the name shown stays.
+TEST_F(FocusTest, ASoundAddedToTheFolderIsOfferedAtOnce)
+{
+    press({Qt::Key_A}); // any change: the window looks at this test's folder from now on
+    QFile(sounds.filePath("Neu.wav")).open(QIODevice::WriteOnly);
+    auto offered = [&](const char *name) { return form->Combo1()->findText(name) >= 0; };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offered("Neu"); }, 5000));
+    EXPECT_TRUE(offered("Klack"));
+    EXPECT_EQ(text("Combo1"), "Klack");
+    QFile::remove(sounds.filePath("Neu.wav"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !offered("Neu"); }, 5000)) << "and no more once it is gone";
+}
+
 } // namespace
