@@ -128,6 +128,21 @@ void SessionFollower::EndAlignment()
     active_->RequestAlignment(std::numeric_limits<double>::quiet_NaN(), 0, alignQuantum_, 0);
 }
 
+std::int64_t NextBarRequest(const SharedSession &session, std::int64_t at, double quantum)
+{
+    const double beat = session.BeatAt(at, quantum);
+    const double toBar = std::ceil(beat / quantum) * quantum - beat;
+    // The rate over a long span: over a second, the millionths would leave it uncertain by a
+    // millionth, which puts a slow session's bar seconds away microseconds off (past it, Link
+    // takes the bar after).
+    constexpr std::int64_t kSpan = 1'000'000'000;
+    const double perMicro = (session.BeatAt(at + kSpan, quantum) - beat) / double(kSpan);
+    // Both the beat at `at` and the session's beat at the time asked for are rounded to a
+    // millionth: two millionths before the bar keep it this bar.
+    const double lead = std::ceil(2e-6 / perMicro);
+    return at + std::int64_t(std::floor(toBar / perMicro - lead));
+}
+
 void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
 {
     if (!active_ || hostStart_ == 0) {
@@ -161,12 +176,7 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
         } else {
             active_->SetPlaying(true, at);
             if (peers > 0) {
-                // The session's next bar (Link would choose it too): its time rounded down, so
-                // that Link's own rounding to the phase keeps this bar rather than the next.
-                const double beat = active_->BeatAt(at, q);
-                const double toBar = std::ceil(beat / q) * q - beat;
-                const double perMicro = (active_->BeatAt(at + 1000000, q) - beat) / 1e6;
-                active_->RequestBeatAtTime(0, at + std::int64_t(std::floor(toBar / perMicro)), q);
+                active_->RequestBeatAtTime(0, NextBarRequest(*active_, at, q), q); // the next bar
                 waiting_ = true;
             } else {
                 AlignAlone(0, at + std::llround(60e6 / tempo_), q); // as without a session

@@ -50,6 +50,11 @@ private:
     double intercept_ = 0;
 };
 
+// The host time to ask the session for its next bar (from `at` on) with RequestBeatAtTime: a
+// hair before the bar, since the session counts in millionths of a beat and, with peers, moves a
+// request forward to the next bar whose phase matches, never back. Audio thread.
+std::int64_t NextBarRequest(const SharedSession &session, std::int64_t at, double quantum);
+
 // Steers the engine's beat clock by a shared session while one is set. Crossing unit k of the
 // clock is the session's beat k - 1 for the quantum (the beats per cycle): unit 1, the first beat
 // of a run, is the session's bar. A run started alone begins as without a session (its first beat

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine/metronome.h"
+#include "engine/session_follower.h"
 #include "sound/mixer.h"
 #include "sound/stream_feed.h"
 #include "sync/audio_session.h"
@@ -163,6 +164,26 @@ INSTANTIATE_TEST_SUITE_P(Link, LinkHeardTest,
                              return "bpm" + std::to_string(int(h.bpm * 10)) + "_latency" + std::to_string(h.latency) +
                                     "_corked" + std::to_string(h.corkedMs);
                          });
+
+// START with peers asks Link for the session's next bar. Link counts in millionths of a beat and
+// moves a time asked for forward to the next bar: a time a hair past the bar means the bar after,
+// a whole bar late (12 s at 20 bpm). The time asked for lies within a frame before the bar, never
+// past it, whatever the tempo and where the bar falls.
+TEST_F(LinkMappingTest, StartWithPeersAsksForTheNextBarNeverPastIt)
+{
+    constexpr double q = 4;
+    for (const double bpm : {20.0, 21.0, 23.7, 97.0, 999.0}) {
+        for (std::int64_t offset = 0; offset < 12'000'000; offset += 250'013) {
+            SessionAt(bpm, FakeClock::now + offset);
+            session.Capture();
+            const std::int64_t at = FakeClock::now + 1;
+            const double bar = std::ceil(session.BeatAt(at, q) / q) * q;
+            const std::int64_t asked = engine::NextBarRequest(session, at, q);
+            EXPECT_LE(session.BeatAt(asked, q), bar) << bpm << " bpm, bar " << offset << " us on: past the bar";
+            EXPECT_GE(session.BeatAt(asked + 23, q), bar) << bpm << " bpm, bar " << offset << " us on: too early";
+        }
+    }
+}
 
 // A tempo set in the session while running: the beats after it come at the new tempo, from the
 // session's beat time at the change (no beat lost, none doubled).
