@@ -15,7 +15,7 @@
 namespace app {
 
 LinkControl::LinkControl(QObject *window, Hooks hooks)
-    : QObject(window), hooks_(std::move(hooks)), linkAction_(new QAction(QStringLiteral("Link"), this)),
+    : QObject(window), hooks_(std::move(hooks)), linkAction_(new QAction(QStringLiteral("Link\tL"), this)),
       startStopAction_(new QAction(QStringLiteral("Start/Stop teilen"), this))
 {
     factory_ = [](double bpm, linksync::Session::Notifiers notify) {
