@@ -24,6 +24,7 @@
 #include <QWidgetAction>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "practice/practice_values.h"
 #include "tempo/tempo_model.h"
@@ -415,7 +416,8 @@ void PracticeTools::EditTrainer()
     auto *goal = Spin(tempo::kMinBpm, tempo::kMaxWeightBpm, shown.trainerGoalBpm, QStringLiteral("Zieltempo"));
     dialog_ = Dialog(form_, QStringLiteral("Tempo-Trainer"),
                      QStringLiteral("Ab dem Starttempo ändert sich das Tempo alle N Zyklen um den Schritt, bis "
-                                    "es das Ziel erreicht. OK schaltet den Trainer ein."),
+                                    "es das Ziel erreicht (aufwärts oder abwärts, wie das Ziel liegt). OK "
+                                    "schaltet den Trainer ein."),
                      {{QStringLiteral("Starttempo (BPM):"), start},
                       {QStringLiteral("Alle N Zyklen:"), every},
                       {QStringLiteral("Schritt:"), step},
@@ -423,7 +425,12 @@ void PracticeTools::EditTrainer()
                      [this, start, every, step, goal] {
                          values_.trainerStartBpm = start->value();
                          values_.trainerEveryCycles = every->value();
-                         values_.trainerStepBpm = step->value();
+                         // The step's size as typed, its direction towards the goal (a step
+                         // away from it would never move the tempo).
+                         const int size = std::abs(step->value());
+                         values_.trainerStepBpm = goal->value() < start->value()   ? -size
+                                                  : goal->value() > start->value() ? size
+                                                                                   : step->value();
                          values_.trainerGoalBpm = goal->value();
                          trainerChosen_ = true;
                          SetTrainer(true);

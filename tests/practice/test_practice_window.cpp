@@ -152,7 +152,8 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     sub->actions().at(0)->trigger();
     EXPECT_EQ(tools().StatusText(), QString());
 
-    // The trainer's dialog: a step of 0 is skipped; OK switches the trainer on at its start tempo.
+    // The trainer's dialog: a step of 0 is skipped, a step goes towards the goal; OK switches the
+    // trainer on at its start tempo.
     entry(QStringLiteral("Tempo-Trainer einstellen"))->trigger();
     QDialog *d = tools().OpenDialog();
     ASSERT_TRUE(d && d->isVisible());
@@ -168,11 +169,13 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     spin("Schritt")->setValue(1);
     spin("Schritt")->stepDown();
     EXPECT_EQ(spin("Schritt")->value(), -1) << "no step of 0";
+    spin("Schritt")->setValue(5);
     spin("Zieltempo")->setValue(80);
     d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     EXPECT_TRUE(v.trainerOn);
     EXPECT_EQ((std::array{v.trainerStartBpm, v.trainerEveryCycles, v.trainerStepBpm, v.trainerGoalBpm}),
-              (std::array{100, 2, -1, 80}));
+              (std::array{100, 2, -5, 80}))
+        << "a step of 5 from 100 to a goal of 80 goes down";
     EXPECT_EQ(text("lblBPM"), QStringLiteral("100")) << "the trainer starts at its start tempo";
 
     // The gap dialog.
