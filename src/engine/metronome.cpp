@@ -111,6 +111,10 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
     if (p.trainerOn && beatsPlayed_ == 1)
         event.bpm = trainerBpm_; // the run started at the trainer's start tempo
     if (p.trainerOn && cycleStarts) {
+        // A tempo the session got from elsewhere (a peer) since the last step: the trainer goes on
+        // from it, rather than taking the session back to its own tempo.
+        if (follower_.Active() && !trainerRestart_ && double(trainerBpm_) != follower_.Tempo())
+            trainerBpm_ = int(std::lround(follower_.Tempo()));
         int bpm = trainerBpm_;
         if (trainerRestart_) {
             bpm = std::clamp(p.trainerStartBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);

@@ -185,6 +185,35 @@ TEST_F(LinkMappingTest, StartWithPeersAsksForTheNextBarNeverPastIt)
     }
 }
 
+// A tempo the session gets from elsewhere (a peer) while the trainer runs: the trainer goes on from
+// it at its next step, instead of setting the session back to its own (every peer would follow).
+TEST_F(LinkMappingTest, TheTrainerGoesOnFromATempoAPeerSet)
+{
+    settings.practice.trainerOn = true;
+    settings.practice.trainerStartBpm = 120;
+    settings.practice.trainerEveryCycles = 1;
+    settings.practice.trainerStepBpm = 2;
+    settings.practice.trainerGoalBpm = 140;
+    metronome.Publish(settings);
+    feed.SetLatency(4410);
+    metronome.Start();
+    // Two cycles (120, then 122; the first beat a beat after START) and most of a beat more: past
+    // the second in which Link shows the audio side its own last change.
+    RenderTo(22050 * 8);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().measuredBpm, 122);
+    App([&](auto &state) { state.setTempo(125, std::chrono::microseconds(FakeClock::now.load())); });
+    for (int i = 0; i < 2000 && (session.Capture(), session.Tempo() != 125); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // until the audio side has it
+    ASSERT_EQ(session.Tempo(), 125);
+    RenderTo(rendered + 44100 * 5);
+    std::vector<double> steps;
+    for (const engine::BeatEvent &e : events)
+        if (e.bpm > 0)
+            steps.push_back(e.bpm);
+    EXPECT_EQ(steps, (std::vector<double>{120, 122, 127, 129, 131})) << "from the peer's 125 on, by 2";
+}
+
 // A tempo set in the session while running: the beats after it come at the new tempo, from the
 // session's beat time at the change (no beat lost, none doubled).
 TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
