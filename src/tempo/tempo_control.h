@@ -21,7 +21,7 @@ public:
     // The tempo slider's position for the tempo, within the slider's range 0..249.
     int Fader1Value() const { return std::clamp(bpm_ - 1, 0, kMaxBpm - 1); }
 
-    // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>": the tempo within 1..250, the weight placed for it.
+    // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>" (StepTempo), the weight placed for the tempo.
     void Step(int index);
     // The tempo slider moved to `value`: the tempo is value + 1, the weight placed for it.
     void Fader1Moved(int value);

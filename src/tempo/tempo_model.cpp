@@ -53,6 +53,10 @@ int StepTempo(int bpm, int index)
     case 3: step = bpm == 1 ? 9 : 10; break; // ">>" from 1 lands on the round 10
     default: return bpm;
     }
+    // Beyond the weight's scale only a shared session's tempo goes (up to 999): there a step down
+    // takes its size off, rather than pulling the session down to the buttons' end.
+    if (bpm > kMaxWeightBpm && step < 0)
+        return bpm + step;
     const int stepped = std::clamp(bpm + step, kMinBpm, kMaxBpm);
     return step > 0 ? std::max(stepped, bpm) : stepped; // a step up never slows down
 }

@@ -25,7 +25,8 @@ double RoundTo(double x, int decimals);
 int BpmFromSliderTop(int sliderTop);
 
 // The tempo after a step button: 0 "<" -1, 1 ">" +1, 2 "<<" -10, 3 ">>" +10 (from 1 it gives 10);
-// within 1..250, except that a step up leaves a faster tempo as it is. Any other index leaves the
+// within 1..250, except that a step up leaves a faster tempo as it is and a step down from beyond
+// the weight's scale (a shared session's tempo) takes its size off. Any other index leaves the
 // tempo.
 int StepTempo(int bpm, int index);
 

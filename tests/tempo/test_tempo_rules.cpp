@@ -8,11 +8,12 @@
 namespace {
 
 // The step buttons: -1, +1, -10, +10, the result held within 1..250; a step up never slows down.
+// Beyond the weight's scale (a shared session's tempo) a step down goes down by its size, not to 250.
 TEST(StepTempo, StepsStayWithinOneTo250AndAStepUpNeverSlowsDown)
 {
-    const int cases[][3] = {{1, 3, 10},    {2, 3, 12},    {5, 2, 1},     {1, 0, 1},     {245, 3, 250},
-                            {250, 1, 250}, {120, 0, 119}, {120, 1, 121}, {120, 7, 120}, {271, 0, 250},
-                            {271, 1, 271}, {255, 3, 255}, {249, 3, 250}};
+    const int cases[][3] = {{1, 3, 10},    {2, 3, 12},    {5, 2, 1},     {1, 0, 1},     {245, 3, 250}, {250, 1, 250},
+                            {120, 0, 119}, {120, 1, 121}, {120, 7, 120}, {271, 0, 250}, {271, 1, 271}, {255, 3, 255},
+                            {249, 3, 250}, {300, 0, 299}, {280, 2, 270}, {999, 2, 989}, {400, 1, 400}};
     for (auto [from, index, to] : cases)
         EXPECT_EQ(tempo::StepTempo(from, index), to) << from << " button " << index;
 }
