@@ -108,10 +108,11 @@ underruns=n/a
 sleep 1.5 # the last sounds
 [ "$driver" = pulse ] && stop_recorder
 alive
-# SIGTERM ends the program (status 143); anything else is a crash or an error report.
+# SIGTERM closes the window and the program ends with status 0; anything else is a crash or an
+# error report (in a sanitizer build, a leak found at the end too).
 kill -TERM "$PROGRAM_PID"
 status=0; wait "$PROGRAM_PID" || status=$?
-[ $status -eq 0 ] || [ $status -eq 143 ] || { echo "FAIL: the program ended with status $status on SIGTERM: $(cat "$WORK/program.out")" >&2; exit 1; }
+[ $status -eq 0 ] || { echo "FAIL: the program ended with status $status on SIGTERM: $(cat "$WORK/program.out")" >&2; exit 1; }
 # In sanitizer builds: any report the program wrote fails the soak.
 if grep -q -E 'Sanitizer|runtime error:' "$WORK/program.out"; then
   echo "FAIL: sanitizer report: $(cat "$WORK/program.out")" >&2
