@@ -49,8 +49,8 @@ bool InitApplication()
 
 namespace {
 
-// Adds items to a chooser without selecting one, so that it keeps showing its text.
-// The chooser's list made `names`; the name shown, and where the cursor stands in it, stay.
+// The chooser's list made `names`, none of them selected: the name shown, and where the cursor
+// stands in it, stay.
 void ListKeepingText(QComboBox *combo, const QStringList &names)
 {
     if (!combo)
