@@ -187,6 +187,18 @@ void PracticeTools::FaceClicks(QWidget &face)
 
 bool PracticeTools::eventFilter(QObject *watched, QEvent *event)
 {
+    // The menu: on the volume entry, Left and Right move its slider (the menu keeps the keys
+    // while the slider has no focus of its own, and would do nothing with them there).
+    if (watched == menu_) {
+        if (event->type() != QEvent::KeyPress || menu_->activeAction() != volumeAction_)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Left && key != Qt::Key_Right)
+            return false;
+        volumeSlider_->triggerAction(key == Qt::Key_Right ? QAbstractSlider::SliderSingleStepAdd
+                                                          : QAbstractSlider::SliderSingleStepSub);
+        return true;
+    }
     // The plaque: a left click opens the menu.
     if (event->type() == QEvent::MouseButtonPress) {
         auto *e = static_cast<QMouseEvent *>(event);
@@ -221,13 +233,24 @@ void PracticeTools::BuildMenu()
     volumeSlider_->setPageStep(10);
     volumeSlider_->setMinimumWidth(140);
     volumeSlider_->setAccessibleName(QStringLiteral("Lautstärke"));
-    volumeSlider_->setAccessibleDescription(QStringLiteral("0 bis 100, Tasten Pfeil auf und ab"));
+    volumeSlider_->setAccessibleDescription(
+        QStringLiteral("0 bis 100, Tasten Pfeil links und rechts, im Fenster Pfeil auf und ab"));
     row->addWidget(volumeLabel_);
     row->addWidget(volumeSlider_);
     auto *volumeAction = new QWidgetAction(menu_);
     volumeAction->setDefaultWidget(volume);
     volumeAction->setText(QStringLiteral("Lautstärke"));
     menu_->addAction(volumeAction);
+    volumeAction_ = volumeAction;
+    // The menu marks only its plain entries as active: the volume's row is marked here, so that
+    // the keyboard's place can be seen.
+    volume->setBackgroundRole(QPalette::Highlight);
+    connect(menu_, &QMenu::hovered, volume, [this, volume](QAction *active) {
+        const bool here = active == volumeAction_;
+        volume->setAutoFillBackground(here);
+        volumeLabel_->setForegroundRole(here ? QPalette::HighlightedText : QPalette::WindowText);
+    });
+    menu_->installEventFilter(this);
     connect(volumeSlider_, &QSlider::valueChanged, this, [this](int v) {
         if (v != values_.volume)
             SetVolume(v, false);

@@ -75,7 +75,7 @@ public:
     void Exit();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override; // the plaque's clicks
+    bool eventFilter(QObject *watched, QEvent *event) override; // the plaque's clicks, the menu's keys
 
 private:
     void Changed(bool publish = true);
@@ -98,6 +98,7 @@ private:
 
     QMenu *menu_ = nullptr;
     QSlider *volumeSlider_ = nullptr;
+    QAction *volumeAction_ = nullptr;
     QLabel *volumeLabel_ = nullptr;
     QActionGroup *subdivisions_ = nullptr;
     QAction *trainer_ = nullptr;

@@ -117,9 +117,26 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     ASSERT_TRUE(slider);
     slider->setValue(40);
     EXPECT_EQ(v.volume, 40);
+    // The volume entry is active when the menu opens: Right and Left move its slider, the keys
+    // going where the window system sends them.
+    // The row is marked as active, as the menu marks its other entries.
+    QWidget *row = slider->parentWidget();
+    auto marked = [&] {
+        const QPoint at = row->mapTo(menu(), QPoint(4, row->height() / 2));
+        return menu()->grab().toImage().pixelColor(at) == menu()->palette().color(QPalette::Highlight);
+    };
+    EXPECT_TRUE(marked());
+    std::vector<int> heard;
+    for (Qt::Key k : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_Left}) {
+        key(k);
+        heard.push_back(v.volume);
+    }
+    EXPECT_EQ(heard, (std::vector<int>{45, 50, 45, 40})) << "the keyboard moves the volume";
     // Down from the volume: Unterteilung, Tempo-Trainer; Return switches the trainer on.
-    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}) {
         QTest::keyClick(menu(), k);
+        EXPECT_FALSE(marked()) << "the mark moves on";
+    }
     EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 120")) << "the keyboard reaches the trainer";
     menu()->hide();
 
