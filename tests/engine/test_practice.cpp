@@ -130,6 +130,39 @@ TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
     EXPECT_EQ(Muted(), (std::vector<bool>{false /* rendered before STOP */, false, false, false, false, true, true}));
 }
 
+// Gap training switched on while playing, in the middle of a cycle (after beat 3 of cycles of two):
+// the cycle under way plays to its end, and the pattern begins at the next cycle's first beat with
+// its sounding cycle, so the silence never starts mid-bar. Switched off and on again within the
+// silence, it begins anew at the next cycle.
+TEST_F(PracticeTest, GapTrainingSwitchedOnWhilePlayingBeginsAtTheNextCycle)
+{
+    settings.beatsPerCycle = 2;
+    settings.practice.gapPlayCycles = 1;
+    settings.practice.gapMuteCycles = 1;
+    Start();
+    RenderTo(22050 * 3 + 11025); // beats at 22050 * k: beat 3 begins the second cycle
+    settings.practice.gapOn = true;
+    Publish();
+    RenderTo(22050 * 10 + kHeard + 1);
+    EXPECT_EQ(Muted(), (std::vector<bool>{false, false, false, false, false, false, true, true, false, false}));
+    EXPECT_EQ(At(22050 * 4), 0.1f) << "beat 4, the end of the cycle under way, sounds on its frame";
+
+    RenderTo(22050 * 11 + 11025); // within the silent cycle of beats 11 and 12
+    settings.practice.gapOn = false;
+    Publish();
+    RenderTo(22050 * 11 + 16000);
+    settings.practice.gapOn = true;
+    Publish();
+    RenderTo(22050 * 16 + kHeard + 1);
+    EXPECT_EQ(Muted(), (std::vector<bool>{true, false, false, false, true, true}));
+
+    // STOP and START with it on: the pattern begins with the run, its sounding cycle first.
+    metronome.Stop();
+    Start();
+    RenderTo(rendered + 22050 * 6 + kHeard + 1);
+    EXPECT_EQ(Muted(), (std::vector<bool>{false, false, true, true, false, false}));
+}
+
 // From 120, two cycles of two beats at each tempo, 10 more each time, up to 135 (the last step 5): every step is
 // taken on the first beat of a cycle (the interval after it is the first at the new tempo) and
 // reported with that beat; no beat is lost, doubled or shifted. A phase rate published before the
