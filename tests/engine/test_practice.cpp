@@ -98,6 +98,30 @@ TEST_F(PracticeTest, SubdivisionsFollowATempoChangeWithinTheBeat)
     EXPECT_EQ(heard, "44100B 58800s 66150s 73500B 80850s 88200s 95550B 102900s ");
 }
 
+// 60 bpm in halves; after the half of the second beat the subdivision becomes 3: that beat keeps its
+// halves (no third click at 2/3, 118 ms after the half at 85 bpm: a flam, not a rhythm), and the
+// next beat is in thirds. Switched to 4 and back to 3 within a beat, the thirds go on.
+TEST_F(PracticeTest, ANewSubdivisionBeginsWithTheNextBeat)
+{
+    settings.practice.subdivision = 2;
+    Tempo(60);
+    Start();
+    RenderTo(115000); // beat 2 at 88200, its half at 110250, its 2/3 would be 117600
+    settings.practice.subdivision = 3;
+    Publish();
+    RenderTo(190000); // within beat 4: 176400, its first third at 191100
+    settings.practice.subdivision = 4;
+    Publish();
+    RenderTo(195000);
+    settings.practice.subdivision = 3;
+    Publish();
+    RenderTo(225000);
+    std::string heard; // each onset's frame, B for a beat, s for a subdivision
+    for (const auto &[frame, value] : Onsets())
+        heard += std::to_string(frame) + (value == 0.1f ? "B " : "s ");
+    EXPECT_EQ(heard, "44100B 66150s 88200B 110250s 132300B 147000s 161700s 176400B 191100s 205800s 220500B ");
+}
+
 // Two beats a cycle, two cycles sounding, one silent: the silent cycle is silent from its first
 // beat's frame (after the cut's short fade) to the next sounding beat, which starts on its exact
 // frame; its beats are still reported, marked silent.
