@@ -9,6 +9,9 @@ namespace engine {
 void BeatClock::Start(double phaseRatePerMs, double swingFactor)
 {
     swingFactor_ = swingFactor;
+    if (pendingSubdivision_ > 0)
+        subdivision_ = pendingSubdivision_; // a run begins with the kind chosen last
+    pendingSubdivision_ = 0;
     frame_ = 0;
     anchorFrame_ = 0;
     anchorUnits_ = 0;
@@ -67,16 +70,15 @@ void BeatClock::SetRateFromLastBeat(double phaseRatePerMs)
 void BeatClock::SetSubdivision(int clicksPerBeat)
 {
     clicksPerBeat = std::clamp(clicksPerBeat, 1, 4);
-    if (clicksPerBeat == subdivision_)
-        return;
-    subdivision_ = clicksPerBeat;
     if (lastBeatFrame_ == 0) {
+        subdivision_ = clicksPerBeat;
+        pendingSubdivision_ = 0;
         nextSub_ = subdivision_; // before the first beat there is nothing to subdivide
         return;
     }
-    // The first subdivision of the new kind not yet passed; the beat itself is never skipped.
-    const double into = UnitsAt(frame_) - double(nextCrossing_ - 1);
-    nextSub_ = std::clamp(static_cast<int>(std::floor(into * subdivision_)) + 1, 1, subdivision_);
+    // Within a beat the clicks already begun go on to its end (two kinds mixed in one beat would
+    // put two clicks close together, 1/2 then 2/3); the new kind divides the beats from the next on.
+    pendingSubdivision_ = clicksPerBeat == subdivision_ ? 0 : clicksPerBeat;
 }
 
 std::int64_t BeatClock::NextBeatFrame() const

@@ -36,8 +36,8 @@ public:
     // Inside onBeat of Advance, for a beat (not a subdivision): a new rate from that beat's exact
     // crossing on, so the interval after it is the first at the new tempo.
     void SetRateFromLastBeat(double phaseRatePerMs);
-    // Clicks per beat, 1..4 (others are clamped): from the next subdivision not yet passed on. The
-    // first beat after Start has none before it.
+    // Clicks per beat, 1..4 (others are clamped): from the next beat on (the beat under way keeps
+    // its kind); before the first beat at once. The first beat after Start has none before it.
     void SetSubdivision(int clicksPerBeat);
     int Subdivision() const { return subdivision_; }
     // The frame (counted from Start) of the next beat at the present rate; INT64_MAX while still.
@@ -84,8 +84,9 @@ private:
     double anchorUnits_ = 0; // crossing units at anchorFrame_
     std::int64_t nextCrossing_ = 1;
     int subdivision_ = 1;
-    int nextSub_ = 1;          // the next tick is subdivision nextSub_ before nextCrossing_; subdivision_: the beat
-    double lastBeatFrame_ = 0; // ideal frame of the previous beat; the start before the first
+    int nextSub_ = 1;            // the next tick is subdivision nextSub_ before nextCrossing_; subdivision_: the beat
+    int pendingSubdivision_ = 0; // clicks per beat from the next beat on; 0: no change
+    double lastBeatFrame_ = 0;   // ideal frame of the previous beat; the start before the first
 };
 
 template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
@@ -111,6 +112,9 @@ template <class OnBeat> void BeatClock::Advance(int frames, OnBeat &&onBeat)
         const double interval = (at - lastBeatFrame_) * 1000.0 / sampleRate_;
         lastBeatFrame_ = at;
         ++nextCrossing_;
+        if (pendingSubdivision_ > 0)
+            subdivision_ = pendingSubdivision_;
+        pendingSubdivision_ = 0;
         nextSub_ = 1;
         onBeat(Beat{offset, interval, 0, nextCrossing_ - 1});
     }

@@ -78,9 +78,11 @@ bool Metronome::MutedCycle(const Practice &p, std::uint64_t cycle) const
 {
     if (!p.gapOn)
         return false;
+    if (cycle < gapFirstCycle_)
+        return false; // switched on while running: the bar under way plays to its end
     const auto play = std::uint64_t(std::clamp(p.gapPlayCycles, 1, 8));
     const auto mute = std::uint64_t(std::clamp(p.gapMuteCycles, 1, 8));
-    return cycle % (play + mute) >= play;
+    return (cycle - gapFirstCycle_) % (play + mute) >= play;
 }
 
 int Metronome::TrainerStep(const Practice &p) const
@@ -301,12 +303,18 @@ void Metronome::Render(float *out, int frames)
         beatsPlayed_ = 0;
         cycle_ = 0;
         lastMuted_ = false;
+        gapWasOn_ = false;
         for (int slot = 0; slot < 3; ++slot)
             KeepAsLast(slot, s.slotSamples[slot]);
         if (shared)
             follower_.StartRun();
     }
     if (running) {
+        // Gap training begins with its sounding cycles: at START from the first cycle, switched on
+        // while running from the next cycle's first beat (not mid-bar).
+        if (p.gapOn && !gapWasOn_)
+            gapFirstCycle_ = beatsPlayed_ == 0 ? cycle_ : cycle_ + 1;
+        gapWasOn_ = p.gapOn;
         // The session's beat while one is set; else the window's tempo, unless the trainer sets it
         // (a trainer's tempo is never taken back to a phase rate published before its step).
         if (shared) {

@@ -65,7 +65,8 @@ struct Practice {
                                   // trainer again from trainerStartBpm at the next cycle boundary;
                                   // START always starts it from there at once
     // Gap training: gapPlayCycles sounding cycles, then gapMuteCycles silent ones, repeating from
-    // the run's first cycle. Beats and their events go on (BeatEvent::muted); only the sound stops.
+    // the run's first cycle, or, switched on while running, from the next cycle's first beat (the
+    // bar under way plays on). Beats and their events go on (BeatEvent::muted); only the sound stops.
     bool gapOn = false;
     int gapPlayCycles = 2; // 1..8
     int gapMuteCycles = 2; // 1..8
@@ -189,9 +190,11 @@ private:
     BeatClock clockBefore_;                             // before the last change of tempo
     std::uint64_t rateChangeFrame_ = 0;                 // where that change took effect
     int volume_ = 85;
-    std::uint64_t beatsPlayed_ = 0; // in this run
-    std::uint64_t cycle_ = 0;       // of the last beat, from the run's first (0)
-    bool lastMuted_ = false;        // the last beat was in a silent cycle
+    std::uint64_t beatsPlayed_ = 0;   // in this run
+    std::uint64_t cycle_ = 0;         // of the last beat, from the run's first (0)
+    bool lastMuted_ = false;          // the last beat was in a silent cycle
+    bool gapWasOn_ = false;           // gap training as the last block saw it
+    std::uint64_t gapFirstCycle_ = 0; // the gap training's first sounding cycle in this run
     bool trainerWasOn_ = false;
     std::uint64_t trainerRun_ = 0;
     bool trainerRestart_ = false; // from the start tempo at the next cycle boundary

@@ -98,6 +98,30 @@ TEST_F(PracticeTest, SubdivisionsFollowATempoChangeWithinTheBeat)
     EXPECT_EQ(heard, "44100B 58800s 66150s 73500B 80850s 88200s 95550B 102900s ");
 }
 
+// 60 bpm in halves; after the half of the second beat the subdivision becomes 3: that beat keeps its
+// halves (no third click at 2/3, 118 ms after the half at 85 bpm: a flam, not a rhythm), and the
+// next beat is in thirds. Switched to 4 and back to 3 within a beat, the thirds go on.
+TEST_F(PracticeTest, ANewSubdivisionBeginsWithTheNextBeat)
+{
+    settings.practice.subdivision = 2;
+    Tempo(60);
+    Start();
+    RenderTo(115000); // beat 2 at 88200, its half at 110250, its 2/3 would be 117600
+    settings.practice.subdivision = 3;
+    Publish();
+    RenderTo(190000); // within beat 4: 176400, its first third at 191100
+    settings.practice.subdivision = 4;
+    Publish();
+    RenderTo(195000);
+    settings.practice.subdivision = 3;
+    Publish();
+    RenderTo(225000);
+    std::string heard; // each onset's frame, B for a beat, s for a subdivision
+    for (const auto &[frame, value] : Onsets())
+        heard += std::to_string(frame) + (value == 0.1f ? "B " : "s ");
+    EXPECT_EQ(heard, "44100B 66150s 88200B 110250s 132300B 147000s 161700s 176400B 191100s 205800s 220500B ");
+}
+
 // Two beats a cycle, two cycles sounding, one silent: the silent cycle is silent from its first
 // beat's frame (after the cut's short fade) to the next sounding beat, which starts on its exact
 // frame; its beats are still reported, marked silent.
@@ -128,6 +152,39 @@ TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
     Start();
     RenderTo(rendered + 22050 * 6 + kHeard + 1);
     EXPECT_EQ(Muted(), (std::vector<bool>{false /* rendered before STOP */, false, false, false, false, true, true}));
+}
+
+// Gap training switched on while playing, in the middle of a cycle (after beat 3 of cycles of two):
+// the cycle under way plays to its end, and the pattern begins at the next cycle's first beat with
+// its sounding cycle, so the silence never starts mid-bar. Switched off and on again within the
+// silence, it begins anew at the next cycle.
+TEST_F(PracticeTest, GapTrainingSwitchedOnWhilePlayingBeginsAtTheNextCycle)
+{
+    settings.beatsPerCycle = 2;
+    settings.practice.gapPlayCycles = 1;
+    settings.practice.gapMuteCycles = 1;
+    Start();
+    RenderTo(22050 * 3 + 11025); // beats at 22050 * k: beat 3 begins the second cycle
+    settings.practice.gapOn = true;
+    Publish();
+    RenderTo(22050 * 10 + kHeard + 1);
+    EXPECT_EQ(Muted(), (std::vector<bool>{false, false, false, false, false, false, true, true, false, false}));
+    EXPECT_EQ(At(22050 * 4), 0.1f) << "beat 4, the end of the cycle under way, sounds on its frame";
+
+    RenderTo(22050 * 11 + 11025); // within the silent cycle of beats 11 and 12
+    settings.practice.gapOn = false;
+    Publish();
+    RenderTo(22050 * 11 + 16000);
+    settings.practice.gapOn = true;
+    Publish();
+    RenderTo(22050 * 16 + kHeard + 1);
+    EXPECT_EQ(Muted(), (std::vector<bool>{true, false, false, false, true, true}));
+
+    // STOP and START with it on: the pattern begins with the run, its sounding cycle first.
+    metronome.Stop();
+    Start();
+    RenderTo(rendered + 22050 * 6 + kHeard + 1);
+    EXPECT_EQ(Muted(), (std::vector<bool>{false, false, true, true, false, false}));
 }
 
 // From 120, two cycles of two beats at each tempo, 10 more each time, up to 135 (the last step 5): every step is
