@@ -202,6 +202,10 @@ TEST_F(LinkMappingTest, TheTrainerGoesOnFromATempoAPeerSet)
     RenderTo(22050 * 8);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().measuredBpm, 122);
+    // Link hands what the audio thread commits to the app side on a thread of its own; a peer's
+    // tempo comes after the trainer's step there, not before it.
+    for (int i = 0; i < 2000 && link.captureAppSessionState().tempo() != 122; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     App([&](auto &state) { state.setTempo(125, std::chrono::microseconds(FakeClock::now.load())); });
     for (int i = 0; i < 2000 && (session.Capture(), session.Tempo() != 125); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1)); // until the audio side has it
