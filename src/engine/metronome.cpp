@@ -39,12 +39,18 @@ void Metronome::Stop()
 
 void Metronome::Restart()
 {
+    Handover();
+    player_.Restart();
+    preRollBeat_ = 0; // whatever was scheduled ahead is gone with the old stream
+}
+
+void Metronome::Handover()
+{
     // The next stream renders on a new audio thread.
     settings_.ReleaseReader();
     clockState_.ReleaseWriter();
     events_.ReleaseProducer();
-    player_.Restart();
-    preRollBeat_ = 0; // whatever was scheduled ahead is gone with the old stream
+    player_.Handover();
 }
 
 void Metronome::KeepAsLast(int slot, const sound::Sample *sample)

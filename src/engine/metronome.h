@@ -157,7 +157,9 @@ public:
 
     // Audio thread.
     void Render(float *out, int frames) override;
+    // While no stream renders, on the threads AudioSource names.
     void Restart() override;
+    void Handover() override;
 
 private:
     void Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart);

@@ -34,6 +34,11 @@ public:
     void Pause(std::uint32_t device) override { SDL_PauseAudioDevice(device, 1); }
     bool Lost(std::uint32_t device) override { return SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED; }
     void Close(std::uint32_t device) override { SDL_CloseAudioDevice(device); }
+    bool ClosesAtRest() override
+    {
+        const char *driver = SDL_GetCurrentAudioDriver();
+        return !driver || std::strcmp(driver, "disk") != 0;
+    }
 };
 
 } // namespace
@@ -67,7 +72,7 @@ void SDLCALL AudioDevice::Callback(void *self, Uint8 *stream, int length)
     device->blocks_.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool AudioDevice::TryOpen()
+bool AudioDevice::TryOpen(bool forget)
 {
     lastTry_ = std::chrono::steady_clock::now();
     error_.clear();
@@ -81,15 +86,19 @@ bool AudioDevice::TryOpen()
     want.callback = &AudioDevice::Callback;
     want.userdata = this;
     SDL_AudioSpec have{};
-    // No callback runs yet: the source may forget what was meant for an earlier stream.
-    if (source_)
+    // No callback runs yet: the source may forget what was meant for an earlier stream, or, when
+    // the device opens again after resting, go on where it stopped on the new audio thread.
+    if (source_ && forget)
         source_->Restart();
+    else if (source_)
+        source_->Handover();
     device_ = host_->Open(want, have, error_);
     if (device_ == 0) {
         host_->Quit();
         return false;
     }
     obtainedFrames_ = have.samples ? have.samples : blockFrames_;
+    played_ = !paused_;
     if (!paused_)
         host_->Resume(device_);
     return true;
@@ -106,9 +115,9 @@ void AudioDevice::Shut()
 
 bool AudioDevice::Open()
 {
-    if (device_ != 0)
+    if (IsOpen())
         return true;
-    wanted_ = TryOpen();
+    wanted_ = TryOpen(true);
     return wanted_;
 }
 
@@ -116,6 +125,7 @@ void AudioDevice::Close()
 {
     Shut();
     wanted_ = false;
+    resting_ = false;
 }
 
 void AudioDevice::Pause(bool paused)
@@ -123,8 +133,29 @@ void AudioDevice::Pause(bool paused)
     if (paused == paused_)
         return;
     paused_ = paused;
-    if (device_ != 0)
-        paused ? host_->Pause(device_) : host_->Resume(device_);
+    if (resting_) {
+        resting_ = false;
+        if (!TryOpen(false))
+            ++losses_; // the first try was this one: Poll tries again after the retry interval
+        return;
+    }
+    if (device_ == 0)
+        return;
+    if (paused) {
+        host_->Pause(device_);
+    } else {
+        host_->Resume(device_);
+        played_ = true;
+    }
+}
+
+void AudioDevice::Rest()
+{
+    Pause(true);
+    if (device_ == 0 || !host_->ClosesAtRest())
+        return;
+    Shut();
+    resting_ = true;
 }
 
 bool AudioDevice::Poll()
@@ -136,9 +167,10 @@ bool AudioDevice::Poll()
         Shut();
         tryNow = true;
     }
-    if (device_ == 0 && wanted_ && (tryNow || std::chrono::steady_clock::now() - lastTry_ >= retryInterval_))
-        TryOpen();
-    return device_ != 0;
+    if (device_ == 0 && wanted_ && !resting_ &&
+        (tryNow || std::chrono::steady_clock::now() - lastTry_ >= retryInterval_))
+        TryOpen(true);
+    return IsOpen();
 }
 
 } // namespace sound

@@ -29,6 +29,9 @@ public:
     virtual bool Lost(std::uint32_t device) = 0;
     // Closes the device; no callback runs any more when it returns.
     virtual void Close(std::uint32_t device) = 0;
+    // Whether a resting device may be closed and opened again to play: not with SDL's disk driver,
+    // whose file, the recording of the whole stream, would begin anew at each opening.
+    virtual bool ClosesAtRest() { return true; }
 };
 
 // SDL's audio functions. SDL picks the driver; SDL_AUDIODRIVER chooses one (`dummy` for tests and
@@ -38,6 +41,11 @@ std::unique_ptr<AudioHost> MakeSdlAudioHost();
 // The default sound output as one stream with a callback: interleaved stereo float at 44100 Hz in
 // blocks of `blockFrames` frames (512 or more: smaller blocks underrun under PulseAudio on a busy
 // two-core machine). Each block is asked of the AudioSource.
+//
+// Resting (Rest), the device is closed and SDL's audio subsystem stopped, so that nothing runs: a
+// paused device's thread still wakes for every block. Pause(false) opens it again on the calling
+// thread (measured: under a millisecond with SDL's dummy driver, a few with ALSA), and the source
+// goes on where it stopped (AudioSource::Handover).
 //
 // The stream survives the loss of its device (a sound server restarted, a headset unplugged):
 // SDL stops calling back, nothing crashes, and Poll, called regularly, closes the dead device and
@@ -60,7 +68,8 @@ public:
     bool Open();
     // Closes the device; Poll no longer reopens it.
     void Close();
-    bool IsOpen() const { return device_ != 0; }
+    // A resting device counts as open.
+    bool IsOpen() const { return device_ != 0 || resting_; }
 
     // Call every few hundred milliseconds (a QTimer of 500 ms) after a successful Open: notices a
     // lost device and closes it, and tries to open the default device again, at most once per
@@ -69,8 +78,17 @@ public:
     void setRetryInterval(std::chrono::milliseconds interval) { retryInterval_ = interval; }
 
     // Stops calling the source (the stream plays silence) until Pause(false); kept over reopening.
+    // Pause(false) on a resting device opens it again; when that fails the device is lost, as if
+    // Poll had found it so, and Poll tries again.
     void Pause(bool paused);
     bool paused() const { return paused_; }
+    // Pauses the device and closes it until the next Pause(false) (see above); call it once what
+    // the device holds is silent, since that is not played. Only pauses where the host does not
+    // close at rest.
+    void Rest();
+    bool resting() const { return resting_; }
+    // Whether the open device has played since it was opened: if not, it holds nothing.
+    bool played() const { return played_; }
 
     // The block size of the open stream, in frames.
     int blockFrames() const { return obtainedFrames_; }
@@ -83,7 +101,8 @@ public:
 
 private:
     static void SDLCALL Callback(void *self, Uint8 *stream, int length);
-    bool TryOpen();
+    // `forget`: the source forgets the old stream (AudioSource::Restart), else goes on (Handover).
+    bool TryOpen(bool forget);
     void Shut();
 
     std::unique_ptr<AudioHost> host_;
@@ -93,6 +112,8 @@ private:
     std::uint32_t device_ = 0;
     bool wanted_ = false; // opened once and not closed: Poll keeps it open
     bool paused_ = false;
+    bool resting_ = false; // closed by Rest, to be opened by Pause(false)
+    bool played_ = false;  // resumed since it was opened
     std::string error_;
     int losses_ = 0;
     std::chrono::milliseconds retryInterval_{1000};

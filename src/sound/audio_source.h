@@ -17,6 +17,11 @@ public:
     // scheduled for the old stream, so that it does not burst out all at once when the next
     // stream starts.
     virtual void Restart() {}
+
+    // The same threads and moment as Restart, when the next stream goes on where the last one
+    // stopped (an output closed while it rested, opened again to play): nothing is forgotten, a
+    // play asked for meanwhile sounds in the first block; only the audio thread is a new one.
+    virtual void Handover() {}
 };
 
 } // namespace sound

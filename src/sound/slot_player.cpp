@@ -64,4 +64,9 @@ void SlotPlayer::Restart()
         acknowledged_.store(last, std::memory_order_release); // Release: as in ApplyCommands.
 }
 
+void SlotPlayer::Handover()
+{
+    queue_.ReleaseConsumer(); // the next stream's audio thread takes over
+}
+
 } // namespace sound

@@ -22,8 +22,8 @@ struct SlotCommand {
 // The audio side of the sample slots: takes the UI thread's commands from a lock-free queue at the
 // start of every block and plays them on its Mixer from the block's first frame.
 //
-// Threads (see sound/threads.h): Post, Acknowledged and Restart on the UI thread (Restart only
-// while no stream renders); ApplyCommands, Render and mixer() on the audio thread (or on a test's
+// Threads (see sound/threads.h): Post, Acknowledged, Restart and Handover on the UI thread (the
+// last two only while no stream renders); ApplyCommands, Render and mixer() on the audio thread (or on a test's
 // thread that plays its part).
 class SlotPlayer : public AudioSource {
 public:
@@ -37,6 +37,8 @@ public:
     // The sequence number of the last command the audio thread has taken.
     std::uint64_t Acknowledged() const;
     void Restart() override;
+    // The queued commands stay for the next stream's first block.
+    void Handover() override;
 
     // Applies the queued commands to the mixer, then acknowledges them.
     void ApplyCommands();

@@ -247,9 +247,11 @@ bool SoundOutput::Poll()
     }
     if (kind_ == Kind::Sdl) {
         sdl_.Poll(); // reopens a lost device itself
-        // Resting: pause once two blocks of silence have been rendered (the last sound played out).
-        if (!playing_ && !sdl_.paused() && feed_.silentFrames() >= 2 * std::uint64_t(sdl_.blockFrames()))
-            sdl_.Pause(true);
+        // Resting: closed once two blocks of silence have been rendered (the last sound played out),
+        // at once when it has not played since it was opened.
+        if (!playing_ && !sdl_.resting() &&
+            (!sdl_.played() || feed_.silentFrames() >= 2 * std::uint64_t(sdl_.blockFrames())))
+            sdl_.Rest();
     }
     Adopt();
     if (connector_.joinable() && kind_ != Kind::Silent &&
@@ -265,7 +267,7 @@ bool SoundOutput::NeedsPoll() const
     if (!wanted_)
         return false;
     if (kind_ == Kind::Sdl || connector_.joinable())
-        return true; // SDL reports a lost device only when asked, and pauses only when asked
+        return true; // SDL reports a lost device only when asked, and rests only when asked
     return kind_ == Kind::None || kind_ == Kind::Silent || pulse_.lost();
 }
 

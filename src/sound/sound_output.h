@@ -99,9 +99,9 @@ public:
     // Puts another source behind the stream (null: the slots' player). When it returns, the old
     // source is no longer used and may be destroyed.
     void SetSource(AudioSource *source);
-    // Playing (the metronome runs) or resting: a resting stream is corked (SDL: paused) as soon as
-    // what it holds is silent, and costs nothing until it plays again. Starts resting; a slot
-    // played while resting sounds when the stream plays again.
+    // Playing (the metronome runs) or resting: a resting stream is corked (SDL: its device closed,
+    // see AudioDevice::Rest) as soon as what it holds is silent, and costs nothing until it plays
+    // again. Starts resting; a slot played while resting sounds when the stream plays again.
     void Play(bool playing);
     // The frame heard now, numbered like the mixer's frames (from the server's timing report;
     // SDL: two of its blocks behind what was rendered), the limiter's look-ahead counted in.
@@ -109,7 +109,7 @@ public:
 
     // While NeedsPoll, call every PollInterval: takes over the stream the connecting thread
     // opened, runs silent after kSilentAfter without one, closes a lost stream and opens one
-    // again (at most once per retry interval, the first time at once), pauses a resting SDL device
+    // again (at most once per retry interval, the first time at once), closes a resting SDL device
     // once silent and frees the samples the audio thread no longer plays. True while a stream is
     // open.
     bool Poll();

@@ -67,6 +67,13 @@ void StreamFeed::Restart()
         source->Restart();
 }
 
+void StreamFeed::Handover()
+{
+    clock_.ReleaseWriter();
+    if (AudioSource *source = source_.load(std::memory_order_relaxed))
+        source->Handover();
+}
+
 std::int64_t StreamFeed::BlockLatency() const
 {
     // Relaxed: written on this thread before Render (see SetLatency).

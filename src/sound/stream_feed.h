@@ -18,8 +18,9 @@ struct HeardClock {
 // same frame numbers as the mixer's, since every frame of the mixer is rendered through here) and,
 // with each block, when the frames are heard, from the latency the output reports.
 //
-// Threads (see sound/threads.h): SetSource, HeardFrame and Restart on the UI thread (Restart only
-// while no stream renders, also on the sound output's connecting thread); SetLatency, Render and
+// Threads (see sound/threads.h): SetSource, HeardFrame, Restart and Handover on the UI thread
+// (Restart and Handover only while no stream renders, Restart also on the sound output's
+// connecting thread); SetLatency, Render and
 // BlockLatency on the audio thread; SetLatency also on the UI or connecting thread while no stream
 // renders; silentFrames on any thread.
 class StreamFeed : public AudioSource {
@@ -47,6 +48,8 @@ public:
 
     void Render(float *out, int frames) override;
     void Restart() override;
+    // The count of frames rendered goes on, so HeardFrame stays in step across the gap.
+    void Handover() override;
 
     // The frame heard now, in the numbering of the mixer's frames (the frame a voice is started at,
     // a beat's onset frame): the frames rendered less the output's latency and the mixer's

@@ -6,14 +6,20 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <thread>
 
+#include "engine/metronome.h"
 #include "sound/mixer.h"
 #include "sound/sound_output.h"
 #include "sound/stream_feed.h"
 #include "sound/wav_writer.h"
+#include "tempo/tempo_model.h"
 
 namespace {
 
@@ -118,6 +124,241 @@ TEST(FakeDeviceDeathTest, WithoutPulseAudioSdlOpensAndWithNoOutputAtAllTheBoxSho
         "box \\[Lindoquet Metronome Vintra \\(Preview\\)\\] Unable to start DirectSound\\. Check");
     ::unsetenv("PULSE_SERVER");
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+// A host whose open device calls back on a thread of its own, as SDL's does, but only when the
+// test asks for blocks; it keeps everything the device played, in one recording over all openings.
+struct PlayingHost : sound::AudioHost {
+    ~PlayingHost() override { Close(0); }
+    bool Init(std::string &error) override
+    {
+        std::lock_guard lock(mutex);
+        inits += initWorks, error = initWorks ? "" : "no sound server";
+        return initWorks;
+    }
+    void Quit() override
+    {
+        std::lock_guard lock(mutex);
+        ++quits;
+    }
+    std::uint32_t Open(const SDL_AudioSpec &want, SDL_AudioSpec &have, std::string &error) override
+    {
+        std::lock_guard lock(mutex);
+        error = openWorks ? "" : "no device";
+        if (!openWorks)
+            return 0;
+        have = spec = want;
+        open = true, resumed = false, openedAt = recording.size() / 2;
+        device = std::thread(&PlayingHost::Run, this);
+        return 7;
+    }
+    void Resume(std::uint32_t) override { Set(resumed, true); }
+    void Pause(std::uint32_t) override { Set(resumed, false); }
+    bool Lost(std::uint32_t) override { return false; }
+    void Close(std::uint32_t) override
+    {
+        Set(open, false);
+        if (device.joinable())
+            device.join();
+    }
+
+    // Has the device play `blocks` blocks; false when it is closed or paused.
+    bool Play(int blocks)
+    {
+        std::unique_lock lock(mutex);
+        asked = blocks;
+        changed.notify_all();
+        changed.wait(lock, [&] { return asked == 0 || !open || !resumed; });
+        return asked == 0;
+    }
+    bool Opened()
+    {
+        std::lock_guard lock(mutex);
+        return open;
+    }
+    // The first frame after `from` that is not silent, counted from the first opening (-1: none).
+    std::int64_t FirstSound(std::size_t from)
+    {
+        std::lock_guard lock(mutex);
+        for (std::size_t f = from; f < recording.size() / 2; ++f)
+            if (recording[2 * f] != 0.0f)
+                return std::int64_t(f);
+        return -1;
+    }
+
+    void Run()
+    {
+        std::vector<float> block(2 * std::size_t(spec.samples));
+        std::unique_lock lock(mutex); // as SDL's device lock: no callback once Pause or Close returns
+        while (true) {
+            changed.wait(lock, [&] { return !open || (asked > 0 && resumed); });
+            if (!open)
+                return;
+            spec.callback(spec.userdata, reinterpret_cast<Uint8 *>(block.data()), int(block.size() * sizeof(float)));
+            recording.insert(recording.end(), block.begin(), block.end());
+            --asked;
+            changed.notify_all();
+        }
+    }
+    void Set(bool &flag, bool value)
+    {
+        std::lock_guard lock(mutex);
+        flag = value;
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::thread device;
+    SDL_AudioSpec spec{};
+    bool initWorks = true, openWorks = true, open = false, resumed = false;
+    int inits = 0, quits = 0, asked = 0;
+    std::size_t openedAt = 0;     // the recording's frame where the last opening began
+    std::vector<float> recording; // interleaved stereo, every block of every opening
+};
+
+// The program's output through SDL with the beat engine behind it, at 120 BPM: beat 1 comes half a
+// second (22050 frames) after START.
+class SdlRest : public ::testing::Test {
+public:
+    SdlRest()
+    {
+        settings.pattern = engine::BeatPattern::Initial();
+        settings.rules = {false, true, true, true, true};
+        settings.phaseRate = tempo::PhaseRateForBpm(120, 30.5);
+        settings.samples = {click.get(), click.get(), click.get()};
+        settings.slotSamples = {click.get(), click.get(), click.get()};
+        output.setRetryInterval(0ms);
+        output.SetSource(&metronome);
+    }
+    ~SdlRest() override { output.SetSource(nullptr); }
+    void Start()
+    {
+        metronome.Publish(settings);
+        metronome.Start();
+        output.Play(true);
+    }
+    // STOP, and the blocks until the last sound has played out; then the housekeeping.
+    void Stop()
+    {
+        metronome.Stop();
+        output.Play(false);
+        host.Play(4);
+        output.Poll();
+    }
+    // Renders blocks until the first beat is popped.
+    engine::BeatEvent FirstBeat()
+    {
+        engine::BeatEvent beat;
+        for (int i = 0; i < 40 && !metronome.PopBeat(beat); ++i)
+            EXPECT_TRUE(host.Play(1)) << "the device does not play";
+        EXPECT_EQ(beat.beat, 1);
+        return beat;
+    }
+    static std::shared_ptr<const sound::Sample> Impulse(float value)
+    {
+        auto s = std::make_shared<sound::Sample>();
+        s->data = {value, value};
+        return s;
+    }
+
+    std::shared_ptr<const sound::Sample> click = Impulse(0.1f), preview = Impulse(0.05f);
+    std::unique_ptr<PlayingHost> owned = std::make_unique<PlayingHost>();
+    PlayingHost &host = *owned;
+    sound::SoundOutput output{std::move(owned)};
+    engine::Metronome metronome{output.player()};
+    engine::Settings settings;
+    static constexpr int kBlock = sound::kProgramBlockFrames, kHeard = sound::Mixer::kLookAheadFrames;
+};
+
+// While stopped, the SDL device is closed (its thread would wake for every block); START opens it
+// again and plays on from where it stopped: beat 1 half a second after START, the pendulum's frame
+// in step with the sound, and a sound played while resting heard at once.
+TEST_F(SdlRest, WhileStoppedTheDeviceIsClosedAndStartOpensItAgainOnTheBeat)
+{
+    ASSERT_TRUE(output.OpenDevice());
+    output.Poll();
+    EXPECT_FALSE(host.Opened()) << "open although it has not played yet";
+    EXPECT_TRUE(output.IsOpen()) << "a resting device counts as open";
+
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(testing::Message() << "run " << run);
+        if (run == 2)
+            output.player().Post({sound::SlotCommand::Kind::Play, 5, preview.get(), 1.0f, 1.0f});
+        Start();
+        ASSERT_TRUE(host.Opened()) << "START did not open the device";
+        const std::size_t started = host.openedAt;
+        const engine::BeatEvent beat = FirstBeat();
+        EXPECT_EQ(beat.onsetFrame, started + 22050) << "beat 1 not half a second after the first frame";
+        EXPECT_EQ(host.FirstSound(started + 22050), std::int64_t(started + 22050 + kHeard))
+            << "beat 1 not heard on its frame";
+        if (run == 2) {
+            EXPECT_EQ(host.FirstSound(started), std::int64_t(started + kHeard))
+                << "the sound played while resting is not heard in the first block";
+        }
+        host.Play(3);
+        const double rendered = double(host.recording.size() / 2);
+        EXPECT_NEAR(output.HeardFrame(), rendered - 2 * kBlock - kHeard, kBlock / 4.0)
+            << "the pendulum's frame is not two blocks behind the sound";
+
+        Stop();
+        EXPECT_FALSE(host.Opened()) << "still open after the last sound played out";
+        EXPECT_TRUE(output.IsOpen());
+    }
+    output.Close();
+    EXPECT_EQ(host.inits, host.quits) << "every start of SDL's audio is matched by a stop";
+}
+
+// A device that does not open again at START is lost: the output says so and opens it as soon
+// as it is back, and beat 1 comes half a second after that.
+TEST_F(SdlRest, ADeviceThatDoesNotOpenAgainAtStartIsTriedAgainUntilItPlays)
+{
+    ASSERT_TRUE(output.OpenDevice());
+    output.Poll();
+    ASSERT_FALSE(host.Opened());
+    host.openWorks = false;
+    Start();
+    EXPECT_FALSE(output.IsOpen());
+    EXPECT_EQ(output.sdl().losses(), 1);
+    EXPECT_FALSE(output.Poll()) << "open without a device";
+    host.openWorks = true;
+    EXPECT_TRUE(output.Poll()) << "not opened again once the device is back";
+    const std::size_t started = host.openedAt;
+    EXPECT_EQ(FirstBeat().onsetFrame, started + 22050);
+    output.Close();
+    EXPECT_EQ(host.inits, host.quits);
+}
+
+// How many of this process's threads are SDL's audio threads.
+int SdlAudioThreads()
+{
+    int n = 0;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        n += name.rfind("SDLAudio", 0) == 0;
+    }
+    return n;
+}
+
+// SDL itself (its dummy driver): while stopped no thread of SDL's runs, and START brings the
+// sound back.
+TEST(SdlRestWithSdl, NoThreadOfSdlsRunsWhileStopped)
+{
+    sound::SoundOutput output;
+    ASSERT_TRUE(output.OpenDevice()) << output.error();
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(testing::Message() << "run " << run);
+        output.Poll();
+        EXPECT_EQ(SdlAudioThreads(), 0) << "SDL's audio thread runs while stopped";
+        const std::uint64_t blocks = output.sdl().blocks();
+        output.Play(true);
+        for (int i = 0; i < 200 && output.sdl().blocks() < blocks + 2; ++i)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_GE(output.sdl().blocks(), blocks + 2) << "START brought no sound";
+        output.Play(false);
+        std::this_thread::sleep_for(100ms); // its last blocks (silent) played out
+    }
 }
 
 // The frame heard now: what was rendered, less what the output held before the last block (its
