@@ -526,6 +526,8 @@ void PracticeTools::WriteNow()
     warnedCannotWrite_ = true;
     std::fprintf(stderr, "metronom: cannot remember the settings: %s cannot be written\n", qPrintable(path_));
     std::fflush(stderr);
+    // A program started from the desktop has no error output to read: the face says it too.
+    Note(QStringLiteral("Einstellungen nicht speicherbar"));
 }
 
 void PracticeTools::SetRemember(bool on)
@@ -536,7 +538,12 @@ void PracticeTools::SetRemember(bool on)
     } else {
         writeTimer_.stop();
         dirty_ = false;
-        QFile::remove(path_);
+        // A file that stays would be read again at the next start and check this entry again.
+        if (QFile::exists(path_) && !QFile::remove(path_)) {
+            std::fprintf(stderr, "metronom: %s cannot be deleted: it is read at the next start\n", qPrintable(path_));
+            std::fflush(stderr);
+            Note(QStringLiteral("Einstellungen nicht löschbar"));
+        }
     }
     rememberAction_->setChecked(remember_);
 }

@@ -395,6 +395,8 @@ TEST_F(RememberTest, UnwritableFolderIsSaidOnce)
     open();
     ::testing::internal::CaptureStderr();
     entry(QStringLiteral("Einstellungen merken"))->trigger();
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Einstellungen nicht speicherbar"))
+        << "said in the window, where a user started from the desktop reads it";
     key(Qt::Key_Plus);
     QTest::qWait(1200);
     entry(QStringLiteral("Einstellungen merken"))->trigger();
@@ -402,6 +404,22 @@ TEST_F(RememberTest, UnwritableFolderIsSaidOnce)
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("cannot remember"), std::string::npos) << err;
     EXPECT_EQ(err.find("cannot remember"), err.rfind("cannot remember")) << "said once: " << err;
+}
+
+// Unchecked where the file cannot be deleted, it would come back at the next start with the entry
+// checked again: the window says so. (A folder in its place cannot be deleted, even by root.)
+TEST_F(RememberTest, UndeletableFileIsSaid)
+{
+    open();
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    ASSERT_TRUE(QFile::remove(settingsFile()));
+    ASSERT_TRUE(QDir().mkpath(settingsFile() + QStringLiteral("/kept")));
+    ::testing::internal::CaptureStderr();
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Einstellungen nicht löschbar"));
+    EXPECT_NE(err.find("cannot be deleted"), std::string::npos) << err;
+    QDir(settingsFile()).removeRecursively();
 }
 
 } // namespace
