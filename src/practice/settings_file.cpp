@@ -120,6 +120,11 @@ ReadOutcome ReadSettings(const QString &path, const Remembered &firstRun,
                          const std::function<bool(const std::string &)> &soundExists)
 {
     ReadOutcome out{firstRun, {}};
+    // A pipe or a device would make the start wait on it (or read it without end).
+    if (const QFileInfo info(path); info.exists() && !info.isFile() && !info.isDir()) {
+        out.ignored.push_back("everything (not a plain file)");
+        return out;
+    }
     QFile probe(path);
     if (!probe.open(QIODevice::ReadOnly)) {
         out.ignored.push_back("everything (the file cannot be read)");

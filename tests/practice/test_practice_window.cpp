@@ -13,6 +13,13 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
 #include "app/startup.h"
 #include "fader/fader.h"
 #include "support/window_test.h"
@@ -384,6 +391,28 @@ INSTANTIATE_TEST_SUITE_P(
                           QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
                           "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 260 bpm vol 60 sub 2 - gap",
                           {"Gibtsnicht"}}));
+
+// A named pipe where the file would be: the start does not wait for a writer that never comes.
+TEST_F(RememberTest, APipeInPlaceOfTheFileIsNotRead)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(settingsFile()).absolutePath()));
+    const QByteArray pipe = QFile::encodeName(settingsFile());
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    // Should the start wait on the pipe after all, a writer that comes and goes lets it go on.
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 300 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
+            ::close(fd);
+    });
+    const std::vector<std::string> lines = openWith(QByteArray()); // the pipe stays: no folder there
+    done = true;
+    writer.join();
+    EXPECT_EQ(shown(), firstRun);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("not a plain file"), std::string::npos) << lines[0];
+}
 
 // A configuration folder that cannot be written (as root, permissions stop nothing: a plain file
 // stands where the folder would be): the program runs and says once that it cannot remember.
