@@ -124,10 +124,14 @@ void CenterForm(QWidget *window)
     window->move(screen->geometry().topLeft() + QPoint(ui::TwipsToPixels(at.x()), ui::TwipsToPixels(at.y())));
 }
 
-void BringToFront(QWidget *window)
+void BringToFront(QWidget *window, const QByteArray &activationToken)
 {
     if (!window)
         return;
+    // Qt's Wayland shell hands the compositor the token it finds here when the window asks to be
+    // activated, and takes it away again.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName().startsWith(QStringLiteral("wayland")))
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken);
     if (window->isMinimized())
         window->showNormal();
     else

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -43,8 +44,10 @@ QPoint CenterForm(QSize screenTwips, QSize windowTwips);
 void CenterForm(QWidget *window);
 
 // Shows a window that may be minimized or covered in front of the others and asks for the focus
-// (a window manager may refuse to hand it over). Nothing for null.
-void BringToFront(QWidget *window);
+// (a window manager may refuse to hand it over). Nothing for null. `activationToken`: the token a
+// Wayland launcher gave the start that asks for it, without which a compositor keeps the window
+// where it is.
+void BringToFront(QWidget *window, const QByteArray &activationToken = {});
 
 // Makes a window stay above all others, or releases it.
 void SetTopMost(QWidget *window, bool onTop);

@@ -22,7 +22,20 @@ namespace app {
 
 namespace {
 
-constexpr char kRaise[] = "raise\n";
+constexpr char kRaise[] = "raise";
+
+// The token a Wayland launcher hands the copy it starts, so that the compositor lets that copy's
+// window come to the front: the running copy uses it in its place. Printable ASCII, without
+// spaces, and short: anything else is not a token and is dropped.
+bool IsToken(const QByteArray &token)
+{
+    if (token.isEmpty() || token.size() > 512)
+        return false;
+    for (const char c : token)
+        if (c <= ' ' || c > '~')
+            return false;
+    return true;
+}
 
 // Opens whatever is at the lock path without ever blocking (O_NONBLOCK: a FIFO there must not
 // hang the start); a folder left at the path is locked just as well as a file.
@@ -95,6 +108,10 @@ bool SingleInstance::AskToRaise() const
     if (path.size() >= qsizetype(sizeof address.sun_path))
         return false;
     std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    QByteArray message = kRaise;
+    if (const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN"); IsToken(token))
+        message += ' ' + token;
+    message += '\n';
     // The running copy listens right after it took the lock; one that is starting gets a moment.
     for (int attempt = 0; attempt < 20; ++attempt) {
         // Non-blocking: a running copy that is busy, or a full queue, cannot hold this one up.
@@ -102,7 +119,8 @@ bool SingleInstance::AskToRaise() const
         if (s < 0)
             return false;
         const bool connected = ::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-        const bool sent = connected && ::send(s, kRaise, sizeof kRaise - 1, MSG_NOSIGNAL) == ssize_t(sizeof kRaise - 1);
+        const bool sent =
+            connected && ::send(s, message.constData(), size_t(message.size()), MSG_NOSIGNAL) == message.size();
         ::close(s);
         if (sent)
             return true;
@@ -111,7 +129,7 @@ bool SingleInstance::AskToRaise() const
     return false;
 }
 
-std::unique_ptr<QLocalServer> SingleInstance::Listen(std::function<void()> raise) const
+std::unique_ptr<QLocalServer> SingleInstance::Listen(std::function<void(const QByteArray &token)> raise) const
 {
     if (!acquired_ || socketPath_.isEmpty())
         return nullptr;
@@ -124,9 +142,14 @@ std::unique_ptr<QLocalServer> SingleInstance::Listen(std::function<void()> raise
     QLocalServer *s = server.get();
     QObject::connect(s, &QLocalServer::newConnection, s, [s, raise = std::move(raise)] {
         while (QLocalSocket *peer = s->nextPendingConnection()) {
+            // One line, "raise" with the later copy's activation token after a space, if it had
+            // one; read when the copy has sent it and gone.
             auto read = [peer, raise] {
-                if (peer->readAll().contains("raise"))
-                    raise();
+                const QByteArray line = peer->readAll().split('\n').value(0);
+                if (line == kRaise || line.startsWith(QByteArray(kRaise) + ' ')) {
+                    const QByteArray token = line.mid(qsizetype(sizeof kRaise));
+                    raise(IsToken(token) ? token : QByteArray());
+                }
             };
             QObject::connect(peer, &QLocalSocket::readyRead, peer, read);
             QObject::connect(peer, &QLocalSocket::disconnected, peer, [peer, read] {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -28,14 +29,16 @@ public:
     bool acquired() const { return acquired_; }
 
     // For the copy that did not get the lock: tells the running copy to bring its window to the
-    // front. Needs no application object and shows nothing; waits up to a second for a copy that
+    // front, handing on the activation token its launcher gave it (XDG_ACTIVATION_TOKEN, Wayland),
+    // if any. Needs no application object and shows nothing; waits up to a second for a copy that
     // is still starting. False when no running copy answered.
     bool AskToRaise() const;
 
     // For the copy that holds the lock, once the application object exists: calls `raise` on the
-    // UI thread whenever a later copy asks. The returned server must go before the application
-    // object; null when listening failed (later starts then only end).
-    std::unique_ptr<QLocalServer> Listen(std::function<void()> raise) const;
+    // UI thread whenever a later copy asks, with that copy's activation token (empty when it had
+    // none). The returned server must go before the application object; null when listening
+    // failed (later starts then only end).
+    std::unique_ptr<QLocalServer> Listen(std::function<void(const QByteArray &token)> raise) const;
 
 private:
     QString socketPath_;

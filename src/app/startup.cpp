@@ -197,7 +197,8 @@ int Main(int argc, char **argv)
     QApplication::setStyle(QStringLiteral("Fusion"));
     PrepareApplication();
     QPointer<QWidget> window;
-    const std::unique_ptr<QLocalServer> listener = instance.Listen([&window] { BringToFront(window); });
+    const std::unique_ptr<QLocalServer> listener =
+        instance.Listen([&window](const QByteArray &token) { BringToFront(window, token); });
 
     InitPaths();
     if (!InitApplication())

@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <sys/stat.h>
 
 #include "app/commands.h"
@@ -123,6 +125,35 @@ TEST(SingleInstance, WithoutARuntimeFolderTwoCopiesMeetInTheUsersOwnFolder)
         EXPECT_TRUE(first.acquired() && second.acquired()) << "no lock anywhere: each copy runs";
         EXPECT_EQ(QString::fromStdString(said).count("metronom: no lock file can be made in "), 2) << said;
     }
+}
+
+// A later start asks the running copy to come to the front and hands on the activation token its
+// Wayland launcher gave it (without which a compositor leaves the window where it is); what is
+// no token is not passed on.
+TEST(SingleInstance, ALaterStartHandsItsActivationTokenToTheRunningCopy)
+{
+    QTemporaryDir dir;
+    app::SingleInstance first(dir.path()), later(dir.path());
+    std::vector<QByteArray> asked;
+    const auto listener = first.Listen([&asked](const QByteArray &token) { asked.push_back(token); });
+    ASSERT_TRUE(listener);
+    const QByteArray tooLong(600, 'x');
+    const std::vector<std::pair<QByteArray, QByteArray>> cases = {
+        {"kwin-4711_TIME123", "kwin-4711_TIME123"}, {QByteArray(), QByteArray()}, {"two words", QByteArray()},
+        {"line\nraise other", QByteArray()},        {tooLong, QByteArray()},
+    };
+    for (const auto &[token, handed] : cases) {
+        asked.clear();
+        if (token.isNull())
+            qunsetenv("XDG_ACTIVATION_TOKEN");
+        else
+            qputenv("XDG_ACTIVATION_TOKEN", token);
+        ASSERT_TRUE(later.AskToRaise());
+        for (int i = 0; i < 200 && asked.empty(); ++i)
+            QTest::qWait(5);
+        EXPECT_EQ(asked, std::vector<QByteArray>{handed}) << token.left(40).toStdString();
+    }
+    qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 } // namespace
