@@ -261,9 +261,12 @@ private:
 };
 
 // Sine oscillator with a frequency that may change every sample; starts at
-// its crest (cosine phase) so a drum hits at full strength from sample one.
+// its crest (cosine phase) so a drum hits at full strength from sample one,
+// or at `phase` radians.
 class Sweep {
 public:
+    Sweep() = default;
+    explicit Sweep(double phase) : phase_(phase) {}
     double operator()(double freq)
     {
         const double v = std::cos(phase_);
@@ -333,17 +336,18 @@ Buffer klack()
 
 // Kick drum: the felt beater's slap on the head comes first, then the body, a
 // sine swept down from about 140 Hz to 50 Hz, and the head's upper modes at
-// 250-800 Hz, which is what small speakers play of a bass drum.
+// 250 Hz-1.1 kHz. The modes from 570 Hz up ring longest of them: they are what
+// a laptop's speaker plays of a bass drum (it plays little below 500 Hz), so
+// the kick on top of the click is heard there too, as the knock of a drum. The
+// body starts from zero and swells within its first quarter period, under the
+// knock, so that the knock's first crest does not land on the body's.
 Buffer bassdrum()
 {
     Buffer out(samplesFor(0.50));
-    Sweep body;
+    Sweep body(-kPi / 2);
     StrikeNoise noise(0xBA55ULL);
     std::vector<Mode> head = {
-        {262, 0.026, 1.00},
-        {395, 0.020, 0.80},
-        {570, 0.014, 0.60},
-        {810, 0.009, 0.40},
+        {262, 0.026, 0.70}, {395, 0.020, 0.60}, {570, 0.030, 1.00}, {810, 0.020, 0.80}, {1130, 0.010, 0.50},
     };
     Biquad slapFilter = Biquad::bandpass(2200, 0.7);
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
@@ -359,7 +363,8 @@ Buffer bassdrum()
 }
 
 // Tom: like the kick but higher and rounder, with a second, inharmonic skin
-// mode, and the stick's tap on top of the first milliseconds.
+// mode, the stick's tap on top of the first milliseconds, and the head's upper
+// modes at 540 Hz-1.1 kHz, what a laptop's speaker plays of it.
 Buffer tom()
 {
     Buffer out(samplesFor(0.50));
@@ -367,12 +372,13 @@ Buffer tom()
     Sweep high;
     StrikeNoise noise(0x70A1ULL);
     Biquad stickFilter = Biquad::bandpass(2500, 0.8);
+    std::vector<Mode> head = {{540, 0.030, 1.0}, {780, 0.020, -0.8}, {1060, 0.012, 0.6}};
     for (int i = 0; i < static_cast<int>(out.size()); ++i) {
         const double t = timeOf(i);
         const double f = 105.0 + 55.0 * decay(t, 0.05);
         const double tone = low(f) * decay(t, 0.095) + 0.35 * high(f * 1.59) * decay(t, 0.05);
         const double stick = stickFilter(noise()) * decay(t, 0.0015);
-        out[i] = tone + 1.4 * stick;
+        out[i] = tone + 3.0 * stick + 1.4 * modes(head, contact(i));
     }
     return out;
 }
