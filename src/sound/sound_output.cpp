@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -247,10 +249,11 @@ bool SoundOutput::Poll()
     }
     if (kind_ == Kind::Sdl) {
         sdl_.Poll(); // reopens a lost device itself
-        // Resting: closed once two blocks of silence have been rendered (the last sound played out),
-        // at once when it has not played since it was opened.
-        if (!playing_ && !sdl_.resting() &&
-            (!sdl_.played() || feed_.silentFrames() >= 2 * std::uint64_t(sdl_.blockFrames())))
+        // Resting: closed once it has played silence for sdlRestAfter_ (and at least two blocks: the
+        // last sound played out), at once when it has not played since it was opened.
+        const auto restFrames =
+            std::max(2 * std::uint64_t(sdl_.blockFrames()), std::uint64_t(sdlRestAfter_.count()) * kStreamRate / 1000);
+        if (!playing_ && !sdl_.resting() && (!sdl_.played() || feed_.silentFrames() >= restFrames))
             sdl_.Rest();
     }
     Adopt();

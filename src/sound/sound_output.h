@@ -36,6 +36,11 @@ inline constexpr std::chrono::milliseconds kSilentAfter{2000};
 // machine; with 1024 frames it did not. The beats stay on their exact frames either way.
 inline constexpr int kProgramBlockFrames = 1024;
 
+// How long a stopped SDL output plays silence before its device is closed. Closing and stopping
+// SDL's audio takes the UI thread 50-190 ms (ALSA); a START soon after a STOP, as when the tempo is
+// set between two runs, does not wait for that.
+inline constexpr std::chrono::milliseconds kSdlRestAfter{5000};
+
 // Shows a message with a caption and returns when the user has closed it.
 using FailureBox = std::function<void(const std::string &text, const std::string &caption)>;
 
@@ -117,6 +122,8 @@ public:
     // A quarter second while connecting (so that the silent stream starts in time), else a second.
     std::chrono::milliseconds PollInterval() const;
     void setRetryInterval(std::chrono::milliseconds interval);
+    // How long a stopped SDL output plays silence before its device is closed (kSdlRestAfter).
+    void setSdlRestAfter(std::chrono::milliseconds after) { sdlRestAfter_ = after; }
     // Called on the audio thread when the PulseAudio stream is lost, and on the connecting thread
     // when it is done: wake the UI thread to Poll. Empty: no call any more once this returns.
     void SetLossNotifier(std::function<void()> notify);
@@ -178,6 +185,7 @@ private:
     int losses_ = 0;
     std::string error_; // written by the connecting thread while it runs
     std::chrono::milliseconds retryInterval_{1000};
+    std::chrono::milliseconds sdlRestAfter_{kSdlRestAfter};
 };
 
 } // namespace sound

@@ -229,6 +229,7 @@ public:
         settings.samples = {click.get(), click.get(), click.get()};
         settings.slotSamples = {click.get(), click.get(), click.get()};
         output.setRetryInterval(0ms);
+        output.setSdlRestAfter(0ms);
         output.SetSource(&metronome);
     }
     ~SdlRest() override { output.SetSource(nullptr); }
@@ -309,6 +310,22 @@ TEST_F(SdlRest, WhileStoppedTheDeviceIsClosedAndStartOpensItAgainOnTheBeat)
     EXPECT_EQ(host.inits, host.quits) << "every start of SDL's audio is matched by a stop";
 }
 
+// A START soon after a STOP finds the device still open (closing it holds the window up to 0.2 s):
+// it closes only after a while of silence.
+TEST_F(SdlRest, TheDeviceIsClosedOnlyAfterAWhileOfSilence)
+{
+    output.setSdlRestAfter(1000ms);
+    ASSERT_TRUE(output.OpenDevice());
+    Start();
+    FirstBeat();
+    Stop();
+    EXPECT_TRUE(host.Opened()) << "closed at once after STOP";
+    host.Play(44100 / kBlock + 1);
+    output.Poll();
+    EXPECT_FALSE(host.Opened()) << "still open after a second of silence";
+    output.Close();
+}
+
 // A device that does not open again at START is lost: the output says so and opens it as soon
 // as it is back, and beat 1 comes half a second after that.
 TEST_F(SdlRest, ADeviceThatDoesNotOpenAgainAtStartIsTriedAgainUntilItPlays)
@@ -346,6 +363,7 @@ int SdlAudioThreads()
 TEST(SdlRestWithSdl, NoThreadOfSdlsRunsWhileStopped)
 {
     sound::SoundOutput output;
+    output.setSdlRestAfter(0ms);
     ASSERT_TRUE(output.OpenDevice()) << output.error();
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(testing::Message() << "run " << run);
