@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures what the program costs while it stands still: a private PulseAudio server (null sink)
-# and X server (Xvfb), the program started, 3 s played (START, STOP), and then, after 2 s, its CPU
-# time and its threads' wake-ups over --seconds while stopped.
+# and X server (Xvfb), the program started, 3 s played (START, STOP), and then, after 2 s (with
+# --driver 7 s), its CPU time and its threads' wake-ups over --seconds while stopped.
 #
 # Usage: bench/idle.sh [--seconds 60] [--load N] [--sdl | --driver NAME] [--build DIR]
 # --sdl plays through SDL's PulseAudio backend instead of the program's own stream.
@@ -56,7 +56,8 @@ sleep 1
 start_stop # START
 sleep 3
 start_stop # STOP
-sleep 2
+# The stream rests once its last sound has played out; SDL's device after 5 s of silence.
+if [ -n "$driver" ]; then sleep 7; else sleep 2; fi
 thread_totals >"$WORK/threads0"
 c0=$(cpu_ticks)
 t0=$(date +%s%N)
