@@ -39,6 +39,14 @@ public:
             muted.push_back(e.muted);
         return muted;
     }
+    // Each onset's frame, B for a beat, s for a subdivision.
+    std::string Heard() const
+    {
+        std::string heard;
+        for (const auto &[frame, value] : Onsets())
+            heard += std::to_string(frame) + (value == 0.1f ? "B " : "s ");
+        return heard;
+    }
     const sound::Sample *click = Hold(Constant(1, 0.1f)); // held by the fixture, which outlives the metronome
 };
 
@@ -92,10 +100,7 @@ TEST_F(PracticeTest, SubdivisionsFollowATempoChangeWithinTheBeat)
     Tempo(120);
     Publish();
     RenderTo(110000);
-    std::string heard; // each onset's frame, B for a beat, s for a subdivision
-    for (const auto &[frame, value] : Onsets())
-        heard += std::to_string(frame) + (value == 0.1f ? "B " : "s ");
-    EXPECT_EQ(heard, "44100B 58800s 66150s 73500B 80850s 88200s 95550B 102900s ");
+    EXPECT_EQ(Heard(), "44100B 58800s 66150s 73500B 80850s 88200s 95550B 102900s ");
 }
 
 // 60 bpm in halves; after the half of the second beat the subdivision becomes 3: that beat keeps its
@@ -116,10 +121,7 @@ TEST_F(PracticeTest, ANewSubdivisionBeginsWithTheNextBeat)
     settings.practice.subdivision = 3;
     Publish();
     RenderTo(225000);
-    std::string heard; // each onset's frame, B for a beat, s for a subdivision
-    for (const auto &[frame, value] : Onsets())
-        heard += std::to_string(frame) + (value == 0.1f ? "B " : "s ");
-    EXPECT_EQ(heard, "44100B 66150s 88200B 110250s 132300B 147000s 161700s 176400B 191100s 205800s 220500B ");
+    EXPECT_EQ(Heard(), "44100B 66150s 88200B 110250s 132300B 147000s 161700s 176400B 191100s 205800s 220500B ");
 }
 
 // Two beats a cycle, two cycles sounding, one silent: the silent cycle is silent from its first

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/metronome.h"
+#include "engine/render_test.h"
 #include "sound/mixer.h"
 #include "sound/sound_output.h"
 #include "sound/stream_feed.h"
@@ -126,35 +126,21 @@ TEST(FakeDeviceDeathTest, WithoutPulseAudioSdlOpensAndWithNoOutputAtAllTheBoxSho
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
-// A host whose open device calls back on a thread of its own, as SDL's does, but only when the
+// FakeHost, its open device calling back on a thread of its own, as SDL's does, but only when the
 // test asks for blocks; it keeps everything the device played, in one recording over all openings.
-struct PlayingHost : sound::AudioHost {
+struct PlayingHost : FakeHost {
     ~PlayingHost() override { Close(0); }
-    bool Init(std::string &error) override
+    std::uint32_t Open(const SDL_AudioSpec &wanted, SDL_AudioSpec &have, std::string &error) override
     {
         std::lock_guard lock(mutex);
-        inits += initWorks, error = initWorks ? "" : "no sound server";
-        return initWorks;
-    }
-    void Quit() override
-    {
-        std::lock_guard lock(mutex);
-        ++quits;
-    }
-    std::uint32_t Open(const SDL_AudioSpec &want, SDL_AudioSpec &have, std::string &error) override
-    {
-        std::lock_guard lock(mutex);
-        error = openWorks ? "" : "no device";
-        if (!openWorks)
+        if (!FakeHost::Open(wanted, have, error))
             return 0;
-        have = spec = want;
         open = true, resumed = false, openedAt = recording.size() / 2;
         device = std::thread(&PlayingHost::Run, this);
         return 7;
     }
     void Resume(std::uint32_t) override { Set(resumed, true); }
     void Pause(std::uint32_t) override { Set(resumed, false); }
-    bool Lost(std::uint32_t) override { return false; }
     void Close(std::uint32_t) override
     {
         Set(open, false);
@@ -188,13 +174,13 @@ struct PlayingHost : sound::AudioHost {
 
     void Run()
     {
-        std::vector<float> block(2 * std::size_t(spec.samples));
+        std::vector<float> block(2 * std::size_t(want.samples));
         std::unique_lock lock(mutex); // as SDL's device lock: no callback once Pause or Close returns
         while (true) {
             changed.wait(lock, [&] { return !open || (asked > 0 && resumed); });
             if (!open)
                 return;
-            spec.callback(spec.userdata, reinterpret_cast<Uint8 *>(block.data()), int(block.size() * sizeof(float)));
+            want.callback(want.userdata, reinterpret_cast<Uint8 *>(block.data()), int(block.size() * sizeof(float)));
             recording.insert(recording.end(), block.begin(), block.end());
             --asked;
             changed.notify_all();
@@ -210,9 +196,8 @@ struct PlayingHost : sound::AudioHost {
     std::mutex mutex;
     std::condition_variable changed;
     std::thread device;
-    SDL_AudioSpec spec{};
-    bool initWorks = true, openWorks = true, open = false, resumed = false;
-    int inits = 0, quits = 0, asked = 0;
+    bool open = false, resumed = false;
+    int asked = 0;
     std::size_t openedAt = 0;     // the recording's frame where the last opening began
     std::vector<float> recording; // interleaved stereo, every block of every opening
 };
@@ -229,7 +214,7 @@ public:
         settings.samples = {click.get(), click.get(), click.get()};
         settings.slotSamples = {click.get(), click.get(), click.get()};
         output.setRetryInterval(0ms);
-        output.setSdlRestAfter(0ms);
+        output.setSdlRestAfter(1000ms);
         output.SetSource(&metronome);
     }
     ~SdlRest() override { output.SetSource(nullptr); }
@@ -238,14 +223,6 @@ public:
         metronome.Publish(settings);
         metronome.Start();
         output.Play(true);
-    }
-    // STOP, and the blocks until the last sound has played out; then the housekeeping.
-    void Stop()
-    {
-        metronome.Stop();
-        output.Play(false);
-        host.Play(4);
-        output.Poll();
     }
     // Renders blocks until the first beat is popped.
     engine::BeatEvent FirstBeat()
@@ -256,14 +233,8 @@ public:
         EXPECT_EQ(beat.beat, 1);
         return beat;
     }
-    static std::shared_ptr<const sound::Sample> Impulse(float value)
-    {
-        auto s = std::make_shared<sound::Sample>();
-        s->data = {value, value};
-        return s;
-    }
 
-    std::shared_ptr<const sound::Sample> click = Impulse(0.1f), preview = Impulse(0.05f);
+    std::shared_ptr<const sound::Sample> click = enginetest::Constant(1, 0.1f);
     std::unique_ptr<PlayingHost> owned = std::make_unique<PlayingHost>();
     PlayingHost &host = *owned;
     sound::SoundOutput output{std::move(owned)};
@@ -272,9 +243,10 @@ public:
     static constexpr int kBlock = sound::kProgramBlockFrames, kHeard = sound::Mixer::kLookAheadFrames;
 };
 
-// While stopped, the SDL device is closed (its thread would wake for every block); START opens it
-// again and plays on from where it stopped: beat 1 half a second after START, the pendulum's frame
-// in step with the sound, and a sound played while resting heard at once.
+// While stopped, the SDL device is closed (its thread would wake for every block), after a second
+// of silence (a START soon after a STOP finds it open: closing holds the window up to 0.2 s); START
+// opens it again and plays on from where it stopped: beat 1 half a second after START, the
+// pendulum's frame in step with the sound, and a sound played while resting heard at once.
 TEST_F(SdlRest, WhileStoppedTheDeviceIsClosedAndStartOpensItAgainOnTheBeat)
 {
     ASSERT_TRUE(output.OpenDevice());
@@ -285,7 +257,7 @@ TEST_F(SdlRest, WhileStoppedTheDeviceIsClosedAndStartOpensItAgainOnTheBeat)
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(testing::Message() << "run " << run);
         if (run == 2)
-            output.player().Post({sound::SlotCommand::Kind::Play, 5, preview.get(), 1.0f, 1.0f});
+            output.player().Post({sound::SlotCommand::Kind::Play, 5, click.get(), 1.0f, 1.0f});
         Start();
         ASSERT_TRUE(host.Opened()) << "START did not open the device";
         const std::size_t started = host.openedAt;
@@ -302,28 +274,18 @@ TEST_F(SdlRest, WhileStoppedTheDeviceIsClosedAndStartOpensItAgainOnTheBeat)
         EXPECT_NEAR(output.HeardFrame(), rendered - 2 * kBlock - kHeard, kBlock / 4.0)
             << "the pendulum's frame is not two blocks behind the sound";
 
-        Stop();
-        EXPECT_FALSE(host.Opened()) << "still open after the last sound played out";
+        metronome.Stop();
+        output.Play(false);
+        host.Play(4); // the last sound plays out
+        output.Poll();
+        EXPECT_TRUE(host.Opened()) << "closed at once after STOP";
+        host.Play(44100 / kBlock + 1);
+        output.Poll();
+        EXPECT_FALSE(host.Opened()) << "still open after a second of silence";
         EXPECT_TRUE(output.IsOpen());
     }
     output.Close();
     EXPECT_EQ(host.inits, host.quits) << "every start of SDL's audio is matched by a stop";
-}
-
-// A START soon after a STOP finds the device still open (closing it holds the window up to 0.2 s):
-// it closes only after a while of silence.
-TEST_F(SdlRest, TheDeviceIsClosedOnlyAfterAWhileOfSilence)
-{
-    output.setSdlRestAfter(1000ms);
-    ASSERT_TRUE(output.OpenDevice());
-    Start();
-    FirstBeat();
-    Stop();
-    EXPECT_TRUE(host.Opened()) << "closed at once after STOP";
-    host.Play(44100 / kBlock + 1);
-    output.Poll();
-    EXPECT_FALSE(host.Opened()) << "still open after a second of silence";
-    output.Close();
 }
 
 // A device that does not open again at START is lost: the output says so and opens it as soon

@@ -6,12 +6,14 @@
 #include <cmath>
 #include <thread>
 
-#include "engine/metronome.h"
+#include "engine/render_test.h"
 #include "sound/sound_slots.h"
 #include "sound/wav_writer.h"
 #include "tempo/tempo_model.h"
 
 namespace {
+
+using enginetest::Constant;
 
 class SlotsTest : public ::testing::Test {
 protected:
@@ -19,12 +21,6 @@ protected:
     {
         soundtest::WriteFile(klack, soundtest::MakeWav({}, {16384, 16384}, 4000));
         slots.CreateBuffers(10, klack);
-    }
-    static std::shared_ptr<const sound::Sample> Sample(int frames)
-    {
-        auto sample = std::make_shared<sound::Sample>();
-        sample->data.assign(2 * static_cast<std::size_t>(frames), 0.1f);
-        return sample;
     }
     // Settings whose click and accents are `sample` and whose slots hold what the slots hold now.
     std::uint64_t Publish(std::shared_ptr<const sound::Sample> sample, int bpm)
@@ -97,12 +93,12 @@ TEST_F(SlotsTest, APanAttenuatesTheOtherChannel)
 // ended and the metronome plays another.
 TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEnded)
 {
-    auto first = Sample(20000);
+    auto first = Constant(20000, 0.1f);
     const std::weak_ptr<const sound::Sample> old = first;
     Publish(std::move(first), 120);
     metronome.Start();
     Render(44); // the first beat at frame 22050
-    Publish(Sample(100), 120);
+    Publish(Constant(100, 0.1f), 120);
     Render(1); // the new settings taken
     publisher.Collect();
     slots.Collect();
@@ -118,7 +114,7 @@ TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEnded)
 // sample freed while still read; at the end only the samples in use remain.
 TEST_F(SlotsTest, LoadingAndPublishingWhileTheAudioThreadRenders)
 {
-    Publish(Sample(300), 999);
+    Publish(Constant(300, 0.1f), 999);
     metronome.Start();
     std::atomic<bool> done{false};
     std::thread audio([&] {
@@ -130,12 +126,12 @@ TEST_F(SlotsTest, LoadingAndPublishingWhileTheAudioThreadRenders)
             soundtest::WriteFile(klack, soundtest::MakeWav({}, {double(round), 0}, 200 + round % 50));
         if (round % 5 == 0)
             slots.CreateBuffers(10, klack);
-        Publish(Sample(300), 999); // long enough to overlap the next beats at this tempo
+        Publish(Constant(300, 0.1f), 999); // long enough to overlap the next beats at this tempo
         metronome.Clock();
         for (engine::BeatEvent e; metronome.PopBeat(e);) {}
     }
     for (int i = 0; i < 2; ++i) // the second block taken has applied the slots' last commands too
-        for (const std::uint64_t last = Publish(Sample(300), 999); metronome.Taken() < last;)
+        for (const std::uint64_t last = Publish(Constant(300, 0.1f), 999); metronome.Taken() < last;)
             std::this_thread::yield();
     done.store(true, std::memory_order_release);
     audio.join();

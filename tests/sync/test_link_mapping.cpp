@@ -12,7 +12,7 @@
 #include <optional>
 #include <thread>
 
-#include "engine/metronome.h"
+#include "engine/render_test.h"
 #include "engine/session_follower.h"
 #include "sound/mixer.h"
 #include "sound/stream_feed.h"
@@ -105,11 +105,7 @@ public:
         link.commitAppSessionState(state);
     }
 
-    std::shared_ptr<const sound::Sample> click = [] {
-        auto s = std::make_shared<sound::Sample>();
-        s->data = {0.5f, 0.5f};
-        return s;
-    }();
+    std::shared_ptr<const sound::Sample> click = enginetest::Constant(1, 0.5f);
     sound::SlotPlayer player{11};
     engine::Metronome metronome{player};
     sound::StreamFeed feed{&metronome};
