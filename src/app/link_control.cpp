@@ -10,18 +10,20 @@
 #include <ctime>
 
 #include "engine/metronome.h"
+#include "practice/practice_tools.h"
 #include "sync/link_session.h"
 
 namespace app {
 
 LinkControl::LinkControl(QObject *window, Hooks hooks)
-    : QObject(window), hooks_(std::move(hooks)), linkAction_(new QAction(QStringLiteral("Link\tL"), this)),
+    : QObject(window), hooks_(std::move(hooks)), linkAction_(new QAction(QStringLiteral("Link"), this)),
       startStopAction_(new QAction(QStringLiteral("Start/Stop teilen"), this))
 {
     factory_ = [](double bpm, linksync::Session::Notifiers notify) {
         return std::make_unique<linksync::LinkSession>(bpm, std::move(notify));
     };
     linkAction_->setCheckable(true);
+    practice::ShowKey(linkAction_, Qt::Key_L);
     startStopAction_->setCheckable(true);
     connect(linkAction_, &QAction::toggled, this, &LinkControl::SetOn);
     connect(startStopAction_, &QAction::toggled, this, &LinkControl::SetStartStopShared);

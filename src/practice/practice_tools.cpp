@@ -211,6 +211,14 @@ bool PracticeTools::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+void ShowKey(QAction *entry, Qt::Key key)
+{
+    entry->setShortcut(QKeySequence(key));
+    // A widget's shortcut, and the menu is never the focus widget (a popup does not take it): the
+    // key is only shown, never matched here.
+    entry->setShortcutContext(Qt::WidgetShortcut);
+}
+
 void PracticeTools::BuildMenu()
 {
     menu_ = new QMenu(&form_);
@@ -271,12 +279,14 @@ void PracticeTools::BuildMenu()
     sub->addAction(QStringLiteral("Taste U: nächste"))->setEnabled(false);
 
     menu_->addSeparator();
-    trainer_ = menu_->addAction(QStringLiteral("Tempo-Trainer\tR"));
+    trainer_ = menu_->addAction(QStringLiteral("Tempo-Trainer"));
+    ShowKey(trainer_, Qt::Key_R);
     trainer_->setCheckable(true);
     connect(trainer_, &QAction::triggered, this, &PracticeTools::SetTrainer);
     connect(menu_->addAction(QStringLiteral("Tempo-Trainer einstellen …")), &QAction::triggered, this,
             &PracticeTools::EditTrainer);
-    gap_ = menu_->addAction(QStringLiteral("Pausen-Training\tG"));
+    gap_ = menu_->addAction(QStringLiteral("Pausen-Training"));
+    ShowKey(gap_, Qt::Key_G);
     gap_->setCheckable(true);
     connect(gap_, &QAction::triggered, this, &PracticeTools::SetGap);
     connect(menu_->addAction(QStringLiteral("Pausen-Training einstellen …")), &QAction::triggered, this,

@@ -33,6 +33,10 @@ struct WindowHooks {
     std::function<bool(const std::string &)> soundExists; // a sound name whose file is there
 };
 
+// Shows `key` beside a menu entry without binding it there: the window's own shortcut does the
+// work, and a screen reader reads the entry's name and its key apart.
+void ShowKey(QAction *entry, Qt::Key key);
+
 class PracticeTools : public QObject {
     Q_OBJECT
 public:

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "fader/fader.h"
 #include "ui/controls.h"
@@ -234,8 +235,13 @@ public:
     }
     QVariant currentValue() const override { return widget()->property("tempo"); }
     void setCurrentValue(const QVariant &) override {}
-    QVariant maximumValue() const override { return 271; }
-    QVariant minimumValue() const override { return 22; }
+    // The tempos the weight can be dragged to, widened to a tempo set otherwise (the step buttons
+    // go down to 1, a Link session up to 999): the value never lies outside its range.
+    QVariant maximumValue() const override { return std::max(271, currentValue().toInt()); }
+    QVariant minimumValue() const override
+    {
+        return currentValue().isValid() ? std::min(22, currentValue().toInt()) : 22;
+    }
     QVariant minimumStepSize() const override { return 1; }
 };
 

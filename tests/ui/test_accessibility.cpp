@@ -1,5 +1,6 @@
 // What a screen reader finds in the window: walked through the accessibility tree from the window.
 #include <QAccessibleValueInterface>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -74,6 +75,11 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
     EXPECT_EQ(weight->currentValue().toInt(), 120);
     click("cmdTempo(3)");
     EXPECT_EQ(weight->currentValue().toInt(), 130) << "the value follows the tempo";
+    for (int i = 0; i < 12; ++i)
+        click("cmdTempo(2)"); // "<<" down to 10, where the weight cannot be dragged
+    EXPECT_EQ(weight->currentValue().toInt(), 10);
+    EXPECT_LE(weight->minimumValue().toInt(), 10) << "a value below its range";
+    EXPECT_EQ(weight->maximumValue().toInt(), 271);
 
     // Worked through the reader: a lamp toggled, the beats set, START pressed.
     of("imgBeat(1)")->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
@@ -86,6 +92,20 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
     of("Check1")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(form->Running());
     EXPECT_EQ(name("Check1"), "STOP");
+}
+
+// The practice menu's entries: a reader has each name and its key apart.
+TEST_F(AccessibilityTest, MenuEntriesHaveTheirKeysApartFromTheirNames)
+{
+    QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(form->Practice().Menu());
+    QMap<QString, QString> keys;
+    for (int i = 0; i < menu->childCount(); ++i)
+        keys[menu->child(i)->text(QAccessible::Name)] = menu->child(i)->text(QAccessible::Accelerator);
+    EXPECT_EQ(keys.value("Tempo-Trainer"), "R");
+    EXPECT_EQ(keys.value("Pausen-Training"), "G");
+    EXPECT_EQ(keys.value("Link"), "L");
+    for (const QString &name : keys.keys())
+        EXPECT_FALSE(name.contains('\t')) << name.toStdString();
 }
 
 } // namespace
