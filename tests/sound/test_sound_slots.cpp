@@ -71,6 +71,24 @@ TEST_F(SlotsTest, PlayVoiceSoundsAtMinus9DecibelsAndAFailedLoadReplaysThePreviou
         << "klack again, snare on";
 }
 
+// A pan other than the centre attenuates the other channel by its hundredths of a decibel: 0 and 100
+// silence it, 25 takes 25 dB from the right; beyond 100 the slot's pan stays.
+TEST_F(SlotsTest, APanAttenuatesTheOtherChannel)
+{
+    const float cases[][3] = {{50, 0.5f, 0.5f},       {0, 0.5f, 0.0f},        {100, 0.0f, 0.5f},
+                              {25, 0.5f, 0.0281171f}, {75, 0.0281171f, 0.5f}, {101, 0.5f, 0.5f}};
+    for (auto [pan, left, right] : cases) {
+        sound::SlotPlayer p{sound::kSlotCount};
+        sound::SoundSlots s{cache, keeper, p};
+        s.CreateBuffers(10, klack);
+        ASSERT_TRUE(s.PlayBuffer(0, klack, 100, int(pan), 0));
+        std::vector<float> out(2 * 512);
+        p.Render(out.data(), 512);
+        EXPECT_NEAR(out[2 * sound::Mixer::kLookAheadFrames], left, 1e-6) << "pan " << pan;
+        EXPECT_NEAR(out[2 * sound::Mixer::kLookAheadFrames + 1], right, 1e-6) << "pan " << pan;
+    }
+}
+
 // Settings replaced while their click still sounds: the old click is freed only once its voice has
 // ended and the metronome plays another.
 TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEnded)

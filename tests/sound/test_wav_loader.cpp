@@ -128,4 +128,21 @@ TEST(SampleCache, ReadsAgainOnlyWhenTheFileChangesAndRemembersFailures)
     EXPECT_FALSE(cache.Get(path)) << "the file became a folder";
 }
 
+// Over its budget the cache lets go of the sample used longest ago (not the one read first), and reads
+// only that one again.
+TEST(SampleCache, OverItsBudgetTheLeastRecentlyUsedGoes)
+{
+    soundtest::TempDir dir;
+    for (const char *name : {"a", "b", "c"})
+        soundtest::WriteFile(dir / name, MakeWav({}, {100, 100}, 100)); // 800 bytes decoded
+    sound::SampleCache cache({}, 2000);
+    for (const char *name : {"a", "b", "a", "c"}) // c brings the cache over budget
+        cache.Get(dir / name);
+    for (auto [name, loads] : {std::pair{"a", 0u}, {"c", 0u}, {"b", 1u}}) { // reading b again evicts another
+        const auto before = cache.loads();
+        cache.Get(dir / name);
+        EXPECT_EQ(cache.loads() - before, loads) << name;
+    }
+}
+
 } // namespace

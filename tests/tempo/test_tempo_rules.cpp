@@ -18,14 +18,17 @@ TEST(StepTempo, StepsStayWithinOneTo250AndAStepUpNeverSlowsDown)
         EXPECT_EQ(tempo::StepTempo(from, index), to) << from << " button " << index;
 }
 
-// The last tempo of a word still shows it, the next one the next word; 0 (before the first beat)
-// shows none.
-TEST(Tempowort, EachWordEndsAtItsLastTempo)
+// The tempo word changes exactly at the edges of its table: the last tempo of a word, its word and
+// the next tempo's word; 0 (before the first beat) has none.
+TEST(Tempowort, EachWordEndsAtItsEdge)
 {
     const struct {
         int last;
         const char *word, *next;
-    } edges[] = {{0, "", "Larghissimo"}, {59, "Largo", "Larghetto"}, {199, "Presto", "Prestissimo"}};
+    } edges[] = {{0, "", "Larghissimo"},        {19, "Larghissimo", "Largamente"}, {39, "Largamente", "Largo"},
+                 {59, "Largo", "Larghetto"},    {65, "Larghetto", "Adagio"},       {75, "Adagio", "Andante"},
+                 {107, "Andante", "Moderato"},  {119, "Moderato", "Allegro"},      {167, "Allegro", "Presto"},
+                 {199, "Presto", "Prestissimo"}};
     for (const auto &e : edges)
         EXPECT_EQ(tempo::Tempowort(e.last) + "/" + tempo::Tempowort(e.last + 1), std::string(e.word) + "/" + e.next)
             << e.last;
@@ -42,8 +45,7 @@ TEST(SliderTopTable, EveryTempoGetsTheSmallestTopThatShowsIt)
         EXPECT_FALSE(tempo::SliderTopForTempo(t)) << t;
 }
 
-// Every way of setting the tempo moves the weight, the slider and the phase rate along (the rate
-// that plays the tempo, as the engine's tests hear).
+// Every way of setting the tempo moves the weight, the slider and the phase rate along.
 TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
 {
     using Change = void (*)(tempo::TempoControl &);
@@ -51,15 +53,18 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         const char *what;
         Change change;
         int bpm, sliderTop;
-    } cases[] = {{"start", [](tempo::TempoControl &) {}, 120, 131},
-                 {"fader at 0", [](tempo::TempoControl &t) { t.Fader1Moved(0); }, 1, 24},
-                 {"fader at 249", [](tempo::TempoControl &t) { t.Fader1Moved(249); }, 250, 273},
-                 {">> twice", [](tempo::TempoControl &t) { t.Step(3), t.Step(3); }, 140, 153},
-                 {"tap 20", [](tempo::TempoControl &t) { t.Tapped(20); }, 20, 24},
-                 {"tap 600", [](tempo::TempoControl &t) { t.Tapped(600); }, 271, 296},
-                 {"tap 0", [](tempo::TempoControl &t) { t.Tapped(0); }, 1, 24},
-                 {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24},
-                 {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296}};
+        double rate; // a beat every 60000 / bpm ms, the swing factor 30.5: radians per ms
+    } cases[] = {
+        {"start", [](tempo::TempoControl &) {}, 120, 131, 2.0600607564523e-4},
+        {"fader at 0", [](tempo::TempoControl &t) { t.Fader1Moved(0); }, 1, 24, 1.7167172970436e-6},
+        {"fader at 249", [](tempo::TempoControl &t) { t.Fader1Moved(249); }, 250, 273, 4.2917932426090e-4},
+        {">> twice", [](tempo::TempoControl &t) { t.Step(3), t.Step(3); }, 140, 153, 2.4034042158611e-4},
+        {"tap 20", [](tempo::TempoControl &t) { t.Tapped(20); }, 20, 24, 3.4334345940872e-5},
+        {"tap 600", [](tempo::TempoControl &t) { t.Tapped(600); }, 271, 296, 4.6523038749882e-4},
+        {"tap 0", [](tempo::TempoControl &t) { t.Tapped(0); }, 1, 24, 1.7167172970436e-6},
+        {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24, 3.7767780534959e-5},
+        {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296,
+         4.6523038749882e-4}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         tempo::TempoControl t;
@@ -67,7 +72,7 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         EXPECT_EQ(t.Bpm(), c.bpm);
         EXPECT_EQ(t.Geometry().SliderTop, c.sliderTop);
         EXPECT_EQ(t.Fader1Value(), std::min(c.bpm, 250) - 1) << "the slider holds 0..249";
-        EXPECT_EQ(t.PhaseRate(), tempo::PhaseRateForBpm(c.bpm, 30.5));
+        EXPECT_NEAR(t.PhaseRate(), c.rate, 1e-15);
     }
 }
 
