@@ -395,6 +395,7 @@ void FrmMetronom::PlayLoop()
         PublishSettings(true);
         metronome_->Start();
         output_->Play(true);
+        Housekeeping(); // while it plays, the output is watched (a device the server suspends)
     }
     frames_.start(); // a frame now where the window can be seen
 }
@@ -440,12 +441,19 @@ void FrmMetronom::Housekeeping()
     if (!output_)
         return;
     output_->Poll();
-    // Running silent: the START button's tooltip says why, above the keys it lists.
+    // Running silent, or the device suspended: the START button's tooltip says why, above the keys
+    // it lists; the status line and the error output say it once when it begins.
     QWidget *start = control("Check1");
     if (startToolTip_.isNull())
         startToolTip_ = start->toolTip();
     const QString note = QString::fromUtf8(output_->note());
     start->setToolTip(note.isEmpty() ? startToolTip_ : note + QStringLiteral("\n\n") + startToolTip_);
+    if (note != soundNote_ && !note.isEmpty()) {
+        std::fprintf(stderr, "metronom: %s\n", output_->note());
+        if (practice_)
+            practice_->Note(QString::fromUtf8(output_->briefNote()));
+    }
+    soundNote_ = note;
     if (publisher_)
         publisher_->Collect();
     if (output_->NeedsPoll())

@@ -164,6 +164,7 @@ private:
     ui::FramePacer frames_{*this, [this](bool draw) { DisplayFrame(draw); }};
     QTimer housekeepingTimer_;
     QString startToolTip_; // the START button's own tooltip, before a note of the sound output
+    QString soundNote_;    // the sound output's note as last shown
     QFileSystemWatcher soundWatcher_;
     QStringList unplayable_; // the files last reported as unplayable
     sound::SoundOutput *output_ = nullptr;

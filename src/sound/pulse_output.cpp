@@ -105,6 +105,12 @@ void PulseOutput::OnUnderflow(pa_stream *, void *self)
     static_cast<PulseOutput *>(self)->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
 }
 
+void PulseOutput::OnSuspended(pa_stream *stream, void *self)
+{
+    // Relaxed: a state the UI thread shows, and decides nothing exact from.
+    static_cast<PulseOutput *>(self)->suspended_.store(pa_stream_is_suspended(stream) == 1, std::memory_order_relaxed);
+}
+
 std::int64_t PulseOutput::HeardAfter() const
 {
     // From the server's last timing report itself, not libpulse's interpolation (which eases into
@@ -241,6 +247,7 @@ bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomi
     pa_stream_set_state_callback(stream_, &PulseOutput::OnStreamState, this);
     pa_stream_set_write_callback(stream_, &PulseOutput::OnWrite, this);
     pa_stream_set_underflow_callback(stream_, &PulseOutput::OnUnderflow, this);
+    pa_stream_set_suspended_callback(stream_, &PulseOutput::OnSuspended, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
     attr.tlength = BytesOfMs(kTargetMs);
@@ -261,6 +268,8 @@ bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomi
         cancel);
     if (!waited || !good)
         return fail(waited ? "stream refused" : "cancelled");
+    // Relaxed: as in OnSuspended, which tells of every change from now on.
+    suspended_.store(pa_stream_is_suspended(stream_) == 1, std::memory_order_relaxed);
     pa_threaded_mainloop_unlock(mainloop_);
     return true;
 }
@@ -288,9 +297,11 @@ void PulseOutput::Close()
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
         pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+        pa_stream_set_suspended_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
         stream_ = nullptr;
+        suspended_.store(false, std::memory_order_relaxed); // relaxed: as in OnSuspended
     }
     if (context_) {
         pa_context_set_state_callback(context_, nullptr, nullptr);

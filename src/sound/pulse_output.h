@@ -62,6 +62,10 @@ public:
     std::uint64_t underruns() const { return underruns_.load(std::memory_order_relaxed); } // relaxed: a count
     // Whether the stream is corked (asked for by Play(false) and done).
     bool corked() const { return corked_.load(std::memory_order_relaxed); } // relaxed: a state shown
+    // Whether the server has suspended the device the stream plays on: another program holds it
+    // (as a JACK server does), it was suspended by hand, or it idles while the stream is corked.
+    // Nothing is played or asked for meanwhile.
+    bool suspended() const { return suspended_.load(std::memory_order_relaxed); } // relaxed: a state shown
     int bufferFrames() const;
     // A callback the audio thread calls once when the stream is lost (to wake the UI thread).
     // Set under the main loop's lock, so that it is never called once replaced.
@@ -72,6 +76,7 @@ private:
     static void OnStreamState(pa_stream *stream, void *self);
     static void OnWrite(pa_stream *stream, std::size_t bytes, void *self);
     static void OnUnderflow(pa_stream *stream, void *self);
+    static void OnSuspended(pa_stream *stream, void *self);
     void Fill(std::size_t bytes);
     template <class Done> bool WaitFor(Done done, const std::atomic<bool> &cancel);
     // Audio thread: frames from now until the next frame written is heard, from the server's last
@@ -86,6 +91,7 @@ private:
     std::atomic<bool> lost_{false};
     std::atomic<bool> resting_{false};
     std::atomic<bool> corked_{false};
+    std::atomic<bool> suspended_{false};
     std::atomic<std::uint64_t> underruns_{0};
     bool prioritySet_ = false; // audio thread
     void (*notify_)(void *) = nullptr;

@@ -257,6 +257,10 @@ bool SoundOutput::Poll()
             sdl_.Rest();
     }
     Adopt();
+    if (kind_ != Kind::Pulse || !playing_ || !pulse_.suspended())
+        suspendedSince_.reset();
+    else if (!suspendedSince_)
+        suspendedSince_ = std::chrono::steady_clock::now();
     if (connector_.joinable() && kind_ != Kind::Silent &&
         std::chrono::steady_clock::now() - connectSince_ >= kSilentAfter)
         StartSilent(); // no server has answered in time: on without sound, still connecting
@@ -265,10 +269,27 @@ bool SoundOutput::Poll()
     return IsOpen();
 }
 
+const char *SoundOutput::note() const
+{
+    if (kind_ == Kind::Silent)
+        return kSilentNote;
+    if (suspendedSince_ && std::chrono::steady_clock::now() - *suspendedSince_ >= kSuspendedNoteAfter)
+        return kSuspendedNote;
+    return "";
+}
+
+const char *SoundOutput::briefNote() const
+{
+    const char *n = note();
+    return n == kSilentNote ? kSilentBrief : n == kSuspendedNote ? kSuspendedBrief : "";
+}
+
 bool SoundOutput::NeedsPoll() const
 {
     if (!wanted_)
         return false;
+    if (kind_ == Kind::Pulse && playing_)
+        return true; // the server may suspend the device: said after a while
     if (kind_ == Kind::Sdl || connector_.joinable())
         return true; // SDL reports a lost device only when asked, and rests only when asked
     return kind_ == Kind::None || kind_ == Kind::Silent || pulse_.lost();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -28,6 +29,14 @@ inline constexpr char kStartFailureCaption[] = "Lindoquet Metronome Vintra (Prev
 // The note shown while the program runs silent because no sound server answers.
 inline constexpr char kSilentNote[] =
     "Der Tonserver antwortet nicht: das Metronom läuft ohne Ton und spielt hörbar, sobald er antwortet.";
+inline constexpr char kSilentBrief[] = "Kein Tonserver: ohne Ton";
+// The note shown while the server holds the device suspended under the playing metronome.
+inline constexpr char kSuspendedNote[] = "Der Tonserver hat die Ausgabe angehalten (hält ein anderes Programm das "
+                                         "Gerät?): das Metronom spielt hörbar weiter, sobald sie wieder läuft.";
+inline constexpr char kSuspendedBrief[] = "Tonausgabe angehalten";
+// How long the device must stay suspended while playing before kSuspendedNote is shown: a device
+// that idled while the stream rested wakes within milliseconds of START.
+inline constexpr std::chrono::milliseconds kSuspendedNoteAfter{2000};
 // How long the program waits for a sound server before it runs silent.
 inline constexpr std::chrono::milliseconds kSilentAfter{2000};
 
@@ -93,8 +102,11 @@ public:
     }
     // "PulseAudio", "SDL" or "silent" while open, "" otherwise.
     const char *kind() const;
-    // kSilentNote while the program runs silent, "" otherwise.
-    const char *note() const { return kind_ == Kind::Silent ? kSilentNote : ""; }
+    // kSilentNote while the program runs silent, kSuspendedNote while the metronome plays on a
+    // device the server has held suspended for kSuspendedNoteAfter (as Poll last saw), "" otherwise.
+    const char *note() const;
+    // The same in a few words, for a narrow line.
+    const char *briefNote() const;
     // Whether the connecting thread runs.
     bool connecting() const { return connector_.joinable(); }
     // Why the last opening failed (not while connecting): "PulseAudio: ...; SDL: ..." (each output
@@ -115,8 +127,8 @@ public:
     // While NeedsPoll, call every PollInterval: takes over the stream the connecting thread
     // opened, runs silent after kSilentAfter without one, closes a lost stream and opens one
     // again (at most once per retry interval, the first time at once), closes a resting SDL device
-    // once silent and frees the samples the audio thread no longer plays. True while a stream is
-    // open.
+    // once silent, watches a playing stream's device being suspended (note()) and frees the
+    // samples the audio thread no longer plays. True while a stream is open.
     bool Poll();
     bool NeedsPoll() const;
     // A quarter second while connecting (so that the silent stream starts in time), else a second.
@@ -181,6 +193,7 @@ private:
     std::atomic<bool> playingNow_{false};            // relaxed: playing_ for the connecting thread, a hint
     std::atomic<Outcome> outcome_{Outcome::Pending}; // release by the connecting thread, acquire by Poll
     std::chrono::steady_clock::time_point connectSince_{};
+    std::optional<std::chrono::steady_clock::time_point> suspendedSince_; // while playing
     bool everOpen_ = false; // a stream (a silent one too) has played: no box any more
     int losses_ = 0;
     std::string error_; // written by the connecting thread while it runs
