@@ -124,6 +124,11 @@ struct Heard {
     int corkedMs;         // the stream stood still this long before START
 };
 
+void PrintTo(const Heard &h, std::ostream *os)
+{
+    *os << h.bpm << " bpm, latency " << h.latency << ", stood still " << h.corkedMs << " ms";
+}
+
 class LinkHeardTest : public LinkMappingTest, public ::testing::WithParamInterface<Heard> {};
 
 // With peers, START joins at the session's next bar, which sounds when the frame rendered for it is
