@@ -31,32 +31,24 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
     c.accent2 = "Missing"; // named, but no such file: null, and the slot plays its last sample
     c.accent1 = "Broken";  // there, but no sound in it: the same, and the window is told why
     soundtest::WriteFile(dir / "Broken.wav", {'R', 'I', 'F', 'F'});
-    app::BeatSettings plain = app::BuildBeatSettings(c, cache, slots);
+    const app::BeatSettings plain = app::BuildBeatSettings(c, cache, slots);
     ASSERT_EQ(plain.unplayable.size(), 1u) << "only the file that is there";
     EXPECT_EQ(plain.unplayable[0].first, dir / "Broken.wav");
-    EXPECT_FALSE(plain.unplayable[0].second.empty());
     EXPECT_EQ(app::BuildBeatSettings(c, cache, slots).unplayable, plain.unplayable) << "told again from the cache";
-    c.accent1.clear();
-    plain = app::BuildBeatSettings(c, cache, slots);
     const engine::Settings &p = plain.settings;
-    EXPECT_TRUE(p.rules.clickNamed && !p.rules.accent1Named && p.rules.accent2Named && !p.rules.counting);
+    EXPECT_TRUE(p.rules.clickNamed && p.rules.accent1Named && p.rules.accent2Named && !p.rules.counting);
     EXPECT_EQ(p.samples.click, cache.Get(dir / "Klack.wav").get());
-    EXPECT_EQ(p.samples.accent1, nullptr);
-    EXPECT_EQ(p.samples.accent2, nullptr);
-    EXPECT_EQ(plain.files, (std::vector<std::string>{dir / "Klack.wav", dir / "Missing.wav"}));
-    EXPECT_EQ(p.slotSamples[2], slots.slot(2)->Buffer.get()) << "the slots as they hold now";
+    EXPECT_TRUE(p.samples.accent1 == nullptr && p.samples.accent2 == nullptr);
+    EXPECT_EQ(plain.files, (std::vector<std::string>{dir / "Klack.wav", dir / "Broken.wav", dir / "Missing.wav"}))
+        << "watched, so that each is heard once it is there";
 
     c.preset = "Long"; // counts aloud: the voice's numbers, not the accents; the click for subdivisions
-    app::BeatSettings counting = app::BuildBeatSettings(c, cache, slots);
+    const app::BeatSettings counting = app::BuildBeatSettings(c, cache, slots);
     const engine::BeatSamples &s = counting.settings.samples;
     EXPECT_EQ(s.click, cache.Get(dir / "Klack.wav").get());
-    EXPECT_EQ(s.accent1, nullptr);
     EXPECT_EQ(s.countPlain[0], cache.Get(dir / "Count/Long/1.wav").get());
-    EXPECT_EQ(s.countPlain[1], nullptr);
     EXPECT_EQ(s.countAccented[1], cache.Get(dir / "Count/Long/2a.wav").get());
-    EXPECT_EQ(counting.files.size(), 17u);
-    EXPECT_TRUE(app::SamplesDiffer(s, p.samples));
-    EXPECT_FALSE(app::SamplesDiffer(s, app::BuildBeatSettings(c, cache, slots).settings.samples));
+    EXPECT_TRUE(app::SamplesDiffer(s, p.samples)) << "the change is published";
 
     // The three voices count aloud, each from its own folder; the sound presets do not.
     for (auto [preset, counts] : {std::pair{"Kick", false},

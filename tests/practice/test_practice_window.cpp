@@ -124,9 +124,7 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     ASSERT_TRUE(slider);
     slider->setValue(40);
     EXPECT_EQ(v.volume, 40);
-    // The volume entry is active when the menu opens: Right and Left move its slider, the keys
-    // going where the window system sends them.
-    // The row is marked as active, as the menu marks its other entries.
+    // The volume entry is active, and marked so, when the menu opens: Right and Left move its slider.
     QWidget *row = slider->parentWidget();
     auto marked = [&] {
         const QPoint at = row->mapTo(menu(), QPoint(4, row->height() / 2));

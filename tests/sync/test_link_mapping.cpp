@@ -1,7 +1,6 @@
-// The metronome following a Link session, rendered offline: Link itself (never enabled, so it
-// stays off the network) on a clock the test moves block by block, the stream's feed reporting a
-// latency, and every sound a one-frame impulse, so the output tells at which frame each beat
-// sounded.
+// The metronome following a Link session, rendered offline: Link itself (never enabled: off the
+// network) on a clock the test moves block by block, the stream's feed reporting a latency, and
+// every sound a one-frame impulse, so the output tells at which frame each beat sounded.
 #include <gtest/gtest.h>
 
 #include <ableton/Link.hpp>
@@ -125,6 +124,11 @@ struct Heard {
     int corkedMs;         // the stream stood still this long before START
 };
 
+void PrintTo(const Heard &h, std::ostream *os)
+{
+    *os << h.bpm << " bpm, latency " << h.latency << ", stood still " << h.corkedMs << " ms";
+}
+
 class LinkHeardTest : public LinkMappingTest, public ::testing::WithParamInterface<Heard> {};
 
 // With peers, START joins at the session's next bar, which sounds when the frame rendered for it is
@@ -154,17 +158,10 @@ TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
 
 INSTANTIATE_TEST_SUITE_P(Link, LinkHeardTest,
                          ::testing::Values(Heard{97, 7056, 0}, Heard{180, 7056, 0}, Heard{97.5, 2048, 0},
-                                           Heard{97, 0, 0}, Heard{97, 7056, 2000}),
-                         [](const auto &p) {
-                             const Heard &h = p.param;
-                             return "bpm" + std::to_string(int(h.bpm * 10)) + "_latency" + std::to_string(h.latency) +
-                                    "_corked" + std::to_string(h.corkedMs);
-                         });
+                                           Heard{97, 0, 0}, Heard{97, 7056, 2000}));
 
-// START with peers asks Link for the session's next bar. Link counts in millionths of a beat and
-// moves a time asked for forward to the next bar: a time a hair past the bar means the bar after,
-// a whole bar late (12 s at 20 bpm). The time asked for lies within a frame before the bar, never
-// past it, whatever the tempo and where the bar falls.
+// START with peers asks Link for the session's next bar: within a frame before it, never a hair past
+// it, which Link moves to the bar after (12 s late at 20 bpm), whatever the tempo and bar's place.
 TEST_F(LinkMappingTest, StartWithPeersAsksForTheNextBarNeverPastIt)
 {
     constexpr double q = 4;
@@ -235,13 +232,10 @@ TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
     EXPECT_EQ(events.back().measuredBpm, 150);
 }
 
-// Alone, START begins as without Link (the first beat one beat later), but only once the server
-// has reported its latency. Link switched off and on while running keeps the beats on their frames,
-// and the session gets our beat (a peer joining us would hear it); a peer's session found a moment
-// later is played from its next beat on, not once Link lets go of a change the audio thread made.
-//
-// Link may count the peer a moment before the audio side sees its session (or our beat the window
-// committed): meanwhile the clock keeps our beat, so that no beat is lost or doubled.
+// Alone, START begins as without Link (the first beat one beat later), once the server has reported
+// its latency. Link off and on while running keeps the beats on their frames, and the session gets
+// our beat; a peer's session found a moment later is played from its next beat on, with no beat
+// lost or doubled, not once Link lets go of a change the audio thread made.
 TEST_F(LinkMappingTest, AloneAsWithoutLinkThenAPeerFoundIsFollowedAtOnce)
 {
     feed.SetLatency(4410, false);

@@ -1,36 +1,16 @@
-// Link in the real window (offscreen), with a session of the test's own in place of Ableton's (no
-// network): the switch, the status line, a session's tempo in the number, word and weight, and the
-// tempo the window sends to the session.
+// Link in the real window (offscreen), with a session of the test's own (no network): the switch,
+// the status line, a session's tempo in the number, word and weight, and the tempo the window sends
+// to the session.
 #include <algorithm>
-#include <chrono>
 #include <vector>
+
+#include <ableton/Link.hpp>
 
 #include "app/link_control.h"
 #include "support/window_test.h"
+#include "sync/audio_session.h"
 
 namespace {
-
-// The engine's side of the test's session: a steady 120 on the steady clock, nothing shared.
-class QuietAudio final : public engine::SharedSession {
-public:
-    std::int64_t NowMicros() const override
-    {
-        using namespace std::chrono;
-        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-    void Capture() override {}
-    int Peers() const override { return 0; }
-    double Tempo() const override { return 120; }
-    double BeatAt(std::int64_t micros, double) const override { return double(micros) * 120 / 60e6; }
-    bool Playing() const override { return false; }
-    void RequestBeatAtTime(double, std::int64_t, double) override {}
-    void RequestBeatAtStartPlaying(double, double) override {}
-    void RequestAlignment(double, std::int64_t, double, double) override {}
-    bool AlignmentDropped() const override { return false; }
-    void SetTempo(double, std::int64_t) override {}
-    void SetPlaying(bool, std::int64_t) override {}
-    void Commit() override {}
-};
 
 // What the window told its sessions, and the session's threads' notifiers for the test to call.
 struct SessionLog {
@@ -55,7 +35,8 @@ public:
 
 private:
     SessionLog &log_;
-    QuietAudio audio_;
+    ableton::Link link_{120}; // never enabled: off the network
+    linksync::AudioSession<ableton::Link> audio_{link_};
 };
 
 class LinkWindowTest : public testsupport::WindowTest {
@@ -87,7 +68,7 @@ protected:
     SessionLog log;
 };
 
-TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionOnAndOff)
+TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionAndTheStatusLineFollowsPeersAndBar)
 {
     EXPECT_EQ(log.alive, 0) << "no session before Link is switched on";
     QAction *link = entry(QStringLiteral("Link"));
@@ -101,10 +82,6 @@ TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionOnAndOff)
             << "Link off: its session (threads, sockets) gone";
     }
     EXPECT_EQ(log.made, 2);
-}
-
-TEST_F(LinkWindowTest, StatusLineFollowsThePeersAndTheWaitForTheBar)
-{
     key(Qt::Key_L);
     struct Row {
         int peers;

@@ -1,6 +1,5 @@
 // The beat pattern, the presets and START/STOP in the real window (offscreen).
 #include <QCheckBox>
-#include <QScreen>
 #include <malloc.h>
 
 #include "support/window_test.h"
@@ -115,23 +114,20 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
 class PaintWatch : public QObject {
 public:
     int paints = 0;
-    QPointF firstTip, lastTip;
+    QPointF firstTip;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override
     {
-        if (e->type() == QEvent::Paint) {
-            lastTip = static_cast<ui::PendulumFace *>(watched)->tip();
-            if (paints++ == 0)
-                firstTip = lastTip;
-        }
+        if (e->type() == QEvent::Paint && paints++ == 0)
+            firstTip = static_cast<ui::PendulumFace *>(watched)->tip();
         return false;
     }
 };
 
 // While the window cannot be seen nothing is computed or painted for the pendulum, while the beat
-// display goes on. Shown again, the first picture already has the pendulum where it is now (not
-// where it was when the window went away) and is the very picture a full repaint gives.
+// display goes on. Shown again, the first picture already has the pendulum where it is now, not
+// where it was when the window went away.
 TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameShownIsCurrent)
 {
     auto *face = form->control<ui::PendulumFace>("PicMet");
@@ -157,13 +153,6 @@ TEST_F(BeatWindowTest, NothingIsDrawnWhileTheWindowCannotBeSeenAndTheFirstFrameS
         QCoreApplication::processEvents(); // the window's own answer to being shown, no frame timer yet
         ASSERT_GT(watch.paints, 0) << "nothing painted when shown again after " << what;
         EXPECT_NE(watch.firstTip, tip) << "the first frame after " << what << " shows the pendulum where it was";
-        // Compared when no frame has been computed since the last paint: the screen and a grab of now
-        // then show the same moment (further frames mend bands only, so a stale pendulum would stay).
-        ASSERT_TRUE(QTest::qWaitFor([&] { return face->tip() == watch.lastTip; }));
-        const QImage onScreen =
-            form->screen()->grabWindow(form->winId(), 0, 0, face->width(), face->height()).toImage();
-        EXPECT_EQ(testsupport::Difference(onScreen, face->grab().toImage()), 0.0)
-            << "the face on the screen after " << what << " is not a whole picture of the pendulum";
     }
 }
 
