@@ -229,6 +229,32 @@ PulseOutput::Step PulseOutput::Connect(std::string &error, const std::atomic<boo
     return !waited && good ? Step::Cancelled : code == PA_ERR_TIMEOUT ? Step::Slow : Step::Refused;
 }
 
+bool PulseOutput::HasDevice(const std::atomic<bool> &cancel)
+{
+    struct Answer {
+        pa_threaded_mainloop *loop;
+        bool done = false, found = false;
+    } answer{mainloop_};
+    pa_threaded_mainloop_lock(mainloop_);
+    pa_operation *o = pa_context_get_sink_info_by_name(
+        context_, "@DEFAULT_SINK@",
+        [](pa_context *, const pa_sink_info *info, int eol, void *data) {
+            auto *a = static_cast<Answer *>(data);
+            a->found = a->found || info;
+            a->done = eol != 0; // the end of the answer, or an error (no such sink)
+            pa_threaded_mainloop_signal(a->loop, 0);
+        },
+        &answer);
+    const bool waited = o && WaitFor([&] { return answer.done; }, cancel);
+    if (o) {
+        if (!waited)
+            pa_operation_cancel(o); // no call any more: `answer` goes out of scope
+        pa_operation_unref(o);
+    }
+    pa_threaded_mainloop_unlock(mainloop_);
+    return waited && answer.found;
+}
+
 bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomic<bool> &cancel)
 {
     resting_.store(!playing, std::memory_order_relaxed); // relaxed: no stream runs yet

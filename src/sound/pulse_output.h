@@ -49,6 +49,9 @@ public:
     enum class Step { Ready, Refused, Slow, Cancelled };
     // Connects to the server, looking at `cancel` every 10 ms. Anything but Ready closes again.
     Step Connect(std::string &error, const std::atomic<bool> &cancel);
+    // After Connect: whether the server has a device to play on (its default sink; none when every
+    // sink is gone). Waits as long as the server takes; false when cancelled.
+    bool HasDevice(const std::atomic<bool> &cancel);
     // After Connect: starts the stream, corked unless `playing`. False (closed) when refused or
     // cancelled.
     bool StartStream(bool playing, std::string &error, const std::atomic<bool> &cancel);

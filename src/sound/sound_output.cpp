@@ -86,11 +86,23 @@ void SoundOutput::Connect(bool sdlToo, bool once)
         if (usePulse_) {
             const PulseOutput::Step step = pulse_.Connect(error_, cancel_);
             if (step == PulseOutput::Step::Ready) {
+                // A server without a device would refuse the stream: the silent stream goes on
+                // meanwhile (it is not stopped for a stream that does not come) until one is there.
+                const bool device = pulse_.HasDevice(cancel_);
+                noDevice_.store(!device, std::memory_order_relaxed);
+                if (!device) {
+                    error_ = "PulseAudio: no output device";
+                    pulse_.Close();
+                    if (once)
+                        break;
+                    continue;
+                }
                 TakeOver();
                 if (pulse_.StartStream(playingNow_.load(std::memory_order_relaxed), error_, cancel_))
                     return Finish(Outcome::Pulse);
                 continue;
             }
+            noDevice_.store(false, std::memory_order_relaxed); // no server answers, as far as is known
             if (step != PulseOutput::Step::Refused || !sdlToo) {
                 if (once)
                     break;
@@ -272,7 +284,7 @@ bool SoundOutput::Poll()
 const char *SoundOutput::note() const
 {
     if (kind_ == Kind::Silent)
-        return kSilentNote;
+        return noDevice_.load(std::memory_order_relaxed) ? kNoDeviceNote : kSilentNote;
     if (suspendedSince_ && std::chrono::steady_clock::now() - *suspendedSince_ >= kSuspendedNoteAfter)
         return kSuspendedNote;
     return "";
@@ -281,7 +293,10 @@ const char *SoundOutput::note() const
 const char *SoundOutput::briefNote() const
 {
     const char *n = note();
-    return n == kSilentNote ? kSilentBrief : n == kSuspendedNote ? kSuspendedBrief : "";
+    return n == kSilentNote      ? kSilentBrief
+           : n == kNoDeviceNote  ? kNoDeviceBrief
+           : n == kSuspendedNote ? kSuspendedBrief
+                                 : "";
 }
 
 bool SoundOutput::NeedsPoll() const

@@ -30,6 +30,10 @@ inline constexpr char kStartFailureCaption[] = "Lindoquet Metronome Vintra (Prev
 inline constexpr char kSilentNote[] =
     "Der Tonserver antwortet nicht: das Metronom läuft ohne Ton und spielt hörbar, sobald er antwortet.";
 inline constexpr char kSilentBrief[] = "Kein Tonserver: ohne Ton";
+// The same when the server answers but has no device to play on.
+inline constexpr char kNoDeviceNote[] =
+    "Der Tonserver hat kein Ausgabegerät: das Metronom läuft ohne Ton und spielt hörbar, sobald eines da ist.";
+inline constexpr char kNoDeviceBrief[] = "Kein Ausgabegerät: ohne Ton";
 // The note shown while the server holds the device suspended under the playing metronome.
 inline constexpr char kSuspendedNote[] = "Der Tonserver hat die Ausgabe angehalten (hält ein anderes Programm das "
                                          "Gerät?): das Metronom spielt hörbar weiter, sobald sie wieder läuft.";
@@ -102,7 +106,7 @@ public:
     }
     // "PulseAudio", "SDL" or "silent" while open, "" otherwise.
     const char *kind() const;
-    // kSilentNote while the program runs silent, kSuspendedNote while the metronome plays on a
+    // kSilentNote (kNoDeviceNote) while the program runs silent, kSuspendedNote while the metronome plays on a
     // device the server has held suspended for kSuspendedNoteAfter (as Poll last saw), "" otherwise.
     const char *note() const;
     // The same in a few words, for a narrow line.
@@ -191,6 +195,7 @@ private:
     bool takenOver_ = false;                         // under handover_: the silent stream may not start
     std::atomic<bool> cancel_{false};                // relaxed: a request, seen within 10 ms
     std::atomic<bool> playingNow_{false};            // relaxed: playing_ for the connecting thread, a hint
+    std::atomic<bool> noDevice_{false};              // relaxed: the server answered without a device, a hint
     std::atomic<Outcome> outcome_{Outcome::Pending}; // release by the connecting thread, acquire by Poll
     std::chrono::steady_clock::time_point connectSince_{};
     std::optional<std::chrono::steady_clock::time_point> suspendedSince_; // while playing
