@@ -395,7 +395,6 @@ void FrmMetronom::PlayLoop()
         PublishSettings(true);
         metronome_->Start();
         output_->Play(true);
-        Housekeeping(); // while it plays, the output is watched (a device the server suspends)
     }
     frames_.start(); // a frame now where the window can be seen
 }
@@ -521,6 +520,9 @@ void FrmMetronom::DisplayFrame(bool draw)
     }
     // The measured tempo is shown on every frame, over whatever a step button wrote meanwhile.
     ShowTempo(measuredBpm_);
+    // A device the server suspended meanwhile: watched from now on, until it runs again.
+    if (!housekeepingTimer_.isActive() && output_->NeedsPoll())
+        Housekeeping();
     if (!draw)
         return;
 

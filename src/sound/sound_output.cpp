@@ -303,8 +303,8 @@ bool SoundOutput::NeedsPoll() const
 {
     if (!wanted_)
         return false;
-    if (kind_ == Kind::Pulse && playing_)
-        return true; // the server may suspend the device: said after a while
+    if (kind_ == Kind::Pulse && playing_ && pulse_.suspended())
+        return true; // said once it lasts, or over
     if (kind_ == Kind::Sdl || connector_.joinable())
         return true; // SDL reports a lost device only when asked, and rests only when asked
     return kind_ == Kind::None || kind_ == Kind::Silent || pulse_.lost();

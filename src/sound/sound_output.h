@@ -134,6 +134,7 @@ public:
     // once silent, watches a playing stream's device being suspended (note()) and frees the
     // samples the audio thread no longer plays. True while a stream is open.
     bool Poll();
+    // Cheap enough for every frame.
     bool NeedsPoll() const;
     // A quarter second while connecting (so that the silent stream starts in time), else a second.
     std::chrono::milliseconds PollInterval() const;
