@@ -25,11 +25,11 @@ namespace sound {
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
 //
-// Threads (see sound/threads.h): Open, Connect, StartStream, Close, Play and SetLossNotifier on one
-// thread at a time: the UI thread, or the sound output's connecting thread while it runs. The
-// filling runs on the audio thread (the main loop's thread), which also tries once to raise its own
+// Threads (see sound/threads.h): Open, Connect, HasDevice, StartStream, Close, Play and
+// SetLossNotifier on one thread at a time: the UI thread, or the sound output's connecting thread
+// while it runs. The filling runs on the audio thread (the main loop's thread), which also tries once to raise its own
 // priority to real time where the system allows (RLIMIT_RTPRIO), silently otherwise. lost(),
-// underruns() and corked() on any thread.
+// underruns(), corked() and suspended() on any thread.
 class PulseOutput {
 public:
     static constexpr int kTargetMs = 160;

@@ -106,8 +106,9 @@ public:
     }
     // "PulseAudio", "SDL" or "silent" while open, "" otherwise.
     const char *kind() const;
-    // kSilentNote (kNoDeviceNote) while the program runs silent, kSuspendedNote while the metronome plays on a
-    // device the server has held suspended for kSuspendedNoteAfter (as Poll last saw), "" otherwise.
+    // kSilentNote (kNoDeviceNote) while the program runs silent, kSuspendedNote while the metronome
+    // plays on a device the server has held suspended for kSuspendedNoteAfter (as Poll last saw), ""
+    // otherwise.
     const char *note() const;
     // The same in a few words, for a narrow line.
     const char *briefNote() const;
