@@ -44,7 +44,6 @@ public:
     TapDisplay Reset();
 
     bool TapStarted() const { return started_; }
-    const std::vector<double> &Series() const { return series_; }
     const TapDisplay &Display() const { return display_; }
 
 private:
