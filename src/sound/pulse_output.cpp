@@ -74,7 +74,11 @@ void PulseOutput::SetLossNotifier(void (*notify)(void *), void *context)
 
 void PulseOutput::MarkLost()
 {
-    // Release: pairs with lost()'s acquire.
+    if (lost_.load(std::memory_order_relaxed))
+        return; // said already; relaxed: only this thread sets it while the stream runs
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    lostAtNs_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), std::memory_order_relaxed);
+    // Release: pairs with lost()'s acquire, and publishes the time with it.
     if (!lost_.exchange(true, std::memory_order_acq_rel) && notify_)
         notify_(notifyContext_);
 }

@@ -28,7 +28,7 @@ namespace sound {
 // Threads (see sound/threads.h): Open, Connect, HasDevice, StartStream, Close, Play and
 // SetLossNotifier on one thread at a time: the UI thread, or the sound output's connecting thread
 // while it runs. The filling runs on the audio thread (the main loop's thread), which also tries once to raise its own
-// priority to real time where the system allows (RLIMIT_RTPRIO), silently otherwise. lost(),
+// priority to real time where the system allows (RLIMIT_RTPRIO), silently otherwise. lost(), lostAtNs(),
 // underruns(), corked() and suspended() on any thread.
 class PulseOutput {
 public:
@@ -62,6 +62,8 @@ public:
 
     // The server went away or failed the stream: Close, then Open again.
     bool lost() const { return lost_.load(std::memory_order_acquire); } // acquire: pairs with the setter
+    // When it was lost (steady clock, ns); read after lost() is true.
+    std::int64_t lostAtNs() const { return lostAtNs_.load(std::memory_order_relaxed); }    // relaxed: see lost()
     std::uint64_t underruns() const { return underruns_.load(std::memory_order_relaxed); } // relaxed: a count
     // Whether the stream is corked (asked for by Play(false) and done).
     bool corked() const { return corked_.load(std::memory_order_relaxed); } // relaxed: a state shown
@@ -92,6 +94,7 @@ private:
     pa_context *context_ = nullptr;
     pa_stream *stream_ = nullptr;
     std::atomic<bool> lost_{false};
+    std::atomic<std::int64_t> lostAtNs_{0};
     std::atomic<bool> resting_{false};
     std::atomic<bool> corked_{false};
     std::atomic<bool> suspended_{false};

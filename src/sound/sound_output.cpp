@@ -242,6 +242,8 @@ void SoundOutput::Close()
 
 void SoundOutput::Play(bool playing)
 {
+    if (playing != playing_)
+        feed_.DropUnheard(); // what a lost stream left belongs to the run before
     playing_ = playing;
     playingNow_.store(playing, std::memory_order_relaxed);
     if (kind_ == Kind::Pulse)
@@ -254,6 +256,7 @@ bool SoundOutput::Poll()
 {
     if (kind_ == Kind::Pulse && pulse_.lost()) {
         pulse_.Close();
+        feed_.Lost(pulse_.lostAtNs()); // the next stream plays first what this one did not
         kind_ = Kind::None;
         ++losses_;
         if (wanted_ && !connector_.joinable())

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -36,14 +37,28 @@ void StreamFeed::SetSource(AudioSource *source)
 void StreamFeed::Render(float *out, int frames)
 {
     const std::int64_t now = NowNs();
-    inRender_.fetch_add(1, std::memory_order_seq_cst); // see SetSource
-    AudioSource *source = source_.load(std::memory_order_seq_cst);
-    if (source)
-        source->Render(out, frames);
-    else
-        std::memset(out, 0, sizeof(float) * kStreamChannels * std::size_t(frames));
-    // Release: the source's last use happens before SetSource, reading this, returns.
-    inRender_.fetch_add(1, std::memory_order_release);
+    // Relaxed: a request on its own, nothing else is read with it.
+    if (dropUnheard_.exchange(false, std::memory_order_relaxed))
+        given_ = rendered_;
+    // What a lost stream was given and did not play comes first.
+    const int replayed = int(std::min<std::uint64_t>(rendered_ - given_, std::uint64_t(frames)));
+    CopyKept(given_, out, replayed, false);
+    replayedInBlock_ = replayed;
+    float *fresh = out + kStreamChannels * replayed;
+    const int freshFrames = frames - replayed;
+    if (freshFrames > 0) {
+        inRender_.fetch_add(1, std::memory_order_seq_cst); // see SetSource
+        AudioSource *source = source_.load(std::memory_order_seq_cst);
+        if (source)
+            source->Render(fresh, freshFrames);
+        else
+            std::memset(fresh, 0, sizeof(float) * kStreamChannels * std::size_t(freshFrames));
+        // Release: the source's last use happens before SetSource, reading this, returns.
+        inRender_.fetch_add(1, std::memory_order_release);
+        CopyKept(rendered_, fresh, freshFrames, true);
+        rendered_ += std::uint64_t(freshFrames);
+    }
+    given_ += std::uint64_t(frames);
 
     // The silence at the end of the block, added to the silence before it when the block is silent.
     const float *end = out + kStreamChannels * frames;
@@ -56,12 +71,33 @@ void StreamFeed::Render(float *out, int frames)
 
     // These frames come after the ones the output still holds.
     const std::int64_t latency = latency_.load(std::memory_order_relaxed) + frames;
-    rendered_ += std::uint64_t(frames);
-    clock_.Write(HeardClock{rendered_, latency, now});
+    clock_.Write(HeardClock{given_, latency, now});
+}
+
+void StreamFeed::CopyKept(std::uint64_t from, float *block, int frames, bool keep)
+{
+    // In at most two pieces: the kept frames wrap around at kKeptFrames.
+    while (frames > 0) {
+        const auto at = std::size_t(from % kKeptFrames);
+        const int piece = std::min(frames, int(kKeptFrames - at));
+        float *kept = kept_.data() + kStreamChannels * at;
+        const std::size_t bytes = sizeof(float) * kStreamChannels * std::size_t(piece);
+        if (keep)
+            std::memcpy(kept, block, bytes);
+        else
+            std::memcpy(block, kept, bytes);
+        block += kStreamChannels * piece;
+        from += std::uint64_t(piece);
+        frames -= piece;
+    }
 }
 
 void StreamFeed::Restart()
 {
+    if (dropUnheard_.exchange(false, std::memory_order_relaxed)) // relaxed: see Render
+        given_ = rendered_;
+    if (given_ < rendered_)
+        return Handover();  // the next stream plays on from where the lost one was heard
     clock_.ReleaseWriter(); // the next stream renders on a new audio thread
     if (AudioSource *source = source_.load(std::memory_order_relaxed))
         source->Restart();
@@ -74,15 +110,33 @@ void StreamFeed::Handover()
         source->Handover();
 }
 
+void StreamFeed::Lost(std::int64_t atNs)
+{
+    const HeardClock &c = clock_.Read();
+    if (c.atNs == 0)
+        return;
+    // The output's frame heard when the stream was lost: between what it had played at its last
+    // report and what it had been given.
+    const double since = double(std::max<std::int64_t>(atNs - c.atNs, 0)) * 1e-9 * kStreamRate;
+    const double heard = std::clamp(double(c.rendered) - double(c.latency) + since, 0.0, double(c.rendered));
+    const auto unheard = std::uint64_t(double(c.rendered) - std::floor(heard));
+    if (unheard == 0 || c.rendered != given_ || rendered_ - given_ + unheard > std::uint64_t(kKeptFrames))
+        return;
+    given_ -= unheard;
+    heardAtLoss_ = std::floor(heard) - double(Mixer::kLookAheadFrames);
+    lostAtNs_ = std::max(atNs, c.atNs);
+}
+
 std::int64_t StreamFeed::BlockLatency() const
 {
     // Relaxed: written on this thread before Render (see SetLatency).
     const std::int64_t fromReport = heardAfter_.load(std::memory_order_relaxed);
+    // The source's frames come after the kept ones replayed before them in this block.
     if (fromReport >= 0)
-        return fromReport + Mixer::kLookAheadFrames;
+        return fromReport + replayedInBlock_ + Mixer::kLookAheadFrames;
     if (!reported_.load(std::memory_order_relaxed))
         return -1;
-    return latency_.load(std::memory_order_relaxed) + Mixer::kLookAheadFrames;
+    return latency_.load(std::memory_order_relaxed) + replayedInBlock_ + Mixer::kLookAheadFrames;
 }
 
 double StreamFeed::HeardFrame()
@@ -94,8 +148,13 @@ double StreamFeed::HeardFrame()
     // The mixer's limiter holds every frame back kLookAheadFrames: a voice started at mixer frame f
     // leaves the render at f + kLookAheadFrames, so the output's frame is that much after the
     // mixer's frame being heard.
-    const double heard =
-        double(c.rendered) - double(c.latency) - double(Mixer::kLookAheadFrames) + std::max(since, 0.0);
+    double heard = double(c.rendered) - double(c.latency) - double(Mixer::kLookAheadFrames) + std::max(since, 0.0);
+    if (lostAtNs_ != 0) {
+        if (c.atNs <= lostAtNs_)
+            heard = std::min(heard, heardAtLoss_); // nothing plays until the next stream does
+        else
+            lostAtNs_ = 0;
+    }
     lastHeard_ = std::clamp(heard, lastHeard_, std::max(lastHeard_, double(c.rendered)));
     return lastHeard_;
 }

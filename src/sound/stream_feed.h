@@ -1,9 +1,11 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "sound/audio_source.h"
 #include "sound/latest_value.h"
+#include "sound/sample.h"
 
 namespace sound {
 
@@ -18,14 +20,21 @@ struct HeardClock {
 // same frame numbers as the mixer's, since every frame of the mixer is rendered through here) and,
 // with each block, when the frames are heard, from the latency the output reports.
 //
-// Threads (see sound/threads.h): SetSource, HeardFrame, Restart and Handover on the UI thread
-// (Restart and Handover only while no stream renders, Restart also on the sound output's
-// connecting thread); SetLatency, Render and
+// It keeps the last second of what it rendered: when a stream is lost with frames the server had
+// not played yet (the server dropped it, or went away), the next stream plays those first, so that
+// no beat is skipped and the sound only pauses for as long as the loss lasted (Lost).
+//
+// Threads (see sound/threads.h): SetSource, HeardFrame, Lost, Restart and Handover on the UI
+// thread (Lost, Restart and Handover only while no stream renders, Restart also on the sound
+// output's connecting thread); SetLatency, Render and
 // BlockLatency on the audio thread; SetLatency also on the UI or connecting thread while no stream
-// renders; silentFrames on any thread.
+// renders; silentFrames and DropUnheard on any thread.
 class StreamFeed : public AudioSource {
 public:
-    explicit StreamFeed(AudioSource *source = nullptr) : source_(source) {}
+    explicit StreamFeed(AudioSource *source = nullptr)
+        : source_(source), kept_(std::size_t(kKeptFrames) * kStreamChannels)
+    {
+    }
 
     // Puts another source behind the stream (null plays silence). When it returns, Render no
     // longer uses the previous source, which may then be destroyed.
@@ -47,9 +56,18 @@ public:
     std::int64_t BlockLatency() const;
 
     void Render(float *out, int frames) override;
+    // After Lost, as Handover: the source goes on where it was, behind what the lost stream left.
     void Restart() override;
     // The count of frames rendered goes on, so HeardFrame stays in step across the gap.
     void Handover() override;
+    // The stream was lost at `atNs` (steady clock): what it had been given but not played by then
+    // goes first to the next stream, and the frame heard stays where it was until that stream
+    // plays. Nothing is kept when more than kKeptFrames were lost.
+    void Lost(std::int64_t atNs);
+    static constexpr int kKeptFrames = kStreamRate;
+    // Any thread: what a lost stream left is not played after all (it was meant for a run that
+    // was stopped or started again meanwhile).
+    void DropUnheard() { dropUnheard_.store(true, std::memory_order_relaxed); } // relaxed: see Render
 
     // The frame heard now, in the numbering of the mixer's frames (the frame a voice is started at,
     // a beat's onset frame): the frames rendered less the output's latency and the mixer's
@@ -60,6 +78,10 @@ public:
     std::uint64_t silentFrames() const { return silent_.load(std::memory_order_relaxed); }
 
 private:
+    // Copies `frames` frames from `block` into the kept frames at frame number `from` (`keep`), or
+    // back from there into `block`.
+    void CopyKept(std::uint64_t from, float *block, int frames, bool keep);
+
     std::atomic<AudioSource *> source_;
     // Odd while Render runs: SetSource waits for it to leave before the old source goes.
     std::atomic<std::uint64_t> inRender_{0};
@@ -67,9 +89,16 @@ private:
     std::atomic<bool> reported_{false};
     std::atomic<std::int64_t> heardAfter_{-1};
     std::atomic<std::uint64_t> silent_{0};
-    std::uint64_t rendered_ = 0; // audio thread
+    std::atomic<bool> dropUnheard_{false};
+    // Audio thread; the UI thread in Lost, while no stream renders.
+    std::uint64_t rendered_ = 0;       // frames the source rendered
+    std::uint64_t given_ = 0;          // of those, the end of what the stream was given (less after Lost)
+    std::vector<float> kept_;          // the last kKeptFrames rendered, by frame number modulo kKeptFrames
+    std::int64_t replayedInBlock_ = 0; // audio thread: kept frames before the source's in this block
     LatestValue<HeardClock> clock_;
-    double lastHeard_ = 0; // UI thread
+    double lastHeard_ = 0;      // UI thread
+    double heardAtLoss_ = 0;    // UI thread: where the frame heard stays after Lost,
+    std::int64_t lostAtNs_ = 0; // until a block rendered after this time (0: none lost)
 };
 
 } // namespace sound

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The sound server goes away under the playing program (its own PulseAudio stream into a private
-# server's null sink) and comes back, once asked to end and once killed: the program lives on and
+# The sound server drops the playing program's stream (its own PulseAudio stream into a private
+# server's null sink); it goes away and comes back, once asked to end and once killed: the program lives on and
 # its beats come back evenly spaced at the tempo shown; the same after the server suspended the
 # device meanwhile, and after every device was gone (silent meanwhile, and said); then STOP and
 # START still work and the stream rests (corked) while stopped. Skipped (77) where PulseAudio is missing or cannot start.
@@ -9,6 +9,15 @@ start_on_pulse "$1" "$2"
 press_start
 listen 4 4 --bpm 120
 pactl list sink-inputs | grep -q 'media.name = "Metronom"' || fail "not the program's own PulseAudio stream"
+# The server drops the stream and stays up: a new stream plays first what the dropped one had not
+# played yet, so that no beat is lost and none comes early (the one after the gap only late).
+stream=$(pactl list short sink-inputs | awk 'NR == 1 {print $1}')
+(sleep 2; pacmd kill-sink-input "$stream") &
+listen 6 10 --bpm 120 --list
+early=$(awk '$1 == "beat" && $6 > 0 && $6 < 22000' <<<"$REPORT")
+[ -z "$early" ] || fail "a beat came early after the stream was dropped: $early"
+[ "$(pactl list short sink-inputs | awk 'NR == 1 {print $1}')" != "$stream" ] || fail "the stream was not dropped"
+echo "stream dropped by the server: $BEATS beats, none lost or early"
 for how in "asked to end" killed; do
   if [ "$how" = killed ]; then kill -9 "$(cat "$PULSE_RUNTIME_PATH/pid")"; else pulseaudio --kill; fi || fail "no server to end"
   sleep 3 # the program notices the loss and retries without a server
@@ -43,4 +52,4 @@ echo "every device gone and one back: $BEATS beats"
 listen 7 6 --bpm 120 --pause 1.6
 grep -q 'runs found             2' <<<"$REPORT" || fail "STOP and START were not heard as two runs"
 grep -q 'Corked: yes' "$WORK/stopped" || fail "the stream plays on while stopped"
-echo "5 passed, 0 failed"
+echo "6 passed, 0 failed"

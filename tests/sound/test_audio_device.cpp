@@ -366,6 +366,76 @@ TEST(StreamFeed, HeardFrameLagsByLatencyAndBlockAndNeverStepsBack)
     }
 }
 
+// Counts its frames into the samples it renders (frame n plays n on both channels).
+struct RampSource : sound::AudioSource {
+    void Render(float *out, int frames) override
+    {
+        for (int i = 0; i < frames; ++i)
+            out[2 * i] = out[2 * i + 1] = float(next++);
+        if (feed && firstLatency < 0)
+            firstLatency = feed->BlockLatency();
+    }
+    void Restart() override { next = -1000000; } // what was meant for the old stream is gone
+    sound::StreamFeed *feed = nullptr;
+    std::int64_t next = 0, firstLatency = -1;
+};
+
+// A stream lost with frames the server had not played yet (the server dropped it, or went away):
+// the next stream plays them first, from the frame heard when it was lost, then the source goes on
+// without a frame skipped or played twice; meanwhile the frame heard stays where the sound broke
+// off. Not when more was lost than the feed keeps, nor when the run was stopped meanwhile.
+TEST(StreamFeed, TheNextStreamPlaysFirstWhatALostOneDidNot)
+{
+    constexpr int kBlock = 1024, kBlocks = 64;
+    struct Case {
+        int latency;
+        bool stopped;
+        std::int64_t firstPlayed; // by the next stream
+    } cases[] = {
+        {7056, false, kBlocks * kBlock - 7056 - kBlock}, // 160 ms held by the server
+        {0, false, kBlocks * kBlock - kBlock},           // only the block being played
+        {7056, true, -1000000},                          // stopped meanwhile: the source forgot
+        {50000, false, -1000000},                        // more than a second lost: as before
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "latency " << c.latency << (c.stopped ? ", stopped" : ""));
+        RampSource ramp;
+        sound::StreamFeed feed(&ramp);
+        std::vector<float> out(2 * kBlock);
+        for (int i = 0; i < kBlocks; ++i) {
+            feed.SetLatency(c.latency);
+            feed.Render(out.data(), kBlock);
+        }
+        feed.Lost(0); // at the last report
+        const double heard = feed.HeardFrame();
+        if (c.latency < sound::StreamFeed::kKeptFrames) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.latency / 44 + 50));
+            EXPECT_EQ(feed.HeardFrame(), heard) << "the pendulum went on while nothing played";
+        }
+        if (c.stopped)
+            feed.DropUnheard();
+        feed.Restart(); // the next stream, on its own audio thread
+        ramp.feed = &feed;
+        const int latencyNow = 4410;
+        std::vector<float> played;
+        for (int i = 0; i < 12; ++i) {
+            feed.SetLatency(latencyNow);
+            feed.Render(out.data(), kBlock);
+            played.insert(played.end(), out.begin(), out.end());
+        }
+        ASSERT_EQ(played[0], float(c.firstPlayed));
+        for (std::size_t i = 2; i < played.size(); i += 2)
+            ASSERT_EQ(played[i], played[i - 2] + 1) << "a frame skipped or doubled at " << i / 2;
+        if (!c.stopped && c.latency < sound::StreamFeed::kKeptFrames) {
+            // The source's first frame comes after what was played again (the beats a shared
+            // session places are heard where it meant them).
+            const std::int64_t replayed = kBlocks * kBlock - c.firstPlayed;
+            EXPECT_EQ(ramp.firstLatency, latencyNow + replayed % kBlock + sound::Mixer::kLookAheadFrames);
+            EXPECT_GE(feed.HeardFrame(), heard);
+        }
+    }
+}
+
 // A server that takes the connection and never answers (like one frozen with SIGSTOP): connecting
 // goes on in the background, no box is shown, and after 2 s the output runs silent with its note,
 // rendering its source; closing it ends the connecting at once.
