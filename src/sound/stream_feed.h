@@ -11,7 +11,7 @@ namespace sound {
 
 // Where the stream stood when the audio thread last rendered.
 struct HeardClock {
-    std::uint64_t rendered = 0; // frames rendered so far
+    std::uint64_t rendered = 0; // frames given to the stream so far (the mixer's numbering)
     std::int64_t latency = 0;   // of those, how many were not heard yet at atNs (< 0: the stream ran dry)
     std::int64_t atNs = 0;      // steady clock (CLOCK_MONOTONIC), 0 before the first block
 };
