@@ -373,9 +373,9 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     tap->setEnabled(true);
     running_ = false;
     heardSoon_.clear();
-    // The last measured tempo stays; stopped before the first beat, the set one is shown, not 0.
-    if (measuredBpm_ == 0)
-        ShowTempo(tempo_.Bpm());
+    // Stopped, the number shows the tempo START will play: the one set, also when it changed
+    // after the last beat was measured (or before the first beat, instead of 0).
+    ShowTempo(tempo_.Bpm());
     DrawPendulumAtRest();
     link_->UserStopped();
 }

@@ -573,10 +573,10 @@ void PracticeTools::Restore()
     }
     restoring_ = true;
     hooks_.restore(read.values.window);
+    // The trainer as it was left: its start and goal stay (START begins at that start, as it would
+    // have before the exit), not taken again from the tempo shown.
     values_ = Clamped(read.values.practice);
     trainerChosen_ = read.values.trainerChosen;
-    if (values_.trainerOn)
-        SetTrainer(true);
     Changed();
     restoring_ = false;
 }

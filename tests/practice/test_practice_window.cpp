@@ -334,6 +334,27 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
     EXPECT_FALSE(QFileInfo::exists(settingsFile()));
 }
 
+// A trainer left on comes back with its start and goal: after the restart START plays the start
+// tempo of the run before, not the tempo the trainer had reached when the program ended.
+TEST_F(RememberTest, TrainerComesBackWithItsStartAndGoal)
+{
+    open();
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    key(Qt::Key_R); // starts at 120, aims at 140
+    engine::BeatEvent step;
+    step.bpm = 126;
+    tools().BeatHeard(step); // the trainer has climbed to 126 when the program ends
+    close();
+
+    open();
+    EXPECT_EQ(text("lblBPM"), QStringLiteral("126"));
+    EXPECT_TRUE(tools().Values().trainerOn);
+    EXPECT_EQ(tools().Values().trainerGoalBpm, 140);
+    key(Qt::Key_Space);
+    EXPECT_EQ(form->Tempo().Bpm(), 120) << "START begins at the start tempo, as before the exit";
+    key(Qt::Key_Space);
+}
+
 struct BadFile {
     const char *name;
     QByteArray content;

@@ -110,6 +110,20 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
     EXPECT_EQ(text("lblBeat"), "1") << "no beat after STOP";
 }
 
+// A tempo set after the last beat was heard, then STOP at once: the number shows the tempo START
+// will play, not the one measured from the last interval.
+TEST_F(BeatWindowTest, StopRightAfterATempoChangeShowsTheTempoSet)
+{
+    ASSERT_TRUE(output->IsOpen());
+    click("Check1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text("lblBPM") == "120"; })) << "no beat shown";
+    key(Qt::Key_PageUp);
+    QTest::qWait(100); // display frames meanwhile, less than a beat
+    click("Check1");
+    EXPECT_EQ(text("lblBPM") + text("lblTempo"), "130Allegro") << "START plays 130";
+    EXPECT_EQ(form->Tempo().Bpm(), 130);
+}
+
 // Counts the face's paint events and notes where the rod's tip was at the first of them.
 class PaintWatch : public QObject {
 public:
