@@ -147,7 +147,7 @@ QString CommandLineText(const QStringList &args)
                 "  Leertaste                Start/Stop\n"
                 "  + oder Pfeil rechts      Tempo +1       - oder Pfeil links   Tempo -1\n"
                 "  Bild auf                 Tempo +10      Bild ab              Tempo -10\n"
-                "  T                        Tippen (Umschalt+T: neue Reihe)\n"
+                "  T                        Tippen, im Stand (Umschalt+T: neue Reihe)\n"
                 "  1 bis 8                  Schläge pro Zyklus\n"
                 "  A                        Akzente ein/aus\n"
                 "  Pfeil auf / Pfeil ab     Lautstärke 5 lauter / leiser\n"
