@@ -94,10 +94,15 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
 
     housekeepingTimer_.setInterval(1000);
     connect(&housekeepingTimer_, &QTimer::timeout, this, &FrmMetronom::Housekeeping);
-    connect(&soundWatcher_, &QFileSystemWatcher::fileChanged, this, [this] { PublishSettings(false); });
+    // A file being saved changes several times (emptied, then written, often in parts): read half
+    // way, a good sound would be reported as unplayable, or cut short for a beat.
+    soundsSettled_.setSingleShot(true);
+    soundsSettled_.setInterval(200);
+    connect(&soundsSettled_, &QTimer::timeout, this, [this] { PublishSettings(false); });
+    connect(&soundWatcher_, &QFileSystemWatcher::fileChanged, &soundsSettled_, qOverload<>(&QTimer::start));
     connect(&soundWatcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
         FillSoundChoosers(*this, Globals().SoundsDir); // a sound added or taken away is offered or not
-        PublishSettings(false);
+        soundsSettled_.start();
     });
 
     LinkControl::Hooks hooks;

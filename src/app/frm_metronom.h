@@ -166,6 +166,7 @@ private:
     QString startToolTip_; // the START button's own tooltip, before a note of the sound output
     QString soundNote_;    // the sound output's note as last shown
     QFileSystemWatcher soundWatcher_;
+    QTimer soundsSettled_;   // a sound file read again once it has not changed for a moment
     QStringList unplayable_; // the files last reported as unplayable
     sound::SoundOutput *output_ = nullptr;
     std::unique_ptr<practice::PracticeTools> practice_;

@@ -10,6 +10,7 @@
 #include "fader/fader.h"
 #include "ui/controls.h"
 
+#include "sound/wav_writer.h"
 #include "support/window_test.h"
 
 namespace {
@@ -232,6 +233,32 @@ TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFaceAndANewOneOfferedAtOnce
     EXPECT_EQ(text("Combo1"), "Kaputt");
     QFile::remove(sounds.filePath("Neu.wav"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !offered("Neu"); }, 5000)) << "and no more once it is gone";
+}
+
+// The chosen sound saved again (emptied, then written in two parts, as editors do): played once it
+// is written, and not reported as unplayable on the way.
+TEST_F(FocusTest, AChosenSoundSavedAgainIsNotReportedUnplayableOnTheWay)
+{
+    const soundtest::Bytes wav = soundtest::MakeWav({}, {1000, -1000}, 4410); // 0.1 s
+    const QByteArray good(reinterpret_cast<const char *>(wav.data()), qsizetype(wav.size()));
+    soundtest::WriteFile(sounds.filePath("Mein.wav").toStdString(), wav);
+    tabTo("Combo1");
+    form->Combo1()->setEditText("Mein");
+    press({Qt::Key_Return});
+    ASSERT_EQ(text("Combo1"), "Mein");
+    auto *status = form->findChild<QLabel *>("lblPractice");
+    QFile mine(sounds.filePath("Mein.wav"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    mine.flush();
+    QTest::qWait(60);
+    mine.write(good.left(good.size() / 2));
+    mine.flush();
+    QTest::qWait(60);
+    mine.write(good.mid(good.size() / 2));
+    mine.close();
+    QTest::qWait(500);
+    EXPECT_FALSE(status->isVisible() && status->text().contains("lässt sich nicht abspielen"))
+        << status->text().toStdString();
 }
 
 } // namespace
