@@ -1,12 +1,14 @@
 #include "app/beat_settings.h"
 
+#include "app/sound_list.h"
 #include "sound/levels.h"
 #include "sound/sample_cache.h"
 #include "sound/sound_slots.h"
 
 namespace app {
 
-BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, const sound::SoundSlots &slots)
+BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache,
+                               const sound::SoundSlots &soundSlots)
 {
     BeatSettings out;
     auto load = [&](const std::string &path) -> const sound::Sample * {
@@ -17,6 +19,9 @@ BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, 
             out.unplayable.emplace_back(path, why);
         out.samples.push_back(sample);
         return sample.get();
+    };
+    auto named = [&](const std::string &name) {
+        return SoundFilePath(QString::fromStdString(c.soundsDir), QString::fromStdString(name)).toStdString();
     };
     const auto voice = engine::CountingVoice(c.preset);
     engine::Settings &s = out.settings;
@@ -31,7 +36,7 @@ BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, 
     s.swingFactor = c.swingFactor;
     // The normal beat's sound, also in counting mode: the subdivision clicks play it.
     if (s.rules.clickNamed)
-        s.samples.click = load(c.soundsDir + c.click + ".wav");
+        s.samples.click = load(named(c.click));
     if (voice) {
         const std::string folder = c.soundsDir + "Count/" + *voice + "/";
         for (int n = 1; n <= engine::kLamps; ++n) {
@@ -40,12 +45,12 @@ BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, 
         }
     } else {
         if (s.rules.accent1Named)
-            s.samples.accent1 = load(c.soundsDir + c.accent1 + ".wav");
+            s.samples.accent1 = load(named(c.accent1));
         if (s.rules.accent2Named)
-            s.samples.accent2 = load(c.soundsDir + c.accent2 + ".wav");
+            s.samples.accent2 = load(named(c.accent2));
     }
     for (int slot = 0; slot < 3; ++slot) {
-        const sound::SoundSlot *held = slots.slot(slot);
+        const sound::SoundSlot *held = soundSlots.slot(slot);
         s.slotSamples[slot] = held ? held->Buffer.get() : nullptr;
         if (held)
             out.samples.push_back(held->Buffer);

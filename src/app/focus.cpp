@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include "app/frm_metronom.h"
+#include "app/sound_list.h"
 #include "app/startup.h"
 #include "fader/fader.h"
 #include "ui/controls.h"
@@ -136,7 +137,7 @@ private:
 
     static bool NamesAFile(const QString &name)
     {
-        return name.isEmpty() || QFileInfo(Globals().SoundsDir + name + QStringLiteral(".wav")).isFile();
+        return name.isEmpty() || QFileInfo(SoundFilePath(Globals().SoundsDir, name)).isFile();
     }
 
     void Revert(QComboBox *chooser)

@@ -8,6 +8,7 @@
 #include "app/commands.h"
 #include "app/frm_metronom.h"
 #include "app/link_control.h"
+#include "app/sound_list.h"
 #include "app/startup.h"
 #include "fader/fader.h"
 #include "practice/practice_tools.h"
@@ -28,7 +29,7 @@ void FrmMetronom::InstallPractice()
     hooks.current = [this] { return CurrentSettings(); };
     hooks.restore = [this](const practice::WindowSettings &s) { RestoreSettings(s); };
     hooks.soundExists = [](const std::string &name) {
-        return FileExists(Globals().SoundsDir + QString::fromStdString(name) + QStringLiteral(".wav"));
+        return FileExists(SoundFilePath(Globals().SoundsDir, QString::fromStdString(name)));
     };
     practice_ = std::make_unique<practice::PracticeTools>(*this, *picMet_, *control("Picture1"), std::move(hooks));
 

@@ -1,6 +1,7 @@
 #include "app/sound_list.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "app/commands.h"
 
@@ -13,6 +14,17 @@ QStringList ListWavFiles(const QString &folder)
         return {};
     // Name filters compare without regard to case unless QDir::CaseSensitive is given.
     return dir.entryList({QStringLiteral("*.wav")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+}
+
+QString SoundFilePath(const QString &folder, const QString &name)
+{
+    const QString plain = folder + name + QStringLiteral(".wav");
+    if (name.isEmpty() || QFileInfo(plain).isFile())
+        return plain;
+    for (const QString &file : ListWavFiles(folder))
+        if (StripExtension(file) == name)
+            return folder + file;
+    return plain;
 }
 
 ChooserLists SortIntoChoosers(const QStringList &fileNames)

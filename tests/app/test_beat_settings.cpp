@@ -66,4 +66,34 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
     }
 }
 
+// The choosers offer a file whatever the letter case of its extension ("Click.WAV" as "Click"): it
+// must play too, not leave the slot on the sound it played before.
+TEST(BeatSettings, AFileWhoseExtensionIsNotLowerCasePlaysUnderItsOfferedName)
+{
+    soundtest::TempDir dir;
+    for (const char *name : {"Klack.wav", "Click.WAV", "Bell.Wav", "Both.wav", "Both.WAV"})
+        soundtest::WriteFile(dir / name, soundtest::MakeWav({}, {1000, 1000}, 100));
+    sound::SampleCache cache;
+    sound::SampleKeeper keeper;
+    sound::SlotPlayer player(sound::kSlotCount);
+    sound::SoundSlots slots(cache, keeper, player);
+    slots.CreateBuffers(10, dir / "Klack.wav");
+
+    app::BeatChoices c;
+    c.soundsDir = dir.path().string() + "/";
+    c.preset = "Normal";
+    c.click = "Click";
+    c.accent1 = "Bell";
+    c.accent2 = "Both"; // name.wav first where both are there
+    const app::BeatSettings b = app::BuildBeatSettings(c, cache, slots);
+    EXPECT_TRUE(b.unplayable.empty());
+    EXPECT_EQ(b.settings.samples.click, cache.Get(dir / "Click.WAV").get());
+    EXPECT_EQ(b.settings.samples.accent1, cache.Get(dir / "Bell.Wav").get());
+    EXPECT_EQ(b.settings.samples.accent2, cache.Get(dir / "Both.wav").get());
+    EXPECT_NE(b.settings.samples.click, nullptr);
+    EXPECT_NE(b.settings.samples.accent1, nullptr);
+    EXPECT_EQ(b.files, (std::vector<std::string>{dir / "Click.WAV", dir / "Bell.Wav", dir / "Both.wav"}))
+        << "watched under their own names";
+}
+
 } // namespace
