@@ -7,8 +7,7 @@
 
 namespace app {
 
-BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache,
-                               const sound::SoundSlots &soundSlots)
+BeatSettings BuildBeatSettings(const BeatChoices &c, sound::SampleCache &cache, const sound::SoundSlots &soundSlots)
 {
     BeatSettings out;
     auto load = [&](const std::string &path) -> const sound::Sample * {
