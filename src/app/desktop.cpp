@@ -88,12 +88,18 @@ void PrepareApplication()
 
 void AdaptToWindowSystem(QWidget &form)
 {
-    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+    // "wayland", or one of the plugin's other names ("wayland-egl", chosen with QT_QPA_PLATFORM).
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
     new FixedSizeOnWayland(form);
-    if (auto *onTop = form.findChild<QCheckBox *>(QStringLiteral("Check2")))
-        onTop->setToolTip(QString::fromUtf8("Immer im Vordergrund: unter Wayland nicht möglich, dort bestimmt "
+    if (auto *onTop = form.findChild<QCheckBox *>(QStringLiteral("Check2"))) {
+        // Two lines: the compositor alone places a tool tip on Wayland, and one long line runs off
+        // the screen's edge when the window lies in its right half. A screen reader says it too.
+        onTop->setToolTip(QString::fromUtf8("Immer im Vordergrund: unter Wayland nicht möglich,\ndort bestimmt "
                                             "allein die Arbeitsumgebung, welches Fenster oben liegt"));
+        onTop->setAccessibleDescription(QString::fromUtf8("Unter Wayland nicht möglich: dort bestimmt allein die "
+                                                          "Arbeitsumgebung, welches Fenster oben liegt"));
+    }
 }
 
 namespace {

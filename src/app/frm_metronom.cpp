@@ -118,8 +118,8 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     Form_Load();
     InstallKeyboard(*this);
     InstallPractice();
-    AdaptToWindowSystem(*this);
     ui::InstallAccessibility(*this);
+    AdaptToWindowSystem(*this); // after the accessible texts: on Wayland it says what cannot work there
 }
 
 FrmMetronom::~FrmMetronom()
