@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QToolTip>
 #include <QWidget>
 #include <QWindow>
 #include <csignal>
@@ -78,6 +79,25 @@ private:
     bool lifted_ = false;
 };
 
+// Qt moves a tool tip that is still shown to the next control instead of opening a new one, and a
+// Wayland popup cannot be moved: the next control's tip appeared where the last one was (START's
+// list of keys over the tempo, from "immer im Vordergrund"). The shown tip is closed first.
+class FreshToolTips : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        // QToolTip::hideText() would only fade it out, still to be reused.
+        if (event->type() == QEvent::ToolTip && QToolTip::isVisible())
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("qtooltip_label") && w->isVisible())
+                    w->hide();
+        return false;
+    }
+};
+
 } // namespace
 
 void PrepareApplication()
@@ -88,12 +108,19 @@ void PrepareApplication()
 
 void AdaptToWindowSystem(QWidget &form)
 {
-    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+    // "wayland", or one of the plugin's other names ("wayland-egl", chosen with QT_QPA_PLATFORM).
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
     new FixedSizeOnWayland(form);
-    if (auto *onTop = form.findChild<QCheckBox *>(QStringLiteral("Check2")))
-        onTop->setToolTip(QString::fromUtf8("Immer im Vordergrund: unter Wayland nicht möglich, dort bestimmt "
+    qApp->installEventFilter(new FreshToolTips(&form));
+    if (auto *onTop = form.findChild<QCheckBox *>(QStringLiteral("Check2"))) {
+        // Two lines: the compositor alone places a tool tip on Wayland, and one long line runs off
+        // the screen's edge when the window lies in its right half. A screen reader says it too.
+        onTop->setToolTip(QString::fromUtf8("Immer im Vordergrund: unter Wayland nicht möglich,\ndort bestimmt "
                                             "allein die Arbeitsumgebung, welches Fenster oben liegt"));
+        onTop->setAccessibleDescription(QString::fromUtf8("Unter Wayland nicht möglich: dort bestimmt allein die "
+                                                          "Arbeitsumgebung, welches Fenster oben liegt"));
+    }
 }
 
 namespace {

@@ -123,8 +123,8 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     Form_Load();
     InstallKeyboard(*this);
     InstallPractice();
-    AdaptToWindowSystem(*this);
     ui::InstallAccessibility(*this);
+    AdaptToWindowSystem(*this); // after the accessible texts: on Wayland it says what cannot work there
 }
 
 FrmMetronom::~FrmMetronom()
