@@ -122,6 +122,7 @@ QDialog *Dialog(QWidget &form, const QString &title, const QString &note,
     QObject::connect(buttons, &QDialogButtonBox::rejected, d, &QDialog::reject);
     QObject::connect(d, &QDialog::accepted, d, std::move(accepted));
     d->setWindowModality(Qt::WindowModal);
+    d->setFixedSize(d->sizeHint()); // a few rows: nothing to gain from resizing or maximizing it
     d->open();
     return d;
 }
@@ -226,6 +227,7 @@ void PracticeTools::BuildMenu()
     menu_->setTitle(QStringLiteral("Übungen und Einstellungen"));
     menu_->setAccessibleName(menu_->title());
     menu_->addSection(menu_->title());
+    menu_->setContentsMargins(0, 4, 0, 0);
 
     // Lautstärke: a slider within the menu.
     auto *volume = new QWidget;

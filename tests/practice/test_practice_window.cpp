@@ -179,6 +179,7 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     entry(QStringLiteral("Tempo-Trainer einstellen"))->trigger();
     QDialog *d = tools().OpenDialog();
     ASSERT_TRUE(d && d->isVisible());
+    EXPECT_EQ(d->minimumSize(), d->maximumSize()) << "a window manager would offer to maximize it";
     auto spin = [d](const char *name) {
         for (QSpinBox *s : d->findChildren<QSpinBox *>())
             if (s->accessibleName() == QString::fromUtf8(name))
