@@ -12,21 +12,31 @@
 
 namespace {
 
-TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
-{
+// A Sounds folder holding a short sound under each of the given names (Klack.wav among them), its
+// cache and the three slots, and the window's choices pointing at it ("Normal").
+struct SoundsFolder {
+    explicit SoundsFolder(std::initializer_list<const char *> names)
+    {
+        for (const char *name : names) {
+            std::filesystem::create_directories(std::filesystem::path(dir / name).parent_path());
+            soundtest::WriteFile(dir / name, soundtest::MakeWav({}, {1000, 1000}, 100));
+        }
+        slots.CreateBuffers(10, dir / "Klack.wav");
+        c.soundsDir = dir.path().string() + "/";
+        c.preset = "Normal";
+    }
     soundtest::TempDir dir;
-    std::filesystem::create_directories(dir.path() / "Count" / "Long");
-    for (const char *name : {"Klack.wav", "Snare.wav", "Count/Long/1.wav", "Count/Long/2a.wav"})
-        soundtest::WriteFile(dir / name, soundtest::MakeWav({}, {1000, 1000}, 100));
     sound::SampleCache cache;
     sound::SampleKeeper keeper;
-    sound::SlotPlayer player(sound::kSlotCount);
-    sound::SoundSlots slots(cache, keeper, player);
-    slots.CreateBuffers(10, dir / "Klack.wav");
-
+    sound::SlotPlayer player{sound::kSlotCount};
+    sound::SoundSlots slots{cache, keeper, player};
     app::BeatChoices c;
-    c.soundsDir = dir.path().string() + "/";
-    c.preset = "Normal";
+};
+
+TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
+{
+    SoundsFolder folder({"Klack.wav", "Snare.wav", "Count/Long/1.wav", "Count/Long/2a.wav"});
+    auto &[dir, cache, keeper, player, slots, c] = folder;
     c.click = "Klack";
     c.accent2 = "Missing"; // named, but no such file: null, and the slot plays its last sample
     c.accent1 = "Broken";  // there, but no sound in it: the same, and the window is told why
@@ -70,18 +80,8 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
 // must play too, not leave the slot on the sound it played before.
 TEST(BeatSettings, AFileWhoseExtensionIsNotLowerCasePlaysUnderItsOfferedName)
 {
-    soundtest::TempDir dir;
-    for (const char *name : {"Klack.wav", "Click.WAV", "Bell.Wav", "Both.wav", "Both.WAV"})
-        soundtest::WriteFile(dir / name, soundtest::MakeWav({}, {1000, 1000}, 100));
-    sound::SampleCache cache;
-    sound::SampleKeeper keeper;
-    sound::SlotPlayer player(sound::kSlotCount);
-    sound::SoundSlots slots(cache, keeper, player);
-    slots.CreateBuffers(10, dir / "Klack.wav");
-
-    app::BeatChoices c;
-    c.soundsDir = dir.path().string() + "/";
-    c.preset = "Normal";
+    SoundsFolder folder({"Klack.wav", "Click.WAV", "Bell.Wav", "Both.wav", "Both.WAV"});
+    auto &[dir, cache, keeper, player, slots, c] = folder;
     c.click = "Click";
     c.accent1 = "Bell";
     c.accent2 = "Both"; // name.wav first where both are there
