@@ -378,8 +378,8 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     tap->setEnabled(true);
     running_ = false;
     heardSoon_.clear();
-    // Stopped, the number shows the tempo START will play: the one set, also when it changed
-    // after the last beat was measured (or before the first beat, instead of 0).
+    // Stopped, the number shows the tempo set, also when it changed after the last beat was
+    // measured (or before the first beat, instead of 0); after a trainer run, the tempo it reached.
     ShowTempo(tempo_.Bpm());
     DrawPendulumAtRest();
     link_->UserStopped();
