@@ -180,21 +180,34 @@ public:
 };
 
 // A sound or preset chooser, named by its label ("Sound:" reads "Sound"), its value the text shown.
+// A reader on Linux reads a chooser's value from its text field; the preset chooser has none, and
+// the value text does not reach such a reader. So that one carries its value in its name, as the
+// sliders do ("Presets: Normal"), and leaves out the relation to its label, which a reader would
+// read instead of the name.
 class Chooser : public QAccessibleWidget, public Ours {
 public:
     explicit Chooser(QComboBox *c) : QAccessibleWidget(c, QAccessible::ComboBox) {}
     QComboBox *chooser() const { return static_cast<QComboBox *>(widget()); }
+    QString label() const
+    {
+        for (QLabel *label : chooser()->window()->findChildren<QLabel *>())
+            if (label->buddy() == chooser())
+                return label->text().remove(QRegularExpression(QStringLiteral("\\s*:\\s*$")));
+        return chooser()->accessibleName();
+    }
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Name) {
-            for (QLabel *label : chooser()->window()->findChildren<QLabel *>())
-                if (label->buddy() == chooser())
-                    return label->text().remove(QRegularExpression(QStringLiteral("\\s*:\\s*$")));
-            return chooser()->accessibleName();
-        }
+        if (t == QAccessible::Name)
+            return chooser()->isEditable() ? label() : label() + QStringLiteral(": ") + chooser()->currentText();
         if (t == QAccessible::Value)
             return chooser()->currentText();
         return QAccessibleWidget::text(t);
+    }
+    QList<QPair<QAccessibleInterface *, QAccessible::Relation>> relations(QAccessible::Relation match) const override
+    {
+        if (chooser()->isEditable())
+            return QAccessibleWidget::relations(match);
+        return QAccessibleWidget::relations(QAccessible::Relation(match & ~QAccessible::Label));
     }
     QAccessible::State state() const override
     {
@@ -297,6 +310,39 @@ bool Handled(QObject *o)
            qobject_cast<QComboBox *>(o) || WindowLabel(o) || MainWindow(o) || Weighted(o);
 }
 
+// Tells a screen reader when a slider's value, and with it its name ("Tempo: 121"), has changed.
+// The slider says that its value is set before it takes it (and also when it stays), so the
+// value is compared once the change is done.
+class SliderWatch : public QObject {
+public:
+    explicit SliderWatch(fader::Fader *f) : QObject(f), fader_(f), last_(f->Value())
+    {
+        connect(f, &fader::Fader::PropertyChanged, this, [this](const QString &name) {
+            if (name == QLatin1String("Value"))
+                Later();
+        });
+        connect(f, &fader::Fader::Scrolling, this, &SliderWatch::Later);
+    }
+
+private:
+    void Later() { QMetaObject::invokeMethod(this, &SliderWatch::Tell, Qt::QueuedConnection); }
+    void Tell()
+    {
+        if (fader_->Value() == last_)
+            return;
+        last_ = fader_->Value();
+        if (!QAccessible::isActive())
+            return;
+        QAccessibleValueChangeEvent value(fader_, last_ + 1);
+        QAccessible::updateAccessibility(&value);
+        QAccessibleEvent name(fader_, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&name);
+    }
+
+    fader::Fader *fader_;
+    std::int32_t last_;
+};
+
 // Tells a screen reader when the weight's tempo changes.
 class WeightWatch : public QObject {
 public:
@@ -349,6 +395,8 @@ void InstallAccessibility(QWidget &form)
             l->setBuddy(form.findChild<QComboBox *>(QString::fromUtf8(chooser)));
     if (QWidget *weight = form.findChild<QWidget *>(QStringLiteral("PicSlider")))
         weight->installEventFilter(new WeightWatch(weight));
+    for (fader::Fader *f : form.findChildren<fader::Fader *>())
+        new SliderWatch(f);
     // An interface made while a control was being built (a reader listening as its text was set)
     // was made for a plain widget; it goes, and the next question makes the right one.
     QList<QWidget *> all = form.findChildren<QWidget *>();

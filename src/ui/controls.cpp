@@ -1,6 +1,7 @@
 #include "ui/controls.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -94,6 +95,13 @@ void LampImage::setLit(bool lit)
         return;
     lit_ = lit;
     update();
+    // A screen reader says "checked" or "not checked" of the lamp it is on (a check box there).
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void LampImage::paintEvent(QPaintEvent *)

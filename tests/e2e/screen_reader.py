@@ -1,0 +1,110 @@
+#!/usr/bin/python3
+"""What a screen reader hears from the running program over AT-SPI, while keys are pressed in its
+window (xdotool, window id in argv[1]): the tempo slider and the beats slider tell their new values,
+a lamp tells that it was checked, the preset chooser names the preset chosen. Prints the faults
+found and ends with status 1 when there are any."""
+import subprocess
+import sys
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+
+WINDOW = sys.argv[1]
+heard = []  # (event type, role, name, value or detail1)
+
+
+def on_event(event):
+    source = event.source
+    try:
+        app = source.get_application()
+        if not app or app.get_name() != "metronom":
+            return
+        value = event.detail1
+        if event.type.startswith("object:property-change:accessible-value"):
+            value = source.get_current_value()
+        heard.append((event.type, source.get_role_name(), source.get_name(), value))
+    except GLib.Error:
+        pass
+
+
+def pump(seconds):
+    end = time.monotonic() + seconds
+    context = GLib.MainContext.default()
+    while time.monotonic() < end:
+        while context.pending():
+            context.iteration(False)
+        time.sleep(0.01)
+
+
+def find_app():
+    desktop = Atspi.get_desktop(0)
+    for _ in range(100):
+        for i in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(i)
+            if app and app.get_name() == "metronom":
+                return app
+        time.sleep(0.1)
+    return None
+
+
+def controls(node, found):
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        if child:
+            found.append(child)
+            controls(child, found)
+    return found
+
+
+def key(name):
+    subprocess.run(["xdotool", "key", "--window", WINDOW, name], check=True)
+    pump(0.6)
+
+
+def values_of(name_start):
+    return [v for (t, role, name, v) in heard
+            if t.startswith("object:property-change:accessible-value") and role == "slider"
+            and name.startswith(name_start)]
+
+
+app = find_app()
+if not app:
+    print("FAIL: the program is not on the accessibility bus")
+    sys.exit(1)
+everything = controls(app, [])
+listener = Atspi.EventListener.new(on_event)
+for kind in ("object:property-change:accessible-value", "object:state-changed:checked"):
+    listener.register(kind)
+pump(0.5)
+faults = []
+
+# From the start: 120, four beats.
+key("Right")
+key("Next")
+key("3")
+pump(0.5)
+if values_of("Tempo:") != [121.0, 111.0]:
+    faults.append(f"tempo slider told {values_of('Tempo:')} for Right, Page Down (expected 121, 111)")
+if values_of("Schläge pro Zyklus") != [3.0]:
+    faults.append(f"beats slider told {values_of('Schläge pro Zyklus')} for the key 3 (expected 3)")
+
+lamp = next(c for c in everything if c.get_name() == "Akzent 1, Schlag 2")
+lamp.do_action(0)
+pump(0.5)
+checked = [v for (t, role, name, v) in heard if t == "object:state-changed:checked" and name == lamp.get_name()]
+if checked != [1]:
+    faults.append(f"the lamp 'Akzent 1, Schlag 2' told {checked} when toggled (expected checked once)")
+if not lamp.get_state_set().contains(Atspi.StateType.CHECKED):
+    faults.append("the lamp toggled through the reader is not checked")
+
+presets = [c for c in everything if c.get_role_name() == "combo box" and c.get_name().startswith("Presets")]
+if [p.get_name() for p in presets] != ["Presets: Normal"]:
+    faults.append(f"the preset chooser reads {[p.get_name() for p in presets]} (expected 'Presets: Normal')")
+
+for fault in faults:
+    print("FAIL:", fault)
+print(f"{4 - len(faults)} passed, {len(faults)} failed")
+sys.exit(1 if faults else 0)
