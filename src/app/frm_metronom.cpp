@@ -446,12 +446,18 @@ void FrmMetronom::Housekeeping()
         return;
     output_->Poll();
     // Running silent, or the device suspended: the START button's tooltip says why, above the keys
-    // it lists; the status line and the error output say it once when it begins.
+    // it lists, and so does its description, which a screen reader reads instead; the status line
+    // and the error output say it once when it begins.
     QWidget *start = control("Check1");
     if (startToolTip_.isNull())
         startToolTip_ = start->toolTip();
     const QString note = QString::fromUtf8(output_->note());
     start->setToolTip(note.isEmpty() ? startToolTip_ : note + QStringLiteral("\n\n") + startToolTip_);
+    if (startDescription_.isNull())
+        startDescription_ = start->accessibleDescription();
+    const QString description = note.isEmpty() ? startDescription_ : note + QStringLiteral(" ") + startDescription_;
+    if (start->accessibleDescription() != description)
+        start->setAccessibleDescription(description);
     if (note != soundNote_ && !note.isEmpty()) {
         std::fprintf(stderr, "metronom: %s\n", output_->note());
         if (practice_)

@@ -163,8 +163,9 @@ private:
     int shownBpm_ = -1; // the tempo lblBPM shows
     ui::FramePacer frames_{*this, [this](bool draw) { DisplayFrame(draw); }};
     QTimer housekeepingTimer_;
-    QString startToolTip_; // the START button's own tooltip, before a note of the sound output
-    QString soundNote_;    // the sound output's note as last shown
+    QString startToolTip_;     // the START button's own tooltip, before a note of the sound output
+    QString startDescription_; // its own description for a screen reader, likewise
+    QString soundNote_;        // the sound output's note as last shown
     QFileSystemWatcher soundWatcher_;
     QTimer soundsSettled_;   // a sound file read again once it has not changed for a moment
     QStringList unplayable_; // the files last reported as unplayable

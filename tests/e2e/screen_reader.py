@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """What a screen reader hears from the running program over AT-SPI, while keys are pressed in its
 window (xdotool, window id in argv[1]): the tempo slider and the beats slider tell their new values,
-a lamp tells that it was checked, the preset chooser names the preset chosen. Prints the faults
+a lamp tells that it was checked, the preset chooser names the preset chosen, and START says why it
+plays silent (the sound server does not answer). Prints the faults
 found and ends with status 1 when there are any."""
 import subprocess
 import sys
@@ -104,7 +105,14 @@ presets = [c for c in everything if c.get_role_name() == "combo box" and c.get_n
 if [p.get_name() for p in presets] != ["Presets: Normal"]:
     faults.append(f"the preset chooser reads {[p.get_name() for p in presets]} (expected 'Presets: Normal')")
 
+start = next(c for c in everything if c.get_role_name() == "push button" and c.get_name() == "START")
+key("space")
+pump(3)  # the server has 2 s to answer
+key("space")
+if "Tonserver" not in start.get_description():
+    faults.append(f"START while silent describes itself as {start.get_description()!r} (no word of the sound server)")
+
 for fault in faults:
     print("FAIL:", fault)
-print(f"{4 - len(faults)} passed, {len(faults)} failed")
+print(f"{5 - len(faults)} passed, {len(faults)} failed")
 sys.exit(1 if faults else 0)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program as a screen reader meets it: under Xvfb on a private session bus with the
 # accessibility bus, keys pressed in its window, what the reader is told checked over AT-SPI
-# (screen_reader.py). Skipped (77) without the accessibility bus, dbus-run-session or Atspi for python3.
+# (screen_reader.py), on a sound server that never answers. Skipped (77) without the accessibility bus, dbus-run-session or Atspi for python3.
 PROGRAM=$1
 launcher=""
 for l in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
@@ -21,7 +21,14 @@ start_xvfb
 "$launcher" --launch-immediately >"$WORK/atspi.log" 2>&1 &
 PIDS+=($!)
 sleep 0.5
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 SDL_AUDIODRIVER=dummy
+# A sound server that takes the connection and never answers: the program runs silent, and the
+# START button tells the reader why ("Kein Tonserver").
+/usr/bin/python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(120)' "$WORK/mute" &
+PIDS+=($!)
+for _ in $(seq 50); do [ -S "$WORK/mute" ] && break; sleep 0.1; done
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 PULSE_SERVER="unix:$WORK/mute"
+unset SDL_AUDIODRIVER
 start "$MAIN" "$PROGRAM"
 sleep 1
 xdotool windowactivate --sync "$ID" 2>/dev/null || xdotool windowfocus --sync "$ID"
