@@ -258,11 +258,11 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 };
 
-// The main window: its children as shown, without the lamps of beats beyond the cycle, whatever
-// else is hidden and the decoration.
+// The main window (a frame to a reader, not a plain area): its children as shown, without the lamps
+// of beats beyond the cycle, whatever else is hidden and the decoration.
 class Window : public QAccessibleWidget, public Ours {
 public:
-    explicit Window(QWidget *form) : QAccessibleWidget(form) {}
+    explicit Window(QWidget *form) : QAccessibleWidget(form, QAccessible::Window) {}
     QList<QWidget *> shown() const
     {
         QList<QWidget *> list;

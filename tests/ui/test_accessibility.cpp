@@ -31,6 +31,7 @@ TEST_F(AccessibilityTest, EveryVisibleControlIsInTheTreeWithAName)
 {
     key(Qt::Key_3);
     QSet<QObject *> seen;
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form.get())->role(), QAccessible::Window) << "a reader's frame";
     Walk(QAccessible::queryAccessibleInterface(form.get()), seen);
     const QRegularExpression spacedLetters(QStringLiteral("^(\\S )+\\S$"));
     int checked = 0;
