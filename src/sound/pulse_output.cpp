@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -106,7 +107,14 @@ void PulseOutput::OnWrite(pa_stream *, std::size_t bytes, void *self)
 
 void PulseOutput::OnUnderflow(pa_stream *, void *self)
 {
-    static_cast<PulseOutput *>(self)->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
+    auto *out = static_cast<PulseOutput *>(self);
+    out->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
+    out->steppedReports_.Reset();
+}
+
+void PulseOutput::OnMoved(pa_stream *, void *self)
+{
+    static_cast<PulseOutput *>(self)->steppedReports_.Reset(); // another device, another latency
 }
 
 void PulseOutput::OnSuspended(pa_stream *stream, void *self)
@@ -152,14 +160,29 @@ void PulseOutput::Fill(std::size_t bytes)
         pa_usec_t usec = 0;
         int negative = 0;
         std::int64_t latency = bufferFrames(); // until the server has reported its timing
-        const bool reported = pa_stream_get_latency(stream_, &usec, &negative) == 0;
+        bool reported = pa_stream_get_latency(stream_, &usec, &negative) == 0;
         if (reported)
             latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
+        std::int64_t heardAfter = HeardAfter();
+        if (reportsInCycles_) {
+            // Relaxed: a request on its own, nothing else is read with it.
+            if (reportsRestart_.exchange(false, std::memory_order_relaxed))
+                steppedReports_.Reset();
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            heardAfter = steppedReports_.HeardAfter(
+                written_, heardAfter, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+            // libpulse's interpolation follows the steps too: the filtered report stands for it.
+            if (heardAfter >= 0) {
+                latency = heardAfter;
+                reported = true;
+            }
+        }
         feed_.SetLatency(latency, reported);
-        feed_.SetHeardAfter(HeardAfter());
+        feed_.SetHeardAfter(heardAfter);
         feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
+        written_ += n / kFrameBytes;
         bytes -= n;
     }
     // Resting: cork once all the server holds is silence. Relaxed: states of this thread and the
@@ -259,11 +282,40 @@ bool PulseOutput::HasDevice(const std::atomic<bool> &cancel)
     return waited && answer.found;
 }
 
+bool PulseOutput::ReportsInCycles(const std::atomic<bool> &cancel)
+{
+    struct Answer {
+        pa_threaded_mainloop *loop;
+        bool done = false, cycles = false;
+    } answer{mainloop_};
+    pa_operation *o = pa_context_get_server_info(
+        context_,
+        [](pa_context *, const pa_server_info *info, void *data) {
+            auto *a = static_cast<Answer *>(data);
+            // "PulseAudio (on PipeWire 0.3.65)"
+            a->cycles = info && info->server_name && std::strstr(info->server_name, "PipeWire");
+            a->done = true;
+            pa_threaded_mainloop_signal(a->loop, 0);
+        },
+        &answer);
+    const bool waited = o && WaitFor([&] { return answer.done; }, cancel);
+    if (o) {
+        if (!waited)
+            pa_operation_cancel(o); // no call any more: `answer` goes out of scope
+        pa_operation_unref(o);
+    }
+    return waited && answer.cycles;
+}
+
 bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomic<bool> &cancel)
 {
     resting_.store(!playing, std::memory_order_relaxed); // relaxed: no stream runs yet
     corked_.store(!playing, std::memory_order_relaxed);
     pa_threaded_mainloop_lock(mainloop_);
+    // Audio thread state, set while no stream runs: the stream's start orders it.
+    reportsInCycles_ = ReportsInCycles(cancel);
+    steppedReports_.Reset();
+    written_ = 0;
     auto fail = [&](const char *what) {
         error = std::string("PulseAudio: ") + what + ": " + pa_strerror(pa_context_errno(context_));
         pa_threaded_mainloop_unlock(mainloop_);
@@ -278,6 +330,7 @@ bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomi
     pa_stream_set_write_callback(stream_, &PulseOutput::OnWrite, this);
     pa_stream_set_underflow_callback(stream_, &PulseOutput::OnUnderflow, this);
     pa_stream_set_suspended_callback(stream_, &PulseOutput::OnSuspended, this);
+    pa_stream_set_moved_callback(stream_, &PulseOutput::OnMoved, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
     attr.tlength = BytesOfMs(kTargetMs);
@@ -314,6 +367,7 @@ void PulseOutput::Play(bool playing)
         if (pa_operation *o = pa_stream_cork(stream_, 0, nullptr, nullptr))
             pa_operation_unref(o);
         corked_.store(false, std::memory_order_relaxed);
+        reportsRestart_.store(true, std::memory_order_relaxed); // relaxed: see Fill
     }
     pa_threaded_mainloop_unlock(mainloop_);
 }
@@ -328,6 +382,7 @@ void PulseOutput::Close()
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
         pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
         pa_stream_set_suspended_callback(stream_, nullptr, nullptr);
+        pa_stream_set_moved_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
         stream_ = nullptr;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sound/stepped_reports.h"
 #include "sound/stream_feed.h"
 
 struct pa_context;
@@ -20,7 +21,8 @@ namespace sound {
 // skips what it missed and every later frame keeps its place on the sink's clock; each such
 // underrun is counted. Before every block the feed learns the latency the server reports
 // (interpolated timing), so it knows which frame is heard now; when the server has reported
-// nothing yet, the buffer length stands in.
+// nothing yet, the buffer length stands in. PipeWire's server reports its read position only once
+// per processing cycle: there the reports go through SteppedReports instead.
 //
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
@@ -82,6 +84,9 @@ private:
     static void OnWrite(pa_stream *stream, std::size_t bytes, void *self);
     static void OnUnderflow(pa_stream *stream, void *self);
     static void OnSuspended(pa_stream *stream, void *self);
+    static void OnMoved(pa_stream *stream, void *self);
+    // Connecting thread, before the stream: whether the server reports in processing cycles.
+    bool ReportsInCycles(const std::atomic<bool> &cancel);
     void Fill(std::size_t bytes);
     template <class Done> bool WaitFor(Done done, const std::atomic<bool> &cancel);
     // Audio thread: frames from now until the next frame written is heard, from the server's last
@@ -100,6 +105,10 @@ private:
     std::atomic<bool> suspended_{false};
     std::atomic<std::uint64_t> underruns_{0};
     bool prioritySet_ = false; // audio thread
+    bool reportsInCycles_ = false; // set before the stream starts, read by the audio thread
+    SteppedReports steppedReports_; // audio thread
+    std::uint64_t written_ = 0;     // audio thread: frames written to this stream
+    std::atomic<bool> reportsRestart_{false}; // the UI thread uncorked the stream
     void (*notify_)(void *) = nullptr;
     void *notifyContext_ = nullptr;
 };
