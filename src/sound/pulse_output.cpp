@@ -111,6 +111,9 @@ void PulseOutput::OnUnderflow(pa_stream *, void *self)
 
 void PulseOutput::OnSuspended(pa_stream *stream, void *self)
 {
+    // Also called when the stream was moved to another device: libpulse tells the new device's
+    // state only with the move (a device chosen in the sound settings that another program holds,
+    // or a move away from such a device), not through the suspended callback.
     // Relaxed: a state the UI thread shows, and decides nothing exact from.
     static_cast<PulseOutput *>(self)->suspended_.store(pa_stream_is_suspended(stream) == 1, std::memory_order_relaxed);
 }
@@ -278,6 +281,7 @@ bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomi
     pa_stream_set_write_callback(stream_, &PulseOutput::OnWrite, this);
     pa_stream_set_underflow_callback(stream_, &PulseOutput::OnUnderflow, this);
     pa_stream_set_suspended_callback(stream_, &PulseOutput::OnSuspended, this);
+    pa_stream_set_moved_callback(stream_, &PulseOutput::OnSuspended, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
     attr.tlength = BytesOfMs(kTargetMs);
@@ -328,6 +332,7 @@ void PulseOutput::Close()
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
         pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
         pa_stream_set_suspended_callback(stream_, nullptr, nullptr);
+        pa_stream_set_moved_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
         stream_ = nullptr;

@@ -69,7 +69,8 @@ public:
     bool corked() const { return corked_.load(std::memory_order_relaxed); } // relaxed: a state shown
     // Whether the server has suspended the device the stream plays on: another program holds it
     // (as a JACK server does), it was suspended by hand, or it idles while the stream is corked.
-    // Nothing is played or asked for meanwhile.
+    // Nothing is played or asked for meanwhile. Followed when the stream is moved to another device
+    // too (the sound settings, a device unplugged).
     bool suspended() const { return suspended_.load(std::memory_order_relaxed); } // relaxed: a state shown
     int bufferFrames() const;
     // A callback the audio thread calls once when the stream is lost (to wake the UI thread).

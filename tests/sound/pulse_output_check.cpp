@@ -3,10 +3,15 @@
 // stalls 150 ms once, the stream runs dry (counted) and the later clicks must stay on their grid; the
 // heard frame trails the rendered one by less than the buffer and advances at the stream's rate.
 // The server going away and the resting (corked) stream: e2e.pulse_restart_xvfb.
+//
+// With --moves (run by pulse_moves.sh, with a second null sink "other"): the stream is moved between
+// the sinks as in the sound settings, and whether the device it plays on is suspended (the window's
+// "Tonausgabe angehalten") follows each move.
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -48,9 +53,43 @@ template <class Condition> bool Within(std::chrono::milliseconds limit, Conditio
     return condition();
 }
 
+// Runs a pactl command; false when it failed.
+bool Pactl(const std::string &args) { return std::system(("pactl " + args + " >/dev/null").c_str()) == 0; }
+
+// The stream moved between a running sink and one suspended by hand (as another program holding the
+// device does): the suspended state must follow the device the stream plays on.
+int Moves(sound::SoundOutput &output)
+{
+    const auto suspended = [&] { return output.pulse().suspended(); };
+    const auto moveTo = [](const char *sink) {
+        return Pactl(std::string("move-sink-input \"$(pactl list short sink-inputs | cut -f1 | head -n1)\" ") + sink);
+    };
+    if (!Within(2s, [&] { return !suspended(); }))
+        return Fail("suspended on the running sink");
+    if (!Pactl("suspend-sink other 1") || !moveTo("other"))
+        return Fail("pactl could not suspend the other sink or move the stream there");
+    if (!Within(2s, suspended))
+        return Fail("moved to a suspended sink, and not said to be suspended");
+    if (!moveTo("metronom"))
+        return Fail("pactl could not move the stream back");
+    if (!Within(2s, [&] { return !suspended(); }))
+        return Fail("moved back to the running sink, and still said to be suspended");
+    // Suspended while it plays there (its own notice), then moved away to a running sink.
+    if (!Pactl("suspend-sink other 0") || !moveTo("other") || !Within(2s, [&] { return !suspended(); }))
+        return Fail("moved to the resumed sink, and said to be suspended");
+    if (!Pactl("suspend-sink other 1") || !Within(2s, suspended))
+        return Fail("the sink suspended under the stream was not noticed");
+    if (!moveTo("metronom"))
+        return Fail("pactl could not move the stream back");
+    if (!Within(2s, [&] { return !suspended(); }))
+        return Fail("moved away from the suspended sink, and still said to be suspended");
+    std::printf("the suspended state followed four moves\n");
+    return 0;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
     sound::SoundOutput output;
     ClickSource source;
@@ -61,6 +100,11 @@ int main()
     const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
     if (!Within(2s, [&] { return source.rendered.load() > 22050; }))
         return Fail("no sound");
+    if (argc > 1 && std::string(argv[1]) == "--moves") {
+        const int status = Moves(output);
+        output.SetSource(nullptr);
+        return status;
+    }
     const double heard0 = output.HeardFrame();
     const auto t0 = Clock::now();
     for (int i = 0; i < 40; ++i) {
