@@ -155,11 +155,21 @@ void PulseOutput::Fill(std::size_t bytes)
         pa_usec_t usec = 0;
         int negative = 0;
         std::int64_t latency = bufferFrames(); // until the server has reported its timing
-        const bool reported = pa_stream_get_latency(stream_, &usec, &negative) == 0;
+        bool reported = pa_stream_get_latency(stream_, &usec, &negative) == 0;
         if (reported)
             latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
+        // The frame heard (the pendulum) from the server's own report where it has one taken while
+        // the stream played: after the stream is moved to another device, libpulse's interpolation
+        // takes about ten seconds to ease into the new device's timing, the pendulum up to 37 ms
+        // behind its click meanwhile.
+        const std::int64_t heardAfter = HeardAfter();
+        const pa_timing_info *info = pa_stream_get_timing_info(stream_);
+        if (heardAfter >= 0 && info && info->playing) {
+            latency = heardAfter;
+            reported = true;
+        }
         feed_.SetLatency(latency, reported);
-        feed_.SetHeardAfter(HeardAfter());
+        feed_.SetHeardAfter(heardAfter);
         feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;

@@ -18,9 +18,9 @@ namespace sound {
 // Holding time: the server keeps kTargetMs of our frames (see pulse_output.cpp for why that
 // length). Pre-buffering is off: when the stream runs dry, the server plays on without waiting,
 // skips what it missed and every later frame keeps its place on the sink's clock; each such
-// underrun is counted. Before every block the feed learns the latency the server reports
-// (interpolated timing), so it knows which frame is heard now; when the server has reported
-// nothing yet, the buffer length stands in.
+// underrun is counted. Before every block the feed learns the latency the server reports (its last
+// timing report taken while the stream played, else libpulse's interpolation), so it knows which
+// frame is heard now; when the server has reported nothing yet, the buffer length stands in.
 //
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.

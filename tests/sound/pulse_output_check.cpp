@@ -7,11 +7,16 @@
 // With --moves (run by pulse_moves.sh, with a second null sink "other"): the stream is moved between
 // the sinks as in the sound settings, and whether the device it plays on is suspended (the window's
 // "Tonausgabe angehalten") follows each move.
+//
+// With --heard LOG SECONDS (run by pulse_heard_after_move.sh): plays the clicks without the stall
+// and logs every 2 ms the time (CLOCK_MONOTONIC, ns) and the frame heard, for comparing with when
+// each click was played at the sink it is moved to.
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <thread>
 
@@ -32,7 +37,7 @@ struct ClickSource : sound::AudioSource {
             out[2 * i] = out[2 * i + 1] = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f; // fading out
         }
         frame += std::uint64_t(frames);
-        if (!stalled && frame > 3 * 22050 + 2000) {
+        if (!stalled && stall && frame > 3 * 22050 + 2000) {
             stalled = true;
             std::this_thread::sleep_for(150ms);
         }
@@ -41,6 +46,7 @@ struct ClickSource : sound::AudioSource {
     std::atomic<std::uint64_t> rendered{0};
     std::uint64_t frame = 0; // audio thread
     bool stalled = false;
+    bool stall = true; // set before the stream starts
 };
 
 int Fail(const std::string &what) { return std::fprintf(stderr, "FAILED: %s\n", what.c_str()), 1; }
@@ -87,12 +93,33 @@ int Moves(sound::SoundOutput &output)
     return 0;
 }
 
+// Logs the frame heard every 2 ms for `seconds`.
+int LogHeard(sound::SoundOutput &output, const char *path, double seconds)
+{
+    std::FILE *log = std::fopen(path, "w");
+    if (!log)
+        return Fail(std::string("cannot write ") + path);
+    for (const auto end = Clock::now() + std::chrono::duration<double>(seconds); Clock::now() < end;) {
+        std::this_thread::sleep_for(2ms);
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const double heard = output.HeardFrame();
+        std::fprintf(log, "%lld %.1f\n", (long long)now.tv_sec * 1000000000LL + now.tv_nsec, heard);
+    }
+    std::fclose(log);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--heard" && argc < 4)
+        return Fail("usage: pulse_output_check --heard LOG SECONDS");
     sound::SoundOutput output;
     ClickSource source;
+    source.stall = mode != "--heard";
     output.SetSource(&source);
     if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
         return Fail("no PulseAudio stream: " + output.error());
@@ -100,8 +127,8 @@ int main(int argc, char **argv)
     const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
     if (!Within(2s, [&] { return source.rendered.load() > 22050; }))
         return Fail("no sound");
-    if (argc > 1 && std::string(argv[1]) == "--moves") {
-        const int status = Moves(output);
+    if (mode == "--moves" || mode == "--heard") {
+        const int status = mode == "--moves" ? Moves(output) : LogHeard(output, argv[2], std::atof(argv[3]));
         output.SetSource(nullptr);
         return status;
     }
