@@ -112,9 +112,13 @@ void PulseOutput::OnUnderflow(pa_stream *, void *self)
     out->steppedReports_.Reset();
 }
 
-void PulseOutput::OnMoved(pa_stream *, void *self)
+void PulseOutput::OnMoved(pa_stream *stream, void *self)
 {
-    static_cast<PulseOutput *>(self)->steppedReports_.Reset(); // another device, another latency
+    // Another device, another latency; and libpulse tells the new device's state only with the move
+    // (a device chosen in the sound settings that another program holds, or a move away from such
+    // a device), not through the suspended callback.
+    static_cast<PulseOutput *>(self)->steppedReports_.Reset();
+    OnSuspended(stream, self);
 }
 
 void PulseOutput::OnSuspended(pa_stream *stream, void *self)
@@ -163,19 +167,23 @@ void PulseOutput::Fill(std::size_t bytes)
         bool reported = pa_stream_get_latency(stream_, &usec, &negative) == 0;
         if (reported)
             latency = std::int64_t(usec * kStreamRate / 1000000) * (negative ? -1 : 1);
+        // The frame heard (the pendulum) from the server's own report where it has one taken while
+        // the stream played: after the stream is moved to another device, libpulse's interpolation
+        // takes about ten seconds to ease into the new device's timing, the pendulum up to 37 ms
+        // behind its click meanwhile.
         std::int64_t heardAfter = HeardAfter();
         if (reportsInCycles_) {
             // Relaxed: a request on its own, nothing else is read with it.
             if (reportsRestart_.exchange(false, std::memory_order_relaxed))
                 steppedReports_.Reset();
             const auto now = std::chrono::steady_clock::now().time_since_epoch();
-            heardAfter = steppedReports_.HeardAfter(
-                written_, heardAfter, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
-            // libpulse's interpolation follows the steps too: the filtered report stands for it.
-            if (heardAfter >= 0) {
-                latency = heardAfter;
-                reported = true;
-            }
+            heardAfter = steppedReports_.HeardAfter(written_, heardAfter,
+                                                    std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+        }
+        const pa_timing_info *info = pa_stream_get_timing_info(stream_);
+        if (heardAfter >= 0 && info && info->playing) {
+            latency = heardAfter;
+            reported = true;
         }
         feed_.SetLatency(latency, reported);
         feed_.SetHeardAfter(heardAfter);

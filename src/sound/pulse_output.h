@@ -19,10 +19,11 @@ namespace sound {
 // Holding time: the server keeps kTargetMs of our frames (see pulse_output.cpp for why that
 // length). Pre-buffering is off: when the stream runs dry, the server plays on without waiting,
 // skips what it missed and every later frame keeps its place on the sink's clock; each such
-// underrun is counted. Before every block the feed learns the latency the server reports
-// (interpolated timing), so it knows which frame is heard now; when the server has reported
-// nothing yet, the buffer length stands in. PipeWire's server reports its read position only once
-// per processing cycle: there the reports go through SteppedReports instead.
+// underrun is counted. Before every block the feed learns the latency the server reports (its last
+// timing report taken while the stream played, else libpulse's interpolation), so it knows which
+// frame is heard now; when the server has reported nothing yet, the buffer length stands in.
+// PipeWire's server reports its read position only once per processing cycle: there the reports
+// go through SteppedReports first.
 //
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
@@ -71,7 +72,8 @@ public:
     bool corked() const { return corked_.load(std::memory_order_relaxed); } // relaxed: a state shown
     // Whether the server has suspended the device the stream plays on: another program holds it
     // (as a JACK server does), it was suspended by hand, or it idles while the stream is corked.
-    // Nothing is played or asked for meanwhile.
+    // Nothing is played or asked for meanwhile. Followed when the stream is moved to another device
+    // too (the sound settings, a device unplugged).
     bool suspended() const { return suspended_.load(std::memory_order_relaxed); } // relaxed: a state shown
     int bufferFrames() const;
     // A callback the audio thread calls once when the stream is lost (to wake the UI thread).
@@ -104,10 +106,10 @@ private:
     std::atomic<bool> corked_{false};
     std::atomic<bool> suspended_{false};
     std::atomic<std::uint64_t> underruns_{0};
-    bool prioritySet_ = false; // audio thread
-    bool reportsInCycles_ = false; // set before the stream starts, read by the audio thread
-    SteppedReports steppedReports_; // audio thread
-    std::uint64_t written_ = 0;     // audio thread: frames written to this stream
+    bool prioritySet_ = false;                // audio thread
+    bool reportsInCycles_ = false;            // set before the stream starts, read by the audio thread
+    SteppedReports steppedReports_;           // audio thread
+    std::uint64_t written_ = 0;               // audio thread: frames written to this stream
     std::atomic<bool> reportsRestart_{false}; // the UI thread uncorked the stream
     void (*notify_)(void *) = nullptr;
     void *notifyContext_ = nullptr;

@@ -3,10 +3,20 @@
 // stalls 150 ms once, the stream runs dry (counted) and the later clicks must stay on their grid; the
 // heard frame trails the rendered one by less than the buffer and advances at the stream's rate.
 // The server going away and the resting (corked) stream: e2e.pulse_restart_xvfb.
+//
+// With --moves (run by pulse_moves.sh, with a second null sink "other"): the stream is moved between
+// the sinks as in the sound settings, and whether the device it plays on is suspended (the window's
+// "Tonausgabe angehalten") follows each move.
+//
+// With --heard LOG SECONDS (run by pulse_heard_after_move.sh): plays the clicks without the stall
+// and logs every 2 ms the time (CLOCK_MONOTONIC, ns) and the frame heard, for comparing with when
+// each click was played at the sink it is moved to.
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <thread>
 
@@ -27,7 +37,7 @@ struct ClickSource : sound::AudioSource {
             out[2 * i] = out[2 * i + 1] = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f; // fading out
         }
         frame += std::uint64_t(frames);
-        if (!stalled && frame > 3 * 22050 + 2000) {
+        if (!stalled && stall && frame > 3 * 22050 + 2000) {
             stalled = true;
             std::this_thread::sleep_for(150ms);
         }
@@ -36,6 +46,7 @@ struct ClickSource : sound::AudioSource {
     std::atomic<std::uint64_t> rendered{0};
     std::uint64_t frame = 0; // audio thread
     bool stalled = false;
+    bool stall = true; // set before the stream starts
 };
 
 int Fail(const std::string &what) { return std::fprintf(stderr, "FAILED: %s\n", what.c_str()), 1; }
@@ -48,12 +59,67 @@ template <class Condition> bool Within(std::chrono::milliseconds limit, Conditio
     return condition();
 }
 
+// Runs a pactl command; false when it failed.
+bool Pactl(const std::string &args) { return std::system(("pactl " + args + " >/dev/null").c_str()) == 0; }
+
+// The stream moved between a running sink and one suspended by hand (as another program holding the
+// device does): the suspended state must follow the device the stream plays on.
+int Moves(sound::SoundOutput &output)
+{
+    const auto suspended = [&] { return output.pulse().suspended(); };
+    const auto moveTo = [](const char *sink) {
+        return Pactl(std::string("move-sink-input \"$(pactl list short sink-inputs | cut -f1 | head -n1)\" ") + sink);
+    };
+    if (!Within(2s, [&] { return !suspended(); }))
+        return Fail("suspended on the running sink");
+    if (!Pactl("suspend-sink other 1") || !moveTo("other"))
+        return Fail("pactl could not suspend the other sink or move the stream there");
+    if (!Within(2s, suspended))
+        return Fail("moved to a suspended sink, and not said to be suspended");
+    if (!moveTo("metronom"))
+        return Fail("pactl could not move the stream back");
+    if (!Within(2s, [&] { return !suspended(); }))
+        return Fail("moved back to the running sink, and still said to be suspended");
+    // Suspended while it plays there (its own notice), then moved away to a running sink.
+    if (!Pactl("suspend-sink other 0") || !moveTo("other") || !Within(2s, [&] { return !suspended(); }))
+        return Fail("moved to the resumed sink, and said to be suspended");
+    if (!Pactl("suspend-sink other 1") || !Within(2s, suspended))
+        return Fail("the sink suspended under the stream was not noticed");
+    if (!moveTo("metronom"))
+        return Fail("pactl could not move the stream back");
+    if (!Within(2s, [&] { return !suspended(); }))
+        return Fail("moved away from the suspended sink, and still said to be suspended");
+    std::printf("the suspended state followed four moves\n");
+    return 0;
+}
+
+// Logs the frame heard every 2 ms for `seconds`.
+int LogHeard(sound::SoundOutput &output, const char *path, double seconds)
+{
+    std::FILE *log = std::fopen(path, "w");
+    if (!log)
+        return Fail(std::string("cannot write ") + path);
+    for (const auto end = Clock::now() + std::chrono::duration<double>(seconds); Clock::now() < end;) {
+        std::this_thread::sleep_for(2ms);
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const double heard = output.HeardFrame();
+        std::fprintf(log, "%lld %.1f\n", (long long)now.tv_sec * 1000000000LL + now.tv_nsec, heard);
+    }
+    std::fclose(log);
+    return 0;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--heard" && argc < 4)
+        return Fail("usage: pulse_output_check --heard LOG SECONDS");
     sound::SoundOutput output;
     ClickSource source;
+    source.stall = mode != "--heard";
     output.SetSource(&source);
     if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
         return Fail("no PulseAudio stream: " + output.error());
@@ -61,6 +127,11 @@ int main()
     const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
     if (!Within(2s, [&] { return source.rendered.load() > 22050; }))
         return Fail("no sound");
+    if (mode == "--moves" || mode == "--heard") {
+        const int status = mode == "--moves" ? Moves(output) : LogHeard(output, argv[2], std::atof(argv[3]));
+        output.SetSource(nullptr);
+        return status;
+    }
     const double heard0 = output.HeardFrame();
     const auto t0 = Clock::now();
     for (int i = 0; i < 40; ++i) {

@@ -390,7 +390,8 @@ TEST_P(SteppedReportsTest, TheFrameHeardIsWithinFiveMillisecondsOfTheSound)
             heardAtZero -= shift + gapMs * 44.1;
             gapNs = std::int64_t(gapMs) * 1'000'000;
         }
-        const std::int64_t nowNs = 1'000'000'000 + std::int64_t(block) * 20'000'000 + gapNs + block * 7919 % 83 * 100'000;
+        const std::int64_t nowNs =
+            1'000'000'000 + std::int64_t(block) * 20'000'000 + gapNs + block * 7919 % 83 * 100'000;
         const double heard = double(nowNs) * 44100e-9 + heardAtZero;
         const double reported = std::floor(heard / cycle) * cycle;
         const double after = double(written) - heard;
@@ -403,8 +404,8 @@ TEST_P(SteppedReportsTest, TheFrameHeardIsWithinFiveMillisecondsOfTheSound)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SteppedReportsTest,
-                         testing::Values(Cycles{1, 0, 0}, Cycles{256, 0, 0}, Cycles{2048, 0, 0},
-                                         Cycles{2048, 1323, 0}, Cycles{2048, 1323, 300}, Cycles{1024, 441, 250}));
+                         testing::Values(Cycles{1, 0, 0}, Cycles{256, 0, 0}, Cycles{2048, 0, 0}, Cycles{2048, 1323, 0},
+                                         Cycles{2048, 1323, 300}, Cycles{1024, 441, 250}));
 
 // Counts its frames into the samples it renders (frame n plays n on both channels).
 struct RampSource : sound::AudioSource {
