@@ -277,3 +277,8 @@ FIT_PLAYED_AWK='
     fitSd = sqrt(fitSd / fitUsed)
   }
 '
+
+# BENCH_SERVER=pipewire: PipeWire with pipewire-pulse in place of PulseAudio (bench/pipewire.sh).
+if [ "${BENCH_SERVER:-pulseaudio}" = pipewire ]; then
+  . "$(dirname "${BASH_SOURCE[0]}")/pipewire.sh"
+fi
