@@ -107,22 +107,14 @@ void PulseOutput::OnWrite(pa_stream *, std::size_t bytes, void *self)
 
 void PulseOutput::OnUnderflow(pa_stream *, void *self)
 {
-    auto *out = static_cast<PulseOutput *>(self);
-    out->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
-    out->steppedReports_.Reset();
-}
-
-void PulseOutput::OnMoved(pa_stream *stream, void *self)
-{
-    // Another device, another latency; and libpulse tells the new device's state only with the move
-    // (a device chosen in the sound settings that another program holds, or a move away from such
-    // a device), not through the suspended callback.
-    static_cast<PulseOutput *>(self)->steppedReports_.Reset();
-    OnSuspended(stream, self);
+    static_cast<PulseOutput *>(self)->underruns_.fetch_add(1, std::memory_order_relaxed); // relaxed: a count
 }
 
 void PulseOutput::OnSuspended(pa_stream *stream, void *self)
 {
+    // Also called when the stream was moved to another device: libpulse tells the new device's
+    // state only with the move (a device chosen in the sound settings that another program holds,
+    // or a move away from such a device), not through the suspended callback.
     // Relaxed: a state the UI thread shows, and decides nothing exact from.
     static_cast<PulseOutput *>(self)->suspended_.store(pa_stream_is_suspended(stream) == 1, std::memory_order_relaxed);
 }
@@ -170,18 +162,12 @@ void PulseOutput::Fill(std::size_t bytes)
         // The frame heard (the pendulum) from the server's own report where it has one taken while
         // the stream played: after the stream is moved to another device, libpulse's interpolation
         // takes about ten seconds to ease into the new device's timing, the pendulum up to 37 ms
-        // behind its click meanwhile.
-        std::int64_t heardAfter = HeardAfter();
-        if (reportsInCycles_) {
-            // Relaxed: a request on its own, nothing else is read with it.
-            if (reportsRestart_.exchange(false, std::memory_order_relaxed))
-                steppedReports_.Reset();
-            const auto now = std::chrono::steady_clock::now().time_since_epoch();
-            heardAfter = steppedReports_.HeardAfter(written_, heardAfter,
-                                                    std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
-        }
+        // behind its click meanwhile. Not from PipeWire's, which moves the read position once per
+        // processing cycle (up to 46 ms) but stamps the report when it answers: there libpulse's
+        // interpolation wanders less.
+        const std::int64_t heardAfter = HeardAfter();
         const pa_timing_info *info = pa_stream_get_timing_info(stream_);
-        if (heardAfter >= 0 && info && info->playing) {
+        if (heardAfter >= 0 && info && info->playing && !reportsInCycles_) {
             latency = heardAfter;
             reported = true;
         }
@@ -190,7 +176,6 @@ void PulseOutput::Fill(std::size_t bytes)
         feed_.Render(static_cast<float *>(data), int(n / kFrameBytes));
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
-        written_ += n / kFrameBytes;
         bytes -= n;
     }
     // Resting: cork once all the server holds is silence. Relaxed: states of this thread and the
@@ -322,8 +307,6 @@ bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomi
     pa_threaded_mainloop_lock(mainloop_);
     // Audio thread state, set while no stream runs: the stream's start orders it.
     reportsInCycles_ = ReportsInCycles(cancel);
-    steppedReports_.Reset();
-    written_ = 0;
     auto fail = [&](const char *what) {
         error = std::string("PulseAudio: ") + what + ": " + pa_strerror(pa_context_errno(context_));
         pa_threaded_mainloop_unlock(mainloop_);
@@ -338,7 +321,7 @@ bool PulseOutput::StartStream(bool playing, std::string &error, const std::atomi
     pa_stream_set_write_callback(stream_, &PulseOutput::OnWrite, this);
     pa_stream_set_underflow_callback(stream_, &PulseOutput::OnUnderflow, this);
     pa_stream_set_suspended_callback(stream_, &PulseOutput::OnSuspended, this);
-    pa_stream_set_moved_callback(stream_, &PulseOutput::OnMoved, this);
+    pa_stream_set_moved_callback(stream_, &PulseOutput::OnSuspended, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
     attr.tlength = BytesOfMs(kTargetMs);
@@ -375,7 +358,6 @@ void PulseOutput::Play(bool playing)
         if (pa_operation *o = pa_stream_cork(stream_, 0, nullptr, nullptr))
             pa_operation_unref(o);
         corked_.store(false, std::memory_order_relaxed);
-        reportsRestart_.store(true, std::memory_order_relaxed); // relaxed: see Fill
     }
     pa_threaded_mainloop_unlock(mainloop_);
 }

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "sound/stepped_reports.h"
 #include "sound/stream_feed.h"
 
 struct pa_context;
@@ -22,8 +21,8 @@ namespace sound {
 // underrun is counted. Before every block the feed learns the latency the server reports (its last
 // timing report taken while the stream played, else libpulse's interpolation), so it knows which
 // frame is heard now; when the server has reported nothing yet, the buffer length stands in.
-// PipeWire's server reports its read position only once per processing cycle: there the reports
-// go through SteppedReports first.
+// PipeWire's server reports its read position only once per processing cycle: there libpulse's
+// interpolation is taken throughout.
 //
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
@@ -86,7 +85,6 @@ private:
     static void OnWrite(pa_stream *stream, std::size_t bytes, void *self);
     static void OnUnderflow(pa_stream *stream, void *self);
     static void OnSuspended(pa_stream *stream, void *self);
-    static void OnMoved(pa_stream *stream, void *self);
     // Connecting thread, before the stream: whether the server reports in processing cycles.
     bool ReportsInCycles(const std::atomic<bool> &cancel);
     void Fill(std::size_t bytes);
@@ -106,11 +104,8 @@ private:
     std::atomic<bool> corked_{false};
     std::atomic<bool> suspended_{false};
     std::atomic<std::uint64_t> underruns_{0};
-    bool prioritySet_ = false;                // audio thread
-    bool reportsInCycles_ = false;            // set before the stream starts, read by the audio thread
-    SteppedReports steppedReports_;           // audio thread
-    std::uint64_t written_ = 0;               // audio thread: frames written to this stream
-    std::atomic<bool> reportsRestart_{false}; // the UI thread uncorked the stream
+    bool prioritySet_ = false;     // audio thread
+    bool reportsInCycles_ = false; // PipeWire's server; set before the stream starts
     void (*notify_)(void *) = nullptr;
     void *notifyContext_ = nullptr;
 };

@@ -17,7 +17,6 @@
 #include "engine/render_test.h"
 #include "sound/mixer.h"
 #include "sound/sound_output.h"
-#include "sound/stepped_reports.h"
 #include "sound/stream_feed.h"
 #include "sound/wav_writer.h"
 #include "tempo/tempo_model.h"
@@ -366,46 +365,6 @@ TEST(StreamFeed, HeardFrameLagsByLatencyAndBlockAndNeverStepsBack)
         EXPECT_GE(feed.HeardFrame(), before) << "stepped back after the stall";
     }
 }
-
-// A server that moves the read position once per processing cycle of `cycle` frames but stamps
-// each report when it answers (PipeWire's), and one whose reports are exact (cycle 1). A block of
-// 20 ms is asked for every 20 ms and answered up to 8 ms later. After 3 s the sound moves later by
-// `shift` frames (another device), after a gap of `gapMs` (0: none, then nothing says so).
-struct Cycles {
-    int cycle, shift, gapMs;
-};
-
-class SteppedReportsTest : public testing::TestWithParam<Cycles> {};
-
-TEST_P(SteppedReportsTest, TheFrameHeardIsWithinFiveMillisecondsOfTheSound)
-{
-    const auto [cycle, shift, gapMs] = GetParam();
-    sound::SteppedReports reports;
-    std::uint64_t written = 7056; // the stream's buffer, written before the first report
-    double heardAtZero = -44100;  // the true frame heard at time zero: sound from 1 s on
-    std::int64_t gapNs = 0;
-    double worst = 0;
-    for (int block = 0; block < 400; ++block, written += 882) {
-        if (block == 150) {
-            heardAtZero -= shift + gapMs * 44.1;
-            gapNs = std::int64_t(gapMs) * 1'000'000;
-        }
-        const std::int64_t nowNs =
-            1'000'000'000 + std::int64_t(block) * 20'000'000 + gapNs + block * 7919 % 83 * 100'000;
-        const double heard = double(nowNs) * 44100e-9 + heardAtZero;
-        const double reported = std::floor(heard / cycle) * cycle;
-        const double after = double(written) - heard;
-        const double filtered = double(reports.HeardAfter(written, std::llround(double(written) - reported), nowNs));
-        // From its first second on, and again a second after a gap or two after a silent move.
-        if ((block >= 50 && block < 150) || block >= (gapMs ? 200 : 250))
-            worst = std::max(worst, std::abs(filtered - after));
-    }
-    EXPECT_LE(worst, 220) << worst << " frames off the sound";
-}
-
-INSTANTIATE_TEST_SUITE_P(Servers, SteppedReportsTest,
-                         testing::Values(Cycles{1, 0, 0}, Cycles{256, 0, 0}, Cycles{2048, 0, 0}, Cycles{2048, 1323, 0},
-                                         Cycles{2048, 1323, 300}, Cycles{1024, 441, 250}));
 
 // Counts its frames into the samples it renders (frame n plays n on both channels).
 struct RampSource : sound::AudioSource {
