@@ -208,6 +208,17 @@ template <class Done> bool PulseOutput::WaitFor(Done done, const std::atomic<boo
     return true;
 }
 
+template <class Done> bool PulseOutput::Await(pa_operation *o, Done done, const std::atomic<bool> &cancel)
+{
+    const bool waited = o && WaitFor(done, cancel);
+    if (o) {
+        if (!waited)
+            pa_operation_cancel(o); // no call any more: what it would fill goes out of scope
+        pa_operation_unref(o);
+    }
+    return waited;
+}
+
 PulseOutput::Step PulseOutput::Connect(std::string &error, const std::atomic<bool> &cancel)
 {
     Close();
@@ -265,12 +276,8 @@ bool PulseOutput::HasDevice(const std::atomic<bool> &cancel)
             pa_threaded_mainloop_signal(a->loop, 0);
         },
         &answer);
-    const bool waited = o && WaitFor([&] { return answer.done; }, cancel);
-    if (o) {
-        if (!waited)
-            pa_operation_cancel(o); // no call any more: `answer` goes out of scope
-        pa_operation_unref(o);
-    }
+    const bool waited = Await(
+        o, [&] { return answer.done; }, cancel);
     pa_threaded_mainloop_unlock(mainloop_);
     return waited && answer.found;
 }
@@ -291,12 +298,8 @@ bool PulseOutput::ReportsInCycles(const std::atomic<bool> &cancel)
             pa_threaded_mainloop_signal(a->loop, 0);
         },
         &answer);
-    const bool waited = o && WaitFor([&] { return answer.done; }, cancel);
-    if (o) {
-        if (!waited)
-            pa_operation_cancel(o); // no call any more: `answer` goes out of scope
-        pa_operation_unref(o);
-    }
+    const bool waited = Await(
+        o, [&] { return answer.done; }, cancel);
     return waited && answer.cycles;
 }
 

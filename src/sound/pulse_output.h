@@ -6,6 +6,7 @@
 #include "sound/stream_feed.h"
 
 struct pa_context;
+struct pa_operation;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
@@ -89,6 +90,8 @@ private:
     bool ReportsInCycles(const std::atomic<bool> &cancel);
     void Fill(std::size_t bytes);
     template <class Done> bool WaitFor(Done done, const std::atomic<bool> &cancel);
+    // Waits for the answer to `o` (none: false) as WaitFor does; a cancelled one calls nothing any more.
+    template <class Done> bool Await(pa_operation *o, Done done, const std::atomic<bool> &cancel);
     // Audio thread: frames from now until the next frame written is heard, from the server's last
     // timing report; -1 without one.
     std::int64_t HeardAfter() const;
