@@ -253,6 +253,12 @@ void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
     }
 }
 
+void Metronome::Hush()
+{
+    player_.mixer().Clear();
+    preRollBeat_ = 0;
+}
+
 void Metronome::CancelPreRoll(std::uint64_t blockStart, bool evenIfSounding)
 {
     if (preRollBeat_ == 0)

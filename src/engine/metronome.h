@@ -160,6 +160,9 @@ public:
     // While no stream renders, on the threads AudioSource names.
     void Restart() override;
     void Handover() override;
+    // Audio thread, between blocks (or under the output's lock that keeps it out): the mixer's.
+    std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return player_.mixer().FirstStartFrom(frame); }
+    void Hush() override;
 
 private:
     void Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 namespace sound {
 
@@ -22,6 +23,14 @@ public:
     // stopped (an output closed while it rested, opened again to play): nothing is forgotten, a
     // play asked for meanwhile sounds in the first block; only the audio thread is a new one.
     virtual void Handover() {}
+
+    // Audio thread, between blocks: the first frame at or after `frame` (numbered as the frames
+    // rendered) where a sound began in a block already rendered; kNoStart when none is known.
+    static constexpr std::uint64_t kNoStart = ~std::uint64_t(0);
+    virtual std::uint64_t FirstStartFrom(std::uint64_t /*frame*/) const { return kNoStart; }
+    // Audio thread, between blocks: every sound ends at once and nothing scheduled begins (what
+    // was rendered of them has been faded out already).
+    virtual void Hush() {}
 };
 
 } // namespace sound

@@ -72,6 +72,16 @@ void Mixer::Release(Voice &voice)
     voice = Voice{};
 }
 
+std::uint64_t Mixer::FirstStartFrom(std::uint64_t frame) const
+{
+    std::uint64_t first = kNoStart;
+    const auto kept = std::min<std::uint64_t>(startCount_, kStartsKept);
+    for (std::uint64_t i = 0; i < kept; ++i)
+        if (starts_[i] >= frame)
+            first = std::min(first, starts_[i]);
+    return first;
+}
+
 void Mixer::Clear()
 {
     for (Channel &c : channels_) {
@@ -217,8 +227,11 @@ void Mixer::Render(float *out, int frames)
         position = next;
         if (position >= frames)
             break;
-        while (applied < eventCount_ && events_[applied].offset <= position)
+        while (applied < eventCount_ && events_[applied].offset <= position) {
+            if (events_[applied].kind == EventKind::Start)
+                starts_[startCount_++ % kStartsKept] = framesRendered_ + std::uint64_t(position);
             Apply(events_[applied++]);
+        }
     }
     // Events for later blocks move up and come closer by this block's length.
     for (int i = applied; i < eventCount_; ++i) {

@@ -59,6 +59,13 @@ public:
     // limiter forgets what it holds and the master gain stands at its target.
     void Clear();
 
+    // The first frame (numbered as framesRendered) at or after `frame` where a voice began in a block
+    // already rendered, among the last kStartsKept starts; kNoStart when none. STOP asks this of what
+    // the output still holds unheard.
+    static constexpr std::uint64_t kNoStart = ~std::uint64_t(0);
+    static constexpr int kStartsKept = 64;
+    std::uint64_t FirstStartFrom(std::uint64_t frame) const;
+
     // The gain of the whole mix (linear, 0..8), reached from the present one in a straight glide
     // over kGainRampFrames from the next frame rendered on.
     void SetMasterGain(float gain);
@@ -110,6 +117,8 @@ private:
     float masterStep_ = 0.0f;   // change per frame while gliding
     int masterRampLeft_ = 0;    // frames of the glide left
     PeakLimiter limiter_;
+    std::array<std::uint64_t, kStartsKept> starts_{}; // frames of the last starts, oldest overwritten
+    std::uint64_t startCount_ = 0;
 };
 
 } // namespace sound

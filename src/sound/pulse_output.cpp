@@ -136,6 +136,61 @@ std::int64_t PulseOutput::HeardAfter() const
     return std::llround((heardUs - nowUs) * kStreamRate / 1e6);
 }
 
+std::int64_t PulseOutput::Replaceable() const
+{
+    const pa_timing_info *info = pa_stream_get_timing_info(stream_);
+    if (!info || info->read_index_corrupt || info->write_index_corrupt || info->timestamp.tv_sec == 0)
+        return 0;
+    const std::int64_t margin = kStreamRate * kTakeBackMarginMs / 1000;
+    if (!reportsInCycles_) {
+        // PulseAudio: all that is not heard yet; its device is rewound for what it holds.
+        std::int64_t unheard = HeardAfter();
+        pa_usec_t usec = 0;
+        int negative = 0;
+        if (unheard < 0 && pa_stream_get_latency(stream_, &usec, &negative) == 0 && !negative)
+            unheard = std::int64_t(usec * kStreamRate / 1000000);
+        return unheard > margin ? unheard - margin : 0;
+    }
+    // PipeWire: what its processing has not read yet, less what it read since the report.
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall); // the report's clock
+    const double sinceUs = double(wall.tv_sec - info->timestamp.tv_sec) * 1e6 + double(wall.tv_nsec) / 1e3 -
+                           double(info->timestamp.tv_usec);
+    const double queued = double(info->write_index - info->read_index) / double(kFrameBytes);
+    const auto unread = std::int64_t(queued - std::max(sinceUs, 0.0) * kStreamRate / 1e6);
+    return unread > margin ? unread - margin : 0;
+}
+
+void PulseOutput::TakeBack(double heardFrame)
+{
+    if (!mainloop_)
+        return;
+    pa_threaded_mainloop_lock(mainloop_); // no block is rendered while it is held
+    // Relaxed: Fill writes it under the same lock.
+    const int frames =
+        stream_ && !corked_.load(std::memory_order_relaxed) ? feed_.TakeBack(heardFrame, Replaceable()) : 0;
+    // The frames written last end at the write index; libpulse counts every write into it.
+    const pa_timing_info *info = frames > 0 ? pa_stream_get_timing_info(stream_) : nullptr;
+    const std::int64_t end = info ? info->write_index : 0;
+    for (int written = 0; info && written < frames;) {
+        void *data = nullptr;
+        std::size_t n = std::size_t(frames - written) * kFrameBytes;
+        if (pa_stream_begin_write(stream_, &data, &n) < 0 || !data)
+            break;
+        n -= n % kFrameBytes;
+        if (n == 0) {
+            pa_stream_cancel_write(stream_);
+            break;
+        }
+        feed_.CopyGiven(frames - written, static_cast<float *>(data), int(n / kFrameBytes));
+        const std::int64_t at = end - std::int64_t(frames - written) * std::int64_t(kFrameBytes);
+        if (pa_stream_write(stream_, data, n, nullptr, at, PA_SEEK_ABSOLUTE) < 0)
+            break;
+        written += int(n / kFrameBytes);
+    }
+    pa_threaded_mainloop_unlock(mainloop_);
+}
+
 void PulseOutput::Fill(std::size_t bytes)
 {
     if (!prioritySet_) {

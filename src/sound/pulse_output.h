@@ -25,10 +25,15 @@ namespace sound {
 // PipeWire's server reports its read position only once per processing cycle: there libpulse's
 // interpolation is taken throughout.
 //
+// STOP: TakeBack writes again what the server holds unheard, so that no sound begun after the
+// frame heard at the press is heard (StreamFeed::TakeBack). PulseAudio rewinds its device for
+// that, up to the frame being heard; PipeWire's server replaces only what it has not read yet
+// (up to a processing cycle ahead), so a sound due within that cycle still sounds there.
+//
 // Resting: Play(false) corks the stream as soon as everything it holds is silence (a sound still
 // ringing is played out first); then nothing runs and nothing is asked for. Play(true) uncorks.
 //
-// Threads (see sound/threads.h): Open, Connect, HasDevice, StartStream, Close, Play and
+// Threads (see sound/threads.h): Open, Connect, HasDevice, StartStream, Close, Play, TakeBack and
 // SetLossNotifier on one thread at a time: the UI thread, or the sound output's connecting thread
 // while it runs. The filling runs on the audio thread (the main loop's thread), which also tries once to raise its own
 // priority to real time where the system allows (RLIMIT_RTPRIO), silently otherwise. lost(), lostAtNs(),
@@ -37,6 +42,7 @@ class PulseOutput {
 public:
     static constexpr int kTargetMs = 160;
     static constexpr int kRequestMs = 20;
+    static constexpr int kTakeBackMarginMs = 5;
 
     explicit PulseOutput(StreamFeed &feed) : feed_(feed) {}
     ~PulseOutput() { Close(); }
@@ -62,6 +68,10 @@ public:
     void Close();
     bool IsOpen() const { return mainloop_ != nullptr; }
     void Play(bool playing);
+    // STOP was pressed while `heardFrame` was heard (StreamFeed::HeardFrame), and the source starts
+    // nothing new: a sound that begins after it and is not heard yet is taken back. Holds the main
+    // loop's lock (as Play does), so that no block is rendered meanwhile.
+    void TakeBack(double heardFrame);
 
     // The server went away or failed the stream: Close, then Open again.
     bool lost() const { return lost_.load(std::memory_order_acquire); } // acquire: pairs with the setter
@@ -89,6 +99,9 @@ private:
     // Connecting thread, before the stream: whether the server reports in processing cycles.
     bool ReportsInCycles(const std::atomic<bool> &cancel);
     void Fill(std::size_t bytes);
+    // Under the main loop's lock: how many of the frames written last the server will still play as
+    // written again (kTakeBackMarginMs to spare), 0 when it cannot tell.
+    std::int64_t Replaceable() const;
     template <class Done> bool WaitFor(Done done, const std::atomic<bool> &cancel);
     // Waits for the answer to `o` (none: false) as WaitFor does; a cancelled one calls nothing any more.
     template <class Done> bool Await(pa_operation *o, Done done, const std::atomic<bool> &cancel);

@@ -45,6 +45,8 @@ public:
     // ApplyCommands, then one block of the mix.
     void Render(float *out, int frames) override;
     Mixer &mixer() { return mixer_; }
+    std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer_.FirstStartFrom(frame); }
+    void Hush() override { mixer_.Clear(); }
 
 private:
     void Take(const SlotCommand &command);

@@ -244,6 +244,8 @@ void SoundOutput::Play(bool playing)
 {
     if (playing != playing_)
         feed_.DropUnheard(); // what a lost stream left belongs to the run before
+    if (!playing && playing_ && kind_ == Kind::Pulse)
+        pulse_.TakeBack(feed_.HeardFrame()); // nothing begun after the frame heard now is heard
     playing_ = playing;
     playingNow_.store(playing, std::memory_order_relaxed);
     if (kind_ == Kind::Pulse)

@@ -124,6 +124,9 @@ public:
     // Playing (the metronome runs) or resting: a resting stream is corked (SDL: its device closed,
     // see AudioDevice::Rest) as soon as what it holds is silent, and costs nothing until it plays
     // again. Starts resting; a slot played while resting sounds when the stream plays again.
+    // Resting after playing also takes back every sound that begins after the frame heard now and
+    // that the stream still holds unheard (PulseAudio only: SDL's hold is two short blocks), once
+    // the source starts nothing new (the metronome's STOP comes first).
     void Play(bool playing);
     // The frame heard now, numbered like the mixer's frames (from the server's timing report;
     // SDL: two of its blocks behind what was rendered), the limiter's look-ahead counted in.

@@ -24,10 +24,14 @@ struct HeardClock {
 // not played yet (the server dropped it, or went away), the next stream plays those first, so that
 // no beat is skipped and the sound only pauses for as long as the loss lasted (Lost).
 //
+// At STOP it takes back what the output holds unheard (TakeBack): a sound that begins after the
+// frame heard when STOP was pressed is not heard, where the output can still replace it.
+//
 // Threads (see sound/threads.h): SetSource, HeardFrame, Lost, Restart and Handover on the UI
 // thread (Lost, Restart and Handover only while no stream renders, Restart also on the sound
-// output's connecting thread); SetLatency, Render and
-// BlockLatency on the audio thread; SetLatency also on the UI or connecting thread while no stream
+// output's connecting thread); SetLatency, Render and BlockLatency on the audio thread; TakeBack
+// and CopyGiven where the audio thread renders, or on the UI thread while the output keeps the
+// audio thread out (its lock); SetLatency also on the UI or connecting thread while no stream
 // renders; silentFrames and DropUnheard on any thread.
 class StreamFeed : public AudioSource {
 public:
@@ -68,6 +72,16 @@ public:
     // Any thread: what a lost stream left is not played after all (it was meant for a run that
     // was stopped or started again meanwhile).
     void DropUnheard() { dropUnheard_.store(true, std::memory_order_relaxed); } // relaxed: see Render
+
+    // STOP, pressed while `heardFrame` was heard (HeardFrame), after the source was told to start
+    // nothing new: when a sound begins after that frame within the last `replaceable` frames
+    // given to the stream, those frames from just before that sound to the end fade out over
+    // Mixer::kCutFadeFrames into silence, the source is hushed (it renders silence from then on),
+    // and this returns how many frames at the end of what was given the output is to write again
+    // (CopyGiven). 0: nothing to take back; what sounds rings out.
+    int TakeBack(double heardFrame, std::int64_t replaceable);
+    // `frames` frames of what was given, from `fromEnd` frames before its end on.
+    void CopyGiven(int fromEnd, float *out, int frames);
 
     // The frame heard now, in the numbering of the mixer's frames (the frame a voice is started at,
     // a beat's onset frame): the frames rendered less the output's latency and the mixer's

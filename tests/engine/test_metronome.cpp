@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/render_test.h"
+#include "sound/stream_feed.h"
 
 namespace {
 
@@ -96,6 +97,64 @@ TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
         EXPECT_EQ(std::tuple(events[0].beat, events[0].darkRed, events[0].measuredBpm), std::tuple(1, true, 120))
             << "lamp and number of beat 1, the tempo measured from the press";
         metronome.Stop();
+    }
+}
+
+// STOP while the sound server still holds a beat unheard (it keeps up to 160 ms): what the feed
+// gives the output to write again keeps what comes before that beat, fades out just before it and
+// is silent from it on, and nothing sounds after it, not even a sound that rang through the beat. A
+// beat heard before STOP, or one too close to the frame being heard to be replaced, plays as it was.
+TEST_F(MetronomeTest, StopTakesBackABeatTheServerHoldsUnheard)
+{
+    settings.samples.click = Hold(Constant(30000, 0.25f)); // both ring through the next beat
+    settings.samples.accent1 = Hold(Constant(30000, 0.125f));
+    constexpr std::int64_t kBeat2 = 22050 * 70, // beat 2 of a cycle, after more starts than the mixer lists
+        kOnset = kBeat2 + enginetest::kHeard, kFade = sound::Mixer::kCutFadeFrames;
+    const struct {
+        const char *what;
+        std::int64_t heard, replaceable; // -1: from just after the beat's onset on
+        bool takenBack;
+    } cases[] = {{"beat 2 with the server", kBeat2 - 2000, 7056, true},
+                 {"beat 2 heard already", kBeat2 + 10, 7056, false},
+                 {"beat 2 too close to be replaced", kBeat2 - 2000, -1, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        sound::SlotPlayer slots(3);
+        engine::Metronome running(slots);
+        sound::StreamFeed feed(&running);
+        std::vector<float> block(2 * 512), played;
+        const auto render = [&](int blocks) {
+            for (int i = 0; i < blocks; ++i) {
+                feed.SetLatency(0);
+                feed.Render(block.data(), 512);
+                for (int f = 0; f < 512; ++f)
+                    played.push_back(block[2 * std::size_t(f)]);
+            }
+        };
+        running.Publish(settings);
+        running.Start();
+        render(int(kOnset / 512) + 6); // 2500-3000 frames of it rendered
+        const auto given = std::int64_t(played.size());
+        running.Stop();
+        const int again = feed.TakeBack(double(c.heard), c.replaceable < 0 ? given - kOnset : c.replaceable);
+        std::vector<float> written(2 * std::size_t(std::max(again, 1)));
+        if (again > 0)
+            feed.CopyGiven(again, written.data(), again);
+        render(8);
+        if (!c.takenBack) {
+            EXPECT_EQ(again, 0);
+            EXPECT_FLOAT_EQ(played.back(), 0.375f) << "beat 2 and the accent of beat 1 ring on";
+            continue;
+        }
+        ASSERT_EQ(again, given - (kOnset - kFade));
+        EXPECT_FLOAT_EQ(written[0], played[std::size_t(kOnset - kFade)] * float(kFade) / float(kFade + 1));
+        for (std::int64_t f = 1; f < again; ++f)
+            ASSERT_LT(written[2 * std::size_t(f)], written[2 * std::size_t(f - 1)] + (f < kFade ? 0.0f : 1e-9f))
+                << "not faded out by frame " << f;
+        for (std::int64_t f = kFade; f < again; ++f)
+            ASSERT_EQ(written[2 * std::size_t(f)], 0.0f) << "beat 2 heard at its frame " << f - kFade;
+        for (std::size_t f = std::size_t(given); f < played.size(); ++f)
+            ASSERT_EQ(played[f], 0.0f) << "sound after STOP at frame " << f;
     }
 }
 

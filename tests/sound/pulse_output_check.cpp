@@ -8,6 +8,11 @@
 // the sinks as in the sound settings, and whether the device it plays on is suspended (the window's
 // "Tonausgabe angehalten") follows each move.
 //
+// With --stop (run by pulse_stop.sh): clicks through the mixer every 22050 frames; STOP is pressed
+// three times (START again after each) while the next click is already with the server but 50-110 ms
+// from being heard. The script counts the clicks recorded: only those heard before each STOP may
+// sound.
+//
 // With --heard LOG SECONDS (run by pulse_heard_after_move.sh): plays the clicks without the stall
 // and logs every 2 ms the time (CLOCK_MONOTONIC, ns) and the frame heard, for comparing with when
 // each click was played at the sink it is moved to.
@@ -20,6 +25,7 @@
 #include <string>
 #include <thread>
 
+#include "sound/mixer.h"
 #include "sound/sound_output.h"
 
 namespace {
@@ -47,6 +53,42 @@ struct ClickSource : sound::AudioSource {
     std::uint64_t frame = 0; // audio thread
     bool stalled = false;
     bool stall = true; // set before the stream starts
+};
+
+// A click every 22050 frames started on the mixer, as the beat engine starts its sounds, while
+// `playing`; STOP asks the mixer where they began.
+struct MixerClicks : sound::AudioSource {
+    MixerClicks()
+    {
+        for (int n = 0; n < 441; ++n)
+            click.data.insert(click.data.end(), 2, float(0.5 * std::pow(1 - n / 441.0, 6)));
+    }
+    void Render(float *out, int frames) override
+    {
+        const std::uint64_t at = mixer.framesRendered();
+        // Acquire: pairs with the test's release when it starts or stops.
+        const bool play = playing.load(std::memory_order_acquire);
+        if (play && !played) {
+            next = (at / 22050 + 1) * 22050; // the grid again; not the stream's first frame, which may be lost
+            firstOfRun.store(next, std::memory_order_relaxed); // relaxed: published with `rendered`
+            runs.fetch_add(1, std::memory_order_relaxed);      // relaxed: as firstOfRun
+        }
+        played = play;
+        for (; play && next < at + std::uint64_t(frames); next += 22050)
+            mixer.StartVoice(0, &click, 1.0f, 1.0f, int(next - at));
+        mixer.Render(out, frames);
+        rendered.store(at + std::uint64_t(frames), std::memory_order_release); // release: with firstOfRun
+    }
+    std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer.FirstStartFrom(frame); }
+    void Hush() override { mixer.Clear(); }
+
+    sound::Sample click;
+    sound::Mixer mixer{1};
+    std::atomic<bool> playing{true};
+    std::atomic<std::uint64_t> rendered{0}, firstOfRun{0};
+    std::atomic<int> runs{0};
+    std::uint64_t next = 0; // audio thread
+    bool played = false;    // audio thread
 };
 
 int Fail(const std::string &what) { return std::fprintf(stderr, "FAILED: %s\n", what.c_str()), 1; }
@@ -110,6 +152,41 @@ int LogHeard(sound::SoundOutput &output, const char *path, double seconds)
     return 0;
 }
 
+// Presses STOP three times while a click that has not been heard yet is with the server, starting
+// again after each; prints how many clicks began before the STOPs.
+int Stops(sound::SoundOutput &output, MixerClicks &source)
+{
+    constexpr double kPeriod = 22050;
+    int heardClicks = 0;
+    for (int round = 0; round < 3; ++round) {
+        // A click of the run was heard, and the next one's onset is rendered and will be heard in
+        // 50-110 ms.
+        double heard = 0;
+        const auto due = [&] {
+            heard = output.HeardFrame();
+            const double next = std::ceil((heard + 1) / kPeriod) * kPeriod;
+            const double rendered = double(source.rendered.load(std::memory_order_acquire));
+            const double first = double(source.firstOfRun.load(std::memory_order_relaxed));
+            return source.runs.load(std::memory_order_relaxed) == round + 1 && heard > first &&
+                   next + sound::Mixer::kLookAheadFrames < rendered && next - heard > 2205 && next - heard < 4851;
+        };
+        if (!Within(3s, due))
+            return Fail("no moment to press STOP in round " + std::to_string(round + 1));
+        source.playing.store(false, std::memory_order_release);
+        output.Play(false);
+        const auto first = double(source.firstOfRun.load(std::memory_order_relaxed));
+        heardClicks += int(std::floor((heard - first) / kPeriod)) + 1;
+        std::this_thread::sleep_for(700ms);
+        if (round == 2)
+            break;
+        source.playing.store(true, std::memory_order_release);
+        output.Play(true);
+    }
+    std::printf("clicks begun before the STOPs: %d, underruns: %llu\n", heardClicks,
+                (unsigned long long)output.underruns());
+    return output.underruns() == 0 ? 0 : Fail("the stream ran dry");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -119,12 +196,19 @@ int main(int argc, char **argv)
         return Fail("usage: pulse_output_check --heard LOG SECONDS");
     sound::SoundOutput output;
     ClickSource source;
+    MixerClicks mixed;
     source.stall = mode != "--heard";
-    output.SetSource(&source);
+    output.SetSource(mode == "--stop" ? static_cast<sound::AudioSource *>(&mixed) : &source);
     if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
         return Fail("no PulseAudio stream: " + output.error());
     output.Play(true);
     const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
+    if (mode == "--stop") {
+        const int status =
+            Within(2s, [&] { return mixed.rendered.load() > 22050; }) ? Stops(output, mixed) : Fail("no sound");
+        output.SetSource(nullptr);
+        return status;
+    }
     if (!Within(2s, [&] { return source.rendered.load() > 22050; }))
         return Fail("no sound");
     if (mode == "--moves" || mode == "--heard") {
