@@ -224,7 +224,9 @@ public:
     }
 };
 
-// The pendulum's weight: its value is the tempo it stands for (set as the property "tempo").
+// The pendulum's weight: its value is the tempo it stands for (set as the property "tempo"). A
+// reader sets it (and its Increase and Decrease actions step it) as the tempo slider does, while the
+// weight rests (it is hidden while the pendulum swings, and cannot be dragged then).
 class Weight : public QAccessibleWidget, public QAccessibleValueInterface, public Ours {
 public:
     explicit Weight(QWidget *w) : QAccessibleWidget(w, QAccessible::Slider) {}
@@ -240,14 +242,16 @@ public:
             return currentValue().toString();
         return QAccessibleWidget::text(t);
     }
-    QAccessible::State state() const override
-    {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.readOnly = true; // moved by dragging; the keys, buttons and tempo slider move it too
-        return s;
-    }
     QVariant currentValue() const override { return widget()->property("tempo"); }
-    void setCurrentValue(const QVariant &) override {}
+    void setCurrentValue(const QVariant &value) override
+    {
+        auto *tempo = widget()->window()->findChild<fader::Fader *>(QStringLiteral("Fader1"));
+        if (!tempo || !widget()->isVisible())
+            return;
+        const int bpm = std::clamp(value.toInt(), minimumValue().toInt(), maximumValue().toInt());
+        if (tempo->SetValue(bpm - 1)) // the slider's value v is tempo v + 1
+            emit tempo->Scrolling();
+    }
     // The tempos the weight can be dragged to, widened to a tempo set otherwise (the step buttons
     // go down to 1, a Link session up to 999): the value never lies outside its range.
     QVariant maximumValue() const override { return std::max(271, currentValue().toInt()); }

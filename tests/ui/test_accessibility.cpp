@@ -85,6 +85,11 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
     EXPECT_EQ(weight->currentValue().toInt(), 10);
     EXPECT_LE(weight->minimumValue().toInt(), 10) << "a value below its range";
     EXPECT_EQ(weight->maximumValue().toInt(), 271);
+    // A reader moves the weight too (its Increase and Decrease actions set the value one step on).
+    weight->setCurrentValue(11);
+    EXPECT_EQ(name("lblBPM"), "Tempo: 11");
+    weight->setCurrentValue(140);
+    EXPECT_EQ(name("lblBPM"), "Tempo: 140");
 
     // Worked through the reader: a lamp toggled, the beats set, START pressed.
     of("imgBeat(1)")->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
@@ -97,6 +102,8 @@ TEST_F(AccessibilityTest, NamesCarryWhatTheControlsShow)
     of("Check1")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(form->Running());
     EXPECT_EQ(name("Check1"), "STOP");
+    weight->setCurrentValue(150);
+    EXPECT_EQ(weight->currentValue().toInt(), 140) << "the weight moved while the pendulum swings";
 
     auto *presets = form->control<QComboBox>("cboPresets");
     presets->setCurrentIndex(presets->findText("Kick"));
