@@ -125,6 +125,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     InstallPractice();
     ui::InstallAccessibility(*this);
     AdaptToWindowSystem(*this); // after the accessible texts: on Wayland it says what cannot work there
+    tapDescription_ = control("Tap")->accessibleDescription();
 }
 
 FrmMetronom::~FrmMetronom()
@@ -269,6 +270,13 @@ void FrmMetronom::Tap_MouseDown(Qt::MouseButtons held)
     tempo_.Tapped(d.tempo);
     practice_->TempoSetByHand();
     ApplyTempo();
+    // A screen reader on TAP hears the tempo set (the slider that shows it has no focus), and the
+    // latest tap as the labels beside TAP show it.
+    const QString latest = d.slower   ? QStringLiteral(" (langsamer)")
+                           : d.faster ? QStringLiteral(" (schneller)")
+                                      : QString();
+    control("Tap")->setAccessibleDescription(
+        QStringLiteral("Tempo %1, zuletzt %2%3").arg(tempo_.Bpm()).arg(QString::fromStdString(d.latest), latest));
 }
 
 void FrmMetronom::ShowTapDisplay(const tempo::TapDisplay &d)
@@ -279,6 +287,8 @@ void FrmMetronom::ShowTapDisplay(const tempo::TapDisplay &d)
     label1->setVisible(d.labelsShown);
     label2->setVisible(d.labelsShown && (!d.hasTempo || d.slower));
     label3->setVisible(d.labelsShown && (!d.hasTempo || d.faster));
+    if (!d.labelsShown)
+        control("Tap")->setAccessibleDescription(tapDescription_); // a new series
     if (d.hasTempo)
         label1->setText(QString::fromStdString(d.latest));
 }

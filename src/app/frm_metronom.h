@@ -165,6 +165,7 @@ private:
     QTimer housekeepingTimer_;
     QString startToolTip_;     // the START button's own tooltip, before a note of the sound output
     QString startDescription_; // its own description for a screen reader, likewise
+    QString tapDescription_;   // TAP's own description, told again when a series ends
     QString soundNote_;        // the sound output's note as last shown
     QFileSystemWatcher soundWatcher_;
     QTimer soundsSettled_;   // a sound file read again once it has not changed for a moment

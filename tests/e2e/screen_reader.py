@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """What a screen reader hears from the running program over AT-SPI, while keys are pressed in its
 window (xdotool, window id in argv[1]): the tempo slider and the beats slider tell their new values,
-a lamp tells that it was checked, the preset chooser names the preset chosen, and START says why it
-plays silent (the sound server does not answer). Prints the faults
+a lamp tells that it was checked, the preset chooser names the preset chosen, TAP tells the tempo
+tapped, and START says why it plays silent (the sound server does not answer). Prints the faults
 found and ends with status 1 when there are any."""
 import subprocess
 import sys
@@ -26,6 +26,8 @@ def on_event(event):
         value = event.detail1
         if event.type.startswith("object:property-change:accessible-value"):
             value = source.get_current_value()
+        if event.type.startswith("object:property-change:accessible-description"):
+            value = source.get_description()
         heard.append((event.type, source.get_role_name(), source.get_name(), value))
     except GLib.Error:
         pass
@@ -77,7 +79,8 @@ if not app:
     sys.exit(1)
 everything = controls(app, [])
 listener = Atspi.EventListener.new(on_event)
-for kind in ("object:property-change:accessible-value", "object:state-changed:checked"):
+for kind in ("object:property-change:accessible-value", "object:state-changed:checked",
+             "object:property-change:accessible-description"):
     listener.register(kind)
 pump(0.5)
 faults = []
@@ -105,6 +108,13 @@ presets = [c for c in everything if c.get_role_name() == "combo box" and c.get_n
 if [p.get_name() for p in presets] != ["Presets: Normal"]:
     faults.append(f"the preset chooser reads {[p.get_name() for p in presets]} (expected 'Presets: Normal')")
 
+key("t")
+key("t")
+told = [v for (t, role, name, v) in heard if t.startswith("object:property-change:accessible-description")
+        and name == "TAP"]
+if not any(v.startswith("Tempo ") for v in told):
+    faults.append(f"TAP told {told} for two taps (expected the tempo tapped)")
+
 start = next(c for c in everything if c.get_role_name() == "push button" and c.get_name() == "START")
 key("space")
 pump(3)  # the server has 2 s to answer
@@ -114,5 +124,5 @@ if "Tonserver" not in start.get_description():
 
 for fault in faults:
     print("FAIL:", fault)
-print(f"{5 - len(faults)} passed, {len(faults)} failed")
+print(f"{6 - len(faults)} passed, {len(faults)} failed")
 sys.exit(1 if faults else 0)

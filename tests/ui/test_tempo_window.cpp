@@ -62,11 +62,14 @@ TEST_F(TempoWindowTest, TappingShowsTheSeriesAndRightClickHidesTheTrend)
     clock.now += 1500; // a second and a half later: slower
     click("Tap");
     EXPECT_EQ(labelsShown(), "< 40");
+    const QString help = form->control("Tap")->accessibleDescription();
+    EXPECT_EQ(help, "Tempo 70, zuletzt 40 (langsamer)") << "what a screen reader on TAP hears";
     clock.now += 1000;
     Send(form->control("Tap"), QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
     Send(form->control("Tap"), QEvent::MouseButtonRelease, {5, 5}, Qt::RightButton, Qt::LeftButton);
     click("Tap", Qt::RightButton);
     EXPECT_EQ(labelsShown(), "");
+    EXPECT_TRUE(form->control("Tap")->accessibleDescription().startsWith("Im Takt klicken")) << "a new series";
     // The mean of 60, 60, 120, 40, 60: the right button with the left held tapped.
     EXPECT_EQ(bpm(), "68") << "a reset leaves the tempo";
     for (int i = 0; i < 2; ++i) {
