@@ -287,7 +287,7 @@ void FrmMetronom::ShowTapDisplay(const tempo::TapDisplay &d)
     label1->setVisible(d.labelsShown);
     label2->setVisible(d.labelsShown && (!d.hasTempo || d.slower));
     label3->setVisible(d.labelsShown && (!d.hasTempo || d.faster));
-    if (!d.labelsShown)
+    if (!d.labelsShown && control("Tap")->accessibleDescription() != tapDescription_)
         control("Tap")->setAccessibleDescription(tapDescription_); // a new series
     if (d.hasTempo)
         label1->setText(QString::fromStdString(d.latest));
