@@ -253,6 +253,14 @@ void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
     }
 }
 
+std::uint64_t Metronome::RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity)
+{
+    const std::uint64_t first = player_.mixer().RenderAgainWithout(start, out, capacity);
+    if (first != kNoStart && preRollBeat_ != 0 && preRollStart_ >= start)
+        preRollBeat_ = 0; // that voice did not begin after all
+    return first;
+}
+
 void Metronome::Hush()
 {
     player_.mixer().Clear();

@@ -28,6 +28,14 @@ public:
     // rendered) where a sound began in a block already rendered; kNoStart when none is known.
     static constexpr std::uint64_t kNoStart = ~std::uint64_t(0);
     virtual std::uint64_t FirstStartFrom(std::uint64_t /*frame*/) const { return kNoStart; }
+    // Audio thread, between blocks: renders again, into `out` (room for `capacity` frames), what
+    // was rendered from some frame at or before `start` on, as if no sound had begun at or after
+    // `start` (the sounds begun before ring on) and goes on so. Returns that first frame (the last
+    // is the last rendered), or kNoStart when it cannot; then nothing changed.
+    virtual std::uint64_t RenderAgainWithout(std::uint64_t /*start*/, float * /*out*/, std::int64_t /*capacity*/)
+    {
+        return kNoStart;
+    }
     // Audio thread, between blocks: every sound ends at once and nothing scheduled begins (what
     // was rendered of them has been faded out already).
     virtual void Hush() {}

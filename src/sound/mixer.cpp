@@ -15,11 +15,111 @@ float SaneGain(float g)
 
 } // namespace
 
-Mixer::Mixer(int slotCount) : channels_(static_cast<std::size_t>(std::max(slotCount, 0))) {}
+Mixer::Mixer(int slotCount) : channels_(static_cast<std::size_t>(std::max(slotCount, 0))), kept_(kBlocksKept)
+{
+    for (Kept &k : kept_)
+        k.channels.resize(channels_.size());
+}
 
 Mixer::~Mixer()
 {
     Clear();
+}
+
+void Mixer::Count(const Kept &kept)
+{
+    // Relaxed: each sample counted here is counted by a voice or event of the mixer already, so
+    // nobody frees it meanwhile (see Schedule).
+    for (const Channel &c : kept.channels)
+        for (const Voice *v : {&c.current, &c.tail})
+            if (v->sample)
+                v->sample->mixerRefs.fetch_add(1, std::memory_order_relaxed);
+    for (int i = 0; i < kept.eventCount; ++i)
+        if (kept.events[std::size_t(i)].sample)
+            kept.events[std::size_t(i)].sample->mixerRefs.fetch_add(1, std::memory_order_relaxed);
+}
+
+void Mixer::Forget(Kept &kept)
+{
+    for (Channel &c : kept.channels) {
+        Release(c.current);
+        Release(c.tail);
+    }
+    for (int i = 0; i < kept.eventCount; ++i) {
+        Voice pending;
+        pending.sample = kept.events[std::size_t(i)].sample;
+        Release(pending);
+    }
+    kept.eventCount = 0;
+    kept.frame = kNoStart;
+}
+
+void Mixer::Keep()
+{
+    Kept &k = kept_[std::size_t(keptCount_++ % kBlocksKept)];
+    Forget(k);
+    k.frame = framesRendered_;
+    std::copy(channels_.begin(), channels_.end(), k.channels.begin());
+    k.events = events_;
+    k.eventCount = eventCount_;
+    k.masterGain = masterGain_;
+    k.masterTarget = masterTarget_;
+    k.masterStep = masterStep_;
+    k.masterRampLeft = masterRampLeft_;
+    k.limiter = limiter_;
+    Count(k);
+}
+
+std::uint64_t Mixer::RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity)
+{
+    Kept *from = nullptr;
+    for (Kept &k : kept_)
+        if (k.frame != kNoStart && k.frame <= start && (!from || k.frame > from->frame))
+            from = &k;
+    const std::uint64_t end = framesRendered_;
+    if (!from || std::int64_t(end - from->frame) > capacity)
+        return kNoStart;
+    // The volume as it is now (a change since that block goes on from here).
+    const float gain = masterGain_, target = masterTarget_, step = masterStep_;
+    const int rampLeft = masterRampLeft_;
+    ReleaseAll();
+    const std::uint64_t first = from->frame;
+    std::copy(from->channels.begin(), from->channels.end(), channels_.begin());
+    events_ = from->events;
+    eventCount_ = from->eventCount;
+    masterGain_ = from->masterGain;
+    masterTarget_ = from->masterTarget;
+    masterStep_ = from->masterStep;
+    masterRampLeft_ = from->masterRampLeft;
+    limiter_ = from->limiter;
+    Count(*from);
+    // Nothing begins from `start` on.
+    int kept = 0;
+    for (int i = 0; i < eventCount_; ++i) {
+        Event &e = events_[std::size_t(i)];
+        if (e.kind == EventKind::Start && first + std::uint64_t(e.offset) >= start) {
+            Voice pending;
+            pending.sample = e.sample;
+            Release(pending);
+        } else {
+            events_[std::size_t(kept++)] = e;
+        }
+    }
+    eventCount_ = kept;
+    // What was kept of later blocks belongs to what is rendered again now.
+    for (Kept &k : kept_)
+        if (k.frame != kNoStart && k.frame > first)
+            Forget(k);
+    framesRendered_ = first;
+    while (framesRendered_ < end) {
+        const int n = int(std::min<std::uint64_t>(end - framesRendered_, 4096));
+        Render(out + 2 * (framesRendered_ - first), n);
+    }
+    masterGain_ = gain;
+    masterTarget_ = target;
+    masterStep_ = step;
+    masterRampLeft_ = rampLeft;
+    return first;
 }
 
 bool Mixer::StartVoice(int slot, const Sample *sample, float gainLeft, float gainRight, int frameOffset)
@@ -82,7 +182,7 @@ std::uint64_t Mixer::FirstStartFrom(std::uint64_t frame) const
     return first;
 }
 
-void Mixer::Clear()
+void Mixer::ReleaseAll()
 {
     for (Channel &c : channels_) {
         Release(c.current);
@@ -94,6 +194,13 @@ void Mixer::Clear()
         Release(pending);
     }
     eventCount_ = 0;
+}
+
+void Mixer::Clear()
+{
+    ReleaseAll();
+    for (Kept &k : kept_)
+        Forget(k);
     limiter_.Reset();
     masterGain_ = masterTarget_;
     masterRampLeft_ = 0;
@@ -215,6 +322,7 @@ void Mixer::Render(float *out, int frames)
 {
     if (frames <= 0)
         return;
+    Keep();
     std::fill(out, out + 2 * static_cast<std::size_t>(frames), 0.0f);
 
     int position = 0;

@@ -56,7 +56,8 @@ public:
     // left alone.
     int CancelStarts(int slot, std::int64_t frameOffset);
     // Ends every voice and forgets every scheduled event at once (releasing their samples); the
-    // limiter forgets what it holds and the master gain stands at its target.
+    // limiter forgets what it holds, the master gain stands at its target and nothing is kept for
+    // RenderAgainWithout.
     void Clear();
 
     // The first frame (numbered as framesRendered) at or after `frame` where a voice began in a block
@@ -65,6 +66,13 @@ public:
     static constexpr std::uint64_t kNoStart = ~std::uint64_t(0);
     static constexpr int kStartsKept = 64;
     std::uint64_t FirstStartFrom(std::uint64_t frame) const;
+    // Renders again, into `out` (room for `capacity` frames), what was rendered from the start of
+    // the block in which frame `start` lies, as if no voice had begun at or after `start`: voices
+    // begun before ring on, nothing scheduled from `start` on begins. Returns the first frame
+    // rendered again (the end is framesRendered, unchanged), or kNoStart when that block is no
+    // longer kept (kBlocksKept blocks are) or does not fit; then nothing changed.
+    static constexpr int kBlocksKept = 16;
+    std::uint64_t RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity);
 
     // The gain of the whole mix (linear, 0..8), reached from the present one in a straight glide
     // over kGainRampFrames from the next frame rendered on.
@@ -119,6 +127,24 @@ private:
     PeakLimiter limiter_;
     std::array<std::uint64_t, kStartsKept> starts_{}; // frames of the last starts, oldest overwritten
     std::uint64_t startCount_ = 0;
+
+    // The whole state as a block began (its events scheduled), for rendering it again. Its voices
+    // and events count themselves in their samples, as the mixer's own do.
+    struct Kept {
+        std::uint64_t frame = kNoStart; // framesRendered_ then; kNoStart: nothing kept here
+        std::vector<Channel> channels;
+        std::array<Event, kMaxScheduled> events{};
+        int eventCount = 0;
+        float masterGain = 1.0f, masterTarget = 1.0f, masterStep = 0.0f;
+        int masterRampLeft = 0;
+        PeakLimiter limiter;
+    };
+    void Keep();
+    void ReleaseAll(); // every voice and event lets go of its sample
+    static void Forget(Kept &kept);
+    static void Count(const Kept &kept);
+    std::vector<Kept> kept_; // kBlocksKept, the oldest overwritten
+    std::uint64_t keptCount_ = 0;
 };
 
 } // namespace sound

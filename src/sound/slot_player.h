@@ -46,6 +46,10 @@ public:
     void Render(float *out, int frames) override;
     Mixer &mixer() { return mixer_; }
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer_.FirstStartFrom(frame); }
+    std::uint64_t RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity) override
+    {
+        return mixer_.RenderAgainWithout(start, out, capacity);
+    }
     void Hush() override { mixer_.Clear(); }
 
 private:

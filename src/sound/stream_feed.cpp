@@ -88,11 +88,25 @@ int StreamFeed::TakeBack(double heardFrame, std::int64_t replaceable)
     inRender_.fetch_add(1, std::memory_order_seq_cst); // the source is used as in Render
     AudioSource *source = source_.load(std::memory_order_seq_cst);
     const std::uint64_t start = source ? source->FirstStartFrom(from) : AudioSource::kNoStart;
-    if (start != AudioSource::kNoStart)
-        source->Hush();
+    std::uint64_t again = AudioSource::kNoStart;
+    if (start != AudioSource::kNoStart) {
+        again = source->RenderAgainWithout(start, again_.data(), kKeptFrames);
+        if (again == AudioSource::kNoStart)
+            source->Hush();
+    }
     inRender_.fetch_add(1, std::memory_order_release);
     if (start == AudioSource::kNoStart)
         return 0;
+    if (again != AudioSource::kNoStart) {
+        // The frames before the sound come out as before; from the first that can be replaced on.
+        const std::uint64_t write = std::max(again, given_ - std::uint64_t(replaceable));
+        CopyKept(write, again_.data() + kStreamChannels * (write - again), int(given_ - write), true);
+        const float *end = again_.data() + kStreamChannels * (given_ - again), *last = end;
+        while (last != again_.data() && last[-1] == 0.0f)
+            --last;
+        silent_.store(std::uint64_t(end - last) / kStreamChannels, std::memory_order_relaxed); // relaxed: see Render
+        return int(given_ - write);
+    }
     const std::uint64_t cut = std::min(start + Mixer::kLookAheadFrames, given_) - kFade;
     for (int i = 0; i < kFade; ++i) {
         float *frame = kept_.data() + kStreamChannels * ((cut + std::uint64_t(i)) % kKeptFrames);

@@ -36,7 +36,8 @@ struct HeardClock {
 class StreamFeed : public AudioSource {
 public:
     explicit StreamFeed(AudioSource *source = nullptr)
-        : source_(source), kept_(std::size_t(kKeptFrames) * kStreamChannels)
+        : source_(source), kept_(std::size_t(kKeptFrames) * kStreamChannels),
+          again_(std::size_t(kKeptFrames) * kStreamChannels)
     {
     }
 
@@ -75,10 +76,11 @@ public:
 
     // STOP, pressed while `heardFrame` was heard (HeardFrame), after the source was told to start
     // nothing new: when a sound begins after that frame within the last `replaceable` frames
-    // given to the stream, those frames from just before that sound to the end fade out over
-    // Mixer::kCutFadeFrames into silence, the source is hushed (it renders silence from then on),
-    // and this returns how many frames at the end of what was given the output is to write again
-    // (CopyGiven). 0: nothing to take back; what sounds rings out.
+    // given to the stream, the source renders those frames again without it and every later one
+    // (the sounds begun before ring on), and this returns how many frames at the end of what was
+    // given the output is to write again (CopyGiven). Where the source cannot, those frames from
+    // just before that sound on fade out over Mixer::kCutFadeFrames into silence and the source
+    // is hushed. 0: nothing to take back; what sounds rings out.
     int TakeBack(double heardFrame, std::int64_t replaceable);
     // `frames` frames of what was given, from `fromEnd` frames before its end on.
     void CopyGiven(int fromEnd, float *out, int frames);
@@ -108,6 +110,7 @@ private:
     std::uint64_t rendered_ = 0;       // frames the source rendered
     std::uint64_t given_ = 0;          // of those, the end of what the stream was given (less after Lost)
     std::vector<float> kept_;          // the last kKeptFrames rendered, by frame number modulo kKeptFrames
+    std::vector<float> again_;         // what TakeBack has the source render again
     std::int64_t replayedInBlock_ = 0; // audio thread: kept frames before the source's in this block
     LatestValue<HeardClock> clock_;
     double lastHeard_ = 0;      // UI thread
