@@ -261,12 +261,6 @@ std::uint64_t Metronome::RenderAgainWithout(std::uint64_t start, float *out, std
     return first;
 }
 
-void Metronome::Hush()
-{
-    player_.mixer().Clear();
-    preRollBeat_ = 0;
-}
-
 void Metronome::CancelPreRoll(std::uint64_t blockStart, bool evenIfSounding)
 {
     if (preRollBeat_ == 0)

@@ -163,7 +163,6 @@ public:
     // Audio thread, between blocks (or under the output's lock that keeps it out): the mixer's.
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return player_.mixer().FirstStartFrom(frame); }
     std::uint64_t RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity) override;
-    void Hush() override;
 
 private:
     void Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart);

@@ -36,9 +36,6 @@ public:
     {
         return kNoStart;
     }
-    // Audio thread, between blocks: every sound ends at once and nothing scheduled begins (what
-    // was rendered of them has been faded out already).
-    virtual void Hush() {}
 };
 
 } // namespace sound

@@ -39,18 +39,23 @@ void Mixer::Count(const Kept &kept)
             kept.events[std::size_t(i)].sample->mixerRefs.fetch_add(1, std::memory_order_relaxed);
 }
 
-void Mixer::Forget(Kept &kept)
+void Mixer::ReleaseAll(std::vector<Channel> &channels, const std::array<Event, kMaxScheduled> &events, int &eventCount)
 {
-    for (Channel &c : kept.channels) {
+    for (Channel &c : channels) {
         Release(c.current);
         Release(c.tail);
     }
-    for (int i = 0; i < kept.eventCount; ++i) {
+    for (int i = 0; i < eventCount; ++i) {
         Voice pending;
-        pending.sample = kept.events[std::size_t(i)].sample;
+        pending.sample = events[std::size_t(i)].sample;
         Release(pending);
     }
-    kept.eventCount = 0;
+    eventCount = 0;
+}
+
+void Mixer::Forget(Kept &kept)
+{
+    ReleaseAll(kept.channels, kept.events, kept.eventCount);
     kept.frame = kNoStart;
 }
 
@@ -82,7 +87,7 @@ std::uint64_t Mixer::RenderAgainWithout(std::uint64_t start, float *out, std::in
     // The volume as it is now (a change since that block goes on from here).
     const float gain = masterGain_, target = masterTarget_, step = masterStep_;
     const int rampLeft = masterRampLeft_;
-    ReleaseAll();
+    ReleaseAll(channels_, events_, eventCount_);
     const std::uint64_t first = from->frame;
     std::copy(from->channels.begin(), from->channels.end(), channels_.begin());
     events_ = from->events;
@@ -182,23 +187,9 @@ std::uint64_t Mixer::FirstStartFrom(std::uint64_t frame) const
     return first;
 }
 
-void Mixer::ReleaseAll()
-{
-    for (Channel &c : channels_) {
-        Release(c.current);
-        Release(c.tail);
-    }
-    for (int i = 0; i < eventCount_; ++i) {
-        Voice pending;
-        pending.sample = events_[i].sample;
-        Release(pending);
-    }
-    eventCount_ = 0;
-}
-
 void Mixer::Clear()
 {
-    ReleaseAll();
+    ReleaseAll(channels_, events_, eventCount_);
     for (Kept &k : kept_)
         Forget(k);
     limiter_.Reset();

@@ -140,7 +140,9 @@ private:
         PeakLimiter limiter;
     };
     void Keep();
-    void ReleaseAll(); // every voice and event lets go of its sample
+    // Every voice and event lets go of its sample.
+    static void ReleaseAll(std::vector<Channel> &channels, const std::array<Event, kMaxScheduled> &events,
+                           int &eventCount);
     static void Forget(Kept &kept);
     static void Count(const Kept &kept);
     std::vector<Kept> kept_; // kBlocksKept, the oldest overwritten

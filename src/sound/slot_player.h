@@ -50,7 +50,6 @@ public:
     {
         return mixer_.RenderAgainWithout(start, out, capacity);
     }
-    void Hush() override { mixer_.Clear(); }
 
 private:
     void Take(const SlotCommand &command);

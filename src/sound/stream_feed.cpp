@@ -76,48 +76,31 @@ void StreamFeed::Render(float *out, int frames)
 
 int StreamFeed::TakeBack(double heardFrame, std::int64_t replaceable)
 {
-    constexpr int kFade = Mixer::kCutFadeFrames;
     replaceable = std::min<std::int64_t>({replaceable, std::int64_t(given_), kKeptFrames});
-    if (given_ != rendered_ || replaceable <= kFade)
+    if (given_ != rendered_ || replaceable <= 0)
         return 0;
-    // A sound begun at mixer frame f leaves the limiter at frame f + kLookAheadFrames of the stream;
-    // the fade before it must lie in what can still be replaced.
-    const std::uint64_t earliest = given_ - std::uint64_t(replaceable) + kFade;
+    // A sound begun at mixer frame f leaves the limiter at frame f + kLookAheadFrames of the stream,
+    // which must lie in what can still be replaced.
+    const std::uint64_t earliest = given_ - std::uint64_t(replaceable);
     const std::uint64_t from = std::max(std::uint64_t(std::max(heardFrame, 0.0)) + 1,
                                         earliest - std::min<std::uint64_t>(earliest, Mixer::kLookAheadFrames));
     inRender_.fetch_add(1, std::memory_order_seq_cst); // the source is used as in Render
     AudioSource *source = source_.load(std::memory_order_seq_cst);
     const std::uint64_t start = source ? source->FirstStartFrom(from) : AudioSource::kNoStart;
-    std::uint64_t again = AudioSource::kNoStart;
-    if (start != AudioSource::kNoStart) {
-        again = source->RenderAgainWithout(start, again_.data(), kKeptFrames);
-        if (again == AudioSource::kNoStart)
-            source->Hush();
-    }
+    const std::uint64_t again = start == AudioSource::kNoStart
+                                    ? AudioSource::kNoStart
+                                    : source->RenderAgainWithout(start, again_.data(), kKeptFrames);
     inRender_.fetch_add(1, std::memory_order_release);
-    if (start == AudioSource::kNoStart)
+    if (again == AudioSource::kNoStart)
         return 0;
-    if (again != AudioSource::kNoStart) {
-        // The frames before the sound come out as before; from the first that can be replaced on.
-        const std::uint64_t write = std::max(again, given_ - std::uint64_t(replaceable));
-        CopyKept(write, again_.data() + kStreamChannels * (write - again), int(given_ - write), true);
-        const float *end = again_.data() + kStreamChannels * (given_ - again), *last = end;
-        while (last != again_.data() && last[-1] == 0.0f)
-            --last;
-        silent_.store(std::uint64_t(end - last) / kStreamChannels, std::memory_order_relaxed); // relaxed: see Render
-        return int(given_ - write);
-    }
-    const std::uint64_t cut = std::min(start + Mixer::kLookAheadFrames, given_) - kFade;
-    for (int i = 0; i < kFade; ++i) {
-        float *frame = kept_.data() + kStreamChannels * ((cut + std::uint64_t(i)) % kKeptFrames);
-        const float gain = float(kFade - i) / float(kFade + 1);
-        for (int c = 0; c < kStreamChannels; ++c)
-            frame[c] *= gain;
-    }
-    for (std::uint64_t f = cut + kFade; f < given_; ++f)
-        std::fill_n(kept_.data() + kStreamChannels * (f % kKeptFrames), kStreamChannels, 0.0f);
-    silent_.store(given_ - cut - kFade, std::memory_order_relaxed); // relaxed: see Render
-    return int(given_ - cut);
+    // The frames before the sound come out as before; from the first that can be replaced on.
+    const std::uint64_t write = std::max(again, earliest);
+    CopyKept(write, again_.data() + kStreamChannels * (write - again), int(given_ - write), true);
+    const float *end = again_.data() + kStreamChannels * (given_ - again), *last = end;
+    while (last != again_.data() && last[-1] == 0.0f)
+        --last;
+    silent_.store(std::uint64_t(end - last) / kStreamChannels, std::memory_order_relaxed); // relaxed: see Render
+    return int(given_ - write);
 }
 
 void StreamFeed::CopyGiven(int fromEnd, float *out, int frames)

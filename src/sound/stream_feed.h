@@ -78,9 +78,8 @@ public:
     // nothing new: when a sound begins after that frame within the last `replaceable` frames
     // given to the stream, the source renders those frames again without it and every later one
     // (the sounds begun before ring on), and this returns how many frames at the end of what was
-    // given the output is to write again (CopyGiven). Where the source cannot, those frames from
-    // just before that sound on fade out over Mixer::kCutFadeFrames into silence and the source
-    // is hushed. 0: nothing to take back; what sounds rings out.
+    // given the output is to write again (CopyGiven). 0: nothing to take back (or the source
+    // cannot); what was given plays.
     int TakeBack(double heardFrame, std::int64_t replaceable);
     // `frames` frames of what was given, from `fromEnd` frames before its end on.
     void CopyGiven(int fromEnd, float *out, int frames);

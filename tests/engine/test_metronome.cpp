@@ -117,7 +117,7 @@ TEST_F(MetronomeTest, StopTakesBackABeatTheServerHoldsUnheard)
         kOnset = kBeat2 + enginetest::kHeard, kBlocks = kOnset / 512 + 6; // 2500-3000 frames of it rendered
     const struct {
         const char *what;
-        std::int64_t heard, replaceable; // -1: from just after the beat's onset on
+        std::int64_t heard, replaceable; // -1: from the frame after the beat's onset on
         bool takenBack;
     } cases[] = {{"beat 2 with the server", kBeat2 - 2000, 7056, true},
                  {"beat 2 heard already", kBeat2 + 10, 7056, false},
@@ -149,7 +149,7 @@ TEST_F(MetronomeTest, StopTakesBackABeatTheServerHoldsUnheard)
         std::vector<float> written;
         std::vector<float> played = play(kBlocks, [&](sound::StreamFeed &feed) {
             const std::int64_t given = kBlocks * 512;
-            again = feed.TakeBack(double(c.heard), c.replaceable < 0 ? given - kOnset : c.replaceable);
+            again = feed.TakeBack(double(c.heard), c.replaceable < 0 ? given - kOnset - 1 : c.replaceable);
             written.resize(2 * std::size_t(std::max(again, 1)));
             if (again > 0)
                 feed.CopyGiven(again, written.data(), again);

@@ -80,7 +80,10 @@ struct MixerClicks : sound::AudioSource {
         rendered.store(at + std::uint64_t(frames), std::memory_order_release); // release: with firstOfRun
     }
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer.FirstStartFrom(frame); }
-    void Hush() override { mixer.Clear(); }
+    std::uint64_t RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity) override
+    {
+        return mixer.RenderAgainWithout(start, out, capacity);
+    }
 
     sound::Sample click;
     sound::Mixer mixer{1};
