@@ -12,35 +12,28 @@
 
 namespace {
 
-// A Sounds folder holding a short sound under each of the given names (Klack.wav among them), its
-// cache and the three slots, and the window's choices pointing at it ("Normal").
-struct SoundsFolder {
-    explicit SoundsFolder(std::initializer_list<const char *> names)
-    {
-        for (const char *name : names) {
-            std::filesystem::create_directories(std::filesystem::path(dir / name).parent_path());
-            soundtest::WriteFile(dir / name, soundtest::MakeWav({}, {1000, 1000}, 100));
-        }
-        slots.CreateBuffers(10, dir / "Klack.wav");
-        c.soundsDir = dir.path().string() + "/";
-        c.preset = "Normal";
-    }
+// A Sounds folder with a short sound under each name, its cache and the three slots, and the
+// window's choices pointing at it.
+TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
+{
     soundtest::TempDir dir;
+    for (const char *name :
+         {"Klack.wav", "Count/Long/1.wav", "Count/Long/2a.wav", "Click.WAV", "Bell.Wav", "Both.wav", "Both.WAV"}) {
+        std::filesystem::create_directories(std::filesystem::path(dir / name).parent_path());
+        soundtest::WriteFile(dir / name, soundtest::MakeWav({}, {1000, 1000}, 100));
+    }
+    soundtest::WriteFile(dir / "Broken.wav", {'R', 'I', 'F', 'F'});
     sound::SampleCache cache;
     sound::SampleKeeper keeper;
     sound::SlotPlayer player{sound::kSlotCount};
     sound::SoundSlots slots{cache, keeper, player};
+    slots.CreateBuffers(10, dir / "Klack.wav");
     app::BeatChoices c;
-};
-
-TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
-{
-    SoundsFolder folder({"Klack.wav", "Snare.wav", "Count/Long/1.wav", "Count/Long/2a.wav"});
-    auto &[dir, cache, keeper, player, slots, c] = folder;
+    c.soundsDir = dir.path().string() + "/";
+    c.preset = "Normal";
     c.click = "Klack";
     c.accent2 = "Missing"; // named, but no such file: null, and the slot plays its last sample
     c.accent1 = "Broken";  // there, but no sound in it: the same, and the window is told why
-    soundtest::WriteFile(dir / "Broken.wav", {'R', 'I', 'F', 'F'});
     const app::BeatSettings plain = app::BuildBeatSettings(c, cache, slots);
     ASSERT_EQ(plain.unplayable.size(), 1u) << "only the file that is there";
     EXPECT_EQ(plain.unplayable[0].first, dir / "Broken.wav");
@@ -53,8 +46,7 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
         << "watched, so that each is heard once it is there";
 
     c.preset = "Long"; // counts aloud: the voice's numbers, not the accents; the click for subdivisions
-    const app::BeatSettings counting = app::BuildBeatSettings(c, cache, slots);
-    const engine::BeatSamples &s = counting.settings.samples;
+    const engine::BeatSamples &s = app::BuildBeatSettings(c, cache, slots).settings.samples;
     EXPECT_EQ(s.click, cache.Get(dir / "Klack.wav").get());
     EXPECT_EQ(s.countPlain[0], cache.Get(dir / "Count/Long/1.wav").get());
     EXPECT_EQ(s.countAccented[1], cache.Get(dir / "Count/Long/2a.wav").get());
@@ -74,24 +66,19 @@ TEST(BeatSettings, NamedSoundsOrTheCountingVoiceFromTheSoundsFolder)
             EXPECT_EQ(b.files.at(1), (dir.path() / "Count" / preset / "1.wav").string()) << preset;
         }
     }
-}
 
-// The choosers offer a file whatever the letter case of its extension ("Click.WAV" as "Click"): it
-// must play too, not leave the slot on the sound it played before.
-TEST(BeatSettings, AFileWhoseExtensionIsNotLowerCasePlaysUnderItsOfferedName)
-{
-    SoundsFolder folder({"Klack.wav", "Click.WAV", "Bell.Wav", "Both.wav", "Both.WAV"});
-    auto &[dir, cache, keeper, player, slots, c] = folder;
+    // The choosers offer a file whatever the case of its extension ("Click.WAV" as "Click"): it must
+    // play too, not leave the slot on the sound it played before; name.wav first where both are there.
+    c.preset = "Normal";
     c.click = "Click";
     c.accent1 = "Bell";
-    c.accent2 = "Both"; // name.wav first where both are there
+    c.accent2 = "Both";
     const app::BeatSettings b = app::BuildBeatSettings(c, cache, slots);
     EXPECT_TRUE(b.unplayable.empty());
+    EXPECT_TRUE(b.settings.samples.click && b.settings.samples.accent1);
     EXPECT_EQ(b.settings.samples.click, cache.Get(dir / "Click.WAV").get());
     EXPECT_EQ(b.settings.samples.accent1, cache.Get(dir / "Bell.Wav").get());
     EXPECT_EQ(b.settings.samples.accent2, cache.Get(dir / "Both.wav").get());
-    EXPECT_NE(b.settings.samples.click, nullptr);
-    EXPECT_NE(b.settings.samples.accent1, nullptr);
     EXPECT_EQ(b.files, (std::vector<std::string>{dir / "Click.WAV", dir / "Bell.Wav", dir / "Both.wav"}))
         << "watched under their own names";
 }

@@ -84,9 +84,8 @@ TEST(ListWavFiles, WavFilesOnlyInAnyCaseSortedByNameWithoutCaseAndIntoTheChooser
               QStringList({"Klack", "Bassdrum", "Snare"}));
 }
 
-// A runtime folder that takes no lock (read-only, or impossible as here, where a file stands in
-// its path): two copies still find each other through the user's own folder, which is made private;
-// a link or a file there is refused, and with no lock anywhere the copy runs and says so once.
+// A runtime folder that takes no lock (here a file stands in its path): two copies meet in the user's
+// own folder, made private; a link or file there is refused, and with no lock each copy runs and says so.
 TEST(SingleInstance, WithoutARuntimeFolderTwoCopiesMeetInTheUsersOwnFolder)
 {
     QTemporaryDir dir;
@@ -112,9 +111,8 @@ TEST(SingleInstance, WithoutARuntimeFolderTwoCopiesMeetInTheUsersOwnFolder)
     }
 }
 
-// A later start asks the running copy to come to the front and hands on the activation token its
-// Wayland launcher gave it (without which a compositor leaves the window where it is); what is
-// no token is not passed on.
+// A later start hands the running copy its Wayland launcher's activation token (without which a
+// compositor leaves the window where it is); what is no token is not passed on.
 TEST(SingleInstance, ALaterStartHandsItsActivationTokenToTheRunningCopy)
 {
     QTemporaryDir dir;

@@ -18,20 +18,15 @@ TEST(StepTempo, StepsStayWithinOneTo250AndAStepUpNeverSlowsDown)
         EXPECT_EQ(tempo::StepTempo(from, index), to) << from << " button " << index;
 }
 
-// The tempo word changes exactly at the edges of its table: the last tempo of a word, its word and
-// the next tempo's word; 0 (before the first beat) has none.
+// The tempo word changes exactly at the last tempo of each word; 0 (before the first beat) has none.
 TEST(Tempowort, EachWordEndsAtItsEdge)
 {
-    const struct {
-        int last;
-        const char *word, *next;
-    } edges[] = {{0, "", "Larghissimo"},        {19, "Larghissimo", "Largamente"}, {39, "Largamente", "Largo"},
-                 {59, "Largo", "Larghetto"},    {65, "Larghetto", "Adagio"},       {75, "Adagio", "Andante"},
-                 {107, "Andante", "Moderato"},  {119, "Moderato", "Allegro"},      {167, "Allegro", "Presto"},
-                 {199, "Presto", "Prestissimo"}};
-    for (const auto &e : edges)
-        EXPECT_EQ(tempo::Tempowort(e.last) + "/" + tempo::Tempowort(e.last + 1), std::string(e.word) + "/" + e.next)
-            << e.last;
+    const std::pair<int, const char *> last[] = {
+        {0, ""},          {19, "Larghissimo"}, {39, "Largamente"}, {59, "Largo"},   {65, "Larghetto"},   {75, "Adagio"},
+        {107, "Andante"}, {119, "Moderato"},   {167, "Allegro"},   {199, "Presto"}, {999, "Prestissimo"}};
+    for (size_t i = 0; i + 1 < std::size(last); ++i)
+        EXPECT_EQ(tempo::Tempowort(last[i].first) + "/" + tempo::Tempowort(last[i].first + 1),
+                  std::string(last[i].second) + "/" + last[i + 1].second);
 }
 
 // Where the weight sits for a tempo: the smallest top whose row of the scale shows it.
@@ -45,7 +40,8 @@ TEST(SliderTopTable, EveryTempoGetsTheSmallestTopThatShowsIt)
         EXPECT_FALSE(tempo::SliderTopForTempo(t)) << t;
 }
 
-// Every way of setting the tempo moves the weight, the slider and the phase rate along.
+// Every way of setting the tempo moves the weight, the slider and the phase rate along; drags
+// beyond the scale change nothing.
 TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
 {
     using Change = void (*)(tempo::TempoControl &);
@@ -64,7 +60,18 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         {"tap 0", [](tempo::TempoControl &t) { t.Tapped(0); }, 1, 24, 1.7167172970436e-6},
         {"drag to 24", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(24 - 131)); }, 22, 24, 3.7767780534959e-5},
         {"drag to 296", [](tempo::TempoControl &t) { EXPECT_TRUE(t.DragWeight(296 - 131)); }, 271, 296,
-         4.6523038749882e-4}};
+         4.6523038749882e-4},
+        {"drags beyond the scale refused",
+         [](tempo::TempoControl &t) { EXPECT_FALSE(t.DragWeight(23 - 131) || t.DragWeight(297 - 131)); }, 120, 131,
+         2.0600607564523e-4},
+        // Near the scale's bound the weight stops short instead of snapping to it, also when drawn at rest.
+        {"drag near the top",
+         [](tempo::TempoControl &t) {
+             ASSERT_TRUE(t.DragWeight(27 - 131));
+             EXPECT_FALSE(t.DragWeight(-5)); // would reach 22
+             tempo::RestPosition(t.Geometry());
+         },
+         25, 27, 4.2917932426090e-5}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         tempo::TempoControl t;
@@ -74,20 +81,6 @@ TEST(TempoControl, TheWeightAndThePhaseRateFollowTheTempo)
         EXPECT_EQ(t.Fader1Value(), std::min(c.bpm, 250) - 1) << "the slider holds 0..249";
         EXPECT_NEAR(t.PhaseRate(), c.rate, 1e-15);
     }
-}
-
-// Drags beyond the scale are refused; near its bound the weight stops short instead of snapping to it.
-TEST(TempoControl, DragsBeyondTheScaleAreRefusedAndNearItsBoundStopShort)
-{
-    tempo::TempoControl t;
-    EXPECT_FALSE(t.DragWeight(23 - 131));
-    EXPECT_FALSE(t.DragWeight(297 - 131));
-    EXPECT_EQ(t.Bpm(), 120);
-    ASSERT_TRUE(t.DragWeight(27 - 131));
-    EXPECT_FALSE(t.DragWeight(-5)); // would reach 22
-    EXPECT_EQ(t.Geometry().SliderTop, 27);
-    tempo::RestPosition(t.Geometry());
-    EXPECT_EQ(t.Geometry().SliderTop, 27) << "the rest drawing keeps the dragged height";
 }
 
 class FakeClock : public tempo::MillisecondClock {

@@ -49,9 +49,8 @@ TEST(Artwork, LampsShowTheirOwnNumberLitOrNotAndTheWeightOverTheFaceIsTheBlockAl
     }
 }
 
-// The face repaints only what the rod and the weight leave and enter. What is on the screen after a
-// swing in small steps (a move below half a pixel waits) must be the picture a second face, drawn
-// once at the same pose, shows: no trail, nothing cut off, no step left undrawn.
+// Through a swing in small steps (a move below half a pixel waits) the screen shows what a second
+// face drawn once at that pose shows: no trail, nothing cut off, no step left undrawn.
 TEST(PendulumFaceDrawing, PartialRepaintsEqualAFullRepaintThroughASwing)
 {
     const QPointF pivot(154, 350);

@@ -94,25 +94,9 @@ protected:
     QTemporaryDir sounds;
 };
 
-// A list left with Escape gives the focus back: the next Space starts instead of reopening it.
-TEST_F(FocusTest, EscapeInThePresetListThenSpaceStarts)
-{
-    auto *presets = form->control<QComboBox>("cboPresets");
-    presets->setFocus(Qt::MouseFocusReason); // as a click on it does
-    presets->showPopup();
-    ASSERT_TRUE(presets->view()->isVisible());
-    QTest::keyClick(presets->view()->window()->windowHandle(), Qt::Key_Escape);
-    ASSERT_FALSE(presets->view()->isVisible());
-    ASSERT_EQ(form->focusWidget(), form.get()) << "the list gave the focus back";
-    QApplication::setActiveWindow(form.get()); // the window system's part, which offscreen leaves out
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_TRUE(form->Running());
-    EXPECT_FALSE(presets->view()->isVisible());
-}
-
 // After a click into a chooser's text the keys type there; a click on START, a step button or TAP
-// gives the window its keys back, and the chooser keeps what it had.
-TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapGiveTheWindowItsKeysBack)
+// gives the window its keys back, and the chooser keeps what it had; so does Escape in a list.
+TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapAndEscapeInAListGiveTheWindowItsKeysBack)
 {
     QLineEdit *sound = form->Combo1()->lineEdit();
     for (const char *target : {"Check1", "cmdTempo(1)", "Tap"}) {
@@ -136,11 +120,24 @@ TEST_F(FocusTest, ClicksOnStartAStepButtonAndTapGiveTheWindowItsKeysBack)
         EXPECT_EQ(text("Combo1"), "Klack");
     }
     EXPECT_GT(form->Tempo().Bpm(), 120) << "the step button and the Plus keys acted";
+
+    // A list left with Escape gives the focus back: the next Space starts instead of reopening it.
+    auto *presets = form->control<QComboBox>("cboPresets");
+    presets->setFocus(Qt::MouseFocusReason); // as a click on it does
+    presets->showPopup();
+    ASSERT_TRUE(presets->view()->isVisible());
+    QTest::keyClick(presets->view()->window()->windowHandle(), Qt::Key_Escape);
+    ASSERT_FALSE(presets->view()->isVisible());
+    ASSERT_EQ(form->focusWidget(), form.get()) << "the list gave the focus back";
+    QApplication::setActiveWindow(form.get()); // the window system's part, which offscreen leaves out
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(form->Running());
+    EXPECT_FALSE(presets->view()->isVisible());
 }
 
 // Tab goes through every control in reading order (columns top to bottom, rows left to right),
 // framed while the keyboard is used; a click takes the frame away.
-TEST_F(FocusTest, TabReachesEveryControlInReadingOrderWithAFrameWhileTheKeyboardIsUsed)
+TEST_F(FocusTest, TabReachesEveryControlInReadingOrderWhichKeepsItsOwnKeysUntilEscape)
 {
     QList<QWidget *> controls;
     for (QWidget *w : form->findChildren<QWidget *>())
@@ -170,12 +167,9 @@ TEST_F(FocusTest, TabReachesEveryControlInReadingOrderWithAFrameWhileTheKeyboard
     click("lblBPM");
     EXPECT_EQ(QApplication::focusWidget(), form.get());
     EXPECT_FALSE(mark()->isVisible());
-}
 
-// A control reached with Tab keeps its own keys; Escape gives the window its keys back, and a
-// typed name that is no file goes back to the sound that plays.
-TEST_F(FocusTest, AFocusedControlKeepsItsOwnKeysUntilEscape)
-{
+    // A control reached with Tab keeps its own keys; Escape gives the window its keys back, and a
+    // typed name that is no file goes back to the sound that plays.
     tabTo("imgBeat(1)");
     press({Qt::Key_Space});
     EXPECT_TRUE(form->Pattern().Accent1[1]) << "Space toggles the lamp";
@@ -210,15 +204,35 @@ TEST_F(FocusTest, AFocusedControlKeepsItsOwnKeysUntilEscape)
     EXPECT_FALSE(form->Running()) << "Space presses STOP";
 }
 
-// A name typed for a file that is there but holds no sound: the sound that plays stays, the name
-// too (mended, the file is heard), and the face says so for a while. The folder is watched.
+// The chosen sound saved again (emptied, then written in two parts, as editors do) is played once it
+// is written, not reported unplayable on the way. A name typed for a file that holds no sound: the
+// sound that plays stays, the name too (mended, the file is heard), and the face says so for a while.
 TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFaceAndANewOneOfferedAtOnce)
 {
+    const soundtest::Bytes wav = soundtest::MakeWav({}, {1000, -1000}, 4410); // 0.1 s
+    const QByteArray good(reinterpret_cast<const char *>(wav.data()), qsizetype(wav.size()));
+    soundtest::WriteFile(sounds.filePath("Mein.wav").toStdString(), wav);
+    auto *status = form->findChild<QLabel *>("lblPractice");
+    tabTo("Combo1");
+    form->Combo1()->setEditText("Mein");
+    press({Qt::Key_Return});
+    ASSERT_EQ(text("Combo1"), "Mein");
+    QFile mine(sounds.filePath("Mein.wav"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    mine.flush();
+    QTest::qWait(60);
+    mine.write(good.left(good.size() / 2));
+    mine.flush();
+    QTest::qWait(60);
+    mine.write(good.mid(good.size() / 2));
+    mine.close();
+    QTest::qWait(500);
+    EXPECT_FALSE(status->isVisible() && status->text().contains("lässt sich nicht abspielen"))
+        << status->text().toStdString();
+
     QFile broken(sounds.filePath("Kaputt.wav"));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("kein Klang") > 0);
     broken.close();
-    auto *status = form->findChild<QLabel *>("lblPractice");
-    tabTo("Combo1");
     form->Combo1()->setEditText("Kaputt");
     press({Qt::Key_Return});
     EXPECT_EQ(text("Combo1"), "Kaputt");
@@ -233,32 +247,6 @@ TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFaceAndANewOneOfferedAtOnce
     EXPECT_EQ(text("Combo1"), "Kaputt");
     QFile::remove(sounds.filePath("Neu.wav"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !offered("Neu"); }, 5000)) << "and no more once it is gone";
-}
-
-// The chosen sound saved again (emptied, then written in two parts, as editors do): played once it
-// is written, and not reported as unplayable on the way.
-TEST_F(FocusTest, AChosenSoundSavedAgainIsNotReportedUnplayableOnTheWay)
-{
-    const soundtest::Bytes wav = soundtest::MakeWav({}, {1000, -1000}, 4410); // 0.1 s
-    const QByteArray good(reinterpret_cast<const char *>(wav.data()), qsizetype(wav.size()));
-    soundtest::WriteFile(sounds.filePath("Mein.wav").toStdString(), wav);
-    tabTo("Combo1");
-    form->Combo1()->setEditText("Mein");
-    press({Qt::Key_Return});
-    ASSERT_EQ(text("Combo1"), "Mein");
-    auto *status = form->findChild<QLabel *>("lblPractice");
-    QFile mine(sounds.filePath("Mein.wav"));
-    ASSERT_TRUE(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    mine.flush();
-    QTest::qWait(60);
-    mine.write(good.left(good.size() / 2));
-    mine.flush();
-    QTest::qWait(60);
-    mine.write(good.mid(good.size() / 2));
-    mine.close();
-    QTest::qWait(500);
-    EXPECT_FALSE(status->isVisible() && status->text().contains("lässt sich nicht abspielen"))
-        << status->text().toStdString();
 }
 
 } // namespace

@@ -8,9 +8,8 @@
 
 namespace {
 
-// Through the whole swing and past it, at ratios 1 and 2 and at fractional pixel positions, the
-// rod is where Qt would draw it, as wide, in its colour, with flat ends and the same soft edges (a
-// few levels at most on an edge pixel); painted band by band it is the rod painted at once.
+// Through the swing and past it, at ratios 1 and 2 and fractional positions, the rod is Qt's to a few
+// levels on an edge pixel (width, colour, flat ends); painted band by band it is the rod at once.
 TEST(RodRaster, TheRodIsQtsWideLineToAFewLevelsAndBandsJoinSeamlessly)
 {
     const QColor ground(40, 20, 10), rod(120, 120, 120);
