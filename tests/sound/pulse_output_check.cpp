@@ -1,21 +1,16 @@
-// The program's sound output against a private PulseAudio server (run by pulse_output.sh, also under
-// ThreadSanitizer): a click every 22050 frames while the script records the sink; the audio thread
-// stalls 150 ms once, the stream runs dry (counted) and the later clicks must stay on their grid; the
-// heard frame trails the rendered one by less than the buffer and advances at the stream's rate.
-// The server going away and the resting (corked) stream: e2e.pulse_restart_xvfb.
-//
-// With --moves (run by pulse_moves.sh, with a second null sink "other"): the stream is moved between
-// the sinks as in the sound settings, and whether the device it plays on is suspended (the window's
-// "Tonausgabe angehalten") follows each move.
-//
-// With --stop (run by pulse_stop.sh): clicks through the mixer every 22050 frames; STOP is pressed
-// three times (START again after each) while the next click is already with the server but 50-110 ms
-// from being heard. The script counts the clicks recorded: only those heard before each STOP may
-// sound.
-//
-// With --heard LOG SECONDS (run by pulse_heard_after_move.sh): plays the clicks without the stall
-// and logs every 2 ms the time (CLOCK_MONOTONIC, ns) and the frame heard, for comparing with when
-// each click was played at the sink it is moved to.
+// The program's sound output against a private PulseAudio server, one mode per run of pulse_check.sh
+// (also under ThreadSanitizer):
+// --output: a click every 22050 frames while the script records the sink; the audio thread stalls
+//   150 ms once, the stream runs dry (counted) and the later clicks must stay on their grid; the heard
+//   frame trails the rendered one by less than the buffer and advances at the stream's rate. (The
+//   server going away and the resting (corked) stream: e2e.pulse_restart_xvfb.)
+// --moves: the stream moved between the sinks "metronom" and "other" as in the sound settings; whether
+//   the device it plays on is suspended (the window's "Tonausgabe angehalten") follows each move.
+// --stop: clicks through the mixer; STOP pressed three times (START again after each) while the next
+//   click is with the server but 50-110 ms from being heard. The script counts the clicks recorded:
+//   only those heard before each STOP may sound.
+// --heard LOG SECONDS: the clicks without the stall; logs every 2 ms the time (CLOCK_MONOTONIC, ns)
+//   and the frame heard, to compare with when each click played at the sink the script moves it to.
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -104,36 +99,30 @@ template <class Condition> bool Within(std::chrono::milliseconds limit, Conditio
     return condition();
 }
 
-// Runs a pactl command; false when it failed.
-bool Pactl(const std::string &args) { return std::system(("pactl " + args + " >/dev/null").c_str()) == 0; }
-
 // The stream moved between a running sink and one suspended by hand (as another program holding the
-// device does): the suspended state must follow the device the stream plays on.
+// device does), and that one suspended under it: the suspended state must follow the device it plays on.
 int Moves(sound::SoundOutput &output)
 {
-    const auto suspended = [&] { return output.pulse().suspended(); };
-    const auto moveTo = [](const char *sink) {
-        return Pactl(std::string("move-sink-input \"$(pactl list short sink-inputs | cut -f1 | head -n1)\" ") + sink);
+    const std::string suspend = "pactl suspend-sink other ",
+                      move = "pactl move-sink-input \"$(pactl list short sink-inputs | cut -f1 | head -n1)\" ";
+    const struct {
+        std::string pactl;
+        bool suspended;
+        const char *fault;
+    } steps[] = {
+        {"true", false, "suspended on the running sink"},
+        {suspend + "1 && " + move + "other", true, "moved to a suspended sink, and not said to be suspended"},
+        {move + "metronom", false, "moved back to the running sink, and still said to be suspended"},
+        {suspend + "0 && " + move + "other", false, "moved to the resumed sink, and said to be suspended"},
+        {suspend + "1", true, "the sink suspended under the stream was not noticed"},
+        {move + "metronom", false, "moved away from the suspended sink, and still said to be suspended"},
     };
-    if (!Within(2s, [&] { return !suspended(); }))
-        return Fail("suspended on the running sink");
-    if (!Pactl("suspend-sink other 1") || !moveTo("other"))
-        return Fail("pactl could not suspend the other sink or move the stream there");
-    if (!Within(2s, suspended))
-        return Fail("moved to a suspended sink, and not said to be suspended");
-    if (!moveTo("metronom"))
-        return Fail("pactl could not move the stream back");
-    if (!Within(2s, [&] { return !suspended(); }))
-        return Fail("moved back to the running sink, and still said to be suspended");
-    // Suspended while it plays there (its own notice), then moved away to a running sink.
-    if (!Pactl("suspend-sink other 0") || !moveTo("other") || !Within(2s, [&] { return !suspended(); }))
-        return Fail("moved to the resumed sink, and said to be suspended");
-    if (!Pactl("suspend-sink other 1") || !Within(2s, suspended))
-        return Fail("the sink suspended under the stream was not noticed");
-    if (!moveTo("metronom"))
-        return Fail("pactl could not move the stream back");
-    if (!Within(2s, [&] { return !suspended(); }))
-        return Fail("moved away from the suspended sink, and still said to be suspended");
+    for (const auto &step : steps) {
+        if (std::system((step.pactl + " >/dev/null").c_str()) != 0)
+            return Fail("pactl failed: " + step.pactl);
+        if (!Within(2s, [&] { return output.pulse().suspended() == step.suspended; }))
+            return Fail(step.fault);
+    }
     std::printf("the suspended state followed four moves\n");
     return 0;
 }
@@ -190,35 +179,11 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
     return output.underruns() == 0 ? 0 : Fail("the stream ran dry");
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// The heard frame trails the rendered one by less than the buffer and follows the stream's rate; the
+// stall after the fourth click is counted as an underrun.
+int Output(sound::SoundOutput &output, ClickSource &source)
 {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "--heard" && argc < 4)
-        return Fail("usage: pulse_output_check --heard LOG SECONDS");
-    sound::SoundOutput output;
-    ClickSource source;
-    MixerClicks mixed;
-    source.stall = mode != "--heard";
-    output.SetSource(mode == "--stop" ? static_cast<sound::AudioSource *>(&mixed) : &source);
-    if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
-        return Fail("no PulseAudio stream: " + output.error());
-    output.Play(true);
     const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
-    if (mode == "--stop") {
-        const int status =
-            Within(2s, [&] { return mixed.rendered.load() > 22050; }) ? Stops(output, mixed) : Fail("no sound");
-        output.SetSource(nullptr);
-        return status;
-    }
-    if (!Within(2s, [&] { return source.rendered.load() > 22050; }))
-        return Fail("no sound");
-    if (mode == "--moves" || mode == "--heard") {
-        const int status = mode == "--moves" ? Moves(output) : LogHeard(output, argv[2], std::atof(argv[3]));
-        output.SetSource(nullptr);
-        return status;
-    }
     const double heard0 = output.HeardFrame();
     const auto t0 = Clock::now();
     for (int i = 0; i < 40; ++i) {
@@ -234,8 +199,30 @@ int main(int argc, char **argv)
     if (!Within(6s, [&] { return source.rendered.load() > 9 * 22050; }))
         return Fail("the stream stopped");
     std::printf("underruns: %llu\n", (unsigned long long)output.underruns());
-    if (output.underruns() == 0)
-        return Fail("the stalled audio thread was not counted as an underrun");
+    return output.underruns() > 0 ? 0 : Fail("the stalled audio thread was not counted as an underrun");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "--output";
+    if (mode == "--heard" && argc < 4)
+        return Fail("usage: pulse_output_check --heard LOG SECONDS");
+    sound::SoundOutput output;
+    ClickSource source;
+    MixerClicks mixed;
+    source.stall = mode != "--heard";
+    output.SetSource(mode == "--stop" ? static_cast<sound::AudioSource *>(&mixed) : &source);
+    if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
+        return Fail("no PulseAudio stream: " + output.error());
+    output.Play(true);
+    const auto &rendered = mode == "--stop" ? mixed.rendered : source.rendered;
+    const int status = !Within(2s, [&] { return rendered.load() > 22050; }) ? Fail("no sound")
+                       : mode == "--stop"                                   ? Stops(output, mixed)
+                       : mode == "--moves"                                  ? Moves(output)
+                       : mode == "--heard" ? LogHeard(output, argv[2], std::atof(argv[3]))
+                                           : Output(output, source);
     output.SetSource(nullptr);
-    return 0;
+    return status;
 }
