@@ -53,7 +53,7 @@ heard) # the frame heard (the pendulum) against the clicks played on a device pl
   [ "$(wc -l <"$WORK/onsets")" -ge 6 ] || fail "too few clicks on the new device: $(cat "$WORK/onsets")"
   # The time each recorded frame was played: a straight line through the recorder's raw reports
   # (frame QUEUED - 1 played at PLAYED_NS), those more than 1 ms off a first line left out. The heard
-  # frame reaches a click's frame 64 frames (the mixer's look-ahead, 1.45 ms) after it is played.
+  # frame reaches a click's frame when it is played.
   awk '
     function fit(lim,   i, k, sf, st, sff, sft, d) {
       k = sf = st = sff = sft = 0

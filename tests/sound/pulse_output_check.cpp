@@ -28,30 +28,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A 10 ms click every 22050 frames from its first frame on, and once, after the fourth click, a
+// A 10 ms click every 22050 frames started on the mixer, as the beat engine starts its sounds, while
+// `playing`; STOP asks the mixer where they began. With `stall`, once, after the fourth click, a
 // stalled audio thread.
-struct ClickSource : sound::AudioSource {
-    void Render(float *out, int frames) override
-    {
-        for (int i = 0; i < frames; ++i) {
-            const auto n = double((frame + i) % 22050);
-            out[2 * i] = out[2 * i + 1] = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f; // fading out
-        }
-        frame += std::uint64_t(frames);
-        if (!stalled && stall && frame > 3 * 22050 + 2000) {
-            stalled = true;
-            std::this_thread::sleep_for(150ms);
-        }
-        rendered.store(frame, std::memory_order_relaxed); // relaxed: a count
-    }
-    std::atomic<std::uint64_t> rendered{0};
-    std::uint64_t frame = 0; // audio thread
-    bool stalled = false;
-    bool stall = true; // set before the stream starts
-};
-
-// A click every 22050 frames started on the mixer, as the beat engine starts its sounds, while
-// `playing`; STOP asks the mixer where they began.
 struct MixerClicks : sound::AudioSource {
     MixerClicks()
     {
@@ -72,6 +51,10 @@ struct MixerClicks : sound::AudioSource {
         for (; play && next < at + std::uint64_t(frames); next += 22050)
             mixer.StartVoice(0, &click, 1.0f, 1.0f, int(next - at));
         mixer.Render(out, frames);
+        if (stall && at > 4 * 22050 + 2000) {
+            stall = false;
+            std::this_thread::sleep_for(150ms);
+        }
         rendered.store(at + std::uint64_t(frames), std::memory_order_release); // release: with firstOfRun
     }
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer.FirstStartFrom(frame); }
@@ -85,8 +68,8 @@ struct MixerClicks : sound::AudioSource {
     std::atomic<bool> playing{true};
     std::atomic<std::uint64_t> rendered{0}, firstOfRun{0};
     std::atomic<int> runs{0};
-    std::uint64_t next = 0; // audio thread
-    bool played = false;    // audio thread
+    std::uint64_t next = 0;            // audio thread
+    bool played = false, stall = true; // audio thread (stall: set before the stream starts)
 };
 
 int Fail(const std::string &what) { return std::fprintf(stderr, "FAILED: %s\n", what.c_str()), 1; }
@@ -181,7 +164,7 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
 
 // The heard frame trails the rendered one by less than the buffer and follows the stream's rate; the
 // stall after the fourth click is counted as an underrun.
-int Output(sound::SoundOutput &output, ClickSource &source)
+int Output(sound::SoundOutput &output, MixerClicks &source)
 {
     const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
     const double heard0 = output.HeardFrame();
@@ -210,17 +193,15 @@ int main(int argc, char **argv)
     if (mode == "--heard" && argc < 4)
         return Fail("usage: pulse_output_check --heard LOG SECONDS");
     sound::SoundOutput output;
-    ClickSource source;
-    MixerClicks mixed;
-    source.stall = mode != "--heard";
-    output.SetSource(mode == "--stop" ? static_cast<sound::AudioSource *>(&mixed) : &source);
+    MixerClicks source;
+    source.stall = mode == "--output";
+    output.SetSource(&source);
     if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
         return Fail("no PulseAudio stream: " + output.error());
     output.Play(true);
-    const auto &rendered = mode == "--stop" ? mixed.rendered : source.rendered;
-    const int status = !Within(2s, [&] { return rendered.load() > 22050; }) ? Fail("no sound")
-                       : mode == "--stop"                                   ? Stops(output, mixed)
-                       : mode == "--moves"                                  ? Moves(output)
+    const int status = !Within(2s, [&] { return source.rendered.load() > 22050; }) ? Fail("no sound")
+                       : mode == "--stop"                                          ? Stops(output, source)
+                       : mode == "--moves"                                         ? Moves(output)
                        : mode == "--heard" ? LogHeard(output, argv[2], std::atof(argv[3]))
                                            : Output(output, source);
     output.SetSource(nullptr);
