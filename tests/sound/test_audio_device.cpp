@@ -234,8 +234,7 @@ int SdlAudioThreads()
     int n = 0;
     for (const auto &task : std::filesystem::directory_iterator("/proc/self/task")) {
         std::string name;
-        std::getline(std::ifstream(task.path() / "comm"), name);
-        n += name.rfind("SDLAudio", 0) == 0;
+        n += std::getline(std::ifstream(task.path() / "comm"), name) && name.rfind("SDLAudio", 0) == 0;
     }
     return n;
 }
@@ -307,51 +306,47 @@ struct RampSource : sound::AudioSource {
 // off. Not when more was lost than the feed keeps, nor when the run was stopped meanwhile.
 TEST(StreamFeed, TheNextStreamPlaysFirstWhatALostOneDidNot)
 {
-    constexpr int kBlock = 1024, kBlocks = 64;
-    struct Case {
-        int latency;
-        bool stopped;
-        std::int64_t firstPlayed; // by the next stream
-    } cases[] = {
+    constexpr int kBlock = 1024, kBlocks = 64, kLatencyNow = 4410;
+    const std::tuple<int, bool, std::int64_t> cases[] = {
+        // latency, stopped meanwhile, the first frame the next stream plays
         {7056, false, kBlocks * kBlock - 7056 - kBlock}, // 160 ms held by the server
         {0, false, kBlocks * kBlock - kBlock},           // only the block being played
         {7056, true, -1000000},                          // stopped meanwhile: the source forgot
         {50000, false, -1000000},                        // more than a second lost: as before
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << "latency " << c.latency << (c.stopped ? ", stopped" : ""));
+    for (auto [latency, stopped, firstPlayed] : cases) {
+        SCOPED_TRACE(testing::Message() << "latency " << latency << (stopped ? ", stopped" : ""));
         RampSource ramp;
         sound::StreamFeed feed(&ramp);
-        std::vector<float> out(2 * kBlock);
-        for (int i = 0; i < kBlocks; ++i) {
-            feed.SetLatency(c.latency);
-            feed.Render(out.data(), kBlock);
-        }
+        auto render = [&](int latencyThen, int blocks) {
+            std::vector<float> played, out(2 * kBlock);
+            for (int i = 0; i < blocks; ++i) {
+                feed.SetLatency(latencyThen);
+                feed.Render(out.data(), kBlock);
+                played.insert(played.end(), out.begin(), out.end());
+            }
+            return played;
+        };
+        render(latency, kBlocks);
         feed.Lost(0); // at the last report
         const double heard = feed.HeardFrame();
-        if (c.latency < sound::StreamFeed::kKeptFrames) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(c.latency / 44 + 50));
+        if (latency < sound::StreamFeed::kKeptFrames) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(latency / 44 + 50));
             EXPECT_EQ(feed.HeardFrame(), heard) << "the pendulum went on while nothing played";
         }
-        if (c.stopped)
+        if (stopped)
             feed.DropUnheard();
         feed.Restart(); // the next stream, on its own audio thread
         ramp.feed = &feed;
-        const int latencyNow = 4410;
-        std::vector<float> played;
-        for (int i = 0; i < 12; ++i) {
-            feed.SetLatency(latencyNow);
-            feed.Render(out.data(), kBlock);
-            played.insert(played.end(), out.begin(), out.end());
-        }
-        ASSERT_EQ(played[0], float(c.firstPlayed));
+        const std::vector<float> played = render(kLatencyNow, 12);
+        ASSERT_EQ(played[0], float(firstPlayed));
         for (std::size_t i = 2; i < played.size(); i += 2)
             ASSERT_EQ(played[i], played[i - 2] + 1) << "a frame skipped or doubled at " << i / 2;
-        if (!c.stopped && c.latency < sound::StreamFeed::kKeptFrames) {
+        if (!stopped && latency < sound::StreamFeed::kKeptFrames) {
             // The source's first frame comes after what was played again (the beats a shared
             // session places are heard where it meant them).
-            const std::int64_t replayed = kBlocks * kBlock - c.firstPlayed;
-            EXPECT_EQ(ramp.firstLatency, latencyNow + replayed % kBlock + sound::Mixer::kLookAheadFrames);
+            const std::int64_t replayed = kBlocks * kBlock - firstPlayed;
+            EXPECT_EQ(ramp.firstLatency, kLatencyNow + replayed % kBlock + sound::Mixer::kLookAheadFrames);
             EXPECT_GE(feed.HeardFrame(), heard);
         }
     }

@@ -35,6 +35,7 @@ protected:
             s.slotSamples[i] = held.emplace_back(slots.slot(i)->Buffer).get();
         return publisher.Publish(s, std::move(held));
     }
+    void Collect() { publisher.Collect(), slots.Collect(); } // frees what the audio thread no longer plays
     void Render(int blocks)
     {
         for (std::vector<float> out(2 * 512); blocks-- > 0;)
@@ -94,12 +95,10 @@ TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEnded)
     Render(44); // the first beat at frame 22050
     Publish(Constant(100, 0.1f), 120);
     Render(1); // the new settings taken
-    publisher.Collect();
-    slots.Collect();
+    Collect();
     EXPECT_FALSE(old.expired()) << "freed while its voice sounds";
     Render(180); // its end, and beat 5 with the new click and accent
-    publisher.Collect();
-    slots.Collect();
+    Collect();
     EXPECT_TRUE(old.expired());
 }
 
@@ -129,8 +128,7 @@ TEST_F(SlotsTest, LoadingAndPublishingWhileTheAudioThreadRenders)
             std::this_thread::yield();
     done.store(true, std::memory_order_release);
     audio.join();
-    publisher.Collect();
-    slots.Collect();
+    Collect();
     EXPECT_EQ(publisher.pending(), 1u) << "only the settings in use are kept";
     // In use: the settings' and the slots' samples, and those of the mixer's last blocks, which it
     // keeps for STOP (Mixer::kBlocksKept).
