@@ -1,22 +1,21 @@
 // The program's sound output against a private PulseAudio server, one mode per run of pulse_check.sh
-// (also under ThreadSanitizer):
-// --output: a click every 22050 frames while the script records the sink; the audio thread stalls
-//   150 ms once, the stream runs dry (counted) and the later clicks must stay on their grid; the heard
-//   frame trails the rendered one by less than the buffer and advances at the stream's rate. (The
-//   server going away and the resting (corked) stream: e2e.pulse_restart_xvfb.)
+// (also under ThreadSanitizer), a click every 22050 frames started on the mixer in each:
+// --output: the script records the sink; the audio thread stalls 150 ms once, the stream runs dry
+//   (counted) and the later clicks must stay on their grid; the heard frame trails the rendered one
+//   by less than the buffer and advances at the stream's rate. (The server going away and the
+//   resting (corked) stream: e2e.pulse_restart_xvfb.)
 // --moves: the stream moved between the sinks "metronom" and "other" as in the sound settings; whether
 //   the device it plays on is suspended (the window's "Tonausgabe angehalten") follows each move.
-// --stop: clicks through the mixer; STOP pressed three times (START again after each) while the next
-//   click is with the server but 50-110 ms from being heard. The script counts the clicks recorded:
-//   only those heard before each STOP may sound.
-// --heard LOG SECONDS: the clicks without the stall; logs every 2 ms the time (CLOCK_MONOTONIC, ns)
-//   and the frame heard, to compare with when each click played at the sink the script moves it to.
+// --stop: STOP pressed three times (START again after each) while the next click is with the server
+//   but 50-110 ms from being heard. The script counts the clicks recorded: only those heard before
+//   each STOP may sound.
+// --heard LOG SECONDS: no stall; logs every 2 ms the time (steady_clock: CLOCK_MONOTONIC, ns) and the
+//   frame heard, to compare with when each click played at the sink the script moves it to.
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 #include <thread>
 
@@ -118,10 +117,8 @@ int LogHeard(sound::SoundOutput &output, const char *path, double seconds)
         return Fail(std::string("cannot write ") + path);
     for (const auto end = Clock::now() + std::chrono::duration<double>(seconds); Clock::now() < end;) {
         std::this_thread::sleep_for(2ms);
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const double heard = output.HeardFrame();
-        std::fprintf(log, "%lld %.1f\n", (long long)now.tv_sec * 1000000000LL + now.tv_nsec, heard);
+        const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch());
+        std::fprintf(log, "%lld %.1f\n", (long long)now.count(), output.HeardFrame());
     }
     std::fclose(log);
     return 0;
@@ -162,8 +159,6 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
     return output.underruns() == 0 ? 0 : Fail("the stream ran dry");
 }
 
-// The heard frame trails the rendered one by less than the buffer and follows the stream's rate; the
-// stall after the fourth click is counted as an underrun.
 int Output(sound::SoundOutput &output, MixerClicks &source)
 {
     const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
