@@ -78,8 +78,7 @@ Folder MeasureFolder()
             both[i] += mono[accent][i];
         const double lift = sound_level::SpeakerDb(both.data(), both.size()) -
                             sound_level::SpeakerDb(mono[beat].data(), mono[beat].size());
-        const auto known = folder.accentLift.find(accent);
-        folder.accentLift[accent] = known == folder.accentLift.end() ? lift : std::min(known->second, lift);
+        folder.accentLift[accent] = std::min(folder.accentLift.count(accent) ? folder.accentLift[accent] : lift, lift);
     }
     return folder;
 }
