@@ -11,10 +11,7 @@
 
 namespace {
 
-using fader::DrawOp;
-using fader::Fader;
-using fader::FaderModel;
-using fader::PropertyBag;
+using namespace fader;
 
 // A control as its container makes it: defaults, then the stored data, then sized.
 FaderModel Placed(const PropertyBag &stored)

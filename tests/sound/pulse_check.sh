@@ -8,8 +8,7 @@ setup_dirs
 need_pulse
 if [ "$mode" = moves ]; then # a second sink; a null sink with no reader stalls: both are read
   pactl load-module module-null-sink sink_name=other rate=44100 channels=2 >/dev/null || fail "no second sink"
-  parec -d other.monitor --latency-msec=10 >/dev/null &
-  PIDS+=($!)
+  parec -d other.monitor --latency-msec=10 >/dev/null & PIDS+=($!)
 fi
 record "$WORK/clicks.wav"
 sleep 0.5
@@ -36,14 +35,12 @@ moves)
   echo "the suspended state follows the moves: ok" ;;
 heard) # the frame heard (the pendulum) against the clicks played on a device plugged in while it plays
   "$program" --heard "$WORK/heard.log" 9 &
-  check=$!
-  PIDS+=($check)
+  check=$!; PIDS+=($check)
   sleep 2
   # A headset plugged in, its monitor recorded, and the stream moved there as in the sound settings.
   pactl load-module module-null-sink sink_name=usb rate=44100 channels=2 >/dev/null || fail "no second sink"
   "$recorder" --device usb.monitor --wav "$WORK/usb.wav" --log "$WORK/usb.log" &
-  rec=$!
-  PIDS+=($rec)
+  rec=$!; PIDS+=($rec)
   sleep 1.5
   pactl move-sink-input "$(pactl list short sink-inputs | cut -f1 | head -n1)" usb || fail "the stream was not moved"
   wait $check || fail "the check failed"

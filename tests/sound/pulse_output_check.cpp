@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "sound/mixer.h"
 #include "sound/sound_output.h"
@@ -87,11 +88,7 @@ int Moves(sound::SoundOutput &output)
 {
     const std::string suspend = "pactl suspend-sink other ",
                       move = "pactl move-sink-input \"$(pactl list short sink-inputs | cut -f1 | head -n1)\" ";
-    const struct {
-        std::string pactl;
-        bool suspended;
-        const char *fault;
-    } steps[] = {
+    const std::tuple<std::string, bool, const char *> steps[] = {
         {"true", false, "suspended on the running sink"},
         {suspend + "1 && " + move + "other", true, "moved to a suspended sink, and not said to be suspended"},
         {move + "metronom", false, "moved back to the running sink, and still said to be suspended"},
@@ -99,11 +96,11 @@ int Moves(sound::SoundOutput &output)
         {suspend + "1", true, "the sink suspended under the stream was not noticed"},
         {move + "metronom", false, "moved away from the suspended sink, and still said to be suspended"},
     };
-    for (const auto &step : steps) {
-        if (std::system((step.pactl + " >/dev/null").c_str()) != 0)
-            return Fail("pactl failed: " + step.pactl);
-        if (!Within(2s, [&] { return output.pulse().suspended() == step.suspended; }))
-            return Fail(step.fault);
+    for (const auto &[pactl, suspended, fault] : steps) {
+        if (std::system((pactl + " >/dev/null").c_str()) != 0)
+            return Fail("pactl failed: " + pactl);
+        if (!Within(2s, [&, suspended = suspended] { return output.pulse().suspended() == suspended; }))
+            return Fail(fault);
     }
     std::printf("the suspended state followed four moves\n");
     return 0;

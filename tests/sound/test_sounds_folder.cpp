@@ -20,6 +20,7 @@ using sound_level::Measures;
 bool IsVoice(const std::string &f) { return f.rfind("Count/", 0) == 0; }
 bool IsAccent(const std::string &f) { return f.size() > 5 && f[f.size() - 5] == 'a'; }
 std::string Voice(const std::string &f) { return f.substr(0, f.rfind('/')); }
+std::string Plain(const std::string &accent) { return accent.substr(0, accent.size() - 5) + ".wav"; }
 
 // Every file of the folder by its path in it ("Klack.wav", "Count/Long/3a.wav"), and the levels
 // the rules compare with.
@@ -107,34 +108,31 @@ TEST(SoundsFolder, EveryShippedFileKeepsEveryRuleThatAppliesToIt)
     for (const auto &[accent, beat] : PresetAccents())
         ASSERT_TRUE(folder.files.count(accent) && folder.files.count(beat)) << accent << " on " << beat;
 
-    using F = const Folder &;
-    using S = const std::string &;
-    using M = const Measures &;
     const Rule rules[] = {
-        {All, "no peak above -1 dBFS", [](F, S, M m) { return m.peakDb <= -0.999; }},
-        {Percussion, "sounds from its first millisecond", [](F, S, M m) { return m.onsetMs <= 1.0; }},
-        {Percussion, "rises within 2 ms", [](F, S, M m) { return m.attackMs <= 2.0; }},
-        {Percussion, "dies away, 40 dB down at its end", [](F, S, M m) { return m.endDb <= -40; }},
-        {Percussion, "rings no longer than 2 s", [](F, S, M m) { return m.lengthMs < 2000; }},
+        {All, "no peak above -1 dBFS", [](auto &, auto &, auto &m) { return m.peakDb <= -0.999; }},
+        {Percussion, "sounds from its first millisecond", [](auto &, auto &, auto &m) { return m.onsetMs <= 1.0; }},
+        {Percussion, "rises within 2 ms", [](auto &, auto &, auto &m) { return m.attackMs <= 2.0; }},
+        {Percussion, "dies away, 40 dB down at its end", [](auto &, auto &, auto &m) { return m.endDb <= -40; }},
+        {Percussion, "rings no longer than 2 s", [](auto &, auto &, auto &m) { return m.lengthMs < 2000; }},
         {Percussion, "as loud as the set (1.5 dB)",
-         [](F f, S, M m) { return std::abs(m.loudnessDb - f.percussion) <= 1.5; }},
-        {Percussion, "the set at -18 dB or louder", [](F f, S, M) { return f.percussion >= -18; }},
-        {Click, "rises within 1 ms", [](F, S, M m) { return m.attackMs <= 1.0; }},
-        {Click, "15 to 40 ms long", [](F, S, M m) { return m.lengthMs >= 15 && m.lengthMs <= 40; }},
-        {Click, "60 % of its energy in 1-5 kHz", [](F, S, M m) { return m.share1to5k >= 0.60; }},
-        {Click, "10 % at most above 8 kHz", [](F, S, M m) { return m.shareAbove8k <= 0.10; }},
-        {Click, "2 % at most above 16 kHz", [](F, S, M m) { return m.shareAbove16k <= 0.02; }},
-        {Click, "-22 dB or more in 200 Hz-8 kHz", [](F, S, M m) { return m.bandDb >= -22; }},
+         [](auto &f, auto &, auto &m) { return std::abs(m.loudnessDb - f.percussion) <= 1.5; }},
+        {Percussion, "the set at -18 dB or louder", [](auto &f, auto &, auto &) { return f.percussion >= -18; }},
+        {Click, "rises within 1 ms", [](auto &, auto &, auto &m) { return m.attackMs <= 1.0; }},
+        {Click, "15 to 40 ms long", [](auto &, auto &, auto &m) { return m.lengthMs >= 15 && m.lengthMs <= 40; }},
+        {Click, "60 % of its energy in 1-5 kHz", [](auto &, auto &, auto &m) { return m.share1to5k >= 0.60; }},
+        {Click, "10 % at most above 8 kHz", [](auto &, auto &, auto &m) { return m.shareAbove8k <= 0.10; }},
+        {Click, "2 % at most above 16 kHz", [](auto &, auto &, auto &m) { return m.shareAbove16k <= 0.02; }},
+        {Click, "-22 dB or more in 200 Hz-8 kHz", [](auto &, auto &, auto &m) { return m.bandDb >= -22; }},
         // A laptop's speaker plays little below 500 Hz: there an accent that is all bass is not heard.
         {All, "as a preset's first accent, lifts its beat 2.5 dB in 500 Hz-5 kHz",
-         [](F f, S s, M) { return !f.accentLift.count(s) || f.accentLift.at(s) >= 2.5; }},
+         [](auto &f, auto &s, auto &) { return !f.accentLift.count(s) || f.accentLift.at(s) >= 2.5; }},
         {PlainWord, "as loud as the percussion (1.5 dB)",
-         [](F f, S, M m) { return std::abs(m.loudestDb - f.percussion) <= 1.5; }},
+         [](auto &f, auto &, auto &m) { return std::abs(m.loudestDb - f.percussion) <= 1.5; }},
         {PlainWord, "its voice as loud as the others (1.5 dB)",
-         [](F f, S s, M) { return f.voices.at(Voice(s)) - f.quietestVoice <= 1.5; }},
-        {PlainWord, "fits between fast beats (0.7 s)", [](F, S, M m) { return m.lengthMs <= 700; }},
+         [](auto &f, auto &s, auto &) { return f.voices.at(Voice(s)) - f.quietestVoice <= 1.5; }},
+        {PlainWord, "fits between fast beats (0.7 s)", [](auto &, auto &, auto &m) { return m.lengthMs <= 700; }},
         {AccentedWord, "2 dB louder than the plain word",
-         [](F f, S s, M m) { return m.loudestDb - f.files.at(s.substr(0, s.size() - 5) + ".wav").loudestDb >= 2.0; }},
+         [](auto &f, auto &s, auto &m) { return m.loudestDb - f.files.at(Plain(s)).loudestDb >= 2.0; }},
     };
     for (const auto &[file, m] : folder.files)
         for (const Rule &rule : rules)
