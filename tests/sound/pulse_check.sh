@@ -44,8 +44,7 @@ heard) # the frame heard (the pendulum) against the clicks played on a device pl
   sleep 1.5
   pactl move-sink-input "$(pactl list short sink-inputs | cut -f1 | head -n1)" usb || fail "the stream was not moved"
   wait $check || fail "the check failed"
-  kill -INT $rec
-  wait $rec || fail "the recorder failed"
+  kill -INT $rec; wait $rec || fail "the recorder failed"
   "$analyze" "$WORK/usb.wav" --bpm 120 --list | awk '/^beat / {print $4}' >"$WORK/onsets"
   [ "$(wc -l <"$WORK/onsets")" -ge 6 ] || fail "too few clicks on the new device: $(cat "$WORK/onsets")"
   # The time each recorded frame was played: a straight line through the recorder's raw reports

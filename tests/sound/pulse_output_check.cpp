@@ -158,8 +158,7 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
 
 int Output(sound::SoundOutput &output, MixerClicks &source)
 {
-    const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
-    const double heard0 = output.HeardFrame();
+    const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000, heard0 = output.HeardFrame();
     const auto t0 = Clock::now();
     for (int i = 0; i < 40; ++i) {
         std::this_thread::sleep_for(10ms);

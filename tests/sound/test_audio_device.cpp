@@ -77,8 +77,7 @@ TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
         << "256 frames asked for, 512 given";
     const int restarts = source.restarts;
     host.lost = true, host.openWorks = false; // the sound server went away
-    EXPECT_FALSE(device.Poll());
-    EXPECT_FALSE(device.Poll() || device.IsOpen()) << "no device while the server is away";
+    EXPECT_FALSE(device.Poll() || device.Poll() || device.IsOpen()) << "no device while the server is away";
     host.openWorks = true; // it is back
     EXPECT_TRUE(device.Poll() && device.IsOpen()) << "opened again at the next poll";
     EXPECT_GT(source.restarts, restarts) << "sounds asked for while lost would all sound at once";
@@ -168,8 +167,6 @@ TEST(SdlRest, WhileStoppedTheDeviceIsClosedAndStartOpensItAgainOnTheBeat)
     sound::SoundOutput output{std::move(owned)};
     engine::Metronome metronome{output.player()};
     engine::Settings settings;
-    settings.pattern = engine::BeatPattern::Initial();
-    settings.rules = {false, true, true, true, true};
     settings.phaseRate = tempo::PhaseRateForBpm(120, 30.5);
     settings.samples = {click.get(), click.get(), click.get()};
     settings.slotSamples = {click.get(), click.get(), click.get()};
@@ -253,19 +250,14 @@ TEST(StreamFeed, HeardFrameLagsByLatencyAndBlockAndNeverStepsBack)
         SCOPED_TRACE(testing::Message() << "latency " << latency << ", block " << block);
         sound::StreamFeed feed; // no source: silence
         std::vector<float> out(2 * std::size_t(block));
-        double rendered = 0;
-        auto render = [&] {
-            feed.SetLatency(latency);
-            feed.Render(out.data(), block);
-            rendered += block;
-        };
+        auto render = [&] { feed.SetLatency(latency), feed.Render(out.data(), block); };
         render(), render(), render();
-        const double lag = rendered - feed.HeardFrame(), held = latency + block + sound::Mixer::kLookAheadFrames;
+        const double lag = 3.0 * block - feed.HeardFrame(), held = latency + block + sound::Mixer::kLookAheadFrames;
         EXPECT_TRUE(lag <= held && lag > held - 2048) << "lag " << lag;
         std::this_thread::sleep_for(std::chrono::milliseconds((latency + block) / 44 + 100)); // a stall
-        EXPECT_EQ(feed.HeardFrame(), rendered) << "beyond what was rendered";
+        EXPECT_EQ(feed.HeardFrame(), 3.0 * block) << "beyond what was rendered";
         render();
-        EXPECT_GE(feed.HeardFrame(), rendered - block) << "stepped back after the stall";
+        EXPECT_GE(feed.HeardFrame(), 3.0 * block) << "stepped back after the stall";
     }
 }
 
