@@ -34,13 +34,11 @@ stop) # a click the server already holds when STOP is pressed is not heard
 moves)
   echo "the suspended state follows the moves: ok" ;;
 heard) # the frame heard (the pendulum) against the clicks played on a device plugged in while it plays
-  "$program" --heard "$WORK/heard.log" 9 &
-  check=$!; PIDS+=($check)
+  "$program" --heard "$WORK/heard.log" 9 & check=$!; PIDS+=($check)
   sleep 2
   # A headset plugged in, its monitor recorded, and the stream moved there as in the sound settings.
   pactl load-module module-null-sink sink_name=usb rate=44100 channels=2 >/dev/null || fail "no second sink"
-  "$recorder" --device usb.monitor --wav "$WORK/usb.wav" --log "$WORK/usb.log" &
-  rec=$!; PIDS+=($rec)
+  "$recorder" --device usb.monitor --wav "$WORK/usb.wav" --log "$WORK/usb.log" & rec=$!; PIDS+=($rec)
   sleep 1.5
   pactl move-sink-input "$(pactl list short sink-inputs | cut -f1 | head -n1)" usb || fail "the stream was not moved"
   wait $check || fail "the check failed"
@@ -64,7 +62,6 @@ heard) # the frame heard (the pendulum) against the clicks played on a device pl
     { onset[++c] = $1 }
     END {
       fit(0); fit(1e6)
-      bad = 0
       for (j = 1; j <= c; j++) {
         p = played(onset[j]); best = -1
         # Where the heard frame passed a multiple of 22050 (a click), the one nearest in time.

@@ -22,12 +22,10 @@ protected:
         soundtest::WriteFile(klack, soundtest::MakeWav({}, {16384, 16384}, 4000));
         slots.CreateBuffers(10, klack);
     }
-    // Settings whose click and accents are `sample` and whose slots hold what the slots hold now.
+    // Settings whose beats all sound `sample` and whose slots hold what the slots hold now.
     std::uint64_t Publish(std::shared_ptr<const sound::Sample> sample, int bpm)
     {
         engine::Settings s;
-        s.rules.accentOn = true;
-        s.pattern = engine::BeatPattern::Initial();
         s.phaseRate = tempo::PhaseRateForBpm(bpm, 30.5);
         s.samples.click = s.samples.accent1 = s.samples.accent2 = sample.get(); // counting off
         std::vector<std::shared_ptr<const sound::Sample>> held{std::move(sample)};
@@ -100,7 +98,7 @@ TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEndedAlsoWhileTheAud
     Render(1); // the new settings taken
     Collect();
     EXPECT_FALSE(old.expired()) << "freed while its voice sounds";
-    Render(180); // its end, and beat 5 with the new click and accent
+    Render(180); // its end, and beat 5 with the new click
     Collect();
     EXPECT_TRUE(old.expired());
 
