@@ -13,16 +13,6 @@ namespace {
 
 using namespace fader;
 
-// A control as its container makes it: defaults, then the stored data, then sized.
-FaderModel Placed(const PropertyBag &stored)
-{
-    FaderModel m;
-    m.UserControl_Initialize();
-    m.UserControl_ReadProperties(stored);
-    m.UserControl_Resize(222, 22);
-    return m;
-}
-
 const PropertyBag kFader1{{"max", 249}, {"value", 120}, {"style", 1}, {"butsz", 1}, {"tickmarks", 0}};
 const PropertyBag kFader2{{"max", 7}, {"value", 3}, {"style", 1}, {"butsz", 1}};
 
@@ -36,7 +26,10 @@ TEST(FaderModel, AValueOutOfRangeIsHeldOneBeyond16BitsRefusedAndEachValueHasItsP
         {&kFader1, -32769, false, 120, 92}, {&kFader2, 1, true, 1, 27}, {&kFader2, 4, true, 4, 109},
         {&kFader2, 7, true, 7, 190}};
     for (const auto &[bag, newValue, accepted, after, x] : cases) {
-        FaderModel m = Placed(*bag);
+        FaderModel m; // as its container makes it: defaults, then the stored data, then sized
+        m.UserControl_Initialize();
+        m.UserControl_ReadProperties(*bag);
+        m.UserControl_Resize(222, 22);
         EXPECT_EQ(m.SetValue(newValue), accepted) << newValue;
         const DrawOp &button = m.Surface().back();
         EXPECT_EQ(std::tuple(m.Value(), button.type, button.x, button.y), std::tuple(after, DrawOp::Type::Copy, x, 1))

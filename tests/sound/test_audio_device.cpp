@@ -169,7 +169,6 @@ TEST(SdlRest, WhileStoppedTheDeviceIsClosedAndStartOpensItAgainOnTheBeat)
     engine::Settings settings;
     settings.phaseRate = tempo::PhaseRateForBpm(120, 30.5);
     settings.samples = {click.get(), click.get(), click.get()};
-    settings.slotSamples = {click.get(), click.get(), click.get()};
     output.setRetryInterval(0ms);
     output.setSdlRestAfter(1000ms);
     output.SetSource(&metronome);

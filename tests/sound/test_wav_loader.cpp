@@ -1,6 +1,4 @@
-// Loading WAV files: what SDL decodes arrives as stereo float at 44100 Hz with the right
-// values, broken or hostile files are refused without harm, and the cache reads a file only again
-// when it changes.
+// Loading WAV files, and the cache that reads a file only again when it changes.
 #include <gtest/gtest.h>
 
 #include <cmath>
