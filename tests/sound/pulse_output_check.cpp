@@ -128,6 +128,8 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
     constexpr double kPeriod = 22050;
     int heardClicks = 0;
     for (int round = 0; round < 3; ++round) {
+        if (round > 0) // START again
+            source.playing.store(true, std::memory_order_release), output.Play(true);
         // A click of the run was heard, and the next one's onset is rendered and will be heard in
         // 50-110 ms.
         double heard = 0;
@@ -146,10 +148,6 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
         const auto first = double(source.firstOfRun.load(std::memory_order_relaxed));
         heardClicks += int(std::floor((heard - first) / kPeriod)) + 1;
         std::this_thread::sleep_for(700ms);
-        if (round == 2)
-            break;
-        source.playing.store(true, std::memory_order_release);
-        output.Play(true);
     }
     std::printf("clicks begun before the STOPs: %d, underruns: %llu\n", heardClicks,
                 (unsigned long long)output.underruns());

@@ -334,8 +334,7 @@ TEST(SoundOutput, AServerThatNeverAnswersLeavesTheProgramRunningSilent)
     soundtest::TempDir dir;
     const std::string socketPath = dir / "native";
     const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof(address.sun_path) - 1);
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
     ASSERT_EQ(::listen(listener, 8), 0); // connections wait in the backlog, never accepted
