@@ -11,50 +11,29 @@
 
 namespace {
 
-using fader::DrawOp;
-using fader::Fader;
-using fader::FaderModel;
-using fader::PropertyBag;
-
-// A control as its container makes it: defaults, then the stored data, then sized.
-FaderModel Placed(const PropertyBag &stored)
-{
-    FaderModel m;
-    m.UserControl_Initialize();
-    m.UserControl_ReadProperties(stored);
-    m.UserControl_Resize(222, 22);
-    return m;
-}
+using namespace fader;
 
 const PropertyBag kFader1{{"max", 249}, {"value", 120}, {"style", 1}, {"butsz", 1}, {"tickmarks", 0}};
 const PropertyBag kFader2{{"max", 7}, {"value", 3}, {"style", 1}, {"butsz", 1}};
 
-// A screen reader may set any value: beyond 0..Max it is held there, beyond 16 bits it is refused
-// and the value stays.
-TEST(FaderLetValue, AValueOutOfRangeIsHeldAndOneBeyond16BitsRefused)
+// A screen reader may set any value: beyond 0..Max it is held there, beyond 16 bits it is refused and
+// the value stays; each value puts the button at its place (the pointer: the widget tests).
+TEST(FaderModel, AValueOutOfRangeIsHeldOneBeyond16BitsRefusedAndEachValueHasItsPlace)
 {
-    const std::tuple<int, bool, int> cases[] = {
-        {300, true, 249}, {-5, true, 0}, {40000, false, 120}, {-32769, false, 120}};
-    for (const auto &[newValue, accepted, after] : cases) {
-        FaderModel m = Placed(kFader1);
+    // slider, value set, accepted, value then, button x (y is 1)
+    const std::tuple<const PropertyBag *, int, bool, int, int> cases[] = {
+        {&kFader1, 300, true, 249, 190},    {&kFader1, -5, true, 0, 0}, {&kFader1, 40000, false, 120, 92},
+        {&kFader1, -32769, false, 120, 92}, {&kFader2, 1, true, 1, 27}, {&kFader2, 4, true, 4, 109},
+        {&kFader2, 7, true, 7, 190}};
+    for (const auto &[bag, newValue, accepted, after, x] : cases) {
+        FaderModel m; // as its container makes it: defaults, then the stored data, then sized
+        m.UserControl_Initialize();
+        m.UserControl_ReadProperties(*bag);
+        m.UserControl_Resize(222, 22);
         EXPECT_EQ(m.SetValue(newValue), accepted) << newValue;
-        EXPECT_EQ(m.Value(), after) << newValue;
-    }
-}
-
-// Each value of the two sliders puts the button at its place (the pointer: the widget tests).
-TEST(FaderButton, EachValueHasItsPlace)
-{
-    // slider, value, button x (y is 1)
-    const std::tuple<const PropertyBag *, int, int> places[] = {{&kFader1, 120, 92}, {&kFader1, 249, 190},
-                                                                {&kFader1, 0, 0},    {&kFader2, 1, 27},
-                                                                {&kFader2, 4, 109},  {&kFader2, 7, 190}};
-    for (const auto &[bag, value, x] : places) {
-        FaderModel m = Placed(*bag);
-        m.SetValue(value);
         const DrawOp &button = m.Surface().back();
-        EXPECT_EQ(std::tuple(button.type, button.x, button.y), std::tuple(DrawOp::Type::Copy, x, 1))
-            << "value " << value << " of " << m.Max();
+        EXPECT_EQ(std::tuple(m.Value(), button.type, button.x, button.y), std::tuple(after, DrawOp::Type::Copy, x, 1))
+            << "value " << newValue << " of " << m.Max();
     }
 }
 

@@ -1,29 +1,24 @@
-// The program's sound output against a private PulseAudio server (run by pulse_output.sh, also under
-// ThreadSanitizer): a click every 22050 frames while the script records the sink; the audio thread
-// stalls 150 ms once, the stream runs dry (counted) and the later clicks must stay on their grid; the
-// heard frame trails the rendered one by less than the buffer and advances at the stream's rate.
-// The server going away and the resting (corked) stream: e2e.pulse_restart_xvfb.
-//
-// With --moves (run by pulse_moves.sh, with a second null sink "other"): the stream is moved between
-// the sinks as in the sound settings, and whether the device it plays on is suspended (the window's
-// "Tonausgabe angehalten") follows each move.
-//
-// With --stop (run by pulse_stop.sh): clicks through the mixer every 22050 frames; STOP is pressed
-// three times (START again after each) while the next click is already with the server but 50-110 ms
-// from being heard. The script counts the clicks recorded: only those heard before each STOP may
-// sound.
-//
-// With --heard LOG SECONDS (run by pulse_heard_after_move.sh): plays the clicks without the stall
-// and logs every 2 ms the time (CLOCK_MONOTONIC, ns) and the frame heard, for comparing with when
-// each click was played at the sink it is moved to.
+// The program's sound output against a private PulseAudio server, one mode per run of pulse_check.sh
+// (also under ThreadSanitizer), a click every 22050 frames started on the mixer in each:
+// --output: the script records the sink; the audio thread stalls 150 ms once, the stream runs dry
+//   (counted) and the later clicks must stay on their grid; the heard frame trails the rendered one
+//   by less than the buffer and advances at the stream's rate. (The server going away and the
+//   resting (corked) stream: e2e.pulse_restart_xvfb.)
+// --moves: the stream moved between the sinks "metronom" and "other" as in the sound settings; whether
+//   the device it plays on is suspended (the window's "Tonausgabe angehalten") follows each move.
+// --stop: STOP pressed three times (START again after each) while the next click is with the server
+//   but 50-110 ms from being heard. The script counts the clicks recorded: only those heard before
+//   each STOP may sound.
+// --heard LOG SECONDS: no stall; logs every 2 ms the time (steady_clock: CLOCK_MONOTONIC, ns) and the
+//   frame heard, to compare with when each click played at the sink the script moves it to.
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "sound/mixer.h"
 #include "sound/sound_output.h"
@@ -33,30 +28,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A 10 ms click every 22050 frames from its first frame on, and once, after the fourth click, a
+// A 10 ms click every 22050 frames started on the mixer, as the beat engine starts its sounds, while
+// `playing`; STOP asks the mixer where they began. With `stall`, once, after the fourth click, a
 // stalled audio thread.
-struct ClickSource : sound::AudioSource {
-    void Render(float *out, int frames) override
-    {
-        for (int i = 0; i < frames; ++i) {
-            const auto n = double((frame + i) % 22050);
-            out[2 * i] = out[2 * i + 1] = n < 441 ? float(0.5 * std::pow(1 - n / 441, 6)) : 0.0f; // fading out
-        }
-        frame += std::uint64_t(frames);
-        if (!stalled && stall && frame > 3 * 22050 + 2000) {
-            stalled = true;
-            std::this_thread::sleep_for(150ms);
-        }
-        rendered.store(frame, std::memory_order_relaxed); // relaxed: a count
-    }
-    std::atomic<std::uint64_t> rendered{0};
-    std::uint64_t frame = 0; // audio thread
-    bool stalled = false;
-    bool stall = true; // set before the stream starts
-};
-
-// A click every 22050 frames started on the mixer, as the beat engine starts its sounds, while
-// `playing`; STOP asks the mixer where they began.
 struct MixerClicks : sound::AudioSource {
     MixerClicks()
     {
@@ -77,6 +51,10 @@ struct MixerClicks : sound::AudioSource {
         for (; play && next < at + std::uint64_t(frames); next += 22050)
             mixer.StartVoice(0, &click, 1.0f, 1.0f, int(next - at));
         mixer.Render(out, frames);
+        if (stall && at > 4 * 22050 + 2000) {
+            stall = false;
+            std::this_thread::sleep_for(150ms);
+        }
         rendered.store(at + std::uint64_t(frames), std::memory_order_release); // release: with firstOfRun
     }
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer.FirstStartFrom(frame); }
@@ -90,8 +68,8 @@ struct MixerClicks : sound::AudioSource {
     std::atomic<bool> playing{true};
     std::atomic<std::uint64_t> rendered{0}, firstOfRun{0};
     std::atomic<int> runs{0};
-    std::uint64_t next = 0; // audio thread
-    bool played = false;    // audio thread
+    std::uint64_t next = 0;            // audio thread
+    bool played = false, stall = true; // audio thread (stall: set before the stream starts)
 };
 
 int Fail(const std::string &what) { return std::fprintf(stderr, "FAILED: %s\n", what.c_str()), 1; }
@@ -104,36 +82,26 @@ template <class Condition> bool Within(std::chrono::milliseconds limit, Conditio
     return condition();
 }
 
-// Runs a pactl command; false when it failed.
-bool Pactl(const std::string &args) { return std::system(("pactl " + args + " >/dev/null").c_str()) == 0; }
-
 // The stream moved between a running sink and one suspended by hand (as another program holding the
-// device does): the suspended state must follow the device the stream plays on.
+// device does), and that one suspended under it: the suspended state must follow the device it plays on.
 int Moves(sound::SoundOutput &output)
 {
-    const auto suspended = [&] { return output.pulse().suspended(); };
-    const auto moveTo = [](const char *sink) {
-        return Pactl(std::string("move-sink-input \"$(pactl list short sink-inputs | cut -f1 | head -n1)\" ") + sink);
+    const std::string suspend = "pactl suspend-sink other ",
+                      move = "pactl move-sink-input \"$(pactl list short sink-inputs | cut -f1 | head -n1)\" ";
+    const std::tuple<std::string, bool, const char *> steps[] = {
+        {"true", false, "suspended on the running sink"},
+        {suspend + "1 && " + move + "other", true, "moved to a suspended sink, and not said to be suspended"},
+        {move + "metronom", false, "moved back to the running sink, and still said to be suspended"},
+        {suspend + "0 && " + move + "other", false, "moved to the resumed sink, and said to be suspended"},
+        {suspend + "1", true, "the sink suspended under the stream was not noticed"},
+        {move + "metronom", false, "moved away from the suspended sink, and still said to be suspended"},
     };
-    if (!Within(2s, [&] { return !suspended(); }))
-        return Fail("suspended on the running sink");
-    if (!Pactl("suspend-sink other 1") || !moveTo("other"))
-        return Fail("pactl could not suspend the other sink or move the stream there");
-    if (!Within(2s, suspended))
-        return Fail("moved to a suspended sink, and not said to be suspended");
-    if (!moveTo("metronom"))
-        return Fail("pactl could not move the stream back");
-    if (!Within(2s, [&] { return !suspended(); }))
-        return Fail("moved back to the running sink, and still said to be suspended");
-    // Suspended while it plays there (its own notice), then moved away to a running sink.
-    if (!Pactl("suspend-sink other 0") || !moveTo("other") || !Within(2s, [&] { return !suspended(); }))
-        return Fail("moved to the resumed sink, and said to be suspended");
-    if (!Pactl("suspend-sink other 1") || !Within(2s, suspended))
-        return Fail("the sink suspended under the stream was not noticed");
-    if (!moveTo("metronom"))
-        return Fail("pactl could not move the stream back");
-    if (!Within(2s, [&] { return !suspended(); }))
-        return Fail("moved away from the suspended sink, and still said to be suspended");
+    for (const auto &[pactl, suspended, fault] : steps) {
+        if (std::system((pactl + " >/dev/null").c_str()) != 0)
+            return Fail("pactl failed: " + pactl);
+        if (!Within(2s, [&, suspended = suspended] { return output.pulse().suspended() == suspended; }))
+            return Fail(fault);
+    }
     std::printf("the suspended state followed four moves\n");
     return 0;
 }
@@ -146,10 +114,8 @@ int LogHeard(sound::SoundOutput &output, const char *path, double seconds)
         return Fail(std::string("cannot write ") + path);
     for (const auto end = Clock::now() + std::chrono::duration<double>(seconds); Clock::now() < end;) {
         std::this_thread::sleep_for(2ms);
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const double heard = output.HeardFrame();
-        std::fprintf(log, "%lld %.1f\n", (long long)now.tv_sec * 1000000000LL + now.tv_nsec, heard);
+        const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch());
+        std::fprintf(log, "%lld %.1f\n", (long long)now.count(), output.HeardFrame());
     }
     std::fclose(log);
     return 0;
@@ -162,6 +128,8 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
     constexpr double kPeriod = 22050;
     int heardClicks = 0;
     for (int round = 0; round < 3; ++round) {
+        if (round > 0) // START again
+            source.playing.store(true, std::memory_order_release), output.Play(true);
         // A click of the run was heard, and the next one's onset is rendered and will be heard in
         // 50-110 ms.
         double heard = 0;
@@ -180,46 +148,15 @@ int Stops(sound::SoundOutput &output, MixerClicks &source)
         const auto first = double(source.firstOfRun.load(std::memory_order_relaxed));
         heardClicks += int(std::floor((heard - first) / kPeriod)) + 1;
         std::this_thread::sleep_for(700ms);
-        if (round == 2)
-            break;
-        source.playing.store(true, std::memory_order_release);
-        output.Play(true);
     }
     std::printf("clicks begun before the STOPs: %d, underruns: %llu\n", heardClicks,
                 (unsigned long long)output.underruns());
     return output.underruns() == 0 ? 0 : Fail("the stream ran dry");
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int Output(sound::SoundOutput &output, MixerClicks &source)
 {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "--heard" && argc < 4)
-        return Fail("usage: pulse_output_check --heard LOG SECONDS");
-    sound::SoundOutput output;
-    ClickSource source;
-    MixerClicks mixed;
-    source.stall = mode != "--heard";
-    output.SetSource(mode == "--stop" ? static_cast<sound::AudioSource *>(&mixed) : &source);
-    if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
-        return Fail("no PulseAudio stream: " + output.error());
-    output.Play(true);
-    const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000;
-    if (mode == "--stop") {
-        const int status =
-            Within(2s, [&] { return mixed.rendered.load() > 22050; }) ? Stops(output, mixed) : Fail("no sound");
-        output.SetSource(nullptr);
-        return status;
-    }
-    if (!Within(2s, [&] { return source.rendered.load() > 22050; }))
-        return Fail("no sound");
-    if (mode == "--moves" || mode == "--heard") {
-        const int status = mode == "--moves" ? Moves(output) : LogHeard(output, argv[2], std::atof(argv[3]));
-        output.SetSource(nullptr);
-        return status;
-    }
-    const double heard0 = output.HeardFrame();
+    const double buffer = 2.0 * sound::kStreamRate * sound::PulseOutput::kTargetMs / 1000, heard0 = output.HeardFrame();
     const auto t0 = Clock::now();
     for (int i = 0; i < 40; ++i) {
         std::this_thread::sleep_for(10ms);
@@ -234,8 +171,28 @@ int main(int argc, char **argv)
     if (!Within(6s, [&] { return source.rendered.load() > 9 * 22050; }))
         return Fail("the stream stopped");
     std::printf("underruns: %llu\n", (unsigned long long)output.underruns());
-    if (output.underruns() == 0)
-        return Fail("the stalled audio thread was not counted as an underrun");
+    return output.underruns() > 0 ? 0 : Fail("the stalled audio thread was not counted as an underrun");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "--output";
+    if (mode == "--heard" && argc < 4)
+        return Fail("usage: pulse_output_check --heard LOG SECONDS");
+    sound::SoundOutput output;
+    MixerClicks source;
+    source.stall = mode == "--output";
+    output.SetSource(&source);
+    if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
+        return Fail("no PulseAudio stream: " + output.error());
+    output.Play(true);
+    const int status = !Within(2s, [&] { return source.rendered.load() > 22050; }) ? Fail("no sound")
+                       : mode == "--stop"                                          ? Stops(output, source)
+                       : mode == "--moves"                                         ? Moves(output)
+                       : mode == "--heard" ? LogHeard(output, argv[2], std::atof(argv[3]))
+                                           : Output(output, source);
     output.SetSource(nullptr);
-    return 0;
+    return status;
 }

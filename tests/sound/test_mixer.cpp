@@ -1,22 +1,14 @@
-// The mixer, driven block by block without any device.
+// The mixer, driven block by block without any device. (Voices on their frames: the engine's tests.)
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "engine/render_test.h"
 #include "sound/mixer.h"
 
 namespace {
 
 using sound::Mixer;
-
-// A sample whose frames hold `left` and `right`. (Voices on their frames: the engine's tests.)
-std::unique_ptr<sound::Sample> MakeSample(int frames, float left, float right)
-{
-    auto s = std::make_unique<sound::Sample>();
-    for (int i = 0; i < frames; ++i)
-        s->data.insert(s->data.end(), {left, right});
-    return s;
-}
 
 std::vector<float> Render(Mixer &m, int blocks = 1)
 {
@@ -26,25 +18,11 @@ std::vector<float> Render(Mixer &m, int blocks = 1)
     return out;
 }
 
-constexpr int kHeard = Mixer::kLookAheadFrames; // every frame leaves the limiter this much later
-
-// A gain that is not a number or negative plays nothing; one above 8 plays at 8.
-TEST(Mixer, GainsOutsideZeroToEightAreHeldThere)
-{
-    const float cases[][2] = {{NAN, 0.0f}, {-1.0f, 0.0f}, {0.5f, 0.005f}, {8.0f, 0.08f}, {100.0f, 0.08f}};
-    for (auto [gain, heard] : cases) {
-        const auto sample = MakeSample(10, 0.01f, 0.01f);
-        Mixer m(1);
-        m.StartVoice(0, sample.get(), gain, 1.0f, 0);
-        const auto out = Render(m);
-        EXPECT_FLOAT_EQ(out[2 * kHeard], heard) << "gain " << gain;
-        EXPECT_FLOAT_EQ(out[2 * kHeard + 1], 0.01f) << "gain " << gain << ": the other channel as asked";
-    }
-}
+using enginetest::kHeard; // every frame leaves the limiter this much later
 
 TEST(Mixer, ReplayCutsThePreviousSoundWithAShortFade)
 {
-    const auto first = MakeSample(5000, 0.5f, 0.5f), second = MakeSample(5000, 0.25f, 0.25f);
+    const auto first = enginetest::Constant(5000, 0.5f), second = enginetest::Constant(5000, 0.25f);
     Mixer m(2);
     m.StartVoice(0, first.get(), 1, 1, 0);
     m.StartVoice(0, second.get(), 1, 1, 100);
@@ -71,10 +49,11 @@ TEST(Limiter, ASingleSoundLeavesBitForBitAndNoSumExceedsMinus03Dbfs)
     for (int i = 0; i < 3000; ++i) {
         seed = seed * 1664525u + 1013904223u;
         const float v = 0.891f * std::exp(-i / 600.0f) * (float(seed >> 8) / float(1 << 24) * 2 - 1);
-        sound->data.push_back(v);
-        sound->data.push_back(-v);
+        sound->data.insert(sound->data.end(), {v, -v});
     }
-    const auto loud = MakeSample(20000, 0.891f, -0.891f);
+    sound::Sample loud; // -1 dBFS, opposite on the two channels
+    for (int i = 0; i < 20000; ++i)
+        loud.data.insert(loud.data.end(), {0.891f, -0.891f});
     const float plus9dB = static_cast<float>(std::pow(10.0, 0.45)), minus9dB = 1 / plus9dB;
     Mixer m(4);
     auto expectUntouched = [&](float gain, float master) {
@@ -93,7 +72,7 @@ TEST(Limiter, ASingleSoundLeavesBitForBitAndNoSumExceedsMinus03Dbfs)
     m.SetMasterGain(plus9dB);
     Render(m);
     for (int slot = 0; slot < 4; ++slot)
-        m.StartVoice(slot, loud.get(), 1.0f, 1.0f, 100 * slot);
+        m.StartVoice(slot, &loud, 1.0f, 1.0f, 100 * slot);
     const float ceiling = static_cast<float>(std::pow(10.0, -0.3 / 20));
     const auto out = Render(m, 39);
     float last = out[2 * kHeard] / (0.891f * plus9dB);

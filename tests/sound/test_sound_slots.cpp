@@ -22,12 +22,10 @@ protected:
         soundtest::WriteFile(klack, soundtest::MakeWav({}, {16384, 16384}, 4000));
         slots.CreateBuffers(10, klack);
     }
-    // Settings whose click and accents are `sample` and whose slots hold what the slots hold now.
+    // Settings whose beats all sound `sample` and whose slots hold what the slots hold now.
     std::uint64_t Publish(std::shared_ptr<const sound::Sample> sample, int bpm)
     {
         engine::Settings s;
-        s.rules.accentOn = true;
-        s.pattern = engine::BeatPattern::Initial();
         s.phaseRate = tempo::PhaseRateForBpm(bpm, 30.5);
         s.samples.click = s.samples.accent1 = s.samples.accent2 = sample.get(); // counting off
         std::vector<std::shared_ptr<const sound::Sample>> held{std::move(sample)};
@@ -35,6 +33,7 @@ protected:
             s.slotSamples[i] = held.emplace_back(slots.slot(i)->Buffer).get();
         return publisher.Publish(s, std::move(held));
     }
+    void Collect() { publisher.Collect(), slots.Collect(); } // frees what the audio thread no longer plays
     void Render(int blocks)
     {
         for (std::vector<float> out(2 * 512); blocks-- > 0;)
@@ -51,17 +50,19 @@ protected:
     engine::SettingsPublisher publisher{metronome, keeper};
 };
 
-// The play calls: -9 dB from the first frame; a file that cannot be loaded plays the slot's previous
-// sample again, and a replay cuts only its own slot.
-TEST_F(SlotsTest, PlayVoiceSoundsAtMinus9DecibelsAndAFailedLoadReplaysThePreviousSample)
+// A play sounds from the first frame. The play calls: -9 dB; a file that cannot be loaded plays the
+// slot's previous sample again, and a replay cuts only its own slot. A pan other than the centre
+// attenuates the other channel by its hundredths of a decibel: 0 and 100 silence it, 25 takes 25 dB
+// from the right; beyond 100 the slot's pan stays.
+TEST_F(SlotsTest, PlayVoiceAtMinus9DecibelsAFailedLoadReplaysThePreviousSampleAndAPanAttenuates)
 {
+    constexpr int heard = sound::Mixer::kLookAheadFrames; // the limiter's look-ahead
+    std::vector<float> out(2 * 512);
     const float minus9dB = static_cast<float>(std::pow(10.0, -900 / 2000.0));
     const std::string snare = dir / "Snare.wav";
     soundtest::WriteFile(snare, soundtest::MakeWav({}, {8192, 8192}, 4000));
-    std::vector<float> out(2 * 512);
     ASSERT_TRUE(slots.PlayVoice1(klack));
     player.Render(out.data(), 512);
-    constexpr int heard = sound::Mixer::kLookAheadFrames; // the limiter's look-ahead
     EXPECT_FLOAT_EQ(out[2 * heard], 0.5f * minus9dB);
     slots.PlayVoice2(snare);
     player.Render(out.data(), 512);
@@ -69,29 +70,24 @@ TEST_F(SlotsTest, PlayVoiceSoundsAtMinus9DecibelsAndAFailedLoadReplaysThePreviou
     player.Render(out.data(), 512);
     EXPECT_FLOAT_EQ(out[2 * (heard + sound::Mixer::kCutFadeFrames + 10)], (0.5f + 0.25f) * minus9dB)
         << "klack again, snare on";
-}
-
-// A pan other than the centre attenuates the other channel by its hundredths of a decibel: 0 and 100
-// silence it, 25 takes 25 dB from the right; beyond 100 the slot's pan stays.
-TEST_F(SlotsTest, APanAttenuatesTheOtherChannel)
-{
     const float cases[][3] = {{50, 0.5f, 0.5f},       {0, 0.5f, 0.0f},        {100, 0.0f, 0.5f},
                               {25, 0.5f, 0.0281171f}, {75, 0.0281171f, 0.5f}, {101, 0.5f, 0.5f}};
     for (auto [pan, left, right] : cases) {
-        sound::SlotPlayer p{sound::kSlotCount};
-        sound::SoundSlots s{cache, keeper, p};
-        s.CreateBuffers(10, klack);
-        ASSERT_TRUE(s.PlayBuffer(0, klack, 100, int(pan), 0));
-        std::vector<float> out(2 * 512);
-        p.Render(out.data(), 512);
-        EXPECT_NEAR(out[2 * sound::Mixer::kLookAheadFrames], left, 1e-6) << "pan " << pan;
-        EXPECT_NEAR(out[2 * sound::Mixer::kLookAheadFrames + 1], right, 1e-6) << "pan " << pan;
+        slots.CreateBuffers(10, klack); // the last sound stops, faded out within the first block
+        player.Render(out.data(), 512);
+        ASSERT_TRUE(slots.PlayBuffer(0, klack, 100, int(pan), 0));
+        player.Render(out.data(), 512);
+        EXPECT_NEAR(out[2 * heard], left, 1e-6) << "pan " << pan;
+        EXPECT_NEAR(out[2 * heard + 1], right, 1e-6) << "pan " << pan;
     }
 }
 
 // Settings replaced while their click still sounds: the old click is freed only once its voice has
-// ended and the metronome plays another.
-TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEnded)
+// ended and the metronome plays another. Then the UI thread reloads the slots from a changing file
+// and publishes settings with fresh samples while the audio thread renders: under ThreadSanitizer a
+// data race fails, under AddressSanitizer a sample freed while still read; at the end only the
+// samples in use remain.
+TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEndedAlsoWhileTheAudioThreadRenders)
 {
     auto first = Constant(20000, 0.1f);
     const std::weak_ptr<const sound::Sample> old = first;
@@ -100,22 +96,13 @@ TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEnded)
     Render(44); // the first beat at frame 22050
     Publish(Constant(100, 0.1f), 120);
     Render(1); // the new settings taken
-    publisher.Collect();
-    slots.Collect();
+    Collect();
     EXPECT_FALSE(old.expired()) << "freed while its voice sounds";
-    Render(180); // its end, and beat 5 with the new click and accent
-    publisher.Collect();
-    slots.Collect();
+    Render(180); // its end, and beat 5 with the new click
+    Collect();
     EXPECT_TRUE(old.expired());
-}
 
-// The UI thread reloads the slots from a changing file and publishes settings with fresh samples
-// while the audio thread renders: under ThreadSanitizer a data race fails, under AddressSanitizer a
-// sample freed while still read; at the end only the samples in use remain.
-TEST_F(SlotsTest, LoadingAndPublishingWhileTheAudioThreadRenders)
-{
     Publish(Constant(300, 0.1f), 999);
-    metronome.Start();
     std::atomic<bool> done{false};
     std::thread audio([&] {
         for (std::vector<float> out(2 * 512); !done.load(std::memory_order_acquire);) // pairs with the release below
@@ -135,9 +122,7 @@ TEST_F(SlotsTest, LoadingAndPublishingWhileTheAudioThreadRenders)
             std::this_thread::yield();
     done.store(true, std::memory_order_release);
     audio.join();
-    publisher.Collect();
-    slots.Collect();
-    EXPECT_EQ(publisher.pending(), 1u) << "only the settings in use are kept";
+    Collect();
     // In use: the settings' and the slots' samples, and those of the mixer's last blocks, which it
     // keeps for STOP (Mixer::kBlocksKept).
     EXPECT_LE(keeper.size(), 12u) << "of thousands of samples only those in use remain";

@@ -14,8 +14,7 @@ namespace soundtest {
 using Bytes = std::vector<std::uint8_t>;
 
 struct WavFormat {
-    std::uint16_t tag = 1; // 1 PCM, 3 float
-    std::uint16_t channels = 2;
+    std::uint16_t tag = 1, channels = 2; // tag: 1 PCM, 3 float
     std::uint32_t rate = 44100;
     std::uint16_t bits = 16;
 };
