@@ -20,6 +20,17 @@ std::vector<float> Render(Mixer &m, int blocks = 1)
 
 using enginetest::kHeard; // every frame leaves the limiter this much later
 
+// A gain that is not a number or negative plays nothing; one above 8 plays at 8.
+TEST(Mixer, GainsOutsideZeroToEightAreHeldThere)
+{
+    const auto sample = enginetest::Constant(10, 0.01f);
+    for (auto [gain, heard] : {std::pair{NAN, 0.0f}, {-1.0f, 0.0f}, {0.5f, 0.005f}, {8.0f, 0.08f}, {100.0f, 0.08f}}) {
+        Mixer m(1);
+        m.StartVoice(0, sample.get(), gain, 1.0f, 0);
+        EXPECT_FLOAT_EQ(Render(m)[2 * kHeard], heard) << "gain " << gain;
+    }
+}
+
 TEST(Mixer, ReplayCutsThePreviousSoundWithAShortFade)
 {
     const auto first = enginetest::Constant(5000, 0.5f), second = enginetest::Constant(5000, 0.25f);

@@ -120,4 +120,16 @@ TEST(SampleCache, ReadsAgainOnlyWhenTheFileChanges)
     EXPECT_FALSE(cache.Get(path)) << "the file became a folder";
 }
 
+// Over its budget the cache lets go of the sample used longest ago, not the one read first.
+TEST(SampleCache, OverItsBudgetTheLeastRecentlyUsedGoes)
+{
+    soundtest::TempDir dir;
+    for (const char *name : {"a", "b", "c"})
+        soundtest::WriteFile(dir / name, MakeWav({}, {100, 100}, 100)); // 800 bytes decoded
+    sound::SampleCache cache({}, 2000);
+    for (const char *name : {"a", "b", "a", "c", "a", "c", "b"}) // c brings it over budget: b goes
+        cache.Get(dir / name);
+    EXPECT_EQ(cache.loads(), 4u) << "only b read again";
+}
+
 } // namespace
