@@ -45,11 +45,9 @@ public:
                         *two = Hold(Constant(1, 0.02f)), *fourAccented = Hold(Constant(1, 0.14f));
 };
 
-// Then STOP silences it (START again: StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne).
 TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
 {
-    // Half a swing after the start, then every half second; click + accent 1 on beat 1 (and 5),
-    // click + accent 2 on beat 3.
+    // Half a swing after START, then every half second; click + accent 1 on beat 1, + accent 2 on 3.
     const auto onsets = Run(22050 * 8 + 100);
     EXPECT_EQ(onsets.size(), 8u);
     EXPECT_EQ(Heights(onsets, 8), (std::vector<float>{0.3f, 0.1f, 0.4f, 0.1f, 0.3f, 0.1f, 0.4f, 0.1f}));
@@ -65,8 +63,7 @@ TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
     EXPECT_TRUE(Render(22050 * 4).empty()) << "no beat after STOP";
 }
 
-// START after a STOP in the middle of a cycle begins on beat 1 again: its accent (or its spoken
-// "1a"), its lamp and number, half a swing after the press.
+// Its accent (or spoken "1a"), lamp and number half a swing after the press.
 TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
 {
     settings.samples.countAccented[0] = fourAccented; // here the spoken "1a"
@@ -101,11 +98,8 @@ TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
     }
 }
 
-// STOP while the sound server still holds a beat unheard (it keeps up to 160 ms): what the feed
-// gives the output to write again, and all that follows, is what would have played had STOP come
-// before that beat was rendered: the beat is not heard, and the sounds begun before it ring on (the
-// click that beat would have cut too). A beat heard before STOP, or one too close to the frame being
-// heard to be replaced, plays as it was.
+// STOP while the server holds a beat unheard (up to 160 ms): what the feed has written again, and all
+// after, is what STOP before that beat's render would have played (beat 1's sounds ringing on).
 TEST_F(MetronomeTest, StopTakesBackABeatTheServerHoldsUnheard)
 {
     auto decaying = std::make_shared<sound::Sample>(); // rings through the next beat

@@ -83,21 +83,16 @@ TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionAndTheStatusLineFollowsPe
     }
     EXPECT_EQ(log.made, 2);
     key(Qt::Key_L);
-    struct Row {
-        int peers;
-        bool waiting;
-        const char *shown;
-    };
-    const Row rows[] = {
-        {1, false, "Link: 1 Teilnehmer"},   {3, false, "Link: 3 Teilnehmer"}, {3, true, "Link: wartet auf Takt"},
-        {2, true, "Link: wartet auf Takt"}, {2, false, "Link: 2 Teilnehmer"}, {0, false, "Link: allein"},
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(r.shown);
-        log.peers = r.peers;
+    for (auto [peers, waiting, shown] : {std::tuple{1, false, "Link: 1 Teilnehmer"},
+                                         {3, false, "Link: 3 Teilnehmer"},
+                                         {3, true, "Link: wartet auf Takt"},
+                                         {2, true, "Link: wartet auf Takt"},
+                                         {2, false, "Link: 2 Teilnehmer"},
+                                         {0, false, "Link: allein"}}) {
+        log.peers = peers;
         fromSession(log.notify.peers);
-        form->Link().Frame(r.waiting);
-        EXPECT_EQ(status(), QString::fromUtf8(r.shown));
+        form->Link().Frame(waiting);
+        EXPECT_EQ(status(), QString::fromUtf8(shown));
     }
 }
 
@@ -111,20 +106,17 @@ TEST_F(LinkWindowTest, SessionTempoIsShownAsIfSetHere)
     testsupport::Send(weight, QEvent::MouseButtonRelease, {16, 16}, Qt::LeftButton, Qt::NoButton);
     const int fastEnd = weightTop();
     key(Qt::Key_L);
-    struct Row {
-        double bpm;
-        const char *number, *word;
-    };
-    const Row rows[] = {
-        {97, "97", "Andante"},    {97.4, "97", "Andante"},     {150.6, "151", "Allegro"},
-        {20, "20", "Largamente"}, {273, "273", "Prestissimo"}, {999, "999", "Prestissimo"},
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(r.bpm);
-        fromSession([&] { log.notify.tempo(r.bpm); });
-        EXPECT_EQ(text("lblBPM"), QString::fromUtf8(r.number));
-        EXPECT_EQ(text("lblTempo"), QString::fromUtf8(r.word));
-        if (r.bpm > 271)
+    for (auto [bpm, number, word] : {std::tuple{97.0, "97", "Andante"},
+                                     {97.4, "97", "Andante"},
+                                     {150.6, "151", "Allegro"},
+                                     {20.0, "20", "Largamente"},
+                                     {273.0, "273", "Prestissimo"},
+                                     {999.0, "999", "Prestissimo"}}) {
+        SCOPED_TRACE(bpm);
+        fromSession([&] { log.notify.tempo(bpm); });
+        EXPECT_EQ(text("lblBPM"), QString::fromUtf8(number));
+        EXPECT_EQ(text("lblTempo"), QString::fromUtf8(word));
+        if (bpm > 271)
             EXPECT_EQ(weightTop(), fastEnd) << "beyond the tempos it can be dragged to: at its fast end";
         else
             EXPECT_LT(weightTop(), fastEnd);
