@@ -13,10 +13,6 @@ using enginetest::kHeard;
 constexpr double kFramesPerMinute = 44100.0 * 60;
 const float kMinus10dB = static_cast<float>(std::pow(10.0, -0.5));
 
-// The trainer from 120 to 135, 10 more every two cycles (the last step a short one).
-constexpr engine::Practice kTrainer{
-    .trainerOn = true, .trainerStartBpm = 120, .trainerEveryCycles = 2, .trainerStepBpm = 10, .trainerGoalBpm = 135};
-
 class PracticeTest : public enginetest::RenderTest {
 public:
     PracticeTest()
@@ -173,12 +169,12 @@ TEST_F(PracticeTest, GapTrainingSwitchedOnWhilePlayingBeginsAtTheNextCycle)
     EXPECT_EQ(Muted(), (std::vector<bool>{false, false, true, true, false, false}));
 }
 
-// Each step on the first beat of a cycle (the interval after it the first at the new tempo), reported
-// with it. A phase rate published before the steps is not taken back; START begins at 120 again.
+// From 120, 10 more every two cycles, to 135 (a short last step): each on the first beat of a cycle,
+// reported with it. A phase rate published before is not taken back; START begins at 120 again.
 TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
 {
     settings.beatsPerCycle = 2;
-    settings.practice = kTrainer;
+    settings.practice = {.trainerOn = true, .trainerEveryCycles = 2, .trainerStepBpm = 10, .trainerGoalBpm = 135};
     Start();
     RenderTo(300000);
     std::vector<double> ideal; // where each beat's crossing is
@@ -266,14 +262,11 @@ TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
     settings.samples.countPlain.fill(word);
     settings.samples.countAccented.fill(word);
     settings.beatsPerCycle = 2;
-    settings.practice = {.subdivision = 2,
-                         .trainerOn = true,
-                         .trainerEveryCycles = 1,
-                         .trainerStepBpm = 10,
-                         .trainerGoalBpm = 135,
-                         .gapOn = true,
-                         .gapPlayCycles = 3,
-                         .gapMuteCycles = 1};
+    settings.practice = {.subdivision = 2, .gapOn = true, .gapPlayCycles = 3, .gapMuteCycles = 1};
+    settings.practice.trainerOn = true; // from 120 to 135, 10 more every cycle
+    settings.practice.trainerEveryCycles = 1;
+    settings.practice.trainerStepBpm = 10;
+    settings.practice.trainerGoalBpm = 135;
     Start();
     RenderTo(300000);
     auto vowelNear = [&](std::int64_t frame) { // the first frame of the vowel within 100 ms of `frame`

@@ -47,10 +47,15 @@ protected:
     QString settingsFile() const { return config.path() + QStringLiteral("/metronom/metronom.conf"); }
     practice::PracticeTools &tools() { return form->Practice(); }
     QMenu *menu() { return tools().Menu(); }
-    void keys(std::initializer_list<Qt::Key> ks)
+    // Presses the keys; returns `value` after each.
+    std::vector<int> keys(std::initializer_list<Qt::Key> ks, const int &value = 0)
     {
-        for (Qt::Key k : ks)
+        std::vector<int> seen;
+        for (Qt::Key k : ks) {
             key(k);
+            seen.push_back(value);
+        }
+        return seen;
     }
     // A right click as the window system delivers it: the press, the context menu request, the release.
     void rightClick(QWidget *w, QPoint at = {})
@@ -132,12 +137,9 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
         return menu()->grab().toImage().pixelColor(at) == menu()->palette().color(QPalette::Highlight);
     };
     EXPECT_TRUE(marked());
-    std::vector<int> heard;
-    for (Qt::Key k : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_Left}) {
-        key(k);
-        heard.push_back(v.volume);
-    }
-    EXPECT_EQ(heard, (std::vector<int>{45, 50, 45, 40})) << "the keyboard moves the volume";
+    EXPECT_EQ(keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_Left}, v.volume),
+              (std::vector<int>{45, 50, 45, 40}))
+        << "the keyboard moves the volume";
     // Down from the volume: Unterteilung, Tempo-Trainer; Return switches the trainer on.
     for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}) {
         QTest::keyClick(menu(), k);
@@ -150,12 +152,8 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     EXPECT_EQ(tools().StatusText(), QStringLiteral("Lautstärke 50")) << "the key shows the value briefly";
     key(Qt::Key_Down);
     EXPECT_EQ((std::array{v.volume, slider->value()}), (std::array{45, 45})) << "played and shown";
-    std::vector<int> cycle;
-    for (int i = 0; i < 5; ++i) {
-        key(Qt::Key_U);
-        cycle.push_back(v.subdivision);
-    }
-    EXPECT_EQ(cycle, (std::vector<int>{2, 3, 4, 1, 2}));
+    EXPECT_EQ(keys({Qt::Key_U, Qt::Key_U, Qt::Key_U, Qt::Key_U, Qt::Key_U}, v.subdivision),
+              (std::vector<int>{2, 3, 4, 1, 2}));
     key(Qt::Key_G);
     QTest::qWait(2500); // the brief message is gone
     EXPECT_EQ(tools().StatusText(), QStringLiteral("÷2 · Trainer 120 · Pause"));
@@ -177,7 +175,7 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     QDialog *d = tools().OpenDialog();
     ASSERT_TRUE(d && d->isVisible());
     EXPECT_EQ(d->minimumSize(), d->maximumSize()) << "a window manager would offer to maximize it";
-    auto spin = [d](const char *name) {
+    auto spin = [&d](const char *name) {
         for (QSpinBox *s : d->findChildren<QSpinBox *>())
             if (s->accessibleName() == QString::fromUtf8(name))
                 return s;
@@ -198,20 +196,17 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     EXPECT_EQ(text("lblBPM"), QStringLiteral("100")) << "the trainer starts at its start tempo";
 
     entry(QStringLiteral("Pausen-Training einstellen"))->trigger();
-    d = tools().OpenDialog();
-    ASSERT_TRUE(d);
-    const QList<QSpinBox *> gap = d->findChildren<QSpinBox *>();
-    ASSERT_EQ(gap.size(), 2);
-    gap[0]->setValue(3);
-    gap[1]->setValue(1);
+    ASSERT_TRUE(d = tools().OpenDialog());
+    spin("Zyklen mit Klang")->setValue(3);
+    spin("Zyklen in Stille")->setValue(1);
     d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     EXPECT_EQ((std::array{int(v.gapOn), v.gapPlayCycles, v.gapMuteCycles}), (std::array{1, 3, 1}));
     close();
     EXPECT_TRUE(QDir(config.path()).isEmpty()) << "nothing remembered unless asked";
 }
 
-// The trainer's tempo moves the weight, the number, the word and the slider and keeps the trainer
-// on; a tempo set by hand switches it off and says so; START begins again from its start tempo.
+// The trainer's tempo moves the number and the slider and keeps the trainer on (START from its
+// start tempo: RememberTest); a tempo set by hand switches it off and says so.
 TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
 {
     open();
@@ -219,21 +214,15 @@ TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
     engine::BeatEvent step;
     step.bpm = 96;
     tools().BeatHeard(step);
-    EXPECT_TRUE(tools().Values().trainerOn);
     EXPECT_EQ(text("lblBPM"), QStringLiteral("96"));
     EXPECT_EQ(form->control<fader::Fader>("Fader1")->Value(), 95);
     EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 96"));
-
-    key(Qt::Key_Space); // START: from the start tempo again
-    EXPECT_EQ(form->Tempo().Bpm(), 120);
-    key(Qt::Key_Space);
-    for (auto byHand : std::vector<std::function<void()>>{
-             [&] { QTest::mouseClick(form->control("cmdTempo(1)"), Qt::LeftButton); }, [&] { key(Qt::Key_PageUp); },
-             [&] {
-                 auto *f = form->control<fader::Fader>("Fader1");
-                 f->SetValue(60);
-                 emit f->Scrolling();
-             }}) {
+    for (auto byHand : std::vector<std::function<void()>>{[&] { click("cmdTempo(1)"); }, [&] { key(Qt::Key_PageUp); },
+                                                          [&] {
+                                                              auto *f = form->control<fader::Fader>("Fader1");
+                                                              f->SetValue(60);
+                                                              emit f->Scrolling();
+                                                          }}) {
         if (!tools().Values().trainerOn)
             key(Qt::Key_R);
         ASSERT_TRUE(tools().Values().trainerOn);
@@ -271,17 +260,31 @@ protected:
         return s.join(' ').toStdString();
     }
     // Opens the window with `content` as the settings file (null: a folder stands in its place, so
-    // it cannot be read); returns the lines it wrote on stderr.
-    std::vector<std::string> openWith(const QByteArray &content)
+    // it cannot be read; `pipe`: a named pipe does); returns the lines it wrote on stderr.
+    std::vector<std::string> openWith(const QByteArray &content, bool pipe = false)
     {
-        QDir().mkpath(content.isNull() ? settingsFile() : QFileInfo(settingsFile()).absolutePath());
-        if (!content.isNull()) {
+        const QByteArray path = QFile::encodeName(settingsFile());
+        QDir().mkpath(content.isNull() && !pipe ? settingsFile() : QFileInfo(settingsFile()).absolutePath());
+        if (pipe) {
+            EXPECT_EQ(::mkfifo(path.constData(), 0600), 0);
+        } else if (!content.isNull()) {
             QFile f(settingsFile());
             EXPECT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
+        // Should the start wait on the pipe after all, a writer that comes and goes lets it go on (the
+        // test then fails, instead of hanging the suite).
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            for (int i = 0; i < 300 && pipe && !done; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (const int fd = pipe ? ::open(path.constData(), O_WRONLY | O_NONBLOCK) : -1; fd >= 0)
+                ::close(fd);
+        });
         ::testing::internal::CaptureStderr();
         open();
+        done = true;
+        writer.join();
         std::vector<std::string> lines;
         std::istringstream err(::testing::internal::GetCapturedStderr());
         for (std::string line; std::getline(err, line);)
@@ -338,6 +341,7 @@ struct BadFile {
     QByteArray content;
     const char *expected;            // the first-run state but what was usable
     std::vector<const char *> named; // what the one line on stderr names
+    bool pipe = false;               // a named pipe: the start does not wait for a writer
 };
 void PrintTo(const BadFile &b, std::ostream *os) { *os << b.name; }
 
@@ -348,7 +352,7 @@ class BadFileTest : public RememberTest, public ::testing::WithParamInterface<Ba
 TEST_P(BadFileTest, StartsWithTheFirstRunValueForWhatCannotBeUsed)
 {
     const BadFile &b = GetParam();
-    const std::vector<std::string> lines = openWith(b.content);
+    const std::vector<std::string> lines = openWith(b.content, b.pipe);
     EXPECT_EQ(shown(), b.expected);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(settingsFile().toStdString()), std::string::npos) << lines[0];
@@ -364,6 +368,7 @@ const QByteArray kGood = "[General]\npreset=Kick\naccent1Lamps=11110000\naccent2
 INSTANTIATE_TEST_SUITE_P(
     Files, BadFileTest,
     ::testing::Values(BadFile{"unreadable", {}, firstRun, {"cannot be read"}},
+                      BadFile{"pipe", {}, firstRun, {"not a plain file"}, true},
                       BadFile{"empty", "", firstRun, {"empty"}},
                       BadFile{"garbage",
                               QByteArray("\x00\xff\x13garbage=[[\n\x01\x02", 16) + QByteArray(300, '\xfe'),
@@ -389,32 +394,9 @@ INSTANTIATE_TEST_SUITE_P(
                           "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 260 bpm vol 60 sub 2 - gap",
                           {"Gibtsnicht"}}));
 
-// A named pipe where the file would be: the start does not wait for a writer that never comes.
-TEST_F(RememberTest, APipeInPlaceOfTheFileIsNotRead)
-{
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(settingsFile()).absolutePath()));
-    const QByteArray pipe = QFile::encodeName(settingsFile());
-    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
-    // Should the start wait on the pipe after all, a writer that comes and goes lets it go on (the
-    // test then fails, instead of hanging the suite).
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        for (int i = 0; i < 300 && !done; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
-            ::close(fd);
-    });
-    const std::vector<std::string> lines = openWith(QByteArray()); // the pipe stays: no folder there
-    done = true;
-    writer.join();
-    EXPECT_EQ(shown(), firstRun);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("not a plain file"), std::string::npos) << lines[0];
-}
-
-// A configuration folder that cannot be written (as root, permissions stop nothing: a plain file
-// stands where the folder would be): the program runs and says once that it cannot remember.
-TEST_F(RememberTest, UnwritableFolderIsSaidOnce)
+// A folder that cannot be written (a plain file in its place: permissions stop no root) is said
+// once; a file that cannot be deleted (a folder in its place) would come back checked: said too.
+TEST_F(RememberTest, UnwritableFolderAndUndeletableFileAreSaid)
 {
     QFile blocker(config.path() + QStringLiteral("/metronom"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -428,22 +410,18 @@ TEST_F(RememberTest, UnwritableFolderIsSaidOnce)
     QTest::qWait(1200);
     entry(QStringLiteral("Einstellungen merken"))->trigger();
     close();
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("cannot remember"), std::string::npos) << err;
     EXPECT_EQ(err.find("cannot remember"), err.rfind("cannot remember")) << "said once: " << err;
-}
 
-// Unchecked where the file cannot be deleted, it would come back at the next start with the entry
-// checked again: the window says so. (A folder in its place cannot be deleted, even by root.)
-TEST_F(RememberTest, UndeletableFileIsSaid)
-{
+    ASSERT_TRUE(blocker.remove());
     open();
     entry(QStringLiteral("Einstellungen merken"))->trigger();
     ASSERT_TRUE(QFile::remove(settingsFile()));
     ASSERT_TRUE(QDir().mkpath(settingsFile() + QStringLiteral("/kept")));
     ::testing::internal::CaptureStderr();
     entry(QStringLiteral("Einstellungen merken"))->trigger();
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(tools().StatusText(), QStringLiteral("Einstellungen nicht löschbar"));
     EXPECT_NE(err.find("cannot be deleted"), std::string::npos) << err;
     QDir(settingsFile()).removeRecursively();
