@@ -21,6 +21,11 @@ public:
         settings.samples = {click, click, click};
         settings.slotSamples = {click, click, click};
     }
+    void Gap(bool on)
+    {
+        settings.practice.gapOn = on;
+        Publish();
+    }
     // Whether each beat heard since the last call was silent.
     std::vector<bool> Muted()
     {
@@ -147,18 +152,15 @@ TEST_F(PracticeTest, GapTrainingSwitchedOnWhilePlayingBeginsAtTheNextCycle)
     settings.practice = {.gapPlayCycles = 1, .gapMuteCycles = 1};
     Start();
     RenderTo(22050 * 3 + 11025); // beats at 22050 * k: beat 3 begins the second cycle
-    settings.practice.gapOn = true;
-    Publish();
+    Gap(true);
     RenderTo(22050 * 10 + kHeard + 1);
     EXPECT_EQ(Muted(), (std::vector<bool>{false, false, false, false, false, false, true, true, false, false}));
     EXPECT_EQ(At(22050 * 4), 0.1f) << "beat 4, the end of the cycle under way, sounds on its frame";
 
     RenderTo(22050 * 11 + 11025); // within the silent cycle of beats 11 and 12
-    settings.practice.gapOn = false;
-    Publish();
+    Gap(false);
     RenderTo(22050 * 11 + 16000);
-    settings.practice.gapOn = true;
-    Publish();
+    Gap(true);
     RenderTo(22050 * 16 + kHeard + 1);
     EXPECT_EQ(Muted(), (std::vector<bool>{true, false, false, false, true, true}));
 

@@ -58,8 +58,9 @@ protected:
         return seen;
     }
     // A right click as the window system delivers it: the press, the context menu request, the release.
-    void rightClick(QWidget *w, QPoint at = {})
+    void rightClick(const char *name, QPoint at = {})
     {
+        QWidget *w = form->control(name);
         if (at.isNull())
             at = w->rect().center();
         Send(w, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
@@ -77,22 +78,16 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
     open();
     // A right click on a lamp, the window's ground, a step button, the face's case (TAP keeps its
     // own: a new series); a left click on the plaque, F10 and the Menu key.
-    for (auto [what, opens] :
-         std::vector<std::pair<std::function<void()>, bool>>{{[&] { rightClick(form->control("imgBeat(2)")); }, true},
-                                                             {[&] { rightClick(form->control("Label4")); }, true},
-                                                             {[&] { rightClick(form->control("cmdTempo(1)")); }, true},
-                                                             {[&] {
-                                                                  rightClick(form->control("PicMet"), {150, 420});
-                                                              },
-                                                              true},
-                                                             {[&] { rightClick(form->control("Tap")); }, false},
-                                                             {[&] { click("Picture1"); }, true},
-                                                             {[&] { key(Qt::Key_F10); }, true},
-                                                             {[&] { key(Qt::Key_Menu); }, true}}) {
-        what();
-        EXPECT_EQ(menu()->isVisible(), opens);
+    std::vector<bool> opens;
+    for (const std::function<void()> &act : std::vector<std::function<void()>>{
+             [&] { rightClick("imgBeat(2)"); }, [&] { rightClick("Label4"); }, [&] { rightClick("cmdTempo(1)"); },
+             [&] { rightClick("PicMet", QPoint(150, 420)); }, [&] { rightClick("Tap"); }, [&] { click("Picture1"); },
+             [&] { key(Qt::Key_F10); }, [&] { key(Qt::Key_Menu); }}) {
+        act();
+        opens.push_back(menu()->isVisible());
         menu()->hide();
     }
+    EXPECT_EQ(opens, (std::vector<bool>{true, true, true, true, false, true, true, true}));
     // A right drag on the face moves the window.
     QWidget *face = form->control("PicMet");
     const QPoint onCase(150, 420), before = form->pos();
@@ -103,7 +98,7 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
     EXPECT_EQ(form->pos(), before + QPoint(30, 10));
     EXPECT_FALSE(menu()->isVisible());
     // START keeps every button: a right click starts.
-    rightClick(form->control("Check1"));
+    rightClick("Check1");
     EXPECT_TRUE(form->Running());
     EXPECT_FALSE(menu()->isVisible());
     // While a sound name is typed, the Menu key opens the text field's menu, not ours.
@@ -238,10 +233,7 @@ protected:
     // What the window shows of the remembered values, in one line.
     std::string shown()
     {
-        QStringList s{
-            form->control<QComboBox>("cboPresets")->currentText(),
-            QStringList{form->Combo1()->currentText(), form->Combo2()->currentText(), form->Combo3()->currentText()}
-                .join('/')};
+        QStringList s{text("cboPresets"), text("Combo1") + '/' + text("Combo2") + '/' + text("Combo3")};
         for (const char *row : {"imgBeat", "imgSnare"}) {
             QString lamps;
             for (int i = 0; i < 8; ++i)
@@ -250,12 +242,8 @@ protected:
         }
         const engine::Practice &p = tools().Values();
         s << (form->control<QCheckBox>("chkAccent")->isChecked() ? "accents" : "-")
-          << (form->Check2()->isChecked() ? "top" : "-")
-          << QStringLiteral("%1 beats %2 bpm vol %3 sub %4")
-                 .arg(form->BeatsPerCycle())
-                 .arg(text("lblBPM"))
-                 .arg(p.volume)
-                 .arg(p.subdivision)
+          << (form->Check2()->isChecked() ? "top" : "-") << QString::number(form->BeatsPerCycle()) << "beats"
+          << text("lblBPM") << "bpm vol" << QString::number(p.volume) << "sub" << QString::number(p.subdivision)
           << (p.trainerOn ? "trainer" : "-") << (p.gapOn ? "gap" : "-");
         return s.join(' ').toStdString();
     }
