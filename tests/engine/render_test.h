@@ -24,8 +24,7 @@ inline std::shared_ptr<const sound::Sample> Constant(int frames, float value)
     return s;
 }
 
-class RenderTest : public ::testing::Test {
-public:
+struct RenderTest : ::testing::Test {
     RenderTest()
     {
         settings.pattern = engine::BeatPattern::Initial();

@@ -10,8 +10,7 @@ namespace {
 
 using enginetest::Constant;
 
-class MetronomeTest : public enginetest::RenderTest {
-public:
+struct MetronomeTest : enginetest::RenderTest {
     MetronomeTest()
     {
         settings.rules = {false, true, true, true, true}; // four beats, gain 1: the defaults
@@ -45,9 +44,8 @@ public:
                         *two = Hold(Constant(1, 0.02f)), *fourAccented = Hold(Constant(1, 0.14f));
 };
 
-// Half a swing after START, then every half second: click + accent 1 on beat 1, + accent 2 on 3.
-// STOP silences it; START, also in mid-cycle, begins on beat 1: its accent (or spoken "1a"), lamp
-// and number half a swing after the press.
+// Beats every half second from half a swing after START (accent 1 on beat 1, 2 on 3) until STOP;
+// START, also mid-cycle, begins on beat 1: its accent (or spoken "1a"), lamp and number.
 TEST_F(MetronomeTest, BeatsOnTheirFramesUntilStopAndStartBeginsOnBeatOne)
 {
     settings.samples.countAccented[0] = fourAccented; // here the spoken "1a"

@@ -13,8 +13,7 @@ using enginetest::kHeard;
 constexpr double kFramesPerMinute = 44100.0 * 60;
 const float kMinus10dB = static_cast<float>(std::pow(10.0, -0.5));
 
-class PracticeTest : public enginetest::RenderTest {
-public:
+struct PracticeTest : enginetest::RenderTest {
     PracticeTest()
     {
         settings.rules = {false, false, true, true, true}; // the click alone on every beat

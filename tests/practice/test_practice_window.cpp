@@ -30,8 +30,7 @@ namespace {
 using testsupport::Send;
 
 // A window with its own configuration folder, opened when the test asks for it.
-class PracticeTest : public testsupport::WindowTest {
-protected:
+struct PracticeTest : testsupport::WindowTest {
     void SetUp() override
     {
         ASSERT_TRUE(config.isValid());
@@ -228,8 +227,7 @@ TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
     EXPECT_EQ(form->Tempo().Bpm(), 61);
 }
 
-class RememberTest : public PracticeTest {
-protected:
+struct RememberTest : PracticeTest {
     // What the window shows of the remembered values, in one line.
     std::string shown()
     {

@@ -51,8 +51,7 @@ struct TestLink : ableton::BasicLink<FakeClock> {
     std::int64_t heldUntil = 0;
 };
 
-class LinkMappingTest : public ::testing::Test {
-public:
+struct LinkMappingTest : ::testing::Test {
     LinkMappingTest()
     {
         FakeClock::now = kT0;

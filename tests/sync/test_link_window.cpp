@@ -21,8 +21,7 @@ struct SessionLog {
     linksync::Session::Notifiers notify;
 };
 
-class FakeSession final : public linksync::Session {
-public:
+struct FakeSession final : linksync::Session {
     explicit FakeSession(SessionLog &log) : log_(log) { ++log_.alive; }
     ~FakeSession() override { --log_.alive; }
     void SetTempo(double bpm) override { log_.tempos.push_back(bpm); }
@@ -32,14 +31,12 @@ public:
     void Align() override {}
     engine::SharedSession &audio() override { return audio_; }
 
-private:
     SessionLog &log_;
     ableton::Link link_{120}; // never enabled: off the network
     linksync::AudioSession<ableton::Link> audio_{link_};
 };
 
-class LinkWindowTest : public testsupport::WindowTest {
-protected:
+struct LinkWindowTest : testsupport::WindowTest {
     void SetUp() override
     {
         WindowTest::SetUp();
