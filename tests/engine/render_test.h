@@ -1,7 +1,6 @@
 #pragma once
-// The metronome rendered offline, block by block, with no device. Frames are counted as the mixer's:
-// what comes out of the render comes the limiter's look-ahead later. Every block rendered must not
-// allocate or free: the audio callback never does.
+// The metronome rendered offline, block by block, frames counted as the mixer's (the output comes
+// the limiter's look-ahead later). No block may allocate or free: the audio callback never does.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -25,8 +24,7 @@ inline std::shared_ptr<const sound::Sample> Constant(int frames, float value)
     return s;
 }
 
-class RenderTest : public ::testing::Test {
-public:
+struct RenderTest : ::testing::Test {
     RenderTest()
     {
         settings.pattern = engine::BeatPattern::Initial();

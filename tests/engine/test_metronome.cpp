@@ -10,8 +10,7 @@ namespace {
 
 using enginetest::Constant;
 
-class MetronomeTest : public enginetest::RenderTest {
-public:
+struct MetronomeTest : enginetest::RenderTest {
     MetronomeTest()
     {
         settings.rules = {false, true, true, true, true}; // four beats, gain 1: the defaults
@@ -30,12 +29,12 @@ public:
         Start();
         return Render(frames);
     }
-    // The heights heard at beats 1, 2, ... to 1e-4 (0: silent).
-    static std::vector<float> Heights(const std::map<std::int64_t, float> &onsets, int beats)
+    // The heights heard at beats 1, 2, ... of a run started at frame `start`, to 1e-4 (0: silent).
+    static std::vector<float> Heights(const std::map<std::int64_t, float> &onsets, int beats, std::int64_t start = 0)
     {
         std::vector<float> v;
-        for (int k = 1; k <= beats; ++k)
-            v.push_back(onsets.count(22050 * k) ? float(std::round(onsets.at(22050 * k) * 1e4) / 1e4) : 0.0f);
+        for (std::int64_t f = start + 22050; f <= start + 22050 * beats; f += 22050)
+            v.push_back(onsets.count(f) ? float(std::round(onsets.at(f) * 1e4) / 1e4) : 0.0f);
         return v;
     }
 
@@ -45,48 +44,38 @@ public:
                         *two = Hold(Constant(1, 0.02f)), *fourAccented = Hold(Constant(1, 0.14f));
 };
 
-// Then STOP silences it (START again: StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne).
-TEST_F(MetronomeTest, BeatsOnTheirExactFramesWithTheirSoundsUntilStopped)
-{
-    // Half a swing after the start, then every half second; click + accent 1 on beat 1 (and 5),
-    // click + accent 2 on beat 3.
-    const auto onsets = Run(22050 * 8 + 100);
-    EXPECT_EQ(onsets.size(), 8u);
-    EXPECT_EQ(Heights(onsets, 8), (std::vector<float>{0.3f, 0.1f, 0.4f, 0.1f, 0.3f, 0.1f, 0.4f, 0.1f}));
-    const auto events = Events();
-    ASSERT_EQ(events.size(), 8u);
-    for (size_t i = 0; i < events.size(); ++i) {
-        EXPECT_EQ(events[i].beat, int(i % 4 + 1));
-        EXPECT_EQ(events[i].onsetFrame, 22050u * (i + 1));
-        EXPECT_EQ(events[i].darkRed, i % 4 == 0) << "dark red on accent-1 beats";
-        EXPECT_EQ(events[i].measuredBpm, 120) << "the first beat measured from the start";
-    }
-    metronome.Stop();
-    EXPECT_TRUE(Render(22050 * 4).empty()) << "no beat after STOP";
-}
-
-// START after a STOP in the middle of a cycle begins on beat 1 again: its accent (or its spoken
-// "1a"), its lamp and number, half a swing after the press.
-TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
+// Beats every half second from half a swing after START (accent 1 on beat 1, 2 on 3) until STOP;
+// START, also mid-cycle, begins on beat 1: its accent (or spoken "1a"), lamp and number.
+TEST_F(MetronomeTest, BeatsOnTheirFramesUntilStopAndStartBeginsOnBeatOne)
 {
     settings.samples.countAccented[0] = fourAccented; // here the spoken "1a"
+    const std::vector<float> clicks{0.3f, 0.1f, 0.4f, 0.1f, 0.3f, 0.1f, 0.4f, 0.1f};
     const struct {
         int beatsBefore;
         bool counting;
         float first; // the height of the first sound after START
         int stopped; // frames between STOP and START (0: two quick presses)
-    } cases[] = {{2, false, 0.3f, 5000},
-                 {3, false, 0.3f, 0},
-                 {6, false, 0.3f, 5000},
-                 {2, true, 0.14f, 0},
-                 {7, true, 0.14f, 5000}};
+    } cases[] = {{8, false, 0.3f, 22050 * 4}, {2, false, 0.3f, 5000}, {3, false, 0.3f, 0},
+                 {6, false, 0.3f, 5000},      {2, true, 0.14f, 0},    {7, true, 0.14f, 5000}};
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.beatsBefore << " beats, counting " << c.counting);
         settings.rules.counting = c.counting;
-        ASSERT_EQ(Run(22050 * c.beatsBefore + 300).size(), std::size_t(c.beatsBefore));
+        const std::int64_t started = rendered;
+        const auto before = Run(22050 * c.beatsBefore + 300);
+        ASSERT_EQ(before.size(), std::size_t(c.beatsBefore));
+        if (!c.counting) {
+            EXPECT_EQ(Heights(before, c.beatsBefore, started),
+                      std::vector(clicks.begin(), clicks.begin() + c.beatsBefore));
+        }
+        const auto played = Events();
+        ASSERT_EQ(played.size(), std::size_t(c.beatsBefore));
+        for (std::size_t i = 0; i < played.size(); ++i)
+            EXPECT_EQ(std::tuple(played[i].beat, played[i].onsetFrame, played[i].darkRed, played[i].measuredBpm),
+                      std::tuple(int(i % 4 + 1), std::uint64_t(started) + 22050u * (i + 1),
+                                 i % 4 == 0 || (c.counting && i % 4 == 2), 120))
+                << "beat " << i + 1 << ": lamp, frame, dark red (counting: either row's mark), measured from START";
         metronome.Stop();
-        Render(c.stopped);
-        Events();
+        EXPECT_TRUE(Render(c.stopped).empty()) << "no beat after STOP";
         const std::int64_t pressed = rendered;
         metronome.Start();
         const auto onsets = Render(22050 + 512);
@@ -101,11 +90,8 @@ TEST_F(MetronomeTest, StartAfterAStopInTheMiddleOfACycleBeginsOnBeatOne)
     }
 }
 
-// STOP while the sound server still holds a beat unheard (it keeps up to 160 ms): what the feed
-// gives the output to write again, and all that follows, is what would have played had STOP come
-// before that beat was rendered: the beat is not heard, and the sounds begun before it ring on (the
-// click that beat would have cut too). A beat heard before STOP, or one too close to the frame being
-// heard to be replaced, plays as it was.
+// STOP while the server holds a beat unheard (up to 160 ms): what the feed has written again, and all
+// after, is what STOP before that beat's render would have played (beat 1's sounds ringing on).
 TEST_F(MetronomeTest, StopTakesBackABeatTheServerHoldsUnheard)
 {
     auto decaying = std::make_shared<sound::Sample>(); // rings through the next beat
@@ -169,7 +155,7 @@ TEST_F(MetronomeTest, StopTakesBackABeatTheServerHoldsUnheard)
     }
 }
 
-// A sound that cannot be loaded sounds the slot's last sample (an unnamed one: ChooseBeatTest).
+// A sound that cannot be loaded sounds the slot's last sample (an unnamed one: ChooseBeat).
 TEST_F(MetronomeTest, MissingSoundsRepeatTheSlotsLastSample)
 {
     settings.rules.counting = true;

@@ -13,23 +13,17 @@ using enginetest::kHeard;
 constexpr double kFramesPerMinute = 44100.0 * 60;
 const float kMinus10dB = static_cast<float>(std::pow(10.0, -0.5));
 
-// The trainer from 120 to 135, 10 more every two cycles (the last step a short one).
-void Trainer(engine::Practice &p)
-{
-    p.trainerOn = true;
-    p.trainerStartBpm = 120;
-    p.trainerEveryCycles = 2;
-    p.trainerStepBpm = 10;
-    p.trainerGoalBpm = 135;
-}
-
-class PracticeTest : public enginetest::RenderTest {
-public:
+struct PracticeTest : enginetest::RenderTest {
     PracticeTest()
     {
         settings.rules = {false, false, true, true, true}; // the click alone on every beat
         settings.samples = {click, click, click};
         settings.slotSamples = {click, click, click};
+    }
+    void Gap(bool on)
+    {
+        settings.practice.gapOn = on;
+        Publish();
     }
     // Whether each beat heard since the last call was silent.
     std::vector<bool> Muted()
@@ -53,9 +47,8 @@ public:
 // The tempo and the clicks a beat.
 class Subdivision : public PracticeTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
 
-// Over two minutes every beat keeps its frame and the extra clicks fall on the frames nearest to the
-// even division of each beat interval, 10 dB below the beat; no drift, none lost or doubled, and
-// the beat display gets the beats only.
+// Over two minutes, beats on their frames, the clicks 10 dB below on the frames nearest the even
+// division of each beat (no drift, none lost or doubled); events for the beats only.
 TEST_P(Subdivision, ClicksOnTheNearestFramesDividingEveryBeat)
 {
     const auto [bpm, n] = GetParam();
@@ -86,96 +79,87 @@ INSTANTIATE_TEST_SUITE_P(Tempos, Subdivision,
                          ::testing::Values(std::pair{120, 2}, std::pair{120, 4}, std::pair{133, 3}, std::pair{133, 4},
                                            std::pair{271, 3}, std::pair{271, 4}));
 
-// 60 bpm in thirds; a third into the second beat the tempo becomes 120: the beat goes on from where
-// it was, at the new tempo, and the clicks after the change divide the rest of it.
-TEST_F(PracticeTest, SubdivisionsFollowATempoChangeWithinTheBeat)
+// From 60 bpm (beats at 44100 * k), {frame, bpm, clicks a beat} published at that frame, then
+// rendered to the end.
+struct Changes {
+    const char *name;
+    std::vector<std::tuple<std::int64_t, int, int>> changes;
+    std::int64_t end;
+    const char *heard;
+};
+void PrintTo(const Changes &c, std::ostream *os) { *os << c.name; }
+class SubdivisionChange : public PracticeTest, public ::testing::WithParamInterface<Changes> {};
+
+TEST_P(SubdivisionChange, WithinABeat)
 {
-    settings.practice.subdivision = 3;
-    Tempo(60);
-    Start();
-    RenderTo(58800); // beat 1 at 44100, a third of the next beat at 58800
-    Tempo(120);
-    Publish();
-    RenderTo(110000);
-    EXPECT_EQ(Heard(), "44100B 58800s 66150s 73500B 80850s 88200s 95550B 102900s ");
+    for (const auto &[at, bpm, clicks] : GetParam().changes) {
+        RenderTo(at);
+        Tempo(bpm);
+        settings.practice.subdivision = clicks;
+        at == 0 ? Start() : Publish();
+    }
+    RenderTo(GetParam().end);
+    EXPECT_EQ(Heard(), GetParam().heard);
 }
 
-// 60 bpm in halves; after the half of the second beat the subdivision becomes 3: that beat keeps its
-// halves (no third click at 2/3, 118 ms after the half at 85 bpm: a flam, not a rhythm), and the
-// next beat is in thirds. Switched to 4 and back to 3 within a beat, the thirds go on.
-TEST_F(PracticeTest, ANewSubdivisionBeginsWithTheNextBeat)
-{
-    settings.practice.subdivision = 2;
-    Tempo(60);
-    Start();
-    RenderTo(115000); // beat 2 at 88200, its half at 110250, its 2/3 would be 117600
-    settings.practice.subdivision = 3;
-    Publish();
-    RenderTo(190000); // within beat 4: 176400, its first third at 191100
-    settings.practice.subdivision = 4;
-    Publish();
-    RenderTo(195000);
-    settings.practice.subdivision = 3;
-    Publish();
-    RenderTo(225000);
-    EXPECT_EQ(Heard(), "44100B 66150s 88200B 110250s 132300B 147000s 161700s 176400B 191100s 205800s 220500B ");
-}
+// A tempo change a third into beat 2: the beat goes on from there, the clicks after it divide the
+// rest. A new subdivision after beat 2's half (its 2/3, 118 ms later at 85 bpm, would be a flam) waits
+// for beat 3; 4 and back to 3 within beat 4 (176400, its first third at 191100) keeps the thirds.
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SubdivisionChange,
+    ::testing::Values(Changes{"tempo",
+                              {{0, 60, 3}, {58800, 120, 3}},
+                              110000,
+                              "44100B 58800s 66150s 73500B 80850s 88200s 95550B 102900s "},
+                      Changes{
+                          "clicks",
+                          {{0, 60, 2}, {115000, 60, 3}, {190000, 60, 4}, {195000, 60, 3}},
+                          225000,
+                          "44100B 66150s 88200B 110250s 132300B 147000s 161700s 176400B 191100s 205800s 220500B "}));
 
-// Two beats a cycle, two cycles sounding, one silent: the silent cycle is silent from its first
-// beat's frame (after the cut's short fade) to the next sounding beat, which starts on its exact
-// frame; its beats are still reported, marked silent.
+// Two cycles sounding, one silent from its first beat's frame (after the cut's short fade) to the
+// next beat, which sounds on its frame; its beats are still reported, marked silent.
 TEST_F(PracticeTest, GapCyclesAreSilentAndTheNextBeatIsOnItsFrame)
 {
     settings.samples.click = Hold(Constant(15000, 0.1f)); // still sounding when the silent cycle begins
     settings.beatsPerCycle = 2;
-    settings.practice.subdivision = 2;
-    settings.practice.gapOn = true;
-    settings.practice.gapPlayCycles = 2;
-    settings.practice.gapMuteCycles = 1;
+    settings.practice = {.subdivision = 2, .gapOn = true, .gapPlayCycles = 2, .gapMuteCycles = 1};
     Start();
-    RenderTo(22050 * 13 + kHeard);
-    EXPECT_EQ(Muted(),
-              (std::vector<bool>{false, false, false, false, true, true, false, false, false, false, true, true}));
+    RenderTo(22050 * 13 + kHeard + 1);
+    EXPECT_EQ(Muted(), (std::vector<bool>{false, false, false, false, true, true, false, false, false, false, true,
+                                          true, false}));
     for (int gap : {5, 11}) { // the first beat of each silent cycle
         const std::int64_t from = 22050 * gap, to = 22050 * (gap + 2);
         ASSERT_NE(At(from - 1), 0.0f) << "still ringing just before";
         for (std::int64_t f = from + sound::Mixer::kCutFadeFrames; f < to; ++f)
             ASSERT_EQ(At(f), 0.0f) << "frame " << f << " of the silent cycle from " << from;
-        if (gap == 5) {
-            EXPECT_EQ(At(to), 0.1f) << "the next beat on its frame";
-        }
+        EXPECT_EQ(At(to), 0.1f) << "the next beat on its frame";
     }
     // STOP within the pattern, two silent cycles now, and START: it begins with its sounding cycles.
     metronome.Stop();
     settings.practice.gapMuteCycles = 2;
     Start();
     RenderTo(rendered + 22050 * 6 + kHeard + 1);
-    EXPECT_EQ(Muted(), (std::vector<bool>{false /* rendered before STOP */, false, false, false, false, true, true}));
+    EXPECT_EQ(Muted(), (std::vector<bool>{false, false, false, false, true, true}));
 }
 
-// Gap training switched on while playing, in the middle of a cycle (after beat 3 of cycles of two):
-// the cycle under way plays to its end, and the pattern begins at the next cycle's first beat with
-// its sounding cycle, so the silence never starts mid-bar. Switched off and on again within the
-// silence, it begins anew at the next cycle.
+// Switched on mid-cycle (after beat 3, cycles of two), the pattern begins at the next cycle with its
+// sounding cycle, never silent mid-bar; off and on within the silence, anew at the next cycle.
 TEST_F(PracticeTest, GapTrainingSwitchedOnWhilePlayingBeginsAtTheNextCycle)
 {
     settings.beatsPerCycle = 2;
-    settings.practice.gapPlayCycles = 1;
-    settings.practice.gapMuteCycles = 1;
+    settings.practice = {.gapPlayCycles = 1, .gapMuteCycles = 1};
     Start();
     RenderTo(22050 * 3 + 11025); // beats at 22050 * k: beat 3 begins the second cycle
-    settings.practice.gapOn = true;
-    Publish();
+    Gap(true);
     RenderTo(22050 * 10 + kHeard + 1);
     EXPECT_EQ(Muted(), (std::vector<bool>{false, false, false, false, false, false, true, true, false, false}));
     EXPECT_EQ(At(22050 * 4), 0.1f) << "beat 4, the end of the cycle under way, sounds on its frame";
 
     RenderTo(22050 * 11 + 11025); // within the silent cycle of beats 11 and 12
-    settings.practice.gapOn = false;
-    Publish();
+    Gap(false);
     RenderTo(22050 * 11 + 16000);
-    settings.practice.gapOn = true;
-    Publish();
+    Gap(true);
     RenderTo(22050 * 16 + kHeard + 1);
     EXPECT_EQ(Muted(), (std::vector<bool>{true, false, false, false, true, true}));
 
@@ -186,15 +170,12 @@ TEST_F(PracticeTest, GapTrainingSwitchedOnWhilePlayingBeginsAtTheNextCycle)
     EXPECT_EQ(Muted(), (std::vector<bool>{false, false, true, true, false, false}));
 }
 
-// From 120, two cycles of two beats at each tempo, 10 more each time, up to 135 (the last step 5): every step is
-// taken on the first beat of a cycle (the interval after it is the first at the new tempo) and
-// reported with that beat; no beat is lost, doubled or shifted. A phase rate published before the
-// steps is not taken back; switching the trainer off with a new tempo plays that tempo; START
-// begins at 120 again.
+// From 120, 10 more every two cycles, to 135 (a short last step): each on the first beat of a cycle,
+// reported with it. A phase rate published before is not taken back; START begins at 120 again.
 TEST_F(PracticeTest, TheTrainerStepsExactlyAtCycleBoundaries)
 {
     settings.beatsPerCycle = 2;
-    Trainer(settings.practice);
+    settings.practice = {.trainerOn = true, .trainerEveryCycles = 2, .trainerStepBpm = 10, .trainerGoalBpm = 135};
     Start();
     RenderTo(300000);
     std::vector<double> ideal; // where each beat's crossing is
@@ -267,10 +248,8 @@ TEST_F(PracticeTest, AVolumeChangeGlidesOverAtLeastFiveMilliseconds)
     EXPECT_EQ(At(rendered - kHeard - 1), 0.25f) << "back at 85: exactly the plain level";
 }
 
-// A spoken word (a soft fricative, then its vowel 40 ms in) is started ahead of its beat so that
-// the vowel comes within 5 ms of the beat's frame: the first beat after START, beats after trainer
-// steps, the first beat after a silent cycle; none sounds in a silent cycle, the subdivision
-// clicks stay on their frames between, and STOP before a beat leaves its word unheard.
+// A word (a soft fricative, its vowel 40 ms in) starts early so the vowel is within 5 ms of its beat:
+// after START, trainer steps and silent cycles; subdivision clicks between; STOP leaves it unheard.
 TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
 {
     auto spoken = std::make_shared<sound::Sample>(); // 200 ms; the swell as the loader measures it
@@ -284,12 +263,11 @@ TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
     settings.samples.countPlain.fill(word);
     settings.samples.countAccented.fill(word);
     settings.beatsPerCycle = 2;
-    settings.practice.subdivision = 2;
-    Trainer(settings.practice);
+    settings.practice = {.subdivision = 2, .gapOn = true, .gapPlayCycles = 3, .gapMuteCycles = 1};
+    settings.practice.trainerOn = true; // from 120 to 135, 10 more every cycle
     settings.practice.trainerEveryCycles = 1;
-    settings.practice.gapOn = true;
-    settings.practice.gapPlayCycles = 3;
-    settings.practice.gapMuteCycles = 1;
+    settings.practice.trainerStepBpm = 10;
+    settings.practice.trainerGoalBpm = 135;
     Start();
     RenderTo(300000);
     auto vowelNear = [&](std::int64_t frame) { // the first frame of the vowel within 100 ms of `frame`
@@ -324,9 +302,8 @@ TEST_F(PracticeTest, SpokenNumbersSwellOnTheirBeats)
         ASSERT_LT(std::fabs(At(f)), 0.2f) << f;
 }
 
-// The shipped voices, spoken slowly enough (40 bpm) that each word sounds alone: every number, plain
-// and accented, is heard to swell (its centred 5 ms RMS envelope first at half its peak) within 5 ms
-// of its beat, however far into its file the voice swells.
+// At 40 bpm each word sounds alone: every shipped number, plain and accented, swells (its centred
+// 5 ms RMS envelope first at half its peak) within 5 ms of its beat.
 TEST_F(PracticeTest, EveryShippedNumberSwellsOnItsBeat)
 {
     settings.rules.counting = true;

@@ -51,8 +51,7 @@ struct TestLink : ableton::BasicLink<FakeClock> {
     std::int64_t heldUntil = 0;
 };
 
-class LinkMappingTest : public ::testing::Test {
-public:
+struct LinkMappingTest : ::testing::Test {
     LinkMappingTest()
     {
         FakeClock::now = kT0;
@@ -131,9 +130,8 @@ void PrintTo(const Heard &h, std::ostream *os)
 
 class LinkHeardTest : public LinkMappingTest, public ::testing::WithParamInterface<Heard> {};
 
-// With peers, START joins at the session's next bar, which sounds when the frame rendered for it is
-// heard: the latency earlier than its host time. Then every beat is on the session's beats, counted
-// from the bar, and the measured tempo is the session's; also when the stream stood still before.
+// With peers, START joins at the session's next bar, sounding the latency before its host time; then
+// every beat is on the session's, counted from the bar, at its tempo; also after the stream stood still.
 TEST_P(LinkHeardTest, BeatsSoundWhenTheSessionsBeatsAreHeard)
 {
     const auto [bpm, latency, corkedMs] = GetParam();
@@ -182,17 +180,11 @@ TEST_F(LinkMappingTest, StartWithPeersAsksForTheNextBarNeverPastIt)
 // it at its next step, instead of setting the session back to its own (every peer would follow).
 TEST_F(LinkMappingTest, TheTrainerGoesOnFromATempoAPeerSet)
 {
-    settings.practice.trainerOn = true;
-    settings.practice.trainerStartBpm = 120;
-    settings.practice.trainerEveryCycles = 1;
-    settings.practice.trainerStepBpm = 2;
-    settings.practice.trainerGoalBpm = 140;
+    settings.practice = {.trainerOn = true, .trainerEveryCycles = 1}; // from 120 to 140, by 2
     metronome.Publish(settings);
     feed.SetLatency(4410);
     metronome.Start();
-    // Two cycles (120, then 122; the first beat a beat after START) and most of a beat more: past
-    // the second in which Link shows the audio side its own last change.
-    RenderTo(22050 * 8);
+    RenderTo(22050 * 8); // past the second in which Link shows the audio side its own last change
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().measuredBpm, 122);
     // Link hands what the audio thread commits to the app side on a thread of its own; a peer's
@@ -232,10 +224,8 @@ TEST_F(LinkMappingTest, ATempoChangeInTheSessionMovesTheNextBeats)
     EXPECT_EQ(events.back().measuredBpm, 150);
 }
 
-// Alone, START begins as without Link (the first beat one beat later), once the server has reported
-// its latency. Link off and on while running keeps the beats on their frames, and the session gets
-// our beat; a peer's session found a moment later is played from its next beat on, with no beat
-// lost or doubled, not once Link lets go of a change the audio thread made.
+// Alone, once the server reported its latency, as without Link; Link off and on keeps the frames and
+// the session gets our beat; a peer found later is followed at once, not when Link lets go of our change.
 TEST_F(LinkMappingTest, AloneAsWithoutLinkThenAPeerFoundIsFollowedAtOnce)
 {
     feed.SetLatency(4410, false);
@@ -266,9 +256,8 @@ TEST_F(LinkMappingTest, AloneAsWithoutLinkThenAPeerFoundIsFollowedAtOnce)
     EXPECT_FALSE(waited);
 }
 
-// A peer joins our session before the window gave it our beat: the session does not move. From the
-// window's next frame on, which drops our beat (the peer plays the session's grid), the beats are on
-// the session's grid, with none lost or doubled on the way.
+// A peer joins before the window gave the session our beat: from the window's next frame on (which
+// drops our beat) the beats are on the session's grid, none lost or doubled on the way.
 TEST_F(LinkMappingTest, APeerJoiningOurSessionBeforeItHadOurBeatIsFollowedFromTheWindowsNextFrame)
 {
     feed.SetLatency(4410);

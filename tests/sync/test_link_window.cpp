@@ -14,7 +14,6 @@ namespace {
 
 // What the window told its sessions, and the session's threads' notifiers for the test to call.
 struct SessionLog {
-    int made = 0;
     int alive = 0;
     double startBpm = 0;
     std::vector<double> tempos; // SetTempo, in order
@@ -22,8 +21,7 @@ struct SessionLog {
     linksync::Session::Notifiers notify;
 };
 
-class FakeSession final : public linksync::Session {
-public:
+struct FakeSession final : linksync::Session {
     explicit FakeSession(SessionLog &log) : log_(log) { ++log_.alive; }
     ~FakeSession() override { --log_.alive; }
     void SetTempo(double bpm) override { log_.tempos.push_back(bpm); }
@@ -33,19 +31,16 @@ public:
     void Align() override {}
     engine::SharedSession &audio() override { return audio_; }
 
-private:
     SessionLog &log_;
     ableton::Link link_{120}; // never enabled: off the network
     linksync::AudioSession<ableton::Link> audio_{link_};
 };
 
-class LinkWindowTest : public testsupport::WindowTest {
-protected:
+struct LinkWindowTest : testsupport::WindowTest {
     void SetUp() override
     {
         WindowTest::SetUp();
         form->Link().SetSessionFactory([this](double bpm, linksync::Session::Notifiers notify) {
-            ++log.made;
             log.startBpm = bpm;
             log.notify = std::move(notify);
             return std::make_unique<FakeSession>(log);
@@ -81,23 +76,17 @@ TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionAndTheStatusLineFollowsPe
         EXPECT_EQ(std::tuple(log.alive, link->isChecked(), status()), std::tuple(0, false, QString()))
             << "Link off: its session (threads, sockets) gone";
     }
-    EXPECT_EQ(log.made, 2);
     key(Qt::Key_L);
-    struct Row {
-        int peers;
-        bool waiting;
-        const char *shown;
-    };
-    const Row rows[] = {
-        {1, false, "Link: 1 Teilnehmer"},   {3, false, "Link: 3 Teilnehmer"}, {3, true, "Link: wartet auf Takt"},
-        {2, true, "Link: wartet auf Takt"}, {2, false, "Link: 2 Teilnehmer"}, {0, false, "Link: allein"},
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(r.shown);
-        log.peers = r.peers;
+    for (auto [peers, waiting, shown] : {std::tuple{1, false, "Link: 1 Teilnehmer"},
+                                         {3, false, "Link: 3 Teilnehmer"},
+                                         {3, true, "Link: wartet auf Takt"},
+                                         {2, true, "Link: wartet auf Takt"},
+                                         {2, false, "Link: 2 Teilnehmer"},
+                                         {0, false, "Link: allein"}}) {
+        log.peers = peers;
         fromSession(log.notify.peers);
-        form->Link().Frame(r.waiting);
-        EXPECT_EQ(status(), QString::fromUtf8(r.shown));
+        form->Link().Frame(waiting);
+        EXPECT_EQ(status(), QString::fromUtf8(shown));
     }
 }
 
@@ -111,20 +100,17 @@ TEST_F(LinkWindowTest, SessionTempoIsShownAsIfSetHere)
     testsupport::Send(weight, QEvent::MouseButtonRelease, {16, 16}, Qt::LeftButton, Qt::NoButton);
     const int fastEnd = weightTop();
     key(Qt::Key_L);
-    struct Row {
-        double bpm;
-        const char *number, *word;
-    };
-    const Row rows[] = {
-        {97, "97", "Andante"},    {97.4, "97", "Andante"},     {150.6, "151", "Allegro"},
-        {20, "20", "Largamente"}, {273, "273", "Prestissimo"}, {999, "999", "Prestissimo"},
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(r.bpm);
-        fromSession([&] { log.notify.tempo(r.bpm); });
-        EXPECT_EQ(text("lblBPM"), QString::fromUtf8(r.number));
-        EXPECT_EQ(text("lblTempo"), QString::fromUtf8(r.word));
-        if (r.bpm > 271)
+    for (auto [bpm, number, word] : {std::tuple{97.0, "97", "Andante"},
+                                     {97.4, "97", "Andante"},
+                                     {150.6, "151", "Allegro"},
+                                     {20.0, "20", "Largamente"},
+                                     {273.0, "273", "Prestissimo"},
+                                     {999.0, "999", "Prestissimo"}}) {
+        SCOPED_TRACE(bpm);
+        fromSession([&] { log.notify.tempo(bpm); });
+        EXPECT_EQ(text("lblBPM"), QString::fromUtf8(number));
+        EXPECT_EQ(text("lblTempo"), QString::fromUtf8(word));
+        if (bpm > 271)
             EXPECT_EQ(weightTop(), fastEnd) << "beyond the tempos it can be dragged to: at its fast end";
         else
             EXPECT_LT(weightTop(), fastEnd);
@@ -137,8 +123,7 @@ TEST_F(LinkWindowTest, TempoSetHereGoesToTheSessionNeverBelow20)
     key(Qt::Key_L);
     EXPECT_EQ(log.startBpm, 120);
     key(Qt::Key_Plus); // ">": 121
-    ASSERT_FALSE(log.tempos.empty());
-    EXPECT_EQ(log.tempos.back(), 121);
+    EXPECT_EQ(log.tempos, std::vector<double>{121});
     for (int i = 0; i < 12; ++i)
         key(Qt::Key_PageDown); // "<<": 111, 101, ... 21, 11 -> 20, and again 20
     EXPECT_EQ(log.tempos.back(), 20);
