@@ -270,13 +270,15 @@ void FrmMetronom::Tap_MouseDown(Qt::MouseButtons held)
     tempo_.Tapped(d.tempo);
     practice_->TempoSetByHand();
     ApplyTempo();
-    // A screen reader on TAP hears the tempo set (the slider that shows it has no focus), and the
-    // latest tap as the labels beside TAP show it.
+    // A screen reader hears the tempo set (the slider that shows it has no focus), and the latest
+    // tap as the labels beside TAP show it; TAP's description keeps it for a reader that asks.
     const QString latest = d.slower   ? QStringLiteral(" (langsamer)")
                            : d.faster ? QStringLiteral(" (schneller)")
                                       : QString();
-    control("Tap")->setAccessibleDescription(
-        QStringLiteral("Tempo %1, zuletzt %2%3").arg(tempo_.Bpm()).arg(QString::fromStdString(d.latest), latest));
+    const QString told =
+        QStringLiteral("Tempo %1, zuletzt %2%3").arg(tempo_.Bpm()).arg(QString::fromStdString(d.latest), latest);
+    control("Tap")->setAccessibleDescription(told);
+    ui::Announce(*this, told);
 }
 
 void FrmMetronom::ShowTapDisplay(const tempo::TapDisplay &d)

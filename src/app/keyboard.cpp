@@ -14,6 +14,7 @@
 #include "app/frm_metronom.h"
 #include "app/link_control.h"
 #include "fader/fader.h"
+#include "ui/accessibility.h"
 #include "ui/controls.h"
 #include "ui/window_layout.h"
 
@@ -69,10 +70,20 @@ void InstallKeyboard(FrmMetronom &form)
         });
     }
     auto *accent = form.control<QCheckBox>("chkAccent");
-    Bind(form, Qt::Key_A, [accent] { accent->click(); });
+    // A screen reader hears what these keys switched (Link's state, when on, from the status line).
+    Bind(form, Qt::Key_A, [accent] {
+        accent->click();
+        if (!accent->hasFocus()) // a reader says a focused box's new state itself
+            ui::Announce(*accent, accent->isChecked() ? QStringLiteral("Akzente an") : QStringLiteral("Akzente aus"));
+    });
 
     // L switches Link on or off.
-    Bind(form, Qt::Key_L, [&form] { form.Link().linkAction()->toggle(); });
+    Bind(form, Qt::Key_L, [&form] {
+        QAction *link = form.Link().linkAction();
+        link->toggle();
+        if (!link->isChecked())
+            ui::Announce(form, QStringLiteral("Link aus"));
+    });
 
     InstallFocusRules(form);
     // The window holds the focus from the start, not the first sound chooser.

@@ -28,6 +28,7 @@
 
 #include "practice/practice_values.h"
 #include "tempo/tempo_model.h"
+#include "ui/accessibility.h"
 
 namespace practice {
 
@@ -198,6 +199,7 @@ bool PracticeTools::eventFilter(QObject *watched, QEvent *event)
             return false;
         volumeSlider_->triggerAction(key == Qt::Key_Right ? QAbstractSlider::SliderSingleStepAdd
                                                           : QAbstractSlider::SliderSingleStepSub);
+        ui::Announce(form_, volumeLabel_->text()); // a reader hears the menu's entry, not the slider
         return true;
     }
     // The plaque: a left click opens the menu.
@@ -313,9 +315,23 @@ void PracticeTools::InstallKeys(QWidget &form)
     };
     bind(Qt::Key_Up, true, [this] { SetVolume(StepVolume(values_.volume, kVolumeKeyStep), true); });
     bind(Qt::Key_Down, true, [this] { SetVolume(StepVolume(values_.volume, -kVolumeKeyStep), true); });
-    bind(Qt::Key_U, false, [this] { SetSubdivision(NextSubdivision(values_.subdivision)); });
-    bind(Qt::Key_R, false, [this] { SetTrainer(!values_.trainerOn); });
-    bind(Qt::Key_G, false, [this] { SetGap(!values_.gapOn); });
+    // What a key switched is told to a screen reader as the menu names it (the menu, where the
+    // reader hears the entries, is closed).
+    auto told = [this](QAction *entry) {
+        ui::Announce(form_, entry->text() + (entry->isChecked() ? QStringLiteral(" an") : QStringLiteral(" aus")));
+    };
+    bind(Qt::Key_U, false, [this] {
+        SetSubdivision(NextSubdivision(values_.subdivision));
+        ui::Announce(form_, QStringLiteral("Unterteilung ") + subdivisions_->checkedAction()->text());
+    });
+    bind(Qt::Key_R, false, [this, told] {
+        SetTrainer(!values_.trainerOn);
+        told(trainer_);
+    });
+    bind(Qt::Key_G, false, [this, told] {
+        SetGap(!values_.gapOn);
+        told(gap_);
+    });
     auto menuKey = [this] {
         // While a sound name is typed, the text field's own menu.
         QWidget *focus = QApplication::focusWidget();
@@ -351,6 +367,8 @@ QString PracticeTools::StatusText() const
 
 void PracticeTools::SetOtherStatus(const QString &text, const QString &shortText)
 {
+    if (text != other_ && !text.isEmpty())
+        ui::Announce(form_, text);
     other_ = text;
     otherShort_ = shortText;
     ShowStatus();
@@ -365,8 +383,9 @@ void PracticeTools::ShowStatus()
     status_->setVisible(!text.isEmpty());
 }
 
-void PracticeTools::ShowBriefly(const QString &text, int ms)
+void PracticeTools::ShowBriefly(const QString &text, int ms, const QString &spoken)
 {
+    ui::Announce(form_, spoken.isEmpty() ? text : spoken);
     brief_ = text;
     briefTimer_.start(ms > 0 ? ms : kBriefMs);
     ShowStatus();
@@ -374,7 +393,7 @@ void PracticeTools::ShowBriefly(const QString &text, int ms)
 
 void PracticeTools::Note(const QString &text)
 {
-    ShowBriefly(status_->fontMetrics().elidedText(text, Qt::ElideMiddle, status_->width()), kNoteMs);
+    ShowBriefly(status_->fontMetrics().elidedText(text, Qt::ElideMiddle, status_->width()), kNoteMs, text);
 }
 
 void PracticeTools::Changed(bool publish)

@@ -65,7 +65,8 @@ public:
     // A part of the status line that belongs to another tool (Link's), after the practice tools'.
     // `shortText` stands in for it beside the practice tools' own parts, where the line is narrow.
     void SetOtherStatus(const QString &text, const QString &shortText);
-    // A note for the user on the status line for a few seconds (shortened in the middle to fit).
+    // A note for the user on the status line for a few seconds (shortened in the middle to fit),
+    // and told in full to a screen reader.
     void Note(const QString &text);
 
     // What happened in the window.
@@ -84,7 +85,8 @@ protected:
 private:
     void Changed(bool publish = true);
     void ShowStatus();
-    void ShowBriefly(const QString &text, int ms = 0); // 0: the usual while
+    // For the usual while (`ms` 0); a screen reader is told `spoken` (empty: `text`) at once.
+    void ShowBriefly(const QString &text, int ms = 0, const QString &spoken = {});
     void WriteNow();
     void InstallKeys(QWidget &form);
     void BuildMenu();

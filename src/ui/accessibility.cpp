@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QTimer>
 #include <algorithm>
 
 #include "fader/fader.h"
@@ -262,6 +263,16 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 };
 
+// The object a reader is told news through: a notification, named by the news. Readers say a
+// notification when it is shown; a changed name or description of a control is not said on Linux
+// by every pair of toolkit and reader (Qt 6.4 with Orca 43 says neither).
+constexpr const char *kAnnouncement = "Announcement";
+
+class Announcement : public QAccessibleWidget, public Ours {
+public:
+    explicit Announcement(QWidget *w) : QAccessibleWidget(w, QAccessible::Notification) {}
+};
+
 // The main window (a frame to a reader, not a plain area): its children as shown, without the lamps
 // of beats beyond the cycle, whatever else is hidden and the decoration.
 class Window : public QAccessibleWidget, public Ours {
@@ -380,6 +391,8 @@ QAccessibleInterface *Factory(const QString &, QObject *object)
         return new Weight(static_cast<QWidget *>(object));
     if (MainWindow(object))
         return new Window(static_cast<QWidget *>(object));
+    if (object->objectName() == QLatin1String(kAnnouncement) && object->isWidgetType())
+        return new Announcement(static_cast<QWidget *>(object));
     return nullptr;
 }
 
@@ -423,6 +436,31 @@ void InstallAccessibility(QWidget &form)
             control->setAccessibleName(name);
         control->setAccessibleDescription(QString::fromUtf8(w.description));
     }
+}
+
+void Announce(QWidget &inWindow, const QString &text)
+{
+    if (!QAccessible::isActive())
+        return;
+    QWidget *window = inWindow.window();
+    auto *note = window->findChild<QWidget *>(QLatin1String(kAnnouncement), Qt::FindDirectChildrenOnly);
+    if (!note) {
+        // Of no size and never painted: nothing of the window changes for the eye.
+        note = new QWidget(window);
+        note->setObjectName(QLatin1String(kAnnouncement));
+        note->setGeometry(0, 0, 0, 0);
+        note->setAttribute(Qt::WA_TransparentForMouseEvents);
+        note->setFocusPolicy(Qt::NoFocus);
+        auto *away = new QTimer(note);
+        away->setObjectName(QStringLiteral("AnnouncementAway"));
+        away->setSingleShot(true);
+        away->setInterval(5000);
+        QObject::connect(away, &QTimer::timeout, note, &QWidget::hide);
+    }
+    note->hide();
+    note->setAccessibleName(text);
+    note->show();
+    note->findChild<QTimer *>(QStringLiteral("AnnouncementAway"))->start();
 }
 
 } // namespace ui

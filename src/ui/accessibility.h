@@ -1,5 +1,6 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 namespace ui {
@@ -14,5 +15,10 @@ namespace ui {
 // sliders, choosers and the two big buttons can also be worked through the screen reader's
 // actions. A slider tells the reader its new value, a lamp its new checked state.
 void InstallAccessibility(QWidget &form);
+
+// Has a screen reader say `text` now, whatever has the focus: what appears on the status line, the
+// tempo tapped. It is a notification of the window that holds `inWindow` (a reader says it as such),
+// shown for a few seconds to a reader and never drawn.
+void Announce(QWidget &inWindow, const QString &text);
 
 } // namespace ui

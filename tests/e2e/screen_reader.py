@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """What a screen reader hears from the running program over AT-SPI, while keys are pressed in its
 window (xdotool, window id in argv[1]): the tempo slider and the beats slider tell their new values,
-a lamp tells that it was checked, the preset chooser names the preset chosen, TAP tells the tempo
-tapped, and START says why it plays silent (the sound server does not answer). Prints the faults
+a lamp tells that it was checked, the preset chooser names the preset chosen, START says why it
+plays silent (the sound server does not answer), and what a key switched or TAP set, and the note on
+the status line, are notifications (which a reader says whatever has the focus). Prints the faults
 found and ends with status 1 when there are any."""
 import subprocess
 import sys
@@ -26,8 +27,6 @@ def on_event(event):
         value = event.detail1
         if event.type.startswith("object:property-change:accessible-value"):
             value = source.get_current_value()
-        if event.type.startswith("object:property-change:accessible-description"):
-            value = source.get_description()
         heard.append((event.type, source.get_role_name(), source.get_name(), value))
     except GLib.Error:
         pass
@@ -80,7 +79,7 @@ if not app:
 everything = controls(app, [])
 listener = Atspi.EventListener.new(on_event)
 for kind in ("object:property-change:accessible-value", "object:state-changed:checked",
-             "object:property-change:accessible-description"):
+             "object:state-changed:showing"):
     listener.register(kind)
 pump(0.5)
 faults = []
@@ -110,19 +109,23 @@ if [p.get_name() for p in presets] != ["Presets: Normal"]:
 
 key("t")
 key("t")
-told = [v for (t, role, name, v) in heard if t.startswith("object:property-change:accessible-description")
-        and name == "TAP"]
-if not any(v.startswith("Tempo ") for v in told):
-    faults.append(f"TAP told {told} for two taps (expected the tempo tapped)")
+key("Up")
+key("u")
+key("a")
+pump(3)  # the server has 2 s to answer: the note that it did not
+told = [name for (t, role, name, v) in heard if t == "object:state-changed:showing" and role == "notification" and v]
+for expected in ("Tempo ", "Lautstärke 90", "Unterteilung 2 pro Schlag", "Akzente a", "Kein Tonserver"):
+    if not any(name.startswith(expected) for name in told):
+        faults.append(f"no notification {expected!r} (told {told})")
 
 start = next(c for c in everything if c.get_role_name() == "push button" and c.get_name() == "START")
 key("space")
-pump(3)  # the server has 2 s to answer
+pump(0.5)
 key("space")
 if "Tonserver" not in start.get_description():
     faults.append(f"START while silent describes itself as {start.get_description()!r} (no word of the sound server)")
 
 for fault in faults:
     print("FAIL:", fault)
-print(f"{6 - len(faults)} passed, {len(faults)} failed")
+print(f"{10 - len(faults)} passed, {len(faults)} failed")
 sys.exit(1 if faults else 0)
