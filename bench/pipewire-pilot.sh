@@ -10,6 +10,13 @@
 # stream the sound server played a block later or earlier. bench/measure.sh on PipeWire cannot
 # tell the two apart.
 #
+# Why a stream is played a block later: pipewire-pulse runs the graph nodes of all its streams on
+# one thread, one after the other, in the order the graph woke them. When the graph's next cycle
+# begins before that thread got to a stream's node, it runs the node once for both cycles and logs
+# "client missed N wakeups" (pw.node at info level, turned on here): the sink plays N cycles of
+# silence in that stream's place and the stream plays N cycles later from then on. The count per
+# stream is printed last; two streams' grids move apart by the difference of their counts.
+#
 # Usage: bench/pipewire-pilot.sh [--seconds N] [--load N] [--build DIR] [--keep DIR]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,6 +56,7 @@ for name, at, level in (("pilot-pa.wav", 11025, 8000), ("pilot-pw.wav", 5512, -8
     with wave.open(f"{work}/{name}", "wb") as w:
         w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100); w.writeframes(frames.tobytes())
 PY
+export BENCH_PULSE_DEBUG=${BENCH_PULSE_DEBUG-mod.protocol-pulse:4,pw.node:3}
 start_pulse || { echo "PipeWire does not start" >&2; exit 1; }
 start_recorder "$WORK/rec10.wav"
 recorder10=$RECORDER
@@ -72,3 +80,10 @@ kill "$recorder10" "$recorder200" 2>/dev/null || true
 wait "$recorder10" "$recorder200" 2>/dev/null || true
 echo "120 BPM for $seconds s$([ "$load" -gt 0 ] && echo ", $load busy processes"); underruns pipewire-pulse logged (all streams): $(pulse_underruns 0)"
 python3 "$here/tools/pilot_grids.py" "$WORK/rec10.wav" "$WORK/rec200.wav"
+echo "wake-ups of a stream's node pipewire-pulse missed (both recorders count as parec; two streams'"
+echo "grids move apart by the difference of their counts):"
+awk '/client missed [0-9]+ wakeups/ {
+       name = $0; sub(/.*\(/, "", name); sub(/-[0-9]+\) client missed.*/, "", name)
+       n = $0; sub(/.*client missed /, "", n); missed[name] += n + 0
+     }
+     END { for (name in missed) printf "  %-14s %d\n", name, missed[name]; if (length(missed) == 0) print "  none" }' "$WORK/pulse.log"
