@@ -10,6 +10,7 @@
 #include <numeric>
 
 #include "engine/beat_rules.h"
+#include "engine/metronome.h"
 #include "sound_level.h"
 
 namespace {
@@ -31,7 +32,8 @@ struct Folder {
     double quietestVoice = 0;
     // Of each preset's first accent, the least it lifts its preset's beat in 500 Hz-5 kHz (dB).
     std::map<std::string, double> accentLift;
-    std::vector<std::string> presetFiles; // every sound preset's first accent and normal beat
+    std::vector<std::string> presetFiles;        // every sound preset's first accent and normal beat
+    std::map<std::string, double> beatSpeakerDb; // each preset's normal beat in 500 Hz-5 kHz (dB)
 };
 
 Folder MeasureFolder()
@@ -70,6 +72,7 @@ Folder MeasureFolder()
             continue;
         const std::string accent = (*sounds)[1] + ".wav", beat = (*sounds)[0] + ".wav";
         folder.presetFiles.insert(folder.presetFiles.end(), {accent, beat});
+        folder.beatSpeakerDb[beat] = sound_level::SpeakerDb(mono[beat].data(), mono[beat].size());
         std::vector<double> both = mono[beat];
         both.resize(std::max(both.size(), mono[accent].size()));
         for (std::size_t i = 0; i < mono[accent].size(); ++i)
@@ -79,6 +82,14 @@ Folder MeasureFolder()
         folder.accentLift[accent] = std::min(folder.accentLift.count(accent) ? folder.accentLift[accent] : lift, lift);
     }
     return folder;
+}
+
+// How late a word swells after its beat at `bpm` (ms): the program starts it early by its swell,
+// but never more than it allows at that tempo.
+double LateMs(const Measures &m, double bpm)
+{
+    const auto swell = std::int64_t(m.swellMs * 44.1);
+    return double(swell - engine::PreRollFrames(swell, 44100 * 60 / bpm)) / 44.1;
 }
 
 // The files a rule applies to.
@@ -123,6 +134,15 @@ TEST(SoundsFolder, EveryShippedFileKeepsEveryRuleThatAppliesToIt)
         // A laptop's speaker plays little below 500 Hz: there an accent that is all bass is not heard.
         {All, "as a preset's first accent, lifts its beat 2.5 dB in 500 Hz-5 kHz",
          [](auto &f, auto &s, auto &) { return !f.accentLift.count(s) || f.accentLift.at(s) >= 2.5; }},
+        // ... and a beat that is all sizzle above 8 kHz leaves only the accents (Klack: Normal's beat).
+        {All, "as a preset's beat, within 10 dB of Klack in 500 Hz-5 kHz",
+         [](auto &f, auto &s, auto &) {
+             return !f.beatSpeakerDb.count(s) || f.beatSpeakerDb.at(s) >= f.beatSpeakerDb.at("Klack.wav") - 10;
+         }},
+        {IsVoice, "swells within 5 ms of its beat at 200 BPM",
+         [](auto &, auto &, auto &m) { return LateMs(m, 200) <= 5; }},
+        {IsVoice, "swells within 20 ms of its beat at 271 BPM",
+         [](auto &, auto &, auto &m) { return LateMs(m, 271) <= 20; }},
         {PlainWord, "as loud as the percussion (1.5 dB)",
          [](auto &f, auto &, auto &m) { return std::abs(m.loudestDb - f.percussion) <= 1.5; }},
         {PlainWord, "its voice as loud as the others (1.5 dB)",
