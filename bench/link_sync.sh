@@ -230,8 +230,7 @@ for i in range(15000):
     $(ss -Huanp | awk -v p="pid=$PROGRAM_PID," 'index($0, p) { sub(/.*:/, "", $4); print $4 }')
   flooded=$(host_us)
   # It must find the program (measure its session) within 5 s, and the program hear it: its tempo.
-  "$build/link_beats" "$WORK/late.log" < <(sleep 5; echo tempo 123; sleep 2) &
-  late_peer=$!
+  "$build/link_beats" "$WORK/late.log" < <(sleep 5; echo tempo 123; sleep 2) & late_peer=$!
   sleep 6.5; kill -TERM "$late_peer"; wait "$late_peer" || true
   found=$(awk -v f="$flooded" '$4 >= 1 { print int(($1 - f) / 1000); exit }' "$WORK/late.log")
   heard=$(awk -v f="$flooded" '$1 $2 $3 == "temposhown123" && $5 > f { print "yes"; exit }' "$WORK/program.out")

@@ -1,6 +1,6 @@
 #pragma once
-// Ableton's Link (Debian's ableton-link-dev) with one mend to its sockets. Include this, never
-// <ableton/Link.hpp> itself, so that every file uses the same socket code.
+// Ableton's Link (Debian's ableton-link-dev) with one mend to its sockets. The program and its
+// tests include this, never <ableton/Link.hpp> itself, so that all use the same socket code.
 //
 // Each of Link's UDP sockets (discovery's multicast and unicast ones, the clock measurement's ping
 // responder) asks for its next datagram only from the handler of the last one, and the library's
