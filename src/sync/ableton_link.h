@@ -5,7 +5,8 @@
 // Each of Link's UDP sockets (discovery's multicast and unicast ones, the clock measurement's ping
 // responder) asks for its next datagram only from the handler of the last one, and the library's
 // receive completion leaves that handler out for an empty datagram: a single empty datagram from
-// anyone on the network leaves the socket deaf for as long as Link stays on. With the ping responder
+// anyone on the network leaves the socket deaf until Link makes new ones (when the network's
+// interfaces change, a send fails or Link is switched off and on). With the ping responder
 // deaf, a peer that comes later cannot measure our session, and neither joins the other (both stay
 // alone); with the discovery sockets deaf, peers announcing themselves are no longer heard. Here an
 // empty datagram goes to the handler like any other: each of Link's receivers takes it for an
