@@ -23,7 +23,11 @@
 #                  peer was found (what was rendered before is still heard);
 #                - every session beat with a click, every click within 10 ms of its beat, the
 #                  median within 2 ms (reported, not failed, when the program's stream ran dry at
-#                  the server: a machine too busy for the sound server loses clicks there).
+#                  the server: a machine too busy for the sound server loses clicks there);
+#                - at the end, the peers gone, 15,000 empty, short, long and random datagrams to
+#                  the program's Link ports (in the library an empty one ends the receive loop of
+#                  the socket it reaches): a peer started after them must find the program within
+#                  5 s, and the program must show the tempo that peer sets.
 #   --plain-recorder  the recorder at normal priority (by default real-time where allowed, as the
 #                program's audio thread and the sound server's sink are; at normal priority under
 #                --load it falls up to a second behind, and would report holes if it lost sound).
@@ -213,6 +217,27 @@ exec 3>&- 4>&-
 kill -TERM "$reference" # others hold its input open: it ends on the signal, its log complete
 wait "$reference" || true
 kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
+if [ $e2e -eq 1 ]; then
+  # The program alone in Link, 15,000 malformed datagrams to its ports; a peer started then.
+  kill -TERM "$hut_pid"; wait "$hut_pid" 2>/dev/null || true
+  flood_from=$(host_us)
+  python3 -c 'import os, socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF, socket.inet_aton("127.0.0.1"))
+for i in range(15000):
+    p = int(sys.argv[1 + i % (len(sys.argv) - 1)])
+    s.sendto(os.urandom((0, 1 + i % 19, 513 + i % 9000, i % 1500)[i // 7 % 4]), ("224.76.78.75" if p == 20808 else "127.0.0.1", p))' \
+    $(ss -Huanp | awk -v p="pid=$PROGRAM_PID," 'index($0, p) { sub(/.*:/, "", $4); print $4 }')
+  flooded=$(host_us)
+  # It must find the program (measure its session) within 5 s, and the program hear it: its tempo.
+  "$build/link_beats" "$WORK/late.log" < <(sleep 5; echo tempo 123; sleep 2) & late_peer=$!
+  sleep 6.5; kill -TERM "$late_peer"; wait "$late_peer" || true
+  found=$(awk -v f="$flooded" '$4 >= 1 { print int(($1 - f) / 1000); exit }' "$WORK/late.log")
+  heard=$(awk -v f="$flooded" '$1 $2 $3 == "temposhown123" && $5 > f { print "yes"; exit }' "$WORK/program.out")
+  if [ -n "$found" ] && [ "$found" -le 5000 ] && [ -n "$heard" ]; then
+    echo "after $(((flooded - flood_from) / 1000)) ms of malformed datagrams a new peer found the program $found ms later, which took its tempo"
+  else fail "after a flood of malformed datagrams a new peer found the program after ${found:-no} ms (5 s at most), its tempo shown: ${heard:-no}"; fi
+fi
 [ -n "$keep" ] && cp "$BENCH_RECORDING" "$WORK/timing.log" "$WORK/beats.log" "$WORK/program.out" "$WORK/pulse.log" \
   "$WORK/recorder.err" "$keep/"
 underruns=$(pulse_underruns "$from_line")

@@ -1,6 +1,7 @@
 // A silent Ableton Link peer that logs the session's beat time: the reference of the Link
 // measurements (bench/link_sync.sh, the end-to-end test e2e.link_peer). Run it only inside a private network
-// namespace.
+// namespace. It uses Link as Ableton ships it (not the program's sync/ableton_link.h), as other
+// programs on the network do.
 //
 // Usage: link_beats LOG
 // Every 2 ms one line: HOST_US BEAT TEMPO PEERS PLAYING, where HOST_US is Link's clock

@@ -1,6 +1,6 @@
 #include "sync/link_session.h"
 
-#include <ableton/Link.hpp>
+#include "sync/ableton_link.h"
 #include <algorithm>
 
 #include "sync/audio_session.h"

@@ -3,7 +3,7 @@
 // every sound a one-frame impulse, so the output tells at which frame each beat sounded.
 #include <gtest/gtest.h>
 
-#include <ableton/Link.hpp>
+#include "sync/ableton_link.h"
 #include <atomic>
 #include <chrono>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include <ableton/Link.hpp>
+#include "sync/ableton_link.h"
 
 #include "app/link_control.h"
 #include "support/window_test.h"
