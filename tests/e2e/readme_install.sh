@@ -9,7 +9,8 @@ git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t 
 run=$(grep -xE 'bash scripts/run\.sh' README.md | head -n1)
 install=$(grep -xE '(sudo )?cmake --install build --prefix [^ ]+' README.md | sed "s|^sudo ||; s|--prefix .*|--prefix $WORK/usr|")
 [ -n "$run" ] && [ -n "$install" ] || fail "the README no longer names its two commands"
-command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+# With ccache, a run after the first builds from its cache (paths counted from the scratch folder).
+command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$WORK CCACHE_NOHASHDIR=1
 cd "$WORK/clone" && $run --build-only >"$WORK/log" 2>&1 && $install >>"$WORK/log" 2>&1 || fail "$(tail -4 "$WORK/log")"
 P=$WORK/usr APP=org.metronom.Metronom
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$P/bin/metronom" --version | grep -q metronom || fail "no program"
