@@ -49,6 +49,11 @@ foreach(f metronom.1 changelog.Debian)
 endforeach()
 add_custom_target(metronom_docs ALL DEPENDS ${metronom_docs})
 
+# Everything the rules below take from the build folder (scripts/run.sh builds it, so that
+# `cmake --install build` follows it without building the tests).
+add_custom_target(metronom_installed_files)
+add_dependencies(metronom_installed_files metronom metronom_icons metronom_docs)
+
 install(TARGETS metronom RUNTIME DESTINATION lib/metronom)
 install(DIRECTORY sounds/ DESTINATION lib/metronom/Sounds)
 install(CODE "

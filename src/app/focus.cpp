@@ -77,9 +77,11 @@ public:
                 QWidget::setTabOrder(previous, w);
             previous = w;
             if (chooser && chooser->isEditable()) {
+                // A name being typed counts once the typing ends (see Revert), not a name the
+                // completion offers on the way.
                 playing_.insert(chooser, chooser->currentText());
                 connect(chooser, &QComboBox::currentTextChanged, this, [this, chooser](const QString &text) {
-                    if (NamesAFile(text))
+                    if (NamesAFile(text) && EditableChooser(QApplication::focusWidget()) != chooser)
                         playing_.insert(chooser, text);
                 });
             }
@@ -142,7 +144,9 @@ private:
 
     void Revert(QComboBox *chooser)
     {
-        if (!NamesAFile(chooser->currentText()) && playing_.contains(chooser))
+        if (NamesAFile(chooser->currentText()))
+            playing_.insert(chooser, chooser->currentText());
+        else if (playing_.contains(chooser))
             chooser->setEditText(playing_.value(chooser));
     }
 

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include "app/beat_settings.h"
 #include "app/commands.h"
 #include "app/desktop.h"
@@ -484,21 +486,36 @@ void FrmMetronom::Housekeeping()
         housekeepingTimer_.stop();
 }
 
+namespace {
+
+// See FrmMetronom::FileVersion.
+std::array<qint64, 5> VersionOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_dev), qint64(st.st_ino), qint64(st.st_size),
+            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
+} // namespace
+
 void FrmMetronom::ReportUnplayable(const std::vector<std::pair<std::string, std::string>> &files)
 {
-    // Once for each file that became unplayable: its slot plays on what it held, and the chooser
-    // keeps the name, so that the sound is heard as soon as the file is mended.
-    QStringList now;
+    // Once for each version of a file that cannot be played, however often it is chosen again
+    // (a name typed letter by letter, say): its slot plays on what it held, and the chooser keeps
+    // the name, so that the sound is heard as soon as the file is mended.
     for (const auto &[path, why] : files) {
         const QString file = QString::fromStdString(path);
-        now << file;
-        if (unplayable_.contains(file))
+        const FileVersion version = VersionOf(file);
+        if (reported_.value(file) == version)
             continue;
+        reported_.insert(file, version);
         std::fprintf(stderr, "metronom: cannot play %s: %s\n", path.c_str(), why.c_str());
         if (practice_)
             practice_->Note(QStringLiteral("%1 lässt sich nicht abspielen").arg(QFileInfo(file).fileName()));
     }
-    unplayable_ = now;
 }
 
 void FrmMetronom::WatchSoundFiles(const QStringList &paths)
@@ -508,15 +525,22 @@ void FrmMetronom::WatchSoundFiles(const QStringList &paths)
         wanted << path << QFileInfo(path).absolutePath();
     wanted.removeDuplicates();
     wanted.removeIf([](const QString &path) { return !QFileInfo::exists(path); });
+    // A watch stays on the file its path led to when it was set (behind a link, too): a path that
+    // leads to another file now (a link replaced, a file deleted and made again) is watched anew.
+    const auto sameFile = [this](const QString &path) {
+        const FileVersion was = watched_.value(path), now = VersionOf(path);
+        return was[0] == now[0] && was[1] == now[1];
+    };
     const QStringList watched = soundWatcher_.files() + soundWatcher_.directories();
     QStringList gone;
     for (const QString &path : watched)
-        if (!wanted.contains(path))
+        if (!wanted.contains(path) || !sameFile(path))
             gone << path;
     if (!gone.isEmpty())
         soundWatcher_.removePaths(gone);
-    // A file replaced by a new one drops out of the watch: it is added again here.
-    wanted.removeIf([&](const QString &path) { return watched.contains(path); });
+    wanted.removeIf([&](const QString &path) { return watched.contains(path) && !gone.contains(path); });
+    for (const QString &path : wanted)
+        watched_.insert(path, VersionOf(path));
     if (!wanted.isEmpty())
         soundWatcher_.addPaths(wanted);
 }

@@ -168,8 +168,11 @@ private:
     QString tapDescription_;   // TAP's own description, told again when a series ends
     QString soundNote_;        // the sound output's note as last shown
     QFileSystemWatcher soundWatcher_;
-    QTimer soundsSettled_;   // a sound file read again once it has not changed for a moment
-    QStringList unplayable_; // the files last reported as unplayable
+    QTimer soundsSettled_; // a sound file read again once it has not changed for a moment
+    // Which file a path led to, and in which version (device, inode, size, modification and change
+    // times; all 0 for none): when its watch was set, and when it was reported as unplayable.
+    using FileVersion = std::array<qint64, 5>;
+    QHash<QString, FileVersion> watched_, reported_;
     sound::SoundOutput *output_ = nullptr;
     std::unique_ptr<practice::PracticeTools> practice_;
     LinkControl *link_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -91,9 +92,20 @@ private:
     QPoint pressAt_;
 };
 
-QSpinBox *Spin(int lo, int hi, int value, const QString &name)
+// The trainer's step, never 0: the arrows jump over it in the direction they go, and a typed 0 is
+// not taken (the box goes back to the step it had once the typing ends).
+class StepSpin : public QSpinBox {
+public:
+    QValidator::State validate(QString &text, int &pos) const override
+    {
+        const QValidator::State state = QSpinBox::validate(text, pos);
+        return state == QValidator::Acceptable && valueFromText(text) == 0 ? QValidator::Intermediate : state;
+    }
+    void stepBy(int steps) override { QSpinBox::stepBy(value() + steps == 0 ? 2 * steps : steps); }
+};
+
+QSpinBox *Spin(int lo, int hi, int value, const QString &name, QSpinBox *s = new QSpinBox)
 {
-    auto *s = new QSpinBox;
     s->setRange(lo, hi);
     s->setValue(value);
     s->setAccessibleName(name);
@@ -458,15 +470,8 @@ void PracticeTools::EditTrainer()
         TrainerSwitchedOn(shown, hooks_.bpm(), false);
     auto *start = Spin(tempo::kMinBpm, tempo::kMaxWeightBpm, shown.trainerStartBpm, QStringLiteral("Starttempo"));
     auto *every = Spin(1, 16, shown.trainerEveryCycles, QStringLiteral("Alle wie viele Zyklen"));
-    auto *step = Spin(-10, 10, shown.trainerStepBpm, QStringLiteral("Schritt"));
+    auto *step = Spin(-10, 10, shown.trainerStepBpm, QStringLiteral("Schritt"), new StepSpin);
     step->setSuffix(QStringLiteral(" BPM"));
-    // No step of 0: the box jumps over it in the direction it was going.
-    connect(step, &QSpinBox::valueChanged, step, [step, last = shown.trainerStepBpm](int v) mutable {
-        if (v == 0)
-            step->setValue(last > 0 ? -1 : 1);
-        else
-            last = v;
-    });
     auto *goal = Spin(tempo::kMinBpm, tempo::kMaxWeightBpm, shown.trainerGoalBpm, QStringLiteral("Zieltempo"));
     dialog_ = Dialog(form_, QStringLiteral("Tempo-Trainer"),
                      QStringLiteral("Ab dem Starttempo ändert sich das Tempo alle N Zyklen um den Schritt, bis "
@@ -575,6 +580,8 @@ void PracticeTools::SetRemember(bool on)
             std::fflush(stderr);
             Note(QStringLiteral("Einstellungen nicht löschbar"));
         }
+        // The folder holds nothing but this file: it goes with it (rmdir takes only an empty one).
+        QDir().rmdir(QFileInfo(path_).absolutePath());
     }
     rememberAction_->setChecked(remember_);
 }
@@ -586,10 +593,7 @@ void PracticeTools::Restore()
     remember_ = true;
     const ReadOutcome read = ReadSettings(path_, Remembered{hooks_.current(), values_, false}, hooks_.soundExists);
     if (!read.ignored.empty()) {
-        std::string what;
-        for (const std::string &item : read.ignored)
-            what += (what.empty() ? "" : "; ") + item;
-        std::fprintf(stderr, "metronom: %s: ignored %s\n", qPrintable(path_), what.c_str());
+        std::fprintf(stderr, "metronom: %s: ignored %s\n", qPrintable(path_), IgnoredLine(read.ignored).c_str());
         std::fflush(stderr);
     }
     restoring_ = true;
@@ -604,8 +608,11 @@ void PracticeTools::Restore()
 
 void PracticeTools::Exit()
 {
+    // Only what changed since the last write: a file read as it was (one too large to read, say)
+    // stays as it is.
     writeTimer_.stop();
-    WriteNow();
+    if (dirty_)
+        WriteNow();
 }
 
 } // namespace practice

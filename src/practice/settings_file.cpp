@@ -5,8 +5,17 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/beat_rules.h"
 #include "tempo/tempo_model.h"
@@ -120,22 +129,52 @@ ReadOutcome ReadSettings(const QString &path, const Remembered &firstRun,
                          const std::function<bool(const std::string &)> &soundExists)
 {
     ReadOutcome out{firstRun, {}};
-    // A pipe or a device would make the start wait on it (or read it without end).
-    if (const QFileInfo info(path); info.exists() && !info.isFile() && !info.isDir()) {
-        out.ignored.push_back("everything (not a plain file)");
+    // Only a regular file (also behind a link) is opened: a pipe or a device would make the start
+    // wait on it or read it without end. It is opened without waiting and checked again once open,
+    // should something else have taken its place in between, and read once: the settings are
+    // parsed from a private copy, never from the path again.
+    const auto everything = [&out](const char *why) {
+        out.ignored.push_back(std::string("everything (") + why + ")");
         return out;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || S_ISDIR(st.st_mode))
+        return everything("the file cannot be read");
+    if (!S_ISREG(st.st_mode))
+        return everything("not a plain file");
+    const char *const tooLarge = "larger than 64 KiB, kept as it is";
+    if (st.st_size > kMaxSettingsBytes)
+        return everything(tooLarge);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return everything("the file cannot be read");
+    QByteArray bytes;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular) {
+        bytes.resize(kMaxSettingsBytes + 1);
+        qsizetype got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        bytes.truncate(got);
     }
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        out.ignored.push_back("everything (the file cannot be read)");
-        return out;
-    }
-    if (probe.size() == 0) {
-        out.ignored.push_back("everything (the file is empty)");
-        return out;
-    }
-    probe.close();
-    QSettings file(path, QSettings::IniFormat);
+    ::close(fd);
+    if (!regular)
+        return everything("not a plain file");
+    if (bytes.size() > kMaxSettingsBytes)
+        return everything(tooLarge);
+    if (bytes.isEmpty())
+        return everything("the file is empty");
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return everything("no room to read the file");
+    QSettings file(copy.fileName(), QSettings::IniFormat);
     if (file.status() != QSettings::NoError)
         out.ignored.push_back("lines that are not settings");
 
@@ -174,19 +213,71 @@ ReadOutcome ReadSettings(const QString &path, const Remembered &firstRun,
     r.Int("gap/mute", p.gapMuteCycles, 1, 8);
 
     const std::set<QString> known(std::begin(kKeys), std::end(kKeys));
+    std::string examples;
+    int unknown = 0;
     for (const QString &key : file.allKeys())
-        if (!known.count(key))
-            ig.push_back("unknown key \"" + key.left(40).toStdString() + "\"");
+        if (!known.count(key) && ++unknown <= 3)
+            examples += (examples.empty() ? "" : ", ") + ("\"" + key.left(40).toStdString() + "\"");
+    if (unknown == 1)
+        ig.push_back("unknown key " + examples);
+    else if (unknown > 1)
+        ig.push_back(std::to_string(unknown) + " unknown keys, e.g. " + examples);
     return out;
+}
+
+std::string IgnoredLine(const std::vector<std::string> &ignored)
+{
+    constexpr std::size_t kMaxBytes = 400;
+    std::string line;
+    for (const std::string &item : ignored) {
+        for (const char c : (line.empty() ? "" : "; ") + item) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7f) {
+                char escaped[5];
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+                line += escaped;
+            } else {
+                line += c;
+            }
+        }
+        if (line.size() > kMaxBytes)
+            break;
+    }
+    if (line.size() > kMaxBytes) {
+        std::size_t cut = kMaxBytes;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xc0) == 0x80)
+            --cut; // not inside a character's UTF-8 bytes
+        line.resize(cut);
+        line += "…";
+    }
+    return line;
 }
 
 bool WriteSettings(const QString &path, const Remembered &v)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    // What is replaced: the file at `path`, or the file a link there leads to (the link stays);
+    // nothing that is not a regular file (a device, a pipe, a folder, a link leading nowhere).
+    std::string target = QFile::encodeName(path).toStdString();
+    struct stat st {};
+    const bool existed = ::lstat(target.c_str(), &st) == 0;
+    const bool missing = !existed && errno == ENOENT;
+    if (existed && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (!::realpath(target.c_str(), resolved) || ::stat(resolved, &st) != 0)
+            return false;
+        target = resolved;
+    }
+    if (existed && !S_ISREG(st.st_mode))
         return false;
-    // QSettings writes through QSaveFile: a new file beside the old one, synced to the disk, then
-    // renamed over it; it never falls back to writing into the old file (atomic sync is required).
-    QSettings file(path, QSettings::IniFormat);
+    if (!existed && (!missing || !QDir().mkpath(QFileInfo(path).absolutePath())))
+        return false;
+    // The values go to a new file beside the target, which then takes its place. QSettings writes
+    // it through QSaveFile (synced to the disk, never written in place: atomic sync is required),
+    // and never reads the old file, whatever it holds.
+    const std::string fresh = target + ".new";
+    ::unlink(fresh.c_str()); // left behind by a program that ended half way
+    const QString freshPath = QFile::decodeName(QByteArray::fromStdString(fresh));
+    QSettings file(freshPath, QSettings::IniFormat);
     file.setAtomicSyncRequired(true);
     file.clear();
     const WindowSettings &w = v.window;
@@ -213,7 +304,14 @@ bool WriteSettings(const QString &path, const Remembered &v)
     file.setValue("gap/play", p.gapPlayCycles);
     file.setValue("gap/mute", p.gapMuteCycles);
     file.sync();
-    return file.status() == QSettings::NoError;
+    struct stat now {};
+    const bool stillRegular = ::lstat(target.c_str(), &now) == 0 ? S_ISREG(now.st_mode) : errno == ENOENT;
+    if (file.status() != QSettings::NoError || !stillRegular ||
+        (existed && ::chmod(fresh.c_str(), st.st_mode & 07777) != 0) || ::rename(fresh.c_str(), target.c_str()) != 0) {
+        ::unlink(fresh.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace practice

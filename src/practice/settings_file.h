@@ -37,14 +37,24 @@ struct ReadOutcome {
 // The file in the per-user configuration folder ($XDG_CONFIG_HOME/metronom/metronom.conf).
 QString SettingsPath();
 
-// Reads the file at `path`. Whatever is missing, unreadable, of the wrong type or out of range, a
+// A settings file is a few hundred bytes: a larger one is not read (nor replaced unless a setting
+// changes).
+constexpr qint64 kMaxSettingsBytes = 64 * 1024;
+
+// Reads the file at `path`, when it is (or a link leads to) a regular file of at most
+// kMaxSettingsBytes; opening it never waits. Whatever is missing, unreadable, of the wrong type or out of range, a
 // key it does not know and a sound for which `soundExists` says no leave the value of `firstRun`
 // and are named in `ignored`.
 ReadOutcome ReadSettings(const QString &path, const Remembered &firstRun,
                          const std::function<bool(const std::string &)> &soundExists);
 
+// What `ignored` names, as one line of bounded length with control characters escaped.
+std::string IgnoredLine(const std::vector<std::string> &ignored);
+
 // Writes all values to `path` at once: the old file stays whole until the new one has been written
-// and synced, then takes its place. False when it cannot be written.
+// and synced, then takes its place. A link at `path` stays and the file it leads to is replaced.
+// False, touching nothing there, when `path` is neither missing nor a regular file nor a link to
+// one, or when it cannot be written.
 bool WriteSettings(const QString &path, const Remembered &values);
 
 } // namespace practice

@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -179,6 +180,11 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
     spin("Schritt")->setValue(1);
     spin("Schritt")->stepDown();
     EXPECT_EQ(spin("Schritt")->value(), -1) << "no step of 0";
+    spin("Schritt")->setValue(5);
+    spin("Schritt")->selectAll();
+    QTest::keyClicks(spin("Schritt"), "0");
+    spin("Schritt")->interpretText();
+    EXPECT_EQ(spin("Schritt")->text(), QStringLiteral("5 BPM")) << "a typed 0 is not taken";
     for (auto [name, value] :
          {std::pair{"Starttempo", 100}, {"Alle wie viele Zyklen", 2}, {"Schritt", 5}, {"Zieltempo", 80}})
         spin(name)->setValue(value);
@@ -245,32 +251,37 @@ struct RememberTest : PracticeTest {
           << (p.trainerOn ? "trainer" : "-") << (p.gapOn ? "gap" : "-");
         return s.join(' ').toStdString();
     }
+    enum class Node { File, Pipe, LinkToPipe, LinkToDevice, LinkToFile };
     // Opens the window with `content` as the settings file (null: a folder stands in its place, so
-    // it cannot be read; `pipe`: a named pipe does); returns the lines it wrote on stderr.
-    std::vector<std::string> openWith(const QByteArray &content, bool pipe = false)
+    // it cannot be read), or a named pipe, or a link to a pipe, a device node or a file of `content`
+    // elsewhere; returns the lines it wrote on stderr.
+    std::vector<std::string> openWith(const QByteArray &content, Node node = Node::File)
     {
         const QByteArray path = QFile::encodeName(settingsFile());
-        QDir().mkpath(content.isNull() && !pipe ? settingsFile() : QFileInfo(settingsFile()).absolutePath());
-        if (pipe) {
-            EXPECT_EQ(::mkfifo(path.constData(), 0600), 0);
-        } else if (!content.isNull()) {
-            QFile f(settingsFile());
-            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
-        // Should the start wait on the pipe after all, a writer that comes and goes lets it go on (the
-        // test then fails, instead of hanging the suite).
-        std::atomic<bool> done{false};
-        std::thread writer([&] {
-            for (int i = 0; i < 300 && pipe && !done; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (const int fd = pipe ? ::open(path.constData(), O_WRONLY | O_NONBLOCK) : -1; fd >= 0)
-                ::close(fd);
+        const QByteArray target = node == Node::Pipe ? path : QFile::encodeName(config.path() + "/elsewhere");
+        QDir().mkpath(content.isNull() && node == Node::File ? settingsFile()
+                                                             : QFileInfo(settingsFile()).absolutePath());
+        const bool pipe = node == Node::Pipe || node == Node::LinkToPipe;
+        int made = 0;
+        if (pipe)
+            made = ::mkfifo(target.constData(), 0600);
+        else if (node == Node::LinkToDevice) // like /dev/null, made here
+            made = ::mknod(target.constData(), S_IFCHR | 0600, makedev(1, 3));
+        else if (QFile f(QFile::decodeName(node == Node::File ? path : target)); !content.isNull())
+            made = f.open(QIODevice::WriteOnly) && f.write(content) == content.size() ? 0 : -1;
+        if (node >= Node::LinkToPipe)
+            made |= ::symlink(target.constData(), path.constData());
+        EXPECT_EQ(made, 0);
+        // Should the program wait on the pipe after all, a writer that comes and goes every 3 s finds
+        // it waiting and lets it go on (the test then fails, instead of hanging the suite).
+        writer = std::jthread([this, target, pipe](std::stop_token stop) {
+            for (int i = 1; pipe && !stop.stop_requested(); ++i)
+                if (std::this_thread::sleep_for(std::chrono::milliseconds(10)); i % 300 == 0)
+                    if (const int fd = ::open(target.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                        waited = ::close(fd) == 0;
         });
         ::testing::internal::CaptureStderr();
         open();
-        done = true;
-        writer.join();
         std::vector<std::string> lines;
         std::istringstream err(::testing::internal::GetCapturedStderr());
         for (std::string line; std::getline(err, line);)
@@ -278,6 +289,8 @@ struct RememberTest : PracticeTest {
                 lines.push_back(line);
         return lines;
     }
+    std::atomic<bool> waited{false};
+    std::jthread writer;
 };
 const char *const firstRun = "Normal Klack/Bassdrum/Snare 10001000 00100010 - top 4 beats 120 bpm vol 85 sub 1 - -";
 
@@ -320,14 +333,16 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
     EXPECT_EQ(shown(), firstRun);
     close();
     EXPECT_FALSE(QFileInfo::exists(settingsFile()));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(settingsFile()).absolutePath())) << "nor its folder";
 }
 
+using Node = RememberTest::Node;
 struct BadFile {
     const char *name;
     QByteArray content;
     const char *expected;            // the first-run state but what was usable
     std::vector<const char *> named; // what the one line on stderr names
-    bool pipe = false;               // a named pipe: the start does not wait for a writer
+    Node node = Node::File;
 };
 void PrintTo(const BadFile &b, std::ostream *os) { *os << b.name; }
 
@@ -338,23 +353,53 @@ class BadFileTest : public RememberTest, public ::testing::WithParamInterface<Ba
 TEST_P(BadFileTest, StartsWithTheFirstRunValueForWhatCannotBeUsed)
 {
     const BadFile &b = GetParam();
-    const std::vector<std::string> lines = openWith(b.content, b.pipe);
+    const std::vector<std::string> lines = openWith(b.content, b.node);
     EXPECT_EQ(shown(), b.expected);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(settingsFile().toStdString()), std::string::npos) << lines[0];
+    EXPECT_LT(lines[0].size(), 500u) << "one short line";
     for (const char *what : b.named)
         EXPECT_NE(lines[0].find(what), std::string::npos) << what << " in " << lines[0];
     EXPECT_TRUE(tools().Remembering()) << "the file is there: remembering is on";
+
+    // A file is kept as it is until a setting changes; a save never replaces a pipe or a device, and
+    // replaces the file a link leads to, not the link.
+    const QByteArray path = QFile::encodeName(settingsFile());
+    const auto node = [&] {
+        struct stat link = {}, target = {};
+        QFile f(settingsFile());
+        return std::tuple(::lstat(path.constData(), &link), link.st_mode & S_IFMT, ::stat(path.constData(), &target),
+                          target.st_mode & S_IFMT, target.st_rdev,
+                          b.node == Node::File && f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : "");
+    };
+    const auto was = node();
+    if (b.node != Node::File) {
+        key(Qt::Key_Plus);
+        QTest::qWait(1300);
+    }
+    const QString bpm = text("lblBPM");
+    close();
+    EXPECT_TRUE(node() == was) << "replaced";
+    EXPECT_FALSE(waited) << "the window waited on the pipe";
+    EXPECT_TRUE(b.node != Node::LinkToFile ||
+                QSettings(settingsFile(), QSettings::IniFormat).value("tempo").toString() == bpm);
 }
 
 const QByteArray kGood = "[General]\npreset=Kick\naccent1Lamps=11110000\naccent2Lamps=00001111\naccents=true\n"
                          "sound=Klack\naccent1Sound=Bassdrum\naccent2Sound=Snare\nbeatsPerCycle=3\ntempo=260\n"
                          "alwaysOnTop=false\nvolume=60\nsubdivision=2\n\n[gap]\non=true\nplay=2\nmute=2\n";
 
+const char *const kGoodShown =
+    "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 260 bpm vol 60 sub 2 - gap";
+
 INSTANTIATE_TEST_SUITE_P(
     Files, BadFileTest,
     ::testing::Values(BadFile{"unreadable", {}, firstRun, {"cannot be read"}},
-                      BadFile{"pipe", {}, firstRun, {"not a plain file"}, true},
+                      BadFile{"pipe", {}, firstRun, {"not a plain file"}, Node::Pipe},
+                      BadFile{"link_to_pipe", {}, firstRun, {"not a plain file"}, Node::LinkToPipe},
+                      BadFile{"link_to_device", {}, firstRun, {"not a plain file"}, Node::LinkToDevice},
+                      BadFile{"too_large", kGood + QByteArray("k=v\n").repeated(17000), firstRun, {"64 KiB"}},
+                      BadFile{"link_to_file", kGood, kGoodShown, {"trainer/on (missing)"}, Node::LinkToFile},
                       BadFile{"empty", "", firstRun, {"empty"}},
                       BadFile{"garbage",
                               QByteArray("\x00\xff\x13garbage=[[\n\x01\x02", 16) + QByteArray(300, '\xfe'),
@@ -367,18 +412,18 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"wrong_types_out_of_range_unknown_keys",
                               QByteArray(kGood)
                                   .replace("tempo=260", "tempo=999")
-                                  .replace("volume=60", "volume=laut")
+                                  .replace("volume=60", QByteArray("volume=la\0ut", 12))
                                   .replace("accents=true", "accents=1, 2")
                                   .replace("accent1Lamps=11110000", "accent1Lamps=111")
                                   .replace("beatsPerCycle=3", "beatsPerCycle=0")
-                                  .append("colour=red\n"),
+                                  .append("colour=red\n[x]\na=1\nb=\nc=\nd=\ne=\nf=\ng=\nh=\ni=\nj=\nk=\n"),
                               "Kick Klack/Bassdrum/Snare 10001000 00001111 - - 4 beats 120 bpm vol 85 sub 2 - gap",
-                              {"tempo", "volume", "accents", "accent1Lamps", "beatsPerCycle", "colour"}},
-                      BadFile{
-                          "sound_gone",
-                          QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
-                          "Kick Klack/Bassdrum/Snare 11110000 00001111 accents - 3 beats 260 bpm vol 60 sub 2 - gap",
-                          {"Gibtsnicht"}}));
+                              {"tempo", "la\\x00ut", "accents", "accent1Lamps", "beatsPerCycle",
+                               "12 unknown keys, e.g. \"gap/colour\""}},
+                      BadFile{"sound_gone",
+                              QByteArray(kGood).replace("accent2Sound=Snare", "accent2Sound=Gibtsnicht"),
+                              kGoodShown,
+                              {"Gibtsnicht"}}));
 
 // A folder that cannot be written (a plain file in its place: permissions stop no root) is said
 // once; a file that cannot be deleted (a folder in its place) would come back checked: said too.

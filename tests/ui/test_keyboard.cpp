@@ -211,12 +211,18 @@ TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFaceAndANewOneOfferedAtOnce
 {
     const soundtest::Bytes wav = soundtest::MakeWav({}, {1000, -1000}, 4410); // 0.1 s
     const QByteArray good(reinterpret_cast<const char *>(wav.data()), qsizetype(wav.size()));
-    soundtest::WriteFile(sounds.filePath("Mein.wav").toStdString(), wav);
+    // Chosen while it was a link, then made a file: the file is watched, not the link's target.
+    soundtest::WriteFile(sounds.filePath("Alt").toStdString(), wav);
+    ASSERT_TRUE(QFile::link(sounds.filePath("Alt"), sounds.filePath("Mein.wav")));
     auto *status = form->findChild<QLabel *>("lblPractice");
     tabTo("Combo1");
     form->Combo1()->setEditText("Mein");
     press({Qt::Key_Return});
     ASSERT_EQ(text("Combo1"), "Mein");
+    QFile::remove(sounds.filePath("Mein.wav"));
+    soundtest::WriteFile(sounds.filePath("Mein.wav").toStdString(), wav);
+    QTest::qWait(500);
+    const auto loads = output->cache().loads();
     QFile mine(sounds.filePath("Mein.wav"));
     ASSERT_TRUE(mine.open(QIODevice::WriteOnly | QIODevice::Truncate));
     mine.flush();
@@ -229,6 +235,7 @@ TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFaceAndANewOneOfferedAtOnce
     QTest::qWait(500);
     EXPECT_FALSE(status->isVisible() && status->text().contains("lässt sich nicht abspielen"))
         << status->text().toStdString();
+    EXPECT_GT(output->cache().loads(), loads) << "the saved file is played";
 
     QFile broken(sounds.filePath("Kaputt.wav"));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("kein Klang") > 0);
@@ -238,6 +245,14 @@ TEST_F(FocusTest, AFileThatCannotBePlayedIsNamedOnTheFaceAndANewOneOfferedAtOnce
     EXPECT_EQ(text("Combo1"), "Kaputt");
     EXPECT_TRUE(status->isVisible());
     EXPECT_EQ(status->text(), "Kaputt.wav lässt sich nicht abspielen");
+    // Typed letter by letter, past a name the chooser completes on the way, to one that names no
+    // file: back to the sound chosen before, which is not reported again.
+    tabTo("Combo1");
+    ::testing::internal::CaptureStderr();
+    QTest::keyClicks(QApplication::focusWidget(), "Mex");
+    press({Qt::Key_Return});
+    EXPECT_EQ(text("Combo1"), "Kaputt");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().find("cannot play"), std::string::npos);
 
     // A sound put into the folder while the program runs is offered at once; the name shown stays.
     QFile(sounds.filePath("Neu.wav")).open(QIODevice::WriteOnly);
