@@ -300,7 +300,19 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
     QTest::qWait(1300);
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tempo").toInt(), text("lblBPM").toInt())
         << "within a second";
-    keys({Qt::Key_G, Qt::Key_R}); // the trainer from 150 to 170
+    // The trainer from 150 to 170 and gap training, each count unlike its default and the others
+    // (first cancelled: nothing changes).
+    for (auto [name, values] : {std::pair{"Tempo-Trainer einstellen", std::vector{150, 5, 7, 170}},
+                                {"Pausen-Training einstellen", std::vector{3, 8}}})
+        for (auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            const std::string before = shown();
+            entry(QString::fromUtf8(name))->trigger();
+            const QList<QSpinBox *> spins = tools().OpenDialog()->findChildren<QSpinBox *>();
+            for (std::size_t i = 0; i < values.size(); ++i)
+                spins[i]->setValue(values[i]);
+            tools().OpenDialog()->findChild<QDialogButtonBox *>()->button(button)->click();
+            EXPECT_TRUE(button == QDialogButtonBox::Ok || shown() == before) << name << " cancelled";
+        }
     engine::BeatEvent step;
     step.bpm = 156;
     tools().BeatHeard(step);
@@ -309,7 +321,10 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
 
     open();
     EXPECT_EQ(shown(), changed);
-    EXPECT_EQ(tools().Values().trainerGoalBpm, 170);
+    const engine::Practice &p = tools().Values();
+    EXPECT_EQ((std::array{p.trainerStartBpm, p.trainerEveryCycles, p.trainerStepBpm, p.trainerGoalBpm, p.gapPlayCycles,
+                          p.gapMuteCycles}),
+              (std::array{150, 5, 7, 170, 3, 8}));
     key(Qt::Key_Space);
     EXPECT_EQ(form->Tempo().Bpm(), 150) << "START begins at the start tempo, as before the exit";
     key(Qt::Key_Space);
