@@ -23,7 +23,7 @@ struct SessionLog {
 };
 
 struct FakeSession final : linksync::Session {
-    explicit FakeSession(SessionLog &log) : log_(log) { ++log_.alive; }
+    explicit FakeSession(SessionLog &log) : log_(log) { ++log_.alive, log_.shared = false; }
     ~FakeSession() override { --log_.alive; }
     void SetTempo(double bpm) override { log_.tempos.push_back(bpm); }
     void SetStartStopShared(bool shared) override { log_.shared = shared; }
