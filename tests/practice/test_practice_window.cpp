@@ -296,14 +296,14 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
     form->Combo3()->setEditText(QStringLiteral("Cowbell"));
     keys({Qt::Key_6, Qt::Key_A, Qt::Key_PageUp, Qt::Key_PageUp, Qt::Key_PageUp});
     QTest::mouseClick(form->Check2(), Qt::LeftButton);
-    keys({Qt::Key_Down, Qt::Key_U});
+    keys({Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_U, Qt::Key_U, Qt::Key_U}); // volume 100, subdivision 4
     QTest::qWait(1300);
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tempo").toInt(), text("lblBPM").toInt())
         << "within a second";
-    // The trainer from 150 to 170 and gap training, each count unlike its default and the others
-    // (first cancelled: nothing changes).
-    for (auto [name, values] : {std::pair{"Tempo-Trainer einstellen", std::vector{150, 5, 7, 170}},
-                                {"Pausen-Training einstellen", std::vector{3, 8}}})
+    // The trainer from 150 to 170 and gap training, each count unlike its default and the others,
+    // most at an end of its range (each dialog first cancelled: nothing changes).
+    for (auto [name, values] : {std::pair{"Tempo-Trainer einstellen", std::vector{150, 16, 10, 170}},
+                                {"Pausen-Training einstellen", std::vector{1, 8}}})
         for (auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             const std::string before = shown();
             entry(QString::fromUtf8(name))->trigger();
@@ -324,7 +324,7 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
     const engine::Practice &p = tools().Values();
     EXPECT_EQ((std::array{p.trainerStartBpm, p.trainerEveryCycles, p.trainerStepBpm, p.trainerGoalBpm, p.gapPlayCycles,
                           p.gapMuteCycles}),
-              (std::array{150, 5, 7, 170, 3, 8}));
+              (std::array{150, 16, 10, 170, 1, 8}));
     key(Qt::Key_Space);
     EXPECT_EQ(form->Tempo().Bpm(), 150) << "START begins at the start tempo, as before the exit";
     key(Qt::Key_Space);
