@@ -31,14 +31,15 @@ start_desktop
 
 out=$WORK/ui.out
 if [ -n "$floor" ]; then
-  program=$build/bench/frame_floor frames='Square::paintEvent' name='^frame_floor$'
+  program=$build/bench/frame_floor frames='Square::paintEvent' name='^frame_floor$' which=any
 else
-  program=$build/metronom frames='PendulumFace::paintEvent' name='^Lindoquet Metronome Vintra \(Preview Version\)$'
+  program=$build/metronom frames='PendulumFace::paintEvent' which=visible
+  name='^Lindoquet Metronome Vintra \(Preview Version\)$'
 fi
 valgrind --tool=callgrind --callgrind-out-file="$out" --separate-threads=yes --instr-atstart=no \
   "$program" >"$WORK/program.out" 2>&1 &
 PROGRAM_PID=$! && BENCH_PIDS+=("$PROGRAM_PID")
-find_window "$name" 600 0.1
+find_window "$name" 600 0.1 $which
 sleep 3
 [ -n "$floor" ] || xdotool mousemove --window "$WIN" $((START_X * scale)) $((START_Y * scale)) click 1
 sleep 3

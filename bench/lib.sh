@@ -139,12 +139,17 @@ start_program() {
   find_window '^Lindoquet Metronome Vintra \(Preview Version\)$' 1000 0.01
   SHOWN_MS=$(( ($(date +%s%N) - started) / 1000000 ))
 }
-# find_window NAME TRIES PAUSE: waits for the program's ($PROGRAM_PID) visible window named NAME (a
-# pattern) as WIN, looking TRIES times PAUSE seconds apart; ends the script when it does not come.
+# find_window NAME TRIES PAUSE [any]: waits for the program's ($PROGRAM_PID) visible window named
+# NAME (a pattern) as WIN, looking TRIES times PAUSE seconds apart; ends the script when it does not
+# come. With "any", the last window of that name, visible or not (xdotool does not count a bare
+# QWidget's window as visible).
 find_window() {
+  local only=--onlyvisible pick=head
+  [ "${4:-}" = any ] && only="" pick=tail
   WIN=""
   for _ in $(seq "$2"); do
-    WIN=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) || true
+    # shellcheck disable=SC2086
+    WIN=$(xdotool search $only --name "$1" 2>/dev/null | $pick -n1) || true
     [ -n "$WIN" ] && return 0
     kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
     sleep "$3"
