@@ -1,5 +1,6 @@
 // The beat pattern, the presets and START/STOP in the real window (offscreen).
 #include <QCheckBox>
+#include <QScreen>
 #include <malloc.h>
 
 #include <set>
@@ -125,9 +126,11 @@ TEST_F(BeatWindowTest, TheBeatDisplayChangesWhenTheBeatIsHeardNotWhenItIsRendere
     testsupport::PlayingHost &host = *owned;
     host.blockFrames = 22100; // a beat at 120 every 22050 frames: one rendered with each block
     open(std::move(owned));
-    auto shown = [&] {
+    auto shown = [&] { // the display's colour as on the screen, in its corner beside the number
+        const QPoint corner = form->control("picBeat")->mapTo(form.get(), QPoint(1, 1));
+        const QImage screen = form->screen()->grabWindow(form->winId(), corner.x(), corner.y(), 1, 1).toImage();
         return QStringList{text("lblBeat"), QString::number(form->control("shpBeat")->x()),
-                           form->control<ui::PictureBox>("picBeat")->backColor().name(), text("lblBPM")}
+                           screen.pixelColor(0, 0).name(), text("lblBPM")}
             .join(' ');
     };
     form->control<QCheckBox>("chkAccent")->click(); // beat 1 accented
