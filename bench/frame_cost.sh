@@ -25,7 +25,8 @@ done
 need_tools Xvfb xdotool openbox xprop valgrind callgrind_annotate
 bench_setup
 export SDL_AUDIODRIVER=dummy QT_SCALE_FACTOR=$scale
-# With --xserver, Xvfb under callgrind, with more time to come up.
+# With --xserver, Xvfb under callgrind, with more time to come up (read by open_display).
+# shellcheck disable=SC2034
 [ -z "$xserver" ] || XVFB_WRAPPER="valgrind --tool=callgrind --callgrind-out-file=$WORK/x.out --instr-atstart=no" XVFB_WAIT=120
 start_desktop
 
