@@ -37,9 +37,7 @@ else
   start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
   unset SDL_AUDIODRIVER # the program's own PulseAudio stream (a set driver would choose SDL)
 fi
-export XVFB_SCREEN=1700x1100x24 # the window at twice its size fits
-start_xvfb
-start_window_manager
+start_desktop
 
 # Nanoseconds on the CPU: the sum over the threads of process $1 whose name matches (or, with
 # "!", does not match) the pattern $2; the UI thread alone with "ui".

@@ -24,39 +24,23 @@ while [ $# -gt 0 ]; do
 done
 need_tools Xvfb xdotool openbox xprop valgrind callgrind_annotate
 bench_setup
-export SDL_AUDIODRIVER=dummy QT_SCALE_FACTOR=$scale XVFB_SCREEN=1700x1100x24
-if [ -n "$xserver" ]; then
-  # Xvfb under callgrind: the same start as tools/xvfb.sh, with more time to come up.
-  fifo=$WORK/xvfb.fifo && mkfifo "$fifo"
-  valgrind --tool=callgrind --callgrind-out-file="$WORK/x.out" --instr-atstart=no \
-    Xvfb -displayfd 3 -noreset -r -screen 0 "$XVFB_SCREEN" -nolisten tcp 3>"$fifo" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$! && BENCH_PIDS+=("$XVFB_PID")
-  read -r -t 120 n <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$n" QT_QPA_PLATFORM=xcb
-else
-  start_xvfb
-fi
-start_window_manager
+export SDL_AUDIODRIVER=dummy QT_SCALE_FACTOR=$scale
+# With --xserver, Xvfb under callgrind, with more time to come up (read by open_display).
+# shellcheck disable=SC2034
+[ -z "$xserver" ] || XVFB_WRAPPER="valgrind --tool=callgrind --callgrind-out-file=$WORK/x.out --instr-atstart=no" XVFB_WAIT=120
+start_desktop
 
 out=$WORK/ui.out
 if [ -n "$floor" ]; then
-  program=$build/bench/frame_floor frames='Square::paintEvent'
+  program=$build/bench/frame_floor frames='Square::paintEvent' name='^frame_floor$' which=any
 else
-  program=$build/metronom frames='PendulumFace::paintEvent'
+  program=$build/metronom frames='PendulumFace::paintEvent' which=visible
+  name='^Lindoquet Metronome Vintra \(Preview Version\)$'
 fi
 valgrind --tool=callgrind --callgrind-out-file="$out" --separate-threads=yes --instr-atstart=no \
   "$program" >"$WORK/program.out" 2>&1 &
 PROGRAM_PID=$! && BENCH_PIDS+=("$PROGRAM_PID")
-for _ in $(seq 600); do
-  if [ -n "$floor" ]; then
-    WIN=$(xdotool search --name '^frame_floor$' 2>/dev/null | tail -n1) || true
-  else
-    WIN=$(xdotool search --onlyvisible --name '^Lindoquet Metronome Vintra \(Preview Version\)$' 2>/dev/null | head -n1) || true
-  fi
-  [ -n "$WIN" ] && break
-  sleep 0.1
-done
-[ -n "$WIN" ] || { echo "no window: $(cat "$WORK/program.out")" >&2; exit 1; }
+find_window "$name" 600 0.1 $which
 sleep 3
 [ -n "$floor" ] || xdotool mousemove --window "$WIN" $((START_X * scale)) $((START_Y * scale)) click 1
 sleep 3

@@ -109,6 +109,12 @@ start_xvfb() {
   BENCH_PIDS+=("$XVFB_PID")
   export QT_QPA_PLATFORM=xcb
 }
+# An X server big enough for the window at twice its size, with a window manager (start_window_manager).
+start_desktop() {
+  export XVFB_SCREEN=1700x1100x24
+  start_xvfb
+  start_window_manager
+}
 
 # A window manager (openbox) on the private X server: it minimizes windows and has workspaces.
 start_window_manager() {
@@ -130,15 +136,26 @@ start_program() {
   "$1" >"$WORK/program.out" 2>&1 &
   PROGRAM_PID=$!
   BENCH_PIDS+=("$PROGRAM_PID")
-  WIN=""
-  for _ in $(seq 1000); do
-    WIN=$(xdotool search --onlyvisible --name '^Lindoquet Metronome Vintra \(Preview Version\)$' 2>/dev/null | head -n1) || true
-    [ -n "$WIN" ] && break
-    kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
-    sleep 0.01
-  done
-  [ -n "$WIN" ] || { echo "the window did not appear" >&2; exit 1; }
+  find_window '^Lindoquet Metronome Vintra \(Preview Version\)$' 1000 0.01
   SHOWN_MS=$(( ($(date +%s%N) - started) / 1000000 ))
+}
+# find_window NAME TRIES PAUSE [any]: waits for the program's ($PROGRAM_PID) visible window named
+# NAME (a pattern) as WIN, looking TRIES times PAUSE seconds apart; ends the script when it does not
+# come. With "any", the last window of that name, visible or not (xdotool does not count a bare
+# QWidget's window as visible).
+find_window() {
+  local only=--onlyvisible pick=head
+  [ "${4:-}" = any ] && only="" pick=tail
+  WIN=""
+  for _ in $(seq "$2"); do
+    # shellcheck disable=SC2086
+    WIN=$(xdotool search $only --name "$1" 2>/dev/null | $pick -n1) || true
+    [ -n "$WIN" ] && return 0
+    kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
+    sleep "$3"
+  done
+  echo "the window did not appear" >&2
+  exit 1
 }
 
 click() { xdotool mousemove --window "$WIN" "$1" "$2" click 1; sleep 0.05; }
@@ -247,6 +264,15 @@ hwm_kib() { awk '/VmHWM/ {print $2}' "/proc/$PROGRAM_PID/status"; }
 # Percent of one core from ticks $1..$2 over nanoseconds $3..$4.
 cpu_share() {
   awk -v c=$(($2 - $1)) -v hz="$(getconf CLK_TCK)" -v ns=$(($4 - $3)) 'BEGIN { printf "%.1f", 100 * c / hz / (ns / 1e9) }'
+}
+
+# The clicks build/analyze_beats finds in $BENCH_RECORDING at $1 bpm: their frames, one a line, in
+# $WORK/onsets (a doubled beat is no click); ends the script when there are none. $build: the
+# caller's build folder.
+find_clicks() {
+  "$build/analyze_beats" "$BENCH_RECORDING" --bpm "$1" --list >"$WORK/beats.txt" || true
+  awk '/^beat / && !/doubled/ { print $4 }' "$WORK/beats.txt" >"$WORK/onsets"
+  [ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; cat "$WORK/beats.txt" >&2; exit 1; }
 }
 
 # The time each recorded frame was played at the sink, from build/monitor_recorder's timing reports:

@@ -245,9 +245,7 @@ echo "host times              the program joined at $joined us (the reference pe
 echo "stream underruns         $underruns since START (the program's stream ran dry at the server)"
 echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
 
-"$build/analyze_beats" "$BENCH_RECORDING" --bpm "$bpm" --list >"$WORK/found.txt" || true
-awk '/^beat / && !/doubled/ { print $4 }' "$WORK/found.txt" >"$WORK/onsets"
-[ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; cat "$WORK/found.txt" >&2; exit 1; }
+find_clicks "$bpm"
 
 awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] { read_report(); next }  # FRAMES RAW_NS LATENCY_US SINK_US QUEUED PLAYED_RAW_NS

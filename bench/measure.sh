@@ -5,7 +5,8 @@
 # and memory while running are reported.
 #
 # Usage: bench/measure.sh [--seconds N] [--weight TOP] [--steps BUTTON:COUNT ...] [--preset NAME]
-#                         [--during ACTIONS] [--accents BEATS:MARKED] [--load N] [--sdl] [--build DIR] [--keep DIR]
+#                         [--during ACTIONS] [--accents BEATS:MARKED] [--load N] [--sdl] [--env NAME=VALUE]
+#                         [--build DIR] [--keep DIR]
 #   --weight 24     drags the weight to top 24 before START (24 slowest: 22 bpm .. 296 fastest: 271).
 #   --steps ">>:13" clicks ">>" 13 times before START (buttons: "<<" "<" ">" ">>").
 #   --preset Kick   chooses a preset before START.
@@ -21,6 +22,8 @@
 #                   end, and makes the run strict: it fails when an interval is more than 1 sample
 #                   from the ideal of its tempo (tempo changes aside), or the drift over the run is.
 #   --sdl           plays through SDL's PulseAudio backend instead of the program's own stream.
+#   --env PULSE_LATENCY_MSEC=5
+#                   in the program's environment (not the recorder's).
 #   --keep DIR      leaves the recording (recording.wav) in DIR.
 # The beats are checked against the tempos shown, in the order they were set.
 # Exit status: that of build/analyze_beats: 2 when beats were lost or doubled, 3 when the tempo
@@ -37,6 +40,7 @@ preset=""
 during=""
 accents=""
 load=0
+envs=()
 BENCH_KEEP=""
 while [ $# -gt 0 ]; do
   case $1 in
@@ -48,6 +52,7 @@ while [ $# -gt 0 ]; do
     --accents) accents=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
     --sdl) export BENCH_SDL=1; shift ;;
+    --env) envs+=("$2"); shift 2 ;;
     --build) build=$2; shift 2 ;;
     --keep) BENCH_KEEP=$(cd "$2" && pwd); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
@@ -63,6 +68,7 @@ start_recorder "$BENCH_RECORDING"
 start_xvfb
 start_load "$load"
 choose_output
+for e in "${envs[@]}"; do export "${e?}"; done
 start_program "$build/metronom"
 sleep 1
 

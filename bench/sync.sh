@@ -128,9 +128,7 @@ else
   fi
 fi
 
-"$build/analyze_beats" "$BENCH_RECORDING" --bpm 120 --list >"$WORK/beats.txt" || true
-awk '/^beat / && !/doubled/ { print $4 }' "$WORK/beats.txt" >"$WORK/onsets" # a doubled beat is no click
-[ -s "$WORK/onsets" ] || { echo "no beats in the recording" >&2; cat "$WORK/beats.txt" >&2; exit 1; }
+find_clicks 120
 
 echo "stream                  $stream"
 awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 "$FIT_PLAYED_AWK"'

@@ -26,14 +26,14 @@ start_pulse() {
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl set-default-sink metronom
 }
-# start_on_pulse PROGRAM ANALYZE: a private server (need_pulse), a private X server, and the program
-# on them with its window shown ($ID) and settled.
+# start_on_pulse PROGRAM ANALYZE [NAME=VALUE...]: a private server (need_pulse), a private X server,
+# and the program on them (with NAME=VALUE in its environment) with its window shown ($ID) and settled.
 start_on_pulse() {
   PROGRAM=$1 ANALYZE=$2
   setup_dirs
   need_pulse
   start_xvfb
-  start "$MAIN" "$PROGRAM"
+  start "$MAIN" env "${@:3}" "$PROGRAM"
   sleep 1
 }
 press_start() { xdotool mousemove --window "$ID" 668 463 click 1; } # the START/STOP button

@@ -309,11 +309,23 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
     form->Combo3()->setEditText(QStringLiteral("Cowbell"));
     keys({Qt::Key_6, Qt::Key_A, Qt::Key_PageUp, Qt::Key_PageUp, Qt::Key_PageUp});
     QTest::mouseClick(form->Check2(), Qt::LeftButton);
-    keys({Qt::Key_Down, Qt::Key_U});
+    keys({Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_U, Qt::Key_U, Qt::Key_U}); // volume 100, subdivision 4
     QTest::qWait(1300);
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("tempo").toInt(), text("lblBPM").toInt())
         << "within a second";
-    keys({Qt::Key_G, Qt::Key_R}); // the trainer from 150 to 170
+    // The trainer from 150 to 170 and gap training, each count unlike its default and the others,
+    // most at an end of its range (each dialog first cancelled: nothing changes).
+    for (auto [name, values] : {std::pair{"Tempo-Trainer einstellen", std::vector{150, 16, 10, 170}},
+                                {"Pausen-Training einstellen", std::vector{1, 8}}})
+        for (auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            const std::string before = shown();
+            entry(QString::fromUtf8(name))->trigger();
+            const QList<QSpinBox *> spins = tools().OpenDialog()->findChildren<QSpinBox *>();
+            for (std::size_t i = 0; i < values.size(); ++i)
+                spins[i]->setValue(values[i]);
+            tools().OpenDialog()->findChild<QDialogButtonBox *>()->button(button)->click();
+            EXPECT_TRUE(button == QDialogButtonBox::Ok || shown() == before) << name << " cancelled";
+        }
     engine::BeatEvent step;
     step.bpm = 156;
     tools().BeatHeard(step);
@@ -322,7 +334,10 @@ TEST_F(RememberTest, SettingsComeBackAtTheNextStartUntilUnchecked)
 
     open();
     EXPECT_EQ(shown(), changed);
-    EXPECT_EQ(tools().Values().trainerGoalBpm, 170);
+    const engine::Practice &p = tools().Values();
+    EXPECT_EQ((std::array{p.trainerStartBpm, p.trainerEveryCycles, p.trainerStepBpm, p.trainerGoalBpm, p.gapPlayCycles,
+                          p.gapMuteCycles}),
+              (std::array{150, 16, 10, 170, 1, 8}));
     key(Qt::Key_Space);
     EXPECT_EQ(form->Tempo().Bpm(), 150) << "START begins at the start tempo, as before the exit";
     key(Qt::Key_Space);

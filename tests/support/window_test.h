@@ -53,14 +53,15 @@ inline void Send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton butt
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { open(); }
-    // A new window, shown and set up as at the program's start (which reads the remembered settings).
-    void open()
+    // A new window, shown and set up as at the program's start (which reads the remembered settings),
+    // its sound through `host` when given.
+    void open(std::unique_ptr<sound::AudioHost> host = nullptr)
     {
         form = std::make_unique<app::FrmMetronom>(nullptr, &clock);
         form->show();
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        output = std::make_unique<sound::SoundOutput>();
+        output = std::make_unique<sound::SoundOutput>(std::move(host));
         form->FirstRun(*output);
     }
     void close()

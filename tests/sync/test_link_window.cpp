@@ -18,14 +18,15 @@ struct SessionLog {
     double startBpm = 0;
     std::vector<double> tempos; // SetTempo, in order
     int peers = 0;
+    bool shared = false; // start and stop shared
     linksync::Session::Notifiers notify;
 };
 
 struct FakeSession final : linksync::Session {
-    explicit FakeSession(SessionLog &log) : log_(log) { ++log_.alive; }
+    explicit FakeSession(SessionLog &log) : log_(log) { ++log_.alive, log_.shared = false; }
     ~FakeSession() override { --log_.alive; }
     void SetTempo(double bpm) override { log_.tempos.push_back(bpm); }
-    void SetStartStopShared(bool) override {}
+    void SetStartStopShared(bool shared) override { log_.shared = shared; }
     void Stopped() override {}
     int Peers() const override { return log_.peers; }
     void Align() override {}
@@ -87,6 +88,25 @@ TEST_F(LinkWindowTest, KeyLAndMenuEntrySwitchTheSessionAndTheStatusLineFollowsPe
         fromSession(log.notify.peers);
         form->Link().Frame(waiting);
         EXPECT_EQ(status(), QString::fromUtf8(shown));
+    }
+}
+
+// With start and stop shared, a peer's START and STOP start and stop the window, after a run of its
+// own and with Link switched off and on again too.
+TEST_F(LinkWindowTest, SharedStartAndStopStaySharedAfterARunAndAfterLinkOffAndOn)
+{
+    key(Qt::Key_L);
+    entry(QStringLiteral("Start/Stop teilen"))->trigger();
+    for (int round = 0; round < 2; ++round) {
+        click("Check1");
+        click("Check1");
+        EXPECT_TRUE(log.shared && entry(QStringLiteral("Start/Stop teilen"))->isChecked()) << "round " << round;
+        fromSession([&] { log.notify.playing(true); });
+        EXPECT_EQ(text("Check1"), QStringLiteral("S T O P")) << "a peer's START, round " << round;
+        fromSession([&] { log.notify.playing(false); });
+        EXPECT_EQ(text("Check1"), QStringLiteral("S T A R T")) << "a peer's STOP, round " << round;
+        key(Qt::Key_L);
+        key(Qt::Key_L);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "support/window_test.h"
+#include "ui/controls.h"
 #include "ui/pendulum_face.h"
 
 namespace {
@@ -46,6 +47,24 @@ TEST(Artwork, LampsShowTheirOwnNumberLitOrNotAndTheWeightOverTheFaceIsTheBlockAl
             for (int x = 0; x < weight.width(); ++x)
                 seen += ((y + 0.5) / ratio <= 6 || (y + 0.5) / ratio >= 26) && qAlpha(weight.pixel(x, y)) != 0;
         EXPECT_EQ(seen, 0) << "pixels outside the weight's block at ratio " << ratio;
+    }
+}
+
+// The big numbers, drawn once per text and then copied, look as a plain label draws them: a text
+// again while it is kept, and again after more texts than are kept.
+TEST(LargeLabelDrawing, EachTextLooksAsAPlainLabelDrawsIt)
+{
+    ui::LargeLabel large;
+    QLabel plain;
+    for (QLabel *l : {static_cast<QLabel *>(&large), &plain}) {
+        l->setFont(QFont(QStringLiteral("Liberation Sans"), 60, QFont::Bold));
+        l->resize(160, 90);
+        l->show(); // as in the window: a hidden one is drawn afresh each time
+    }
+    for (int n : {1, 2, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 2, 271, 15}) {
+        large.setText(QString::number(n));
+        plain.setText(QString::number(n));
+        EXPECT_LT(Difference(large.grab().toImage(), plain.grab().toImage()), 0.5) << n;
     }
 }
 

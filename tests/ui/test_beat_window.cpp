@@ -1,9 +1,11 @@
 // The beat pattern, the presets and START/STOP in the real window (offscreen).
 #include <QCheckBox>
+#include <QScreen>
 #include <malloc.h>
 
 #include <set>
 
+#include "support/fake_host.h"
 #include "support/window_test.h"
 #include "ui/controls.h"
 #include "ui/pendulum_face.h"
@@ -112,6 +114,36 @@ TEST_F(BeatWindowTest, StartShowsTheBeatsAsHeardAndStopPutsEverythingBack)
     EXPECT_EQ(form->control("shpBeat")->x(), lamp("imgBeat", 0)->x());
     QTest::qWait(700);
     EXPECT_EQ(text("lblBeat"), "1") << "no beat after STOP";
+}
+
+// The beat display (number, marker, colour: dark red on an accented beat, black on a plain one, and the
+// measured tempo) changes when the beat is heard, not when it is rendered: here the output plays
+// blocks of half a second, each heard a while after it was rendered.
+TEST_F(BeatWindowTest, TheBeatDisplayChangesWhenTheBeatIsHeardNotWhenItIsRendered)
+{
+    close();
+    auto owned = std::make_unique<testsupport::PlayingHost>();
+    testsupport::PlayingHost &host = *owned;
+    host.blockFrames = 22100; // a beat at 120 every 22050 frames: one rendered with each block
+    open(std::move(owned));
+    auto shown = [&] { // the display's colour as on the screen, in its corner beside the number
+        const QPoint corner = form->control("picBeat")->mapTo(form.get(), QPoint(1, 1));
+        const QImage screen = form->screen()->grabWindow(form->winId(), corner.x(), corner.y(), 1, 1).toImage();
+        return QStringList{text("lblBeat"), QString::number(form->control("shpBeat")->x()),
+                           screen.pixelColor(0, 0).name(), text("lblBPM")}
+            .join(' ');
+    };
+    form->control<QCheckBox>("chkAccent")->click(); // beat 1 accented
+    click("Check1");
+    const QString atLamp1 = QString::number(lamp("imgBeat", 0)->x()),
+                  atLamp2 = QString::number(lamp("imgBeat", 1)->x());
+    for (const QString &heard : {"1 " + atLamp1 + " #c00000 120", "2 " + atLamp2 + " #000000 120"}) {
+        const QString before = shown();
+        ASSERT_TRUE(host.Play(1));
+        QTest::qWait(60);
+        EXPECT_EQ(shown(), before) << "rendered, not heard yet: " << heard.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == heard; })) << shown().toStdString();
+    }
 }
 
 // Counts the face's paint events and notes where the rod's tip was at the first of them.
