@@ -384,6 +384,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
         ShowTapDisplay(tap_.Reset());
         practice_->Starting();
         PlayLoop();
+        ui::Announce(*this, QStringLiteral("Start, Tempo %1").arg(tempo_.Bpm()));
         return;
     }
     check1->setText(QStringLiteral("S T A R T"));
@@ -395,6 +396,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     ShowTempo(tempo_.Bpm());
     DrawPendulumAtRest();
     link_->UserStopped();
+    ui::Announce(*this, QStringLiteral("Stopp"));
 }
 
 void FrmMetronom::PlayLoop()

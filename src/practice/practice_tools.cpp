@@ -277,7 +277,10 @@ void PracticeTools::BuildMenu()
         a->setCheckable(true);
         a->setData(n);
         a->setActionGroup(subdivisions_);
-        connect(a, &QAction::triggered, this, [this, n] { SetSubdivision(n); });
+        connect(a, &QAction::triggered, this, [this, n, a] {
+            SetSubdivision(n);
+            ui::Announce(form_, QStringLiteral("Unterteilung ") + a->text());
+        });
     }
     sub->addSeparator();
     sub->addAction(QStringLiteral("Taste U: nächste"))->setEnabled(false);
@@ -286,13 +289,19 @@ void PracticeTools::BuildMenu()
     trainer_ = menu_->addAction(QStringLiteral("Tempo-Trainer"));
     ShowKey(trainer_, Qt::Key_R);
     trainer_->setCheckable(true);
-    connect(trainer_, &QAction::triggered, this, &PracticeTools::SetTrainer);
+    connect(trainer_, &QAction::triggered, this, [this](bool on) {
+        SetTrainer(on);
+        TellSwitched(*trainer_);
+    });
     connect(menu_->addAction(QStringLiteral("Tempo-Trainer einstellen …")), &QAction::triggered, this,
             &PracticeTools::EditTrainer);
     gap_ = menu_->addAction(QStringLiteral("Pausen-Training"));
     ShowKey(gap_, Qt::Key_G);
     gap_->setCheckable(true);
-    connect(gap_, &QAction::triggered, this, &PracticeTools::SetGap);
+    connect(gap_, &QAction::triggered, this, [this](bool on) {
+        SetGap(on);
+        TellSwitched(*gap_);
+    });
     connect(menu_->addAction(QStringLiteral("Pausen-Training einstellen …")), &QAction::triggered, this,
             &PracticeTools::EditGap);
 
@@ -302,7 +311,15 @@ void PracticeTools::BuildMenu()
 
     rememberAction_ = menu_->addAction(QStringLiteral("Einstellungen merken"));
     rememberAction_->setCheckable(true);
-    connect(rememberAction_, &QAction::triggered, this, &PracticeTools::SetRemember);
+    connect(rememberAction_, &QAction::triggered, this, [this](bool on) {
+        SetRemember(on);
+        TellSwitched(*rememberAction_);
+    });
+}
+
+void PracticeTools::TellSwitched(const QAction &entry)
+{
+    ui::Announce(form_, entry.text() + (entry.isChecked() ? QStringLiteral(" an") : QStringLiteral(" aus")));
 }
 
 void PracticeTools::InstallKeys(QWidget &form)
@@ -315,23 +332,11 @@ void PracticeTools::InstallKeys(QWidget &form)
     };
     bind(Qt::Key_Up, true, [this] { SetVolume(StepVolume(values_.volume, kVolumeKeyStep), true); });
     bind(Qt::Key_Down, true, [this] { SetVolume(StepVolume(values_.volume, -kVolumeKeyStep), true); });
-    // What a key switched is told to a screen reader as the menu names it (the menu, where the
-    // reader hears the entries, is closed).
-    auto told = [this](QAction *entry) {
-        ui::Announce(form_, entry->text() + (entry->isChecked() ? QStringLiteral(" an") : QStringLiteral(" aus")));
-    };
-    bind(Qt::Key_U, false, [this] {
-        SetSubdivision(NextSubdivision(values_.subdivision));
-        ui::Announce(form_, QStringLiteral("Unterteilung ") + subdivisions_->checkedAction()->text());
-    });
-    bind(Qt::Key_R, false, [this, told] {
-        SetTrainer(!values_.trainerOn);
-        told(trainer_);
-    });
-    bind(Qt::Key_G, false, [this, told] {
-        SetGap(!values_.gapOn);
-        told(gap_);
-    });
+    // A key switches as its entry does, and a screen reader hears it as the menu names it.
+    bind(Qt::Key_U, false,
+         [this] { subdivisions_->actions().at(NextSubdivision(values_.subdivision) - 1)->trigger(); });
+    bind(Qt::Key_R, false, [this] { trainer_->trigger(); });
+    bind(Qt::Key_G, false, [this] { gap_->trigger(); });
     auto menuKey = [this] {
         // While a sound name is typed, the text field's own menu.
         QWidget *focus = QApplication::focusWidget();
@@ -355,6 +360,7 @@ void PracticeTools::OpenMenu(QPoint global)
 {
     if (menu_->isVisible())
         return;
+    ui::Announce(form_, menu_->title()); // a reader would say only the entry marked
     menu_->popup(global);
     // From the keyboard as from the mouse: the first entry active, the arrows move on.
     menu_->setActiveAction(menu_->actions().value(1));
@@ -376,9 +382,19 @@ void PracticeTools::SetOtherStatus(const QString &text, const QString &shortText
 
 void PracticeTools::ShowStatus()
 {
-    QString text = brief_.isEmpty() ? QString::fromStdString(StatusLine(values_, hooks_.bpm())) : brief_;
-    if (brief_.isEmpty() && !other_.isEmpty())
-        text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
+    // The tools' words in full where they fit beside the other news, else in brief.
+    auto line = [this](bool brief) {
+        QString text = QString::fromStdString(StatusLine(values_, brief));
+        if (!other_.isEmpty())
+            text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
+        return text;
+    };
+    QString text = brief_;
+    if (brief_.isEmpty()) {
+        text = line(false);
+        if (status_->fontMetrics().horizontalAdvance(text) > status_->width())
+            text = line(true);
+    }
     status_->setText(text);
     status_->setVisible(!text.isEmpty());
 }

@@ -2,7 +2,8 @@
 """What a screen reader hears from the running program over AT-SPI, while keys are pressed in its
 window (xdotool, window id in argv[1]): the tempo slider and the beats slider tell their new values,
 a lamp tells that it was checked, the preset chooser names the preset chosen, START says why it
-plays silent (the sound server does not answer), and what a key switched or TAP set, and the note on
+plays silent (the sound server does not answer), and what a key or an entry of the practice menu
+switched, the tempo a key or TAP set, START and STOP, the menu's name as it opens and the note on
 the status line, are notifications (which a reader says whatever has the focus). Prints the faults
 found and ends with status 1 when there are any."""
 import subprocess
@@ -61,8 +62,9 @@ def controls(node, found):
     return found
 
 
-def key(name):
-    subprocess.run(["xdotool", "key", "--window", WINDOW, name], check=True)
+def key(name, window=True):
+    # A menu open holds the keyboard: its keys go to whatever has the focus.
+    subprocess.run(["xdotool", "key"] + (["--window", WINDOW] if window else []) + [name], check=True)
     pump(0.6)
 
 
@@ -112,20 +114,26 @@ key("t")
 key("Up")
 key("u")
 key("a")
+# The menu by its name; the third entry (Tempo-Trainer) switched in it, as R switches it.
+key("F10")
+for name in ("Down", "Down", "Return"):
+    key(name, window=False)
+key("r")
 pump(3)  # the server has 2 s to answer: the note that it did not
-told = [name for (t, role, name, v) in heard if t == "object:state-changed:showing" and role == "notification" and v]
-for expected in ("Tempo ", "Lautstärke 90", "Unterteilung 2 pro Schlag", "Akzente a", "Kein Tonserver"):
-    if not any(name.startswith(expected) for name in told):
-        faults.append(f"no notification {expected!r} (told {told})")
-
 start = next(c for c in everything if c.get_role_name() == "push button" and c.get_name() == "START")
 key("space")
 pump(0.5)
 key("space")
+told = [name for (t, role, name, v) in heard if t == "object:state-changed:showing" and role == "notification" and v]
+for expected in ("Tempo 121", "Tempo 111", "Tempo ", "Lautstärke 90", "Unterteilung 2 pro Schlag", "Akzente a",
+                 "Übungen und Einstellungen", "Tempo-Trainer an", "Tempo-Trainer aus", "Kein Tonserver",
+                 "Start, Tempo ", "Stopp"):
+    if not any(name.startswith(expected) for name in told):
+        faults.append(f"no notification {expected!r} (told {told})")
 if "Tonserver" not in start.get_description():
     faults.append(f"START while silent describes itself as {start.get_description()!r} (no word of the sound server)")
 
 for fault in faults:
     print("FAIL:", fault)
-print(f"{10 - len(faults)} passed, {len(faults)} failed")
+print(f"{18 - len(faults)} passed, {len(faults)} failed")
 sys.exit(1 if faults else 0)

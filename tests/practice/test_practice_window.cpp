@@ -20,6 +20,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/desktop.h"
 #include "app/startup.h"
 #include "fader/fader.h"
 #include "support/window_test.h"
@@ -100,16 +101,22 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
     rightClick("Check1");
     EXPECT_TRUE(form->Running());
     EXPECT_FALSE(menu()->isVisible());
-    // While a sound name is typed, the Menu key opens the text field's menu, not ours.
+    // While a sound name is typed, the Menu key opens the text field's menu, not ours; in German
+    // whatever the locale (the tests run without one).
+    app::PrepareApplication();
     form->Combo1()->lineEdit()->setFocus();
     QWidget *opened = nullptr;
-    QTimer::singleShot(0, [&opened] {
-        if ((opened = QApplication::activePopupWidget()))
+    QString first;
+    QTimer::singleShot(0, [&opened, &first] {
+        if ((opened = QApplication::activePopupWidget())) {
+            first = opened->actions().value(0) ? opened->actions().value(0)->text() : QString();
             opened->close();
+        }
     });
     key(Qt::Key_Menu);
     QApplication::processEvents();
     EXPECT_TRUE(opened && opened != menu()) << "the text field's own menu";
+    EXPECT_EQ(first.remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0), QStringLiteral("Rückgängig"));
     EXPECT_FALSE(menu()->isVisible());
 }
 
@@ -139,7 +146,8 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
         QTest::keyClick(menu(), k);
         EXPECT_FALSE(marked()) << "the mark moves on";
     }
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 120")) << "the keyboard reaches the trainer";
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140"))
+        << "the keyboard reaches the trainer, aiming 20 higher";
     menu()->hide();
 
     keys({Qt::Key_Up, Qt::Key_Up});
@@ -150,13 +158,14 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
               (std::vector<int>{2, 3, 4, 1, 2}));
     key(Qt::Key_G);
     QTest::qWait(2500); // the brief message is gone
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("÷2 · Trainer 120 · Pause"));
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("2/Schlag · bis 140 · mit Pausen"))
+        << "in brief where the full words do not fit";
     keys({Qt::Key_R, Qt::Key_G});
     // The submenu's entries, with their checked states as a screen reader reads them.
     QMenu *sub = entry(QStringLiteral("Unterteilung"))->menu();
     ASSERT_TRUE(sub);
     sub->actions().at(2)->trigger();
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("÷3")) << "R and G switched the trainer and the gap off";
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("3 pro Schlag")) << "R and G switched the trainer and the gap off";
     QAccessibleInterface *subAcc = QAccessible::queryAccessibleInterface(sub);
     ASSERT_TRUE(subAcc && subAcc->childCount() >= 4);
     EXPECT_TRUE(subAcc->child(2)->state().checked && !subAcc->child(0)->state().checked);
@@ -210,7 +219,7 @@ TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
     tools().BeatHeard(step);
     EXPECT_EQ(text("lblBPM"), QStringLiteral("96"));
     EXPECT_EQ(form->control<fader::Fader>("Fader1")->Value(), 95);
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 96"));
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140")) << "the goal, not the number shown";
     for (auto byHand : std::vector<std::function<void()>>{[&] { click("cmdTempo(1)"); }, [&] { key(Qt::Key_PageUp); },
                                                           [&] {
                                                               auto *f = form->control<fader::Fader>("Fader1");
