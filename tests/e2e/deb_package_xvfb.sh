@@ -57,7 +57,7 @@ grep -q '<image' "$SVG" && fail "the scalable icon embeds a picture"
 # The documents: the licence in Debian's format, the changelog, the manual page.
 grep -q '^License: GPL-3+' "$P/share/doc/metronom/copyright" || fail "no GPL-3+ in the copyright file"
 zcat "$P/share/doc/metronom/changelog.Debian.gz" | head -n1 | grep -q "^metronom (" || fail "no changelog"
-LC_ALL=C.UTF-8 man -l "$P/share/man/man1/metronom.1.gz" 2>"$WORK/man.err" | grep -qE "Übungen +und +Einstellungen" || fail "the manual page does not read"
+LC_ALL=C.UTF-8 man -l "$P/share/man/man1/metronom.1.gz" 2>"$WORK/man.err" | tr -s " \n" " " | grep -q "Übungen und Einstellungen" || fail "the manual page does not read"
 [ ! -s "$WORK/man.err" ] || fail "man: $(cat "$WORK/man.err")"
 grep -q 'project_license>GPL-3.0-or-later<' "$P/share/metainfo/$APP.metainfo.xml" || fail "AppStream data without the licence"
 
