@@ -101,22 +101,19 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
     rightClick("Check1");
     EXPECT_TRUE(form->Running());
     EXPECT_FALSE(menu()->isVisible());
-    // While a sound name is typed, the Menu key opens the text field's menu, not ours; in German
-    // whatever the locale (the tests run without one).
-    app::PrepareApplication();
+    // While a sound name is typed, the Menu key opens the text field's menu, not ours.
     form->Combo1()->lineEdit()->setFocus();
     QWidget *opened = nullptr;
-    QString first;
-    QTimer::singleShot(0, [&opened, &first] {
-        if ((opened = QApplication::activePopupWidget())) {
-            first = opened->actions().value(0) ? opened->actions().value(0)->text() : QString();
+    QTimer::singleShot(0, [&opened] {
+        if ((opened = QApplication::activePopupWidget()))
             opened->close();
-        }
     });
     key(Qt::Key_Menu);
     QApplication::processEvents();
     EXPECT_TRUE(opened && opened != menu()) << "the text field's own menu";
-    EXPECT_EQ(first.remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0), QStringLiteral("Rückgängig"));
+    app::PrepareApplication(); // its words in German, whatever the locale (the tests run without one)
+    std::unique_ptr<QMenu> standard(form->Combo1()->lineEdit()->createStandardContextMenu());
+    EXPECT_TRUE(standard->actions().value(0)->text().startsWith(QStringLiteral("&Rückgängig")));
     EXPECT_FALSE(menu()->isVisible());
 }
 
@@ -146,8 +143,7 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
         QTest::keyClick(menu(), k);
         EXPECT_FALSE(marked()) << "the mark moves on";
     }
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140"))
-        << "the keyboard reaches the trainer, aiming 20 higher";
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140")) << "the keyboard reaches the trainer";
     menu()->hide();
 
     keys({Qt::Key_Up, Qt::Key_Up});
@@ -158,8 +154,7 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
               (std::vector<int>{2, 3, 4, 1, 2}));
     key(Qt::Key_G);
     QTest::qWait(2500); // the brief message is gone
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("2/Schlag · bis 140 · mit Pausen"))
-        << "in brief where the full words do not fit";
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("2/Schlag · bis 140 · mit Pausen")) << "in brief";
     keys({Qt::Key_R, Qt::Key_G});
     // The submenu's entries, with their checked states as a screen reader reads them.
     QMenu *sub = entry(QStringLiteral("Unterteilung"))->menu();
@@ -219,7 +214,7 @@ TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
     tools().BeatHeard(step);
     EXPECT_EQ(text("lblBPM"), QStringLiteral("96"));
     EXPECT_EQ(form->control<fader::Fader>("Fader1")->Value(), 95);
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140")) << "the goal, not the number shown";
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140")) << "the goal";
     for (auto byHand : std::vector<std::function<void()>>{[&] { click("cmdTempo(1)"); }, [&] { key(Qt::Key_PageUp); },
                                                           [&] {
                                                               auto *f = form->control<fader::Fader>("Fader1");
