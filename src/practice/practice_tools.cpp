@@ -37,6 +37,7 @@ namespace {
 // The status line on the case's base, below its diamond (face pixels), and how long a brief
 // message (the volume, the trainer giving way) stays.
 constexpr QRect kStatusRect(34, 434, 240, 18);
+constexpr int kStatusPixels = 13; // the status line's letters; smaller only where it would not fit
 constexpr int kBriefMs = 2000;
 constexpr int kNoteMs = 5000; // a note that asks to be read
 // A right click on the face that moves the window less than this opens the menu.
@@ -142,7 +143,7 @@ PracticeTools::PracticeTools(QWidget &form, QWidget &face, QWidget &plaque, Wind
     status_->setAttribute(Qt::WA_TransparentForMouseEvents);
     QFont font(QStringLiteral("Arial"));
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(13);
+    font.setPixelSize(kStatusPixels);
     font.setBold(true);
     status_->setFont(font);
     status_->setStyleSheet(QStringLiteral("QLabel { color: #f3d68a; background: transparent; }"));
@@ -389,12 +390,18 @@ void PracticeTools::ShowStatus()
             text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
         return text;
     };
+    QFont font = status_->font();
+    font.setPixelSize(kStatusPixels);
     QString text = brief_;
     if (brief_.isEmpty()) {
         text = line(false);
-        if (status_->fontMetrics().horizontalAdvance(text) > status_->width())
+        if (QFontMetrics(font).horizontalAdvance(text) > status_->width())
             text = line(true);
     }
+    // What still does not fit (every tool on, and Link's state) is set smaller, down to 10 pixels.
+    while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(text) > status_->width())
+        font.setPixelSize(font.pixelSize() - 1);
+    status_->setFont(font);
     status_->setText(text);
     status_->setVisible(!text.isEmpty());
 }
