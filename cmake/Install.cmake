@@ -71,7 +71,7 @@ install(FILES data/debian/lintian-overrides DESTINATION share/lintian/overrides 
 
 set(CPACK_PACKAGE_NAME metronom)
 set(CPACK_PACKAGE_VENDOR "Metronom")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pendulum metronome with accents and tap tempo")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pendulum metronome with accents, tap tempo and practice tools")
 # The extended description below the synopsis (CPack indents its lines by one space; an empty line
 # is written as ".").
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A metronome drawn like a wooden one: the weight on the pendulum is dragged
@@ -82,6 +82,13 @@ minute with its Italian tempo marking. The interface is in German.
    a slider or tapping
  * 1 to 8 beats per cycle with two rows of accents and their own sounds
  * presets, also counting aloud in three voices
+ * practice tools: volume, subdivided beats (2 to 4 clicks a beat), a
+   tempo trainer that steps the tempo towards a goal, gap training with
+   silent cycles; settings remembered on request
+ * Ableton Link: one tempo, bar and start/stop with other programs and
+   devices on the local network
+ * songs (tempo maps in klick's format) with a count-in, setlists, and
+   export of a song's click track to a sound file
  * keyboard control throughout; screen reader names for every control
 .
 The beats are timed in the audio stream itself (PulseAudio, or SDL where
@@ -97,5 +104,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # loaded only on Wayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Qt's own texts (a text field's menu, the dialogs' buttons) in German, as the window is.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland")
 include(CPack)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# sound-pictures.sh — draws each sound of the Sounds folder for the README: its spectrogram (sox,
+# sound-pictures.sh — draws each sound of the Sounds folder for docs/DEVELOPING.md: its spectrogram (sox,
 # 0-22 kHz, 70 dB of range) over its waveform on the same time axis, one small PNG per sound.
 #
 # Usage: tools/sound-pictures.sh [SOUNDS_DIR] [OUTPUT_DIR]     (default: sounds docs/sounds)

@@ -11,7 +11,7 @@
 //     play: an accent must stand out there over the beat it sounds on.
 //
 // Measure() adds what a listener hears of a sound's shape (tools/soundgen.cpp prints it, the
-// test of the folder holds every file to it, the README's table shows it):
+// test of the folder holds every file to it, docs/DEVELOPING.md's table shows it):
 //   onset, attack: where the 1 ms RMS envelope (a window trailing each frame) first reaches 10 % of
 //     its peak, and how long it takes from there to 90 %;
 //   end: the loudest 1 ms of the envelope within the last 5 ms, in dB below its peak;

@@ -745,7 +745,7 @@ bool writeWav(const std::filesystem::path &path, const std::vector<std::int16_t>
     return static_cast<bool>(f);
 }
 
-// One row of the table of measures (sound_level.h), as the README shows it.
+// One row of the table of measures (sound_level.h), as docs/DEVELOPING.md shows it.
 void printHeader()
 {
     std::printf("%-22s %6s %6s %6s %6s %7s %6s %6s %7s %5s %5s %5s\n", "file", "ms", "loud", "band", "peak", "attack",

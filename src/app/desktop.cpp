@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QToolTip>
+#include <QTranslator>
 #include <QWidget>
 #include <QWindow>
 #include <csignal>
@@ -102,6 +105,12 @@ protected:
 
 void PrepareApplication()
 {
+    // The window speaks German whatever the locale, and so do Qt's own texts (a text field's menu,
+    // the dialogs' buttons). Without the translation installed they stay English.
+    static QTranslator qtTexts;
+    if (qtTexts.isEmpty() && qtTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     QApplication::setWindowIcon(ui::AppIcon());
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
 }

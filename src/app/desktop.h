@@ -7,8 +7,9 @@ namespace app {
 // The name of the program's desktop entry and icon (without ".desktop").
 inline constexpr const char *kAppId = "org.metronom.Metronom";
 
-// After the application object exists, before any window: the window icon painted from the
-// artwork and the desktop entry's name (the application id on Wayland, so that the desktop shows
+// After the application object exists, before any window: Qt's own texts in German (Debian's
+// qt6-translations-l10n), whatever the locale; the window icon painted from the artwork and the
+// desktop entry's name (the application id on Wayland, so that the desktop shows
 // the entry's name and icon).
 void PrepareApplication();
 

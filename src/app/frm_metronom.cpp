@@ -386,6 +386,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
         ShowTapDisplay(tap_.Reset());
         practice_->Starting();
         PlayLoop();
+        ui::Announce(*this, QStringLiteral("Start, Tempo %1").arg(tempo_.Bpm()));
         return;
     }
     check1->setText(QStringLiteral("S T A R T"));
@@ -397,6 +398,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     ShowTempo(tempo_.Bpm());
     DrawPendulumAtRest();
     link_->UserStopped();
+    ui::Announce(*this, QStringLiteral("Stopp"));
 }
 
 void FrmMetronom::PlayLoop()

@@ -39,6 +39,14 @@ void FrmMetronom::InstallPractice()
         if (a->text() == QStringLiteral("Einstellungen merken"))
             before = a;
     practice_->Menu()->insertActions(before, {link_->linkAction(), link_->startStopAction()});
+    // A screen reader hears what the entry or the key switched (Link's state, when on, from the
+    // status line).
+    connect(link_->linkAction(), &QAction::triggered, this, [this](bool on) {
+        if (!on)
+            practice_->TellSwitched(*link_->linkAction());
+    });
+    connect(link_->startStopAction(), &QAction::triggered, this,
+            [this] { practice_->TellSwitched(*link_->startStopAction()); });
     connect(link_, &LinkControl::statusChanged, this,
             [this](const QString &text, const QString &brief) { practice_->SetOtherStatus(text, brief); });
 }

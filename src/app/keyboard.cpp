@@ -38,10 +38,12 @@ void InstallKeyboard(FrmMetronom &form)
     auto *tap = form.control<ui::PressButton>("Tap");
     Bind(form, Qt::Key_Space, [start] { emit start->mouseDown(Qt::LeftButton, Qt::LeftButton); });
 
-    // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>".
+    // Step buttons 0 "<", 1 ">", 2 "<<", 3 ">>"; a screen reader hears the tempo they set (the
+    // slider that shows it has no focus).
     auto step = [&form](int index) {
         return [&form, index] {
             form.control<QPushButton>(QString::fromStdString(ui::ArrayName("cmdTempo", index)))->click();
+            ui::Announce(form, QStringLiteral("Tempo %1").arg(form.Tempo().Bpm()));
         };
     };
     for (auto [key, index] : {std::pair{Qt::Key_Minus, 0},
@@ -70,20 +72,15 @@ void InstallKeyboard(FrmMetronom &form)
         });
     }
     auto *accent = form.control<QCheckBox>("chkAccent");
-    // A screen reader hears what these keys switched (Link's state, when on, from the status line).
+    // A screen reader hears what A switched.
     Bind(form, Qt::Key_A, [accent] {
         accent->click();
         if (!accent->hasFocus()) // a reader says a focused box's new state itself
             ui::Announce(*accent, accent->isChecked() ? QStringLiteral("Akzente an") : QStringLiteral("Akzente aus"));
     });
 
-    // L switches Link on or off.
-    Bind(form, Qt::Key_L, [&form] {
-        QAction *link = form.Link().linkAction();
-        link->toggle();
-        if (!link->isChecked())
-            ui::Announce(form, QStringLiteral("Link aus"));
-    });
+    // L switches Link on or off as its entry in the practice menu does.
+    Bind(form, Qt::Key_L, [&form] { form.Link().linkAction()->trigger(); });
 
     InstallFocusRules(form);
     // The window holds the focus from the start, not the first sound chooser.

@@ -38,6 +38,7 @@ namespace {
 // The status line on the case's base, below its diamond (face pixels), and how long a brief
 // message (the volume, the trainer giving way) stays.
 constexpr QRect kStatusRect(34, 434, 240, 18);
+constexpr int kStatusPixels = 13; // the status line's letters; smaller only where it would not fit
 constexpr int kBriefMs = 2000;
 constexpr int kNoteMs = 5000; // a note that asks to be read
 // A right click on the face that moves the window less than this opens the menu.
@@ -154,7 +155,7 @@ PracticeTools::PracticeTools(QWidget &form, QWidget &face, QWidget &plaque, Wind
     status_->setAttribute(Qt::WA_TransparentForMouseEvents);
     QFont font(QStringLiteral("Arial"));
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(13);
+    font.setPixelSize(kStatusPixels);
     font.setBold(true);
     status_->setFont(font);
     status_->setStyleSheet(QStringLiteral("QLabel { color: #f3d68a; background: transparent; }"));
@@ -289,7 +290,10 @@ void PracticeTools::BuildMenu()
         a->setCheckable(true);
         a->setData(n);
         a->setActionGroup(subdivisions_);
-        connect(a, &QAction::triggered, this, [this, n] { SetSubdivision(n); });
+        connect(a, &QAction::triggered, this, [this, n, a] {
+            SetSubdivision(n);
+            ui::Announce(form_, QStringLiteral("Unterteilung ") + a->text());
+        });
     }
     sub->addSeparator();
     sub->addAction(QStringLiteral("Taste U: nächste"))->setEnabled(false);
@@ -298,13 +302,19 @@ void PracticeTools::BuildMenu()
     trainer_ = menu_->addAction(QStringLiteral("Tempo-Trainer"));
     ShowKey(trainer_, Qt::Key_R);
     trainer_->setCheckable(true);
-    connect(trainer_, &QAction::triggered, this, &PracticeTools::SetTrainer);
+    connect(trainer_, &QAction::triggered, this, [this](bool on) {
+        SetTrainer(on);
+        TellSwitched(*trainer_);
+    });
     connect(menu_->addAction(QStringLiteral("Tempo-Trainer einstellen …")), &QAction::triggered, this,
             &PracticeTools::EditTrainer);
     gap_ = menu_->addAction(QStringLiteral("Pausen-Training"));
     ShowKey(gap_, Qt::Key_G);
     gap_->setCheckable(true);
-    connect(gap_, &QAction::triggered, this, &PracticeTools::SetGap);
+    connect(gap_, &QAction::triggered, this, [this](bool on) {
+        SetGap(on);
+        TellSwitched(*gap_);
+    });
     connect(menu_->addAction(QStringLiteral("Pausen-Training einstellen …")), &QAction::triggered, this,
             &PracticeTools::EditGap);
 
@@ -314,7 +324,15 @@ void PracticeTools::BuildMenu()
 
     rememberAction_ = menu_->addAction(QStringLiteral("Einstellungen merken"));
     rememberAction_->setCheckable(true);
-    connect(rememberAction_, &QAction::triggered, this, &PracticeTools::SetRemember);
+    connect(rememberAction_, &QAction::triggered, this, [this](bool on) {
+        SetRemember(on);
+        TellSwitched(*rememberAction_);
+    });
+}
+
+void PracticeTools::TellSwitched(const QAction &entry)
+{
+    ui::Announce(form_, entry.text() + (entry.isChecked() ? QStringLiteral(" an") : QStringLiteral(" aus")));
 }
 
 void PracticeTools::InstallKeys(QWidget &form)
@@ -327,23 +345,11 @@ void PracticeTools::InstallKeys(QWidget &form)
     };
     bind(Qt::Key_Up, true, [this] { SetVolume(StepVolume(values_.volume, kVolumeKeyStep), true); });
     bind(Qt::Key_Down, true, [this] { SetVolume(StepVolume(values_.volume, -kVolumeKeyStep), true); });
-    // What a key switched is told to a screen reader as the menu names it (the menu, where the
-    // reader hears the entries, is closed).
-    auto told = [this](QAction *entry) {
-        ui::Announce(form_, entry->text() + (entry->isChecked() ? QStringLiteral(" an") : QStringLiteral(" aus")));
-    };
-    bind(Qt::Key_U, false, [this] {
-        SetSubdivision(NextSubdivision(values_.subdivision));
-        ui::Announce(form_, QStringLiteral("Unterteilung ") + subdivisions_->checkedAction()->text());
-    });
-    bind(Qt::Key_R, false, [this, told] {
-        SetTrainer(!values_.trainerOn);
-        told(trainer_);
-    });
-    bind(Qt::Key_G, false, [this, told] {
-        SetGap(!values_.gapOn);
-        told(gap_);
-    });
+    // A key switches as its entry does, and a screen reader hears it as the menu names it.
+    bind(Qt::Key_U, false,
+         [this] { subdivisions_->actions().at(NextSubdivision(values_.subdivision) - 1)->trigger(); });
+    bind(Qt::Key_R, false, [this] { trainer_->trigger(); });
+    bind(Qt::Key_G, false, [this] { gap_->trigger(); });
     auto menuKey = [this] {
         // While a sound name is typed, the text field's own menu.
         QWidget *focus = QApplication::focusWidget();
@@ -367,6 +373,7 @@ void PracticeTools::OpenMenu(QPoint global)
 {
     if (menu_->isVisible())
         return;
+    ui::Announce(form_, menu_->title()); // a reader would say only the entry marked
     menu_->popup(global);
     // From the keyboard as from the mouse: the first entry active, the arrows move on.
     menu_->setActiveAction(menu_->actions().value(1));
@@ -388,9 +395,25 @@ void PracticeTools::SetOtherStatus(const QString &text, const QString &shortText
 
 void PracticeTools::ShowStatus()
 {
-    QString text = brief_.isEmpty() ? QString::fromStdString(StatusLine(values_, hooks_.bpm())) : brief_;
-    if (brief_.isEmpty() && !other_.isEmpty())
-        text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
+    // The tools' words in full where they fit beside the other news, else in brief.
+    auto line = [this](bool brief) {
+        QString text = QString::fromStdString(StatusLine(values_, brief));
+        if (!other_.isEmpty())
+            text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
+        return text;
+    };
+    QFont font = status_->font();
+    font.setPixelSize(kStatusPixels);
+    QString text = brief_;
+    if (brief_.isEmpty()) {
+        text = line(false);
+        if (QFontMetrics(font).horizontalAdvance(text) > status_->width())
+            text = line(true);
+    }
+    // What still does not fit (every tool on, and Link's state) is set smaller, down to 10 pixels.
+    while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(text) > status_->width())
+        font.setPixelSize(font.pixelSize() - 1);
+    status_->setFont(font);
     status_->setText(text);
     status_->setVisible(!text.isEmpty());
 }

@@ -59,6 +59,8 @@ public:
     void SetTrainer(bool on);
     void SetGap(bool on);
     void SetRemember(bool on);
+    // Has a screen reader hear what the checkable `entry` was switched to ("Tempo-Trainer an").
+    void TellSwitched(const QAction &entry);
     void EditTrainer(); // the trainer's dialog, open until the user closes it
     void EditGap();
 

@@ -38,16 +38,16 @@ void TrainerSwitchedOn(engine::Practice &p, int shownBpm, bool chosenInDialog)
     p.trainerGoalBpm = std::min(p.trainerStartBpm + kTrainerGoalAbove, tempo::kMaxWeightBpm);
 }
 
-std::string StatusLine(const engine::Practice &p, int trainerBpm)
+std::string StatusLine(const engine::Practice &p, bool brief)
 {
     std::string line;
     auto add = [&line](const std::string &part) { line += (line.empty() ? "" : " · ") + part; };
     if (p.subdivision > 1)
-        add("÷" + std::to_string(p.subdivision));
+        add(std::to_string(p.subdivision) + (brief ? "/Schlag" : " pro Schlag"));
     if (p.trainerOn)
-        add("Trainer " + std::to_string(trainerBpm));
+        add((brief ? "bis " : "Trainer bis ") + std::to_string(p.trainerGoalBpm));
     if (p.gapOn)
-        add("Pause");
+        add(brief ? "mit Pausen" : "Pausen-Training");
     return line;
 }
 

@@ -20,8 +20,8 @@ engine::Practice Clamped(engine::Practice p);
 // 271), unless the user chose both in the trainer's dialog.
 void TrainerSwitchedOn(engine::Practice &p, int shownBpm, bool chosenInDialog);
 
-// The status line while any tool is on, in short forms ("÷3 · Trainer 132 · Pause"); empty while
-// none is. `trainerBpm` is the tempo the trainer has reached.
-std::string StatusLine(const engine::Practice &p, int trainerBpm);
+// The status line while any tool is on ("3 pro Schlag · Trainer bis 140 · Pausen-Training"), or
+// `brief`ly where that does not fit ("3/Schlag · bis 140 · mit Pausen"); empty while none is.
+std::string StatusLine(const engine::Practice &p, bool brief);
 
 } // namespace practice

@@ -267,6 +267,7 @@ public:
 // notification when it is shown; a changed name or description of a control is not said on Linux
 // by every pair of toolkit and reader (Qt 6.4 with Orca 43 says neither).
 constexpr const char *kAnnouncement = "Announcement";
+constexpr const char *kPending = "announcementPending"; // the news not yet told
 
 class Announcement : public QAccessibleWidget, public Ours {
 public:
@@ -457,10 +458,19 @@ void Announce(QWidget &inWindow, const QString &text)
         away->setInterval(5000);
         QObject::connect(away, &QTimer::timeout, note, &QWidget::hide);
     }
-    note->hide();
-    note->setAccessibleName(text);
-    note->show();
-    note->findChild<QTimer *>(QStringLiteral("AnnouncementAway"))->start();
+    // News of one turn of the event loop (a key whose effect brings a note of its own) is told as
+    // one: a reader reads the name when it takes the event, and would say the last news twice.
+    const QString pending = note->property(kPending).toString();
+    note->setProperty(kPending, pending.isEmpty() ? text : pending + QStringLiteral(". ") + text);
+    if (!pending.isEmpty())
+        return;
+    QTimer::singleShot(0, note, [note] {
+        note->hide();
+        note->setAccessibleName(note->property(kPending).toString());
+        note->setProperty(kPending, QString());
+        note->show();
+        note->findChild<QTimer *>(QStringLiteral("AnnouncementAway"))->start();
+    });
 }
 
 } // namespace ui

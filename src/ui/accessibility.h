@@ -17,7 +17,8 @@ namespace ui {
 void InstallAccessibility(QWidget &form);
 
 // Has a screen reader say `text` now, whatever has the focus: what appears on the status line, the
-// tempo tapped. It is a notification of the window that holds `inWindow` (a reader says it as such),
+// tempo tapped; news of the same turn of the event loop is said as one ("Trainer aus (von Hand).
+// Tempo 121"). It is a notification of the window that holds `inWindow` (a reader says it as such),
 // shown for a few seconds to a reader and never drawn.
 void Announce(QWidget &inWindow, const QString &text);
 

@@ -31,6 +31,9 @@ P=$WORK/root/usr
 [ "$(readlink "$P/bin/metronom")" = ../lib/metronom/metronom ] || fail "bin/metronom is not a relative link to the program"
 desktop-file-validate "$P/share/applications/$APP.desktop" || fail "desktop entry rejected"
 grep -qx 'Categories=AudioVideo;Audio;Music;' "$P/share/applications/$APP.desktop" || fail "desktop entry without its categories"
+grep -qx 'GenericName=Metronome' "$P/share/applications/$APP.desktop" && grep -q '^Comment\[de\]=' "$P/share/applications/$APP.desktop" || fail "desktop entry not in English with German translations"
+dpkg-deb -f "$DEB" Recommends | grep -q qt6-translations-l10n || fail "Qt's German texts are not recommended"
+dpkg-deb -f "$DEB" Description | grep -q "Ableton Link" && grep -q "Ableton Link" "$P/share/metainfo/$APP.metainfo.xml" || fail "the package's texts do not name Link"
 appstreamcli validate --pedantic --no-net "$P/share/metainfo/$APP.metainfo.xml" || fail "AppStream data rejected"
 for size in 16 22 24 32 48 64 128 256 512; do
   png=$P/share/icons/hicolor/${size}x${size}/apps/$APP.png
@@ -48,7 +51,7 @@ grep -q '<image' "$SVG" && fail "the scalable icon embeds a picture"
 # The documents: the licence in Debian's format, the changelog, the manual page.
 grep -q '^License: GPL-3+' "$P/share/doc/metronom/copyright" || fail "no GPL-3+ in the copyright file"
 zcat "$P/share/doc/metronom/changelog.Debian.gz" | head -n1 | grep -q "^metronom (" || fail "no changelog"
-LC_ALL=C.UTF-8 man -l "$P/share/man/man1/metronom.1.gz" 2>"$WORK/man.err" | grep -qE "Übungen +und +Einstellungen" || fail "the manual page does not read"
+LC_ALL=C.UTF-8 man -l "$P/share/man/man1/metronom.1.gz" 2>"$WORK/man.err" | tr -s " \n" " " | grep -q "Übungen und Einstellungen" || fail "the manual page does not read"
 [ ! -s "$WORK/man.err" ] || fail "man: $(cat "$WORK/man.err")"
 grep -q 'project_license>GPL-3.0-or-later<' "$P/share/metainfo/$APP.metainfo.xml" || fail "AppStream data without the licence"
 

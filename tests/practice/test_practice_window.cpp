@@ -21,6 +21,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/desktop.h"
 #include "app/startup.h"
 #include "fader/fader.h"
 #include "support/window_test.h"
@@ -111,6 +112,9 @@ TEST_F(PracticeTest, MenuOpensWhereNoControlHasItsOwnRightClick)
     key(Qt::Key_Menu);
     QApplication::processEvents();
     EXPECT_TRUE(opened && opened != menu()) << "the text field's own menu";
+    app::PrepareApplication(); // its words in German, whatever the locale (the tests run without one)
+    std::unique_ptr<QMenu> standard(form->Combo1()->lineEdit()->createStandardContextMenu());
+    EXPECT_TRUE(standard->actions().value(0)->text().startsWith(QStringLiteral("&Rückgängig")));
     EXPECT_FALSE(menu()->isVisible());
 }
 
@@ -140,7 +144,7 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
         QTest::keyClick(menu(), k);
         EXPECT_FALSE(marked()) << "the mark moves on";
     }
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 120")) << "the keyboard reaches the trainer";
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140")) << "the keyboard reaches the trainer";
     menu()->hide();
 
     keys({Qt::Key_Up, Qt::Key_Up});
@@ -151,13 +155,13 @@ TEST_F(PracticeTest, EntriesAndKeysChangeTheValuesPlayedAndTheStatusLine)
               (std::vector<int>{2, 3, 4, 1, 2}));
     key(Qt::Key_G);
     QTest::qWait(2500); // the brief message is gone
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("÷2 · Trainer 120 · Pause"));
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("2/Schlag · bis 140 · mit Pausen")) << "in brief";
     keys({Qt::Key_R, Qt::Key_G});
     // The submenu's entries, with their checked states as a screen reader reads them.
     QMenu *sub = entry(QStringLiteral("Unterteilung"))->menu();
     ASSERT_TRUE(sub);
     sub->actions().at(2)->trigger();
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("÷3")) << "R and G switched the trainer and the gap off";
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("3 pro Schlag")) << "R and G switched the trainer and the gap off";
     QAccessibleInterface *subAcc = QAccessible::queryAccessibleInterface(sub);
     ASSERT_TRUE(subAcc && subAcc->childCount() >= 4);
     EXPECT_TRUE(subAcc->child(2)->state().checked && !subAcc->child(0)->state().checked);
@@ -216,7 +220,7 @@ TEST_F(PracticeTest, TrainerTempoFollowedAndHandTempoTakesOver)
     tools().BeatHeard(step);
     EXPECT_EQ(text("lblBPM"), QStringLiteral("96"));
     EXPECT_EQ(form->control<fader::Fader>("Fader1")->Value(), 95);
-    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer 96"));
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Trainer bis 140")) << "the goal";
     for (auto byHand : std::vector<std::function<void()>>{[&] { click("cmdTempo(1)"); }, [&] { key(Qt::Key_PageUp); },
                                                           [&] {
                                                               auto *f = form->control<fader::Fader>("Fader1");
