@@ -104,6 +104,7 @@ TEST_F(SlotsTest, AReplacedSampleIsFreedOnlyAfterItsVoiceHasEndedAlsoWhileTheAud
 
     Publish(Constant(300, 0.1f), 999);
     std::atomic<bool> done{false};
+    metronome.Handover(); // the blocks from here on are rendered on a thread of their own
     std::thread audio([&] {
         for (std::vector<float> out(2 * 512); !done.load(std::memory_order_acquire);) // pairs with the release below
             metronome.Render(out.data(), 512);
