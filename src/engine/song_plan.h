@@ -16,9 +16,9 @@
 namespace engine {
 
 struct SongSection {
-    std::string label;     // the map's label; "Vorzähler" for the count-in
-    bool countIn = false;  // the bars before the song
-    int mapIndex = -1;     // index in the map's sections; -1 for the count-in
+    std::string label;    // the map's label; "Vorzähler" for the count-in
+    bool countIn = false; // the bars before the song
+    int mapIndex = -1;    // index in the map's sections; -1 for the count-in
     int bars = 1;
     int beats = 4;
     int denom = 4;
@@ -27,7 +27,7 @@ struct SongSection {
     std::vector<double> times;      // per-beat tempos: the time of each click from the section's start, and of its end
     std::array<song::Click, 8> pattern{};
     float volume = 1.0f;
-    double start = 0; // seconds from the song's first click to the section's first click
+    double start = 0;  // seconds from the song's first click to the section's first click
     double length = 0; // seconds from its first click to the next section's
 
     // Seconds from the section's first click to click i (0..clicks; clicks: the section's end).
@@ -42,7 +42,10 @@ public:
 
     const std::vector<SongSection> &sections() const { return sections_; }
     // Seconds from the first click to click `click` of section `section`.
-    double ClickTime(std::size_t section, std::int64_t click) const { return sections_[section].start + sections_[section].ClickTime(click); }
+    double ClickTime(std::size_t section, std::int64_t click) const
+    {
+        return sections_[section].start + sections_[section].ClickTime(click);
+    }
     // Seconds from the first click to the end (the last bar's full length after its first click).
     double EndTime() const { return sections_.back().start + sections_.back().length; }
     // Seconds from START to the first click: one interval at the first click's rate, as the

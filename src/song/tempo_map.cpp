@@ -14,8 +14,14 @@ struct Error {
     std::string what;
 };
 
-bool Blank(char c) { return c == ' ' || c == '\t'; }
-bool Digit(char c) { return c >= '0' && c <= '9'; }
+bool Blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool Digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The words of a line, split at blanks.
 std::vector<std::string_view> Words(std::string_view s)

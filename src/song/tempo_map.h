@@ -19,11 +19,11 @@ struct Section {
     std::string label; // empty: none
     int line = 0;      // in the file, from 1
     int bars = 1;
-    int beats = 4;  // clicks a bar, 1..8
-    int denom = 4;  // the note that clicks: 1, 2, 4, 8, 16 or 32
-    double tempo = 120;  // quarter notes a minute at the first click
-    double tempo2 = 0;   // a gradual change towards this tempo, reached at the next section's first click; 0: none
-    std::vector<double> tempi; // one tempo per click (bars * beats of them); empty: none
+    int beats = 4;      // clicks a bar, 1..8
+    int denom = 4;      // the note that clicks: 1, 2, 4, 8, 16 or 32
+    double tempo = 120; // quarter notes a minute at the first click
+    double tempo2 = 0;  // a gradual change towards this tempo, reached at the next section's first click; 0: none
+    std::vector<double> tempi;  // one tempo per click (bars * beats of them); empty: none
     std::vector<Click> pattern; // `beats` of them
     double volume = 1.0;        // a linear factor, 0..2
     // The number of clicks of the section.

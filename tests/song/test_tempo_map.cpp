@@ -38,7 +38,12 @@ const Row kRows[] = {
     {.line = "8 120 .5", .bars = 8, .tempo = 120, .pattern = "Xxxx", .volume = 0.5},
     {.line = "1 1/4 60 .", .bars = 1, .beats = 1, .tempo = 60, .pattern = "."},
     {.line = "4 120-140 X.x.", .bars = 4, .tempo = 120, .tempo2 = 140, .pattern = "X.x."},
-    {.line = "1 3/4 100,110,120\t\t# one tempo a beat", .bars = 1, .beats = 3, .tempo = 100, .tempi = 3, .pattern = "Xxx"},
+    {.line = "1 3/4 100,110,120\t\t# one tempo a beat",
+     .bars = 1,
+     .beats = 3,
+     .tempo = 100,
+     .tempi = 3,
+     .pattern = "Xxx"},
     {.line = "8 3/4 140 2", .bars = 8, .beats = 3, .tempo = 140, .pattern = "Xxx", .volume = 2.0},
     {.line = "2 8/2 30 xxxxxxxx 0", .bars = 2, .beats = 8, .denom = 2, .tempo = 30, .pattern = "xxxxxxxx", .volume = 0},
     {.line = "8 120\r", .bars = 8, .tempo = 120, .pattern = "Xxxx"}, // CRLF
@@ -112,7 +117,11 @@ TEST(TempoMap, WholeFiles)
     // Nothing of a refused file is kept; an empty one, a binary one, an oversized one are refused.
     EXPECT_FALSE(song::ParseTempoMap("1 120\n2 x\n", "m").map);
     EXPECT_EQ(song::ParseTempoMap("# nothing\n", "m").error, "m: enthält keinen Abschnitt");
-    EXPECT_NE(song::ParseTempoMap(std::string("1 120\n\0\0\x7f" "ELF", 11), "m").error.find("Zeile 2: Steuerzeichen"),
+    EXPECT_NE(song::ParseTempoMap(std::string("1 120\n\0\0\x7f"
+                                              "ELF",
+                                              11),
+                                  "m")
+                  .error.find("Zeile 2: Steuerzeichen"),
               std::string::npos);
     EXPECT_EQ(song::ParseTempoMap(std::string(song::kMaxMapBytes + 1, '#'), "m").error,
               "m: größer als 1 MB, keine Tempokarte");
