@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QPointer>
@@ -14,6 +15,7 @@
 
 #include "app/commands.h"
 #include "app/desktop.h"
+#include "app/export_command.h"
 #include "app/frm_metronom.h"
 #include "app/single_instance.h"
 #include "app/sound_list.h"
@@ -179,15 +181,30 @@ int Main(int argc, char **argv)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    if (const QString text = CommandLineText(args); !text.isEmpty()) {
-        std::fputs(text.toLocal8Bit().constData(), stdout);
+    const CommandLine line = ParseCommandLine(args);
+    if (!line.text.isEmpty()) {
+        std::fputs(line.text.toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
+    for (const QString &option : line.unknown)
+        std::fprintf(stderr, "metronom: unbekannte Option %s wird nicht beachtet\n", qPrintable(option));
+    // A click track: no window, no sound device, no lock (a window may be open meanwhile).
+    if (!line.exportTo.isEmpty() || !line.error.isEmpty()) {
+        if (!line.error.isEmpty()) {
+            std::fprintf(stderr, "metronom: %s\n", qPrintable(line.error));
+            return 1;
+        }
+        return RunExport(line, argc, argv);
+    }
+    std::fflush(stderr);
+    // A song to open, named absolutely (a running copy may stand in another folder).
+    const QString song = line.songFile.isEmpty() ? QString() : QFileInfo(line.songFile).absoluteFilePath();
 
-    // A second copy brings the running window to the front and ends at once, showing nothing.
+    // A second copy brings the running window to the front (opening the song there) and ends at
+    // once, showing nothing.
     SingleInstance instance;
     if (!instance.acquired()) {
-        instance.AskToRaise();
+        instance.AskToRaise(song);
         return 0;
     }
 
