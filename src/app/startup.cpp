@@ -215,7 +215,11 @@ int Main(int argc, char **argv)
     PrepareApplication();
     QPointer<QWidget> window;
     const std::unique_ptr<QLocalServer> listener =
-        instance.Listen([&window](const QByteArray &token) { BringToFront(window, token); });
+        instance.Listen([&window](const QByteArray &token) { BringToFront(window, token); },
+                        [&window](const QString &file) {
+                            if (auto *form = qobject_cast<FrmMetronom *>(window.data()))
+                                form->OpenSong(file);
+                        });
 
     InitPaths();
     if (!InitApplication())
@@ -227,6 +231,8 @@ int Main(int argc, char **argv)
     FillSoundChoosers(form, Globals().SoundsDir);
     form.show();
     form.FirstRun(output);
+    if (!song.isEmpty())
+        form.OpenSong(song);
     CloseOnEndSignals(form);
     return application->exec();
 }

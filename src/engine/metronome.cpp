@@ -481,11 +481,11 @@ void Metronome::Render(float *out, int frames)
         gapWasOn_ = p.gapOn;
         // The session's beat while one is set; else the window's tempo, unless the trainer sets it
         // (a trainer's tempo is never taken back to a phase rate published before its step).
-        if (song_ && s.song != song_ && !songEnded_)
+        if (song_ && s.song != song_)
             song_ = nullptr; // the song left (a tempo or beats set by hand): the run plays on at phaseRate
         if (shared) {
             follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
-        } else if (!p.trainerOn && !song_ && clock_.Rate() != s.phaseRate) {
+        } else if (!p.trainerOn && !song_ && !songEnded_ && clock_.Rate() != s.phaseRate) {
             clockBefore_ = clock_;
             rateChangeFrame_ = blockStart;
             clock_.SetRate(s.phaseRate); // a new tempo goes on from the current phase

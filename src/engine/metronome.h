@@ -235,7 +235,7 @@ private:
     const SongPlan *song_ = nullptr;
     std::size_t songSection_ = 0;
     std::int64_t songClick_ = 0;
-    bool songEnded_ = false;
+    bool songEnded_ = false;  // the song ended in this run: the pendulum stands until STOP
     float songVolume_ = 1.0f; // of the last song beat (its subdivisions play at it too)
     int countInLeft_ = 0;     // beats of a plain START's count-in still to come
     // The spoken number started ahead of its beat: the beat's number in the run (0: none), its

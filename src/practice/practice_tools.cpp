@@ -374,9 +374,23 @@ void PracticeTools::SetOtherStatus(const QString &text, const QString &shortText
     ShowStatus();
 }
 
+void PracticeTools::SetCountIn(int bars)
+{
+    values_.countInBars = std::clamp(bars, 0, engine::kMaxCountInBars);
+    Changed();
+}
+
+void PracticeTools::SetSongStatus(const QString &text)
+{
+    song_ = text;
+    ShowStatus();
+}
+
 void PracticeTools::ShowStatus()
 {
-    QString text = brief_.isEmpty() ? QString::fromStdString(StatusLine(values_, hooks_.bpm())) : brief_;
+    QString text = !brief_.isEmpty()  ? brief_
+                   : !song_.isEmpty() ? song_
+                                      : QString::fromStdString(StatusLine(values_, hooks_.bpm()));
     if (brief_.isEmpty() && !other_.isEmpty())
         text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
     status_->setText(text);

@@ -59,6 +59,10 @@ public:
     void SetTrainer(bool on);
     void SetGap(bool on);
     void SetRemember(bool on);
+    void SetCountIn(int bars); // bars counted in before START, 0..2
+    // While a song plays: where it is ("Intro, Takt 2 von 8"), shown in place of the usual line
+    // (empty: the usual line again).
+    void SetSongStatus(const QString &text);
     void EditTrainer(); // the trainer's dialog, open until the user closes it
     void EditGap();
 
@@ -113,6 +117,7 @@ private:
     QLabel *status_ = nullptr;
     QString brief_;
     QString other_, otherShort_;
+    QString song_;
     QTimer briefTimer_;
     QTimer writeTimer_;
     QPointer<QDialog> dialog_;
