@@ -136,14 +136,21 @@ QString CommandLineText(const QStringList &args)
     for (const QString &arg : args) {
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
             return QString::fromUtf8(
-                "Aufruf: metronom [--help | --version]\n"
+                "Aufruf: metronom [--help | --version] [SONG]\n"
+                "       metronom --export AUSGABE SONG [--rate N]\n"
                 "\n"
                 "Ein Pendel-Metronom mit Akzenten, Tap-Tempo und gesprochenem Zählen. Ohne Argumente\n"
                 "öffnet es sein Fenster; läuft es schon, kommt dessen Fenster nach vorn. Andere\n"
-                "Argumente werden nicht beachtet.\n"
+                "Argumente werden nicht beachtet (eine unbekannte Option nennt eine Zeile).\n"
                 "\n"
                 "  -h, --help      diese Hilfe zeigen und beenden\n"
                 "  -V, --version   die Version zeigen und beenden\n"
+                "  SONG            eine Tempokarte im Format von klick öffnen (auch in der\n"
+                "                  laufenden Kopie); START spielt sie\n"
+                "  --export AUSGABE SONG\n"
+                "                  den Song als Klick-Spur schreiben (.wav, .flac, .aiff), ohne\n"
+                "                  Fenster und Tongerät, mit Vorzähler, wenn einer gewählt ist\n"
+                "  --rate N        deren Rate in Bildern pro Sekunde (Vorgabe 48000)\n"
                 "\n"
                 "Tasten im Fenster:\n"
                 "  Leertaste                Start/Stop\n"
@@ -157,14 +164,18 @@ QString CommandLineText(const QStringList &args)
                 "  R                        Tempo-Trainer ein/aus\n"
                 "  G                        Pausen-Training ein/aus\n"
                 "  L                        Link ein/aus (Zusammenspiel mit anderen Programmen)\n"
+                "  N / P                    nächster / voriger Song der Setlist\n"
                 "  Tab, Umschalt+Tab        von Bedienelement zu Bedienelement; Escape: zurück\n"
                 "  F10, Menütaste, Rechtsklick   Übungen und Einstellungen\n"
                 "\n"
                 "Die Klänge sind die WAV-Dateien im Ordner Sounds neben dem Programm\n"
                 "(im Paket /usr/lib/metronom/Sounds); Klack.wav muss dort sein.\n"
                 "\n"
+                "Songs, Vorzähler und Setlist: im Menü Übungen und Einstellungen; die Setlist\n"
+                "sind die Songs in ~/.local/share/metronom/Lieder oder einem gewählten Ordner.\n"
+                "\n"
                 "Beendet sich mit 0; mit 1, wenn kein Bildschirm, keine Tonausgabe oder\n"
-                "Klack.wav fehlt. Mehr dazu: man metronom\n");
+                "Klack.wav fehlt, oder wenn --export nichts schreiben kann. Mehr dazu: man metronom\n");
         if (arg == QLatin1String("--version") || arg == QLatin1String("-V"))
             return QString::fromUtf8("metronom " METRONOM_VERSION "\n"
                                      "Copyright (C) 2026 Die Metronom-Entwickler\n"
