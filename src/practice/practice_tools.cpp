@@ -382,6 +382,10 @@ void PracticeTools::SetCountIn(int bars)
 
 void PracticeTools::SetSongStatus(const QString &text)
 {
+    if (song_.isEmpty() && !text.isEmpty()) {
+        brief_.clear(); // a song begins: where it is matters more than a note from before
+        briefTimer_.stop();
+    }
     song_ = text;
     ShowStatus();
 }
