@@ -457,7 +457,7 @@ void Metronome::Render(float *out, int frames)
         clock_.Start(rate, s.swingFactor);
         if (song_)
             clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), clock_.SampleRate())));
-        else
+        else if (!shared) // with a shared session the run waits for the session's bar instead
             countInLeft_ = std::clamp(p.countInBars, 0, kMaxCountInBars) * std::clamp(s.beatsPerCycle, 1, kLamps);
         runStartFrame_ = blockStart;
         clockBefore_ = clock_;
@@ -473,6 +473,10 @@ void Metronome::Render(float *out, int frames)
         if (shared)
             follower_.StartRun();
     }
+    // Settings without the song (a tempo or beats set by hand, STOP): it is not read again, and the
+    // run plays on at phaseRate.
+    if (song_ && s.song != song_)
+        song_ = nullptr;
     if (running) {
         // Gap training begins with its sounding cycles: at START from the first cycle, switched on
         // while running from the next cycle's first beat (not mid-bar).
@@ -481,8 +485,6 @@ void Metronome::Render(float *out, int frames)
         gapWasOn_ = p.gapOn;
         // The session's beat while one is set; else the window's tempo, unless the trainer sets it
         // (a trainer's tempo is never taken back to a phase rate published before its step).
-        if (song_ && s.song != song_)
-            song_ = nullptr; // the song left (a tempo or beats set by hand): the run plays on at phaseRate
         if (shared) {
             follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
         } else if (!p.trainerOn && !song_ && !songEnded_ && clock_.Rate() != s.phaseRate) {
