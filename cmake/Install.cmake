@@ -41,7 +41,8 @@ configure_file(data/${METRONOM_APP_ID}.metainfo.xml.in ${CMAKE_BINARY_DIR}/data/
 configure_file(man/metronom.1 ${CMAKE_BINARY_DIR}/data/metronom.1 @ONLY)
 configure_file(data/debian/changelog ${CMAKE_BINARY_DIR}/data/changelog.Debian @ONLY)
 configure_file(data/debian/copyright ${CMAKE_BINARY_DIR}/data/copyright @ONLY)
-foreach(f metronom.1 changelog.Debian)
+configure_file(docs/songs.md ${CMAKE_BINARY_DIR}/data/songs.md COPYONLY)
+foreach(f metronom.1 changelog.Debian songs.md)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/data/${f}.gz
     COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/data/${f} > ${CMAKE_BINARY_DIR}/data/${f}.gz
     DEPENDS ${CMAKE_BINARY_DIR}/data/${f})
@@ -66,7 +67,8 @@ install(FILES ${CMAKE_BINARY_DIR}/data/${METRONOM_APP_ID}.metainfo.xml DESTINATI
 install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION share/icons)
 install(FILES ${CMAKE_BINARY_DIR}/data/metronom.1.gz DESTINATION share/man/man1)
 install(FILES ${CMAKE_BINARY_DIR}/data/copyright ${CMAKE_BINARY_DIR}/data/changelog.Debian.gz
-  DESTINATION share/doc/metronom)
+  ${CMAKE_BINARY_DIR}/data/songs.md.gz DESTINATION share/doc/metronom)
+install(FILES docs/examples/song.txt DESTINATION share/doc/metronom/examples)
 install(FILES data/debian/lintian-overrides DESTINATION share/lintian/overrides RENAME metronom)
 
 set(CPACK_PACKAGE_NAME metronom)

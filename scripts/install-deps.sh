@@ -3,7 +3,7 @@
 # but only those that are missing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libsdl2-dev libpulse-dev fonts-liberation2
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libsdl2-dev libpulse-dev libsndfile1-dev fonts-liberation2
   qt6-translations-l10n)
 if [ "${1:-}" = "--test" ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils sox espeak-ng pulseaudio pulseaudio-utils python3

@@ -71,6 +71,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     picMet_ = control<ui::PendulumFace>("PicMet");
     picSlider_ = control<ui::PictureBox>("PicSlider");
     tempo_ = tempo::TempoControl(picMet_->width());
+    songWeight_ = tempo::TempoControl(picMet_->width());
 
     connect(check2_, &QCheckBox::clicked, this, &FrmMetronom::Check2_Click);
     for (int i = 0; i < 4; ++i)
@@ -125,6 +126,7 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     Form_Load();
     InstallKeyboard(*this);
     InstallPractice();
+    InstallSongs();
     ui::InstallAccessibility(*this);
     AdaptToWindowSystem(*this); // after the accessible texts: on Wayland it says what cannot work there
     tapDescription_ = control("Tap")->accessibleDescription();
@@ -185,6 +187,7 @@ void FrmMetronom::FirstRun(sound::SoundOutput &output)
     SetBeatsPerCycle(4);
     // The weight at top 131, which shows 120 "Allegro", and the pendulum at rest.
     tempo_ = tempo::TempoControl(picMet_->width());
+    songWeight_ = tempo::TempoControl(picMet_->width());
     ApplyTempo();
     DrawPendulumAtRest();
     PublishSettings(true);
@@ -236,6 +239,7 @@ void FrmMetronom::DrawPendulumAtRest()
 
 void FrmMetronom::cmdTempo_Click(int index)
 {
+    LeaveSongByHand();
     tempo_.Step(index);
     practice_->TempoSetByHand();
     ApplyTempo();
@@ -299,6 +303,7 @@ void FrmMetronom::ShowTapDisplay(const tempo::TapDisplay &d)
 
 void FrmMetronom::Fader1_Scrolling()
 {
+    LeaveSongByHand();
     tempo_.Fader1Moved(FaderValue("Fader1"));
     practice_->TempoSetByHand();
     ApplyTempo();
@@ -306,6 +311,7 @@ void FrmMetronom::Fader1_Scrolling()
 
 void FrmMetronom::Fader2_Scrolling()
 {
+    LeaveSongByHand();
     SetBeatsPerCycle(FaderValue("Fader2") + 1);
 }
 
@@ -384,7 +390,9 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
         check1->setText(QStringLiteral("S T O P"));
         tap->setEnabled(false);
         ShowTapDisplay(tap_.Reset());
-        practice_->Starting();
+        SongStarting();
+        if (!SongPlaying())
+            practice_->Starting(); // the trainer is off while a song plays
         PlayLoop();
         ui::Announce(*this, QStringLiteral("Start, Tempo %1").arg(tempo_.Bpm()));
         return;
@@ -393,6 +401,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     tap->setEnabled(true);
     running_ = false;
     heardSoon_.clear();
+    SongStopped(false);
     // Stopped, the number shows the tempo set, also when it changed after the last beat was
     // measured (or before the first beat, instead of 0); after a trainer run, the tempo it reached.
     ShowTempo(tempo_.Bpm());
@@ -428,10 +437,8 @@ void FrmMetronom::SettingsChanged()
         PublishSettings(true);
 }
 
-void FrmMetronom::PublishSettings(bool always)
+BeatChoices FrmMetronom::CurrentChoices() const
 {
-    if (!publisher_)
-        return;
     BeatChoices c;
     c.soundsDir = Globals().SoundsDir.toStdString();
     c.preset = control<QComboBox>("cboPresets")->currentText().toStdString();
@@ -444,7 +451,15 @@ void FrmMetronom::PublishSettings(bool always)
     c.phaseRate = tempo_.PhaseRate();
     c.swingFactor = tempo_.Geometry().SwingFactor;
     c.practice = practice_->Values();
-    BeatSettings built = BuildBeatSettings(c, output_->cache(), output_->soundSlots());
+    return c;
+}
+
+void FrmMetronom::PublishSettings(bool always)
+{
+    if (!publisher_)
+        return;
+    BeatSettings built = BuildBeatSettings(CurrentChoices(), output_->cache(), output_->soundSlots());
+    built.settings.song = SongPlanToPlay();
     QStringList files;
     for (const std::string &file : built.files)
         files << QString::fromStdString(file);
@@ -452,7 +467,8 @@ void FrmMetronom::PublishSettings(bool always)
     ReportUnplayable(built.unplayable);
     if (!always && !SamplesDiffer(built.settings.samples, published_.samples))
         return;
-    publisher_->Publish(built.settings, std::move(built.samples));
+    const std::uint64_t sequence = publisher_->Publish(built.settings, std::move(built.samples));
+    SongPublished(built.settings, sequence);
     published_ = built.settings;
 }
 
@@ -578,12 +594,18 @@ void FrmMetronom::DisplayFrame(bool draw)
     double s = 0;
     if (state.running && shown >= double(state.runStartFrame))
         s = state.SwingAt(shown);
-    const engine::PendulumPose pose = engine::PoseAt(tempo_.Geometry(), s);
+    const engine::PendulumPose pose = engine::PoseAt(ShownGeometry(), s);
     picMet_->swingTo({pose.tipX, pose.tipY}, {pose.weightX, pose.weightY}); // nothing when it moved < 1/2 pixel
 }
 
 void FrmMetronom::ApplyBeat(const engine::BeatEvent &beat)
 {
+    if (beat.songEnd) {
+        SongBeatHeard(beat); // stops, as STOP does
+        return;
+    }
+    if (beat.songSection >= 0)
+        SongBeatHeard(beat);
     ShowCurrentBeat(beat.beat);
     control<ui::PictureBox>("picBeat")->setBackColor(beat.darkRed ? QColor(192, 0, 0) : QColor(Qt::black));
     measuredBpm_ = beat.measuredBpm;

@@ -40,6 +40,7 @@ class PressButton;
 namespace app {
 
 class LinkControl;
+struct BeatChoices;
 
 // The program's one window: the metronome face, the tempo, sound and pattern controls, TAP and
 // START/STOP. Lives on the UI thread.
@@ -84,6 +85,14 @@ public:
     // Tempo and bar shared over Ableton Link (key L, the practice menu's "Link").
     LinkControl &Link() const { return *link_; }
 
+    // Songs (frm_song.cpp): a tempo map opened (false, after one message unless `quiet`, when it
+    // is refused: then what was open stays); whether the run follows it; the setlist's next or
+    // previous song (keys N, P).
+    bool OpenSong(const QString &path, bool quiet = false);
+    bool SongPlaying() const;
+    QString SongPath() const;
+    void NextSong(int step);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -122,6 +131,26 @@ private:
     void InstallPractice();
     practice::WindowSettings CurrentSettings() const;
     void RestoreSettings(const practice::WindowSettings &s);
+
+    // Songs (frm_song.cpp).
+    struct SongState;
+    void InstallSongs();
+    void FillSetlistMenu();
+    void UpdateSongMenu();
+    QString SongFolder() const;
+    QStringList Setlist() const;
+    void SongStarting();                                                    // START: a song plays when one is open
+    void SongPublished(engine::Settings &settings, std::uint64_t sequence); // keeps its plan alive
+    void SongBeatHeard(const engine::BeatEvent &beat);                      // the window follows the section
+    void SongStopped(bool byHand);                                          // the window shows its own settings again
+    void LeaveSongByHand();                                                 // a tempo or beats set by hand
+    const tempo::PendulumGeometry &ShownGeometry() const;                   // the weight as heard
+    const engine::SongPlan *SongPlanToPlay() const;
+    void RestoreSongs(const practice::WindowSettings &s);
+    void SongSettings(practice::WindowSettings &s) const;
+    void ExportSong();
+    // What the window's controls choose for the beats now.
+    struct BeatChoices CurrentChoices() const;
 
     // lblBPM and lblTempo for a tempo.
     void ShowTempo(int bpm);
@@ -177,6 +206,8 @@ private:
     std::unique_ptr<practice::PracticeTools> practice_;
     LinkControl *link_ = nullptr;
     bool tempoFromSession_ = false; // a tempo the session set: not sent back to it
+    std::shared_ptr<SongState> songs_;
+    tempo::TempoControl songWeight_; // where the weight stands for the tempo of the section heard
 };
 
 } // namespace app

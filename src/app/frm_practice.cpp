@@ -62,6 +62,8 @@ practice::WindowSettings FrmMetronom::CurrentSettings() const
     s.beatsPerCycle = beatsPerCycle_;
     s.bpm = tempo_.Bpm();
     s.onTop = check2_->isChecked();
+    if (songs_)
+        SongSettings(s);
     return s;
 }
 
@@ -85,6 +87,8 @@ void FrmMetronom::RestoreSettings(const practice::WindowSettings &s)
         check2_->setChecked(s.onTop);
         SetTopMost(this, s.onTop);
     }
+    if (songs_)
+        RestoreSongs(s);
     setFocus();
 }
 

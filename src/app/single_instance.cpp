@@ -23,6 +23,7 @@ namespace app {
 namespace {
 
 constexpr char kRaise[] = "raise";
+constexpr char kSong[] = "song"; // "song <path in base64>": any byte of a path travels on one line
 
 // The token a Wayland launcher hands the copy it starts, so that the compositor lets that copy's
 // window come to the front: the running copy uses it in its place. Printable ASCII, without
@@ -98,7 +99,7 @@ SingleInstance::~SingleInstance()
         ::close(lockFd_); // releases the lock
 }
 
-bool SingleInstance::AskToRaise() const
+bool SingleInstance::AskToRaise(const QString &song) const
 {
     if (socketPath_.isEmpty())
         return false;
@@ -112,6 +113,8 @@ bool SingleInstance::AskToRaise() const
     if (const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN"); IsToken(token))
         message += ' ' + token;
     message += '\n';
+    if (!song.isEmpty())
+        message += QByteArray(kSong) + ' ' + QFile::encodeName(song).toBase64() + '\n';
     // The running copy listens right after it took the lock; one that is starting gets a moment.
     for (int attempt = 0; attempt < 20; ++attempt) {
         // Non-blocking: a running copy that is busy, or a full queue, cannot hold this one up.
@@ -129,7 +132,8 @@ bool SingleInstance::AskToRaise() const
     return false;
 }
 
-std::unique_ptr<QLocalServer> SingleInstance::Listen(std::function<void(const QByteArray &token)> raise) const
+std::unique_ptr<QLocalServer> SingleInstance::Listen(std::function<void(const QByteArray &token)> raise,
+                                                     std::function<void(const QString &song)> open) const
 {
     if (!acquired_ || socketPath_.isEmpty())
         return nullptr;
@@ -140,15 +144,21 @@ std::unique_ptr<QLocalServer> SingleInstance::Listen(std::function<void(const QB
     if (!server->listen(socketPath_))
         return nullptr;
     QLocalServer *s = server.get();
-    QObject::connect(s, &QLocalServer::newConnection, s, [s, raise = std::move(raise)] {
+    QObject::connect(s, &QLocalServer::newConnection, s, [s, raise = std::move(raise), open = std::move(open)] {
         while (QLocalSocket *peer = s->nextPendingConnection()) {
-            // One line, "raise" with the later copy's activation token after a space, if it had
-            // one; read when the copy has sent it and gone.
-            auto read = [peer, raise] {
-                const QByteArray line = peer->readAll().split('\n').value(0);
-                if (line == kRaise || line.startsWith(QByteArray(kRaise) + ' ')) {
-                    const QByteArray token = line.mid(qsizetype(sizeof kRaise));
-                    raise(IsToken(token) ? token : QByteArray());
+            // Lines: "raise" with the later copy's activation token after a space, if it had one;
+            // then perhaps "song" and a path. Each is taken when whole, as the copy sends them.
+            auto read = [peer, raise, open] {
+                while (peer->canReadLine()) {
+                    const QByteArray line = peer->readLine().chopped(1);
+                    if (line == kRaise || line.startsWith(QByteArray(kRaise) + ' ')) {
+                        const QByteArray token = line.mid(qsizetype(sizeof kRaise));
+                        raise(IsToken(token) ? token : QByteArray());
+                    } else if (open && line.startsWith(QByteArray(kSong) + ' ') && line.size() < 16384) {
+                        const auto path = QByteArray::fromBase64Encoding(line.mid(qsizetype(sizeof kSong)));
+                        if (path && !path.decoded.isEmpty())
+                            open(QFile::decodeName(path.decoded));
+                    }
                 }
             };
             QObject::connect(peer, &QLocalSocket::readyRead, peer, read);

@@ -31,14 +31,17 @@ public:
     // For the copy that did not get the lock: tells the running copy to bring its window to the
     // front, handing on the activation token its launcher gave it (XDG_ACTIVATION_TOKEN, Wayland),
     // if any. Needs no application object and shows nothing; waits up to a second for a copy that
-    // is still starting. False when no running copy answered.
-    bool AskToRaise() const;
+    // is still starting. False when no running copy answered. A `song` (an absolute path) is handed
+    // on too, for the running copy to open.
+    bool AskToRaise(const QString &song = {}) const;
 
     // For the copy that holds the lock, once the application object exists: calls `raise` on the
     // UI thread whenever a later copy asks, with that copy's activation token (empty when it had
     // none). The returned server must go before the application object; null when listening
-    // failed (later starts then only end).
-    std::unique_ptr<QLocalServer> Listen(std::function<void(const QByteArray &token)> raise) const;
+    // failed (later starts then only end). `open` is called with a song a later copy hands on,
+    // after its `raise`.
+    std::unique_ptr<QLocalServer> Listen(std::function<void(const QByteArray &token)> raise,
+                                         std::function<void(const QString &song)> open = {}) const;
 
 private:
     QString socketPath_;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QPointer>
@@ -14,6 +15,7 @@
 
 #include "app/commands.h"
 #include "app/desktop.h"
+#include "app/export_command.h"
 #include "app/frm_metronom.h"
 #include "app/single_instance.h"
 #include "app/sound_list.h"
@@ -134,14 +136,21 @@ QString CommandLineText(const QStringList &args)
     for (const QString &arg : args) {
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
             return QString::fromUtf8(
-                "Aufruf: metronom [--help | --version]\n"
+                "Aufruf: metronom [--help | --version] [SONG]\n"
+                "       metronom --export AUSGABE SONG [--rate N]\n"
                 "\n"
                 "Ein Pendel-Metronom mit Akzenten, Tap-Tempo und gesprochenem Zählen. Ohne Argumente\n"
                 "öffnet es sein Fenster; läuft es schon, kommt dessen Fenster nach vorn. Andere\n"
-                "Argumente werden nicht beachtet.\n"
+                "Argumente werden nicht beachtet (eine unbekannte Option nennt eine Zeile).\n"
                 "\n"
                 "  -h, --help      diese Hilfe zeigen und beenden\n"
                 "  -V, --version   die Version zeigen und beenden\n"
+                "  SONG            eine Tempokarte im Format von klick öffnen (auch in der\n"
+                "                  laufenden Kopie); START spielt sie\n"
+                "  --export AUSGABE SONG\n"
+                "                  den Song als Klick-Spur schreiben (.wav, .flac, .aiff), ohne\n"
+                "                  Fenster und Tongerät, mit Vorzähler, wenn einer gewählt ist\n"
+                "  --rate N        deren Rate in Bildern pro Sekunde (Vorgabe 48000)\n"
                 "\n"
                 "Tasten im Fenster:\n"
                 "  Leertaste                Start/Stop\n"
@@ -155,14 +164,18 @@ QString CommandLineText(const QStringList &args)
                 "  R                        Tempo-Trainer ein/aus\n"
                 "  G                        Pausen-Training ein/aus\n"
                 "  L                        Link ein/aus (Zusammenspiel mit anderen Programmen)\n"
+                "  N / P                    nächster / voriger Song der Setlist\n"
                 "  Tab, Umschalt+Tab        von Bedienelement zu Bedienelement; Escape: zurück\n"
                 "  F10, Menütaste, Rechtsklick   Übungen und Einstellungen\n"
                 "\n"
                 "Die Klänge sind die WAV-Dateien im Ordner Sounds neben dem Programm\n"
                 "(im Paket /usr/lib/metronom/Sounds); Klack.wav muss dort sein.\n"
                 "\n"
+                "Songs, Vorzähler und Setlist: im Menü Übungen und Einstellungen; die Setlist\n"
+                "sind die Songs in ~/.local/share/metronom/Lieder oder einem gewählten Ordner.\n"
+                "\n"
                 "Beendet sich mit 0; mit 1, wenn kein Bildschirm, keine Tonausgabe oder\n"
-                "Klack.wav fehlt. Mehr dazu: man metronom\n");
+                "Klack.wav fehlt, oder wenn --export nichts schreiben kann. Mehr dazu: man metronom\n");
         if (arg == QLatin1String("--version") || arg == QLatin1String("-V"))
             return QString::fromUtf8("metronom " METRONOM_VERSION "\n"
                                      "Copyright (C) 2026 Die Metronom-Entwickler\n"
@@ -179,15 +192,30 @@ int Main(int argc, char **argv)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    if (const QString text = CommandLineText(args); !text.isEmpty()) {
-        std::fputs(text.toLocal8Bit().constData(), stdout);
+    const CommandLine line = ParseCommandLine(args);
+    if (!line.text.isEmpty()) {
+        std::fputs(line.text.toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
+    for (const QString &option : line.unknown)
+        std::fprintf(stderr, "metronom: unbekannte Option %s wird nicht beachtet\n", qPrintable(option));
+    // A click track: no window, no sound device, no lock (a window may be open meanwhile).
+    if (!line.exportTo.isEmpty() || !line.error.isEmpty()) {
+        if (!line.error.isEmpty()) {
+            std::fprintf(stderr, "metronom: %s\n", qPrintable(line.error));
+            return 1;
+        }
+        return RunExport(line, argc, argv);
+    }
+    std::fflush(stderr);
+    // A song to open, named absolutely (a running copy may stand in another folder).
+    const QString song = line.songFile.isEmpty() ? QString() : QFileInfo(line.songFile).absoluteFilePath();
 
-    // A second copy brings the running window to the front and ends at once, showing nothing.
+    // A second copy brings the running window to the front (opening the song there) and ends at
+    // once, showing nothing.
     SingleInstance instance;
     if (!instance.acquired()) {
-        instance.AskToRaise();
+        instance.AskToRaise(song);
         return 0;
     }
 
@@ -198,7 +226,11 @@ int Main(int argc, char **argv)
     PrepareApplication();
     QPointer<QWidget> window;
     const std::unique_ptr<QLocalServer> listener =
-        instance.Listen([&window](const QByteArray &token) { BringToFront(window, token); });
+        instance.Listen([&window](const QByteArray &token) { BringToFront(window, token); },
+                        [&window](const QString &file) {
+                            if (auto *form = qobject_cast<FrmMetronom *>(window.data()))
+                                form->OpenSong(file);
+                        });
 
     InitPaths();
     if (!InitApplication())
@@ -210,6 +242,8 @@ int Main(int argc, char **argv)
     FillSoundChoosers(form, Globals().SoundsDir);
     form.show();
     form.FirstRun(output);
+    if (!song.isEmpty())
+        form.OpenSong(song);
     CloseOnEndSignals(form);
     return application->exec();
 }

@@ -67,6 +67,14 @@ void BeatClock::SetRateFromLastBeat(double phaseRatePerMs)
     Anchor(lastBeatFrame_, double(nextCrossing_ - 1), phaseRatePerMs);
 }
 
+void BeatClock::SetNextBeatAt(double frame)
+{
+    const double frames = std::max(frame - lastBeatFrame_, 1.0);
+    // Phase per ms for one crossing unit in `frames` frames (the inverse of Anchor's conversion).
+    const double rate = sampleRate_ / 1000.0 * std::numbers::pi / swingFactor_ / frames;
+    Anchor(lastBeatFrame_, double(nextCrossing_ - 1), rate);
+}
+
 void BeatClock::SetSubdivision(int clicksPerBeat)
 {
     clicksPerBeat = std::clamp(clicksPerBeat, 1, 4);

@@ -36,6 +36,12 @@ public:
     // Inside onBeat of Advance, for a beat (not a subdivision): a new rate from that beat's exact
     // crossing on, so the interval after it is the first at the new tempo.
     void SetRateFromLastBeat(double phaseRatePerMs);
+    // Inside onBeat of Advance for a beat, or before the first beat: the next beat at `frame`
+    // (counted from Start, fractional), the rate changed from the last beat's exact crossing so
+    // that it falls there. Beats placed from a list of times this way carry no error from one to
+    // the next.
+    void SetNextBeatAt(double frame);
+    double SampleRate() const { return sampleRate_; }
     // Clicks per beat, 1..4 (others are clamped): from the next beat on (the beat under way keeps
     // its kind); before the first beat at once. The first beat after Start has none before it.
     void SetSubdivision(int clicksPerBeat);

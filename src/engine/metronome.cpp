@@ -102,8 +102,140 @@ int Metronome::TrainerStep(const Practice &p) const
     return trainerBpm_; // at the goal (or past it from the start): it stays
 }
 
+namespace {
+
+// The sounds of a song's click: X as a lit upper lamp (accent 1 on top of the beat, whatever the
+// accent switch says), x the beat alone; a voice speaks the accented or the plain number.
+BeatChoice ChooseClick(const Settings &s, song::Click click, int beat)
+{
+    BeatRules rules = s.rules;
+    rules.accentOn = true;
+    BeatPattern pattern;
+    if (beat >= 1 && beat <= kPatternSize)
+        pattern.Accent1[std::size_t(beat - 1)] = click == song::Click::Accent;
+    return ChooseBeat(rules, pattern, beat);
+}
+
+} // namespace
+
+void Metronome::PlayClick(const Settings &s, song::Click click, int beat, float volume, int offset)
+{
+    if (click == song::Click::Silent)
+        return;
+    const bool preRolled = preRollBeat_ == beatsPlayed_;
+    const BeatChoice choice = ChooseClick(s, click, beat);
+    const float gain = s.gain * volume;
+    for (int k = 0; k < choice.count; ++k) {
+        const SoundPlay &play = choice.plays[k];
+        const bool spoken = play.layer == Layer::CountPlain || play.layer == Layer::CountAccented;
+        if (spoken && preRolled)
+            continue;
+        const sound::Sample *sample = Pick(s, play.layer, beat);
+        if (sample)
+            KeepAsLast(play.slot, sample);
+        else
+            sample = lastPlayed_[play.slot];
+        if (!sample)
+            continue;
+        const std::int64_t lead = spoken ? PreRollFrames(sample->swellFrames, clock_.FramesPerBeat()) : 0;
+        player_.mixer().StartVoice(play.slot, sample, gain, gain, int(std::max<std::int64_t>(offset - lead, 0)));
+    }
+}
+
+bool Metronome::NextSongClick(song::Click &click, int &beat) const
+{
+    if (countInLeft_ > 0) {
+        beat = currentBeat_;
+        click = beat == 1 ? song::Click::Accent : song::Click::Normal;
+        return true;
+    }
+    if (!song_ || songEnded_ || songSection_ >= song_->sections().size())
+        return false;
+    const SongSection &sec = song_->sections()[songSection_];
+    beat = int(songClick_ % sec.beats) + 1;
+    click = sec.pattern[std::size_t(beat - 1)];
+    return true;
+}
+
+bool Metronome::SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart)
+{
+    BeatEvent event;
+    event.onsetFrame = blockStart + std::uint64_t(b.offset);
+    const auto &sections = song_->sections();
+    if (songEnded_ || songSection_ >= sections.size()) {
+        // The passage after the last click is the song's end: the pendulum stands, nothing sounds.
+        songEnded_ = true;
+        clock_.Hold();
+        CancelPreRoll(blockStart, true);
+        event.songEnd = true;
+        event.measuredBpm = measuredBpm_;
+        events_.Push(event);
+        return true;
+    }
+    const SongSection &sec = sections[songSection_];
+    currentBeat_ = int(songClick_ % sec.beats) + 1;
+    const song::Click click = sec.pattern[std::size_t(currentBeat_ - 1)];
+    ++beatsPlayed_;
+    PlayClick(s, click, currentBeat_, sec.volume, b.offset);
+    if (preRollBeat_ == beatsPlayed_)
+        preRollBeat_ = 0;
+    lastMuted_ = click == song::Click::Silent;
+    songVolume_ = sec.volume;
+    if (b.intervalMs > 0)
+        measuredBpm_ = int(std::nearbyint(std::min(60000.0 / b.intervalMs, 32767.0)));
+    event.beat = currentBeat_;
+    event.darkRed = click == song::Click::Accent;
+    event.measuredBpm = measuredBpm_;
+    event.muted = lastMuted_;
+    event.songSection = int(songSection_);
+    event.songBar = int(songClick_ / sec.beats) + 1;
+    event.beatsPerBar = sec.beats;
+
+    // The next click's time from the map (or the song's end), as a frame of this run: the clock
+    // swings there from this beat's exact crossing.
+    const double now = song_->ClickTime(songSection_, songClick_);
+    if (++songClick_ >= sec.clicks) {
+        ++songSection_;
+        songClick_ = 0;
+    }
+    const double next = songSection_ < sections.size() ? song_->ClickTime(songSection_, songClick_) : song_->EndTime();
+    event.clickRate = 60.0 / (next - now);
+    const double rate = clock_.SampleRate();
+    clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), rate)) + next * rate);
+    currentBeat_ = NextBeat(currentBeat_, sec.beats); // where the window's beats go on if the song is left
+    events_.Push(event);
+    return true;
+}
+
 void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart)
 {
+    if (song_ && SongBeat(s, b, blockStart))
+        return;
+    if (countInLeft_ > 0) {
+        // A plain START's count-in: the window's beats, X on the first of each bar.
+        ++beatsPlayed_;
+        PlayClick(s, currentBeat_ == 1 ? song::Click::Accent : song::Click::Normal, currentBeat_, 1.0f, b.offset);
+        if (preRollBeat_ == beatsPlayed_)
+            preRollBeat_ = 0;
+        lastMuted_ = false;
+        if (b.intervalMs > 0)
+            measuredBpm_ = int(std::nearbyint(std::min(60000.0 / b.intervalMs, 32767.0)));
+        BeatEvent event;
+        event.beat = currentBeat_;
+        event.darkRed = currentBeat_ == 1;
+        event.measuredBpm = measuredBpm_;
+        event.onsetFrame = blockStart + std::uint64_t(b.offset);
+        event.countIn = true;
+        event.beatsPerBar = s.beatsPerCycle;
+        events_.Push(event);
+        currentBeat_ = NextBeat(currentBeat_, s.beatsPerCycle);
+        if (--countInLeft_ == 0) {
+            // The run proper begins: its first beat is beat 1 of its first cycle.
+            currentBeat_ = 1;
+            beatsPlayed_ = 0;
+        }
+        return;
+    }
     if (follower_.Active()) {
         // The session's phase numbers the beat; its tempo is the one measured.
         currentBeat_ = SessionFollower::BeatNumber(b.unit, s.beatsPerCycle);
@@ -207,7 +339,7 @@ void Metronome::Subdivide(const Settings &s, BeatClock::Beat b)
     const sound::Sample *sample = s.samples.click ? s.samples.click : lastPlayed_[0];
     if (!sample)
         return;
-    const float gain = s.gain * kSubdivisionGain;
+    const float gain = s.gain * kSubdivisionGain * (song_ ? songVolume_ : 1.0f);
     player_.mixer().StartVoice(kSubdivisionSlot, sample, gain, gain, b.offset);
 }
 
@@ -225,15 +357,20 @@ void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
     const std::int64_t at = clock_.NextBeatFrame();
     if (at == std::numeric_limits<std::int64_t>::max())
         return;
-    const std::uint64_t cycle = cycle_ + (currentBeat_ == 1 && beatsPlayed_ > 0 ? 1 : 0);
-    if (MutedCycle(s.practice, cycle))
+    song::Click click = song::Click::Normal;
+    int beat = currentBeat_;
+    const bool songClick = NextSongClick(click, beat);
+    if (songClick && click == song::Click::Silent)
         return;
-    const BeatChoice choice = ChooseBeat(s.rules, s.pattern, currentBeat_);
+    const std::uint64_t cycle = cycle_ + (currentBeat_ == 1 && beatsPlayed_ > 0 ? 1 : 0);
+    if (!songClick && MutedCycle(s.practice, cycle))
+        return;
+    const BeatChoice choice = songClick ? ChooseClick(s, click, beat) : ChooseBeat(s.rules, s.pattern, currentBeat_);
     for (int k = 0; k < choice.count; ++k) {
         const SoundPlay &play = choice.plays[k];
         if (play.layer != Layer::CountPlain && play.layer != Layer::CountAccented)
             continue;
-        const sound::Sample *named = Pick(s, play.layer, currentBeat_);
+        const sound::Sample *named = Pick(s, play.layer, beat);
         const sound::Sample *sample = named ? named : lastPlayed_[play.slot];
         if (!sample)
             return;
@@ -244,7 +381,9 @@ void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
         if (named)
             KeepAsLast(play.slot, named);
         const std::int64_t offset = std::max<std::int64_t>(start - std::int64_t(blockStart), 0);
-        if (!player_.mixer().StartVoice(play.slot, sample, s.gain, s.gain, int(offset)))
+        const float gain =
+            s.gain * (song_ && songClick && countInLeft_ == 0 ? song_->sections()[songSection_].volume : 1.0f);
+        if (!player_.mixer().StartVoice(play.slot, sample, gain, gain, int(offset)))
             return;
         preRollBeat_ = next;
         preRollSlot_ = play.slot;
@@ -301,7 +440,14 @@ void Metronome::Render(float *out, int frames)
         runsStarted_ = starts;
         CancelPreRoll(blockStart, true);
         double rate = s.phaseRate;
-        if (p.trainerOn) {
+        // A song plays on its own clock (not yet with a shared session: then the window's beats).
+        song_ = shared ? nullptr : s.song;
+        songSection_ = 0;
+        songClick_ = 0;
+        songEnded_ = false;
+        songVolume_ = 1.0f;
+        countInLeft_ = 0;
+        if (p.trainerOn && !song_) {
             trainerBpm_ = std::clamp(p.trainerStartBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
             trainerRestart_ = false;
             cyclesAtTempo_ = 0;
@@ -309,6 +455,10 @@ void Metronome::Render(float *out, int frames)
         }
         clock_.SetSubdivision(p.subdivision);
         clock_.Start(rate, s.swingFactor);
+        if (song_)
+            clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), clock_.SampleRate())));
+        else if (!shared) // with a shared session the run waits for the session's bar instead
+            countInLeft_ = std::clamp(p.countInBars, 0, kMaxCountInBars) * std::clamp(s.beatsPerCycle, 1, kLamps);
         runStartFrame_ = blockStart;
         clockBefore_ = clock_;
         rateChangeFrame_ = blockStart;
@@ -323,6 +473,10 @@ void Metronome::Render(float *out, int frames)
         if (shared)
             follower_.StartRun();
     }
+    // Settings without the song (a tempo or beats set by hand, STOP): it is not read again, and the
+    // run plays on at phaseRate.
+    if (song_ && s.song != song_)
+        song_ = nullptr;
     if (running) {
         // Gap training begins with its sounding cycles: at START from the first cycle, switched on
         // while running from the next cycle's first beat (not mid-bar).
@@ -333,7 +487,7 @@ void Metronome::Render(float *out, int frames)
         // (a trainer's tempo is never taken back to a phase rate published before its step).
         if (shared) {
             follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
-        } else if (!p.trainerOn && clock_.Rate() != s.phaseRate) {
+        } else if (!p.trainerOn && !song_ && !songEnded_ && clock_.Rate() != s.phaseRate) {
             clockBefore_ = clock_;
             rateChangeFrame_ = blockStart;
             clock_.SetRate(s.phaseRate); // a new tempo goes on from the current phase

@@ -10,6 +10,7 @@
 #include "engine/beat_pattern.h"
 #include "engine/beat_rules.h"
 #include "engine/session_follower.h"
+#include "engine/song_plan.h"
 #include "sound/audio_source.h"
 #include "sound/latest_value.h"
 #include "sound/sample.h"
@@ -70,6 +71,10 @@ struct Practice {
     bool gapOn = false;
     int gapPlayCycles = 2; // 1..8
     int gapMuteCycles = 2; // 1..8
+    // Bars counted in before a plain START (0..2): the window's beats at its tempo, X on the first,
+    // x on the others (or the voice's numbers); trainer and gap training begin after them. A song
+    // has its count-in in its SongPlan.
+    int countInBars = 0;
 };
 
 // The slot of the subdivision clicks (slots 0..2 are the beat's), and their level below the beat.
@@ -96,6 +101,11 @@ struct Settings {
     std::array<const sound::Sample *, 3> slotSamples{};
     float gain = 1.0f; // every beat sound, both channels
     Practice practice;
+    // A song to play from the next START (null: none). While a run plays it, the song decides
+    // tempo, beats, pattern and volume (phaseRate, beatsPerCycle and pattern are not read, nor the
+    // trainer); settings naming another song or none leave it, and the run goes on at phaseRate.
+    // Kept alive by the UI thread as long as these settings may be read.
+    const SongPlan *song = nullptr;
     std::uint64_t sequence = 0; // set by Publish
 };
 
@@ -108,6 +118,15 @@ struct BeatEvent {
     double bpm = 0;               // the tempo the trainer plays from this beat on (set at a run's first
                                   // beat and at every trainer step); 0: no change here
     bool muted = false;           // a beat of a silent cycle of the gap training: show it, it is not heard
+    // A song's beat (or a plain START's count-in): its section in the SongPlan (-1: not a song's),
+    // its bar there (from 1), the section's beats a bar and the rate of clicks from this beat to
+    // the next (clicks a minute, to show as the tempo).
+    int songSection = -1;
+    int songBar = 0;
+    int beatsPerBar = 0;
+    double clickRate = 0;
+    bool countIn = false; // a beat of a plain START's count-in
+    bool songEnd = false; // no beat: the song ended at onsetFrame (stop as after STOP)
 };
 
 // Where the pendulum is, published after every block.
@@ -173,6 +192,12 @@ private:
     int TrainerStep(const Practice &p) const;
     const sound::Sample *Pick(const Settings &s, Layer layer, int beat) const;
     void KeepAsLast(int slot, const sound::Sample *sample);
+    // A song's beat, or the song's end; false when the beat is not the song's (played as usual).
+    bool SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart);
+    // The sounds of a beat of a song's section or of a count-in: X, x or . at `beat` (1-based).
+    void PlayClick(const Settings &s, song::Click click, int beat, float volume, int offset);
+    // The next song beat's click, for the voice started ahead of it.
+    bool NextSongClick(song::Click &click, int &beat) const;
 
     sound::SlotPlayer &player_;
     sound::LatestValue<Settings> settings_;
@@ -205,6 +230,14 @@ private:
     bool trainerRestart_ = false; // from the start tempo at the next cycle boundary
     int trainerBpm_ = 0;
     int cyclesAtTempo_ = 0;
+    // The song played (null: none), the next click (section, click in it) and the frames of the
+    // run's start before the song's first click.
+    const SongPlan *song_ = nullptr;
+    std::size_t songSection_ = 0;
+    std::int64_t songClick_ = 0;
+    bool songEnded_ = false;  // the song ended in this run: the pendulum stands until STOP
+    float songVolume_ = 1.0f; // of the last song beat (its subdivisions play at it too)
+    int countInLeft_ = 0;     // beats of a plain START's count-in still to come
     // The spoken number started ahead of its beat: the beat's number in the run (0: none), its
     // slot and the mixer frame its voice starts at.
     std::uint64_t preRollBeat_ = 0;

@@ -393,11 +393,27 @@ void PracticeTools::SetOtherStatus(const QString &text, const QString &shortText
     ShowStatus();
 }
 
+void PracticeTools::SetCountIn(int bars)
+{
+    values_.countInBars = std::clamp(bars, 0, engine::kMaxCountInBars);
+    Changed();
+}
+
+void PracticeTools::SetSongStatus(const QString &text)
+{
+    if (song_.isEmpty() && !text.isEmpty()) {
+        brief_.clear(); // a song begins: where it is matters more than a note from before
+        briefTimer_.stop();
+    }
+    song_ = text;
+    ShowStatus();
+}
+
 void PracticeTools::ShowStatus()
 {
     // The tools' words in full where they fit beside the other news, else in brief.
     auto line = [this](bool brief) {
-        QString text = QString::fromStdString(StatusLine(values_, brief));
+        QString text = !song_.isEmpty() ? song_ : QString::fromStdString(StatusLine(values_, brief));
         if (!other_.isEmpty())
             text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
         return text;

@@ -61,6 +61,10 @@ public:
     void SetRemember(bool on);
     // Has a screen reader hear what the checkable `entry` was switched to ("Tempo-Trainer an").
     void TellSwitched(const QAction &entry);
+    void SetCountIn(int bars); // bars counted in before START, 0..2
+    // While a song plays: where it is ("Intro, Takt 2 von 8"), shown in place of the usual line
+    // (empty: the usual line again).
+    void SetSongStatus(const QString &text);
     void EditTrainer(); // the trainer's dialog, open until the user closes it
     void EditGap();
 
@@ -115,6 +119,7 @@ private:
     QLabel *status_ = nullptr;
     QString brief_;
     QString other_, otherShort_;
+    QString song_;
     QTimer briefTimer_;
     QTimer writeTimer_;
     QPointer<QDialog> dialog_;

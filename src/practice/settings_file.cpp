@@ -25,10 +25,11 @@ namespace practice {
 namespace {
 
 // The keys, in the order they are written.
-const char *const kKeys[] = {
-    "preset",        "accent1Lamps", "accent2Lamps", "accents",        "sound",       "accent1Sound", "accent2Sound",
-    "beatsPerCycle", "tempo",        "alwaysOnTop",  "volume",         "subdivision", "trainer/on",   "trainer/start",
-    "trainer/every", "trainer/step", "trainer/goal", "trainer/chosen", "gap/on",      "gap/play",     "gap/mute"};
+const char *const kKeys[] = {"preset",       "accent1Lamps", "accent2Lamps",   "accents",       "sound",
+                             "accent1Sound", "accent2Sound", "beatsPerCycle",  "tempo",         "alwaysOnTop",
+                             "volume",       "subdivision",  "trainer/on",     "trainer/start", "trainer/every",
+                             "trainer/step", "trainer/goal", "trainer/chosen", "gap/on",        "gap/play",
+                             "gap/mute",     "countIn",      "song",           "songFolder"};
 
 QString Lamps(const engine::BeatPattern &p, engine::AccentRow row)
 {
@@ -211,6 +212,14 @@ ReadOutcome ReadSettings(const QString &path, const Remembered &firstRun,
     r.Bool("gap/on", p.gapOn);
     r.Int("gap/play", p.gapPlayCycles, 1, 8);
     r.Int("gap/mute", p.gapMuteCycles, 1, 8);
+    // Keys added with songs: a file written before them lacks them, and says nothing of it.
+    if (file.contains(QStringLiteral("countIn")))
+        r.Int("countIn", p.countInBars, 0, engine::kMaxCountInBars);
+    QString text;
+    if (file.contains(QStringLiteral("song")) && r.Text("song", text))
+        w.song = text.toStdString();
+    if (file.contains(QStringLiteral("songFolder")) && r.Text("songFolder", text))
+        w.songFolder = text.toStdString();
 
     const std::set<QString> known(std::begin(kKeys), std::end(kKeys));
     std::string examples;
@@ -303,6 +312,9 @@ bool WriteSettings(const QString &path, const Remembered &v)
     file.setValue("gap/on", p.gapOn);
     file.setValue("gap/play", p.gapPlayCycles);
     file.setValue("gap/mute", p.gapMuteCycles);
+    file.setValue("countIn", p.countInBars);
+    file.setValue("song", QString::fromStdString(w.song));
+    file.setValue("songFolder", QString::fromStdString(w.songFolder));
     file.sync();
     struct stat now {};
     const bool stillRegular = ::lstat(target.c_str(), &now) == 0 ? S_ISREG(now.st_mode) : errno == ENOENT;

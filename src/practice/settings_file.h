@@ -21,6 +21,8 @@ struct WindowSettings {
     int beatsPerCycle = 4;
     int bpm = 120;
     bool onTop = true;
+    std::string song;       // the song last opened (a path; empty: none)
+    std::string songFolder; // the setlist's folder (empty: ~/.local/share/metronom/Lieder)
 };
 
 struct Remembered {

@@ -169,7 +169,7 @@ std::vector<ControlSpec> BuildControls()
         c.toolTip = "Tasten: Leertaste = START/STOP, + / − oder → / ← = Tempo ±1, "
                     "Bild ↑ / Bild ↓ = Tempo ±10, T = Tippen (Umschalt+T = neue Reihe), "
                     "1 … 8 = Schläge pro Zyklus, A = Akzente ein/aus, ↑ / ↓ = Lautstärke, "
-                    "U = Unterteilung, R = Tempo-Trainer, G = Pausen-Training. "
+                    "U = Unterteilung, R = Tempo-Trainer, G = Pausen-Training, N / P = nächster / voriger Song. "
                     "Rechtsklick neben die Bedienelemente, Klick auf das METRONOM-Schild, F10 oder Menütaste: "
                     "Übungen und Einstellungen";
         c.back = kGrey;

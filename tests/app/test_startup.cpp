@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "app/commands.h"
+#include "app/export_command.h"
 #include "app/frm_metronom.h"
 #include "app/single_instance.h"
 #include "app/sound_list.h"
@@ -140,3 +141,44 @@ TEST(SingleInstance, ALaterStartHandsItsActivationTokenToTheRunningCopy)
 }
 
 } // namespace
+
+// One parser for the command line: the help first of all, a song, the export with its rate, and
+// options it does not know (named, otherwise ignored, as are further arguments).
+TEST(CommandLine, EachOptionAsItIsDocumented)
+{
+    struct Row {
+        QStringList args;
+        bool help;
+        QString song, exportTo;
+        int rate;
+        QStringList unknown;
+        QString error;
+    };
+    const Row rows[] = {
+        {{}, false, "", "", 48000, {}, ""},
+        {{"lied.txt", "noch.txt"}, false, "lied.txt", "", 48000, {}, ""},
+        {{"--irgendwas", "lied.txt", "-x"}, false, "lied.txt", "", 48000, {"--irgendwas", "-x"}, ""},
+        {{"--export", "out.flac", "lied.txt", "--rate", "44100"}, false, "lied.txt", "out.flac", 44100, {}, ""},
+        {{"--rate", "96000", "--export", "o.wav", "--", "-lied.txt"}, false, "-lied.txt", "o.wav", 96000, {}, ""},
+        {{"lied.txt", "--help", "--export"}, true, "lied.txt", "", 48000, {}, "--export: die Ausgabedatei fehlt"},
+        {{"--export", "o.wav"}, false, "", "o.wav", 48000, {}, "--export o.wav: die Tempokarte (FILE) fehlt"},
+        {{"--export", "o.wav", "l.txt", "--rate", "viel"},
+         false,
+         "l.txt",
+         "o.wav",
+         48000,
+         {},
+         "--rate: eine Zahl von Bildern in der Sekunde fehlt"},
+        {{"-V"}, true, "", "", 48000, {}, ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        const app::CommandLine c = app::ParseCommandLine(row.args);
+        EXPECT_EQ(!c.text.isEmpty(), row.help);
+        EXPECT_EQ(c.songFile, row.song);
+        EXPECT_EQ(c.exportTo, row.exportTo);
+        EXPECT_EQ(c.rate, row.rate);
+        EXPECT_EQ(c.unknown, row.unknown);
+        EXPECT_EQ(c.error, row.error);
+    }
+}

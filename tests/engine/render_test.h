@@ -37,13 +37,13 @@ struct RenderTest : ::testing::Test {
         Publish();
         metronome.Start();
     }
-    // Renders up to frame `until` in blocks of at most 512 frames; keeps the left channel (heard up
+    // Renders up to frame `until` in blocks of at most `blockFrames` frames; keeps the left channel (heard up
     // to until - kHeard) and the events of the beats heard by then.
     void RenderTo(std::int64_t until)
     {
-        std::vector<float> out(2 * 512);
+        std::vector<float> out(2 * std::size_t(blockFrames));
         while (rendered < until) {
-            const int n = int(std::min<std::int64_t>(512, until - rendered));
+            const int n = int(std::min<std::int64_t>(blockFrames, until - rendered));
             rendering = true;
             metronome.Render(out.data(), n);
             rendering = false;
@@ -80,6 +80,7 @@ struct RenderTest : ::testing::Test {
     engine::Metronome metronome{player};
     engine::Settings settings;
     std::int64_t rendered = 0;
+    int blockFrames = 512;
     std::vector<float> left;
     std::vector<engine::BeatEvent> beats_, later_; // beats heard, beats still in the limiter's look-ahead
 };

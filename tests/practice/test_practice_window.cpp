@@ -21,6 +21,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/commands.h"
 #include "app/desktop.h"
 #include "app/startup.h"
 #include "fader/fader.h"
@@ -475,6 +476,53 @@ TEST_F(RememberTest, UnwritableFolderAndUndeletableFileAreSaid)
     EXPECT_EQ(tools().StatusText(), QStringLiteral("Einstellungen nicht löschbar"));
     EXPECT_NE(err.find("cannot be deleted"), std::string::npos) << err;
     QDir(settingsFile()).removeRecursively();
+}
+
+} // namespace
+
+namespace {
+
+// A song in the window: it follows each section as heard (beats, lamps, tempo, status line); a
+// refused map changes nothing; the tempo set by hand leaves the song from the tempo heard, and the
+// window's own beats and lamps come back. Remembered: the song's file, never a section's beats.
+TEST_F(RememberTest, ASongIsFollowedAsHeardAndLeftByHand)
+{
+    open();
+    entry(QStringLiteral("Einstellungen merken"))->trigger();
+    QTemporaryDir songs;
+    const QString lied = songs.filePath(QStringLiteral("lied.txt")), bad = songs.filePath(QStringLiteral("bad.txt"));
+    for (const auto &[path, map] :
+         {std::pair{lied, "Vers: 1 2/4 120\nRefrain: 50 6/8 90 X..x.. 0.5\n"}, std::pair{bad, "1 120\n1 120 Xxx\n"}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(map);
+    }
+    QStringList boxes;
+    app::SetMessageSink([&](const QString &message, int, const QString &) { boxes << message; });
+    ASSERT_TRUE(form->OpenSong(lied));
+    EXPECT_FALSE(form->OpenSong(bad));
+    app::SetMessageSink({});
+    EXPECT_EQ(boxes, QStringList{bad + QStringLiteral(", Zeile 2: Muster „Xxx“ hat 3 Zeichen für 4 Schläge im Takt")});
+    EXPECT_EQ(form->SongPath(), lied);
+
+    click("Check1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tools().StatusText() == QStringLiteral("Refrain, Takt 1 von 50"); }, 5000))
+        << tools().StatusText().toStdString();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return text("lblBPM") == QStringLiteral("180"); }, 3000)); // 90 quarters in eighths
+    EXPECT_EQ(shown(), "Normal Klack/Bassdrum/Snare 10000000 00000000 - top 4 beats 180 bpm vol 85 sub 1 - -");
+    EXPECT_EQ(text("lblBeats"), QStringLiteral("6"));
+    click("cmdTempo(1)"); // ">"
+    EXPECT_FALSE(form->SongPlaying());
+    EXPECT_EQ(form->Tempo().Bpm(), 181);
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Song verlassen (von Hand)"));
+    EXPECT_EQ(text("lblBeats"), QStringLiteral("4"));
+    click("Check1");
+    EXPECT_EQ(shown(), "Normal Klack/Bassdrum/Snare 10001000 00100010 - top 4 beats 181 bpm vol 85 sub 1 - -");
+    close();
+    QSettings file(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("song").toString(), lied);
+    EXPECT_EQ(file.value("beatsPerCycle").toInt(), 4);
 }
 
 } // namespace
