@@ -161,6 +161,9 @@ QString CommandLineText(const QStringList &args)
                 "Die Klänge sind die WAV-Dateien im Ordner Sounds neben dem Programm\n"
                 "(im Paket /usr/lib/metronom/Sounds); Klack.wav muss dort sein.\n"
                 "\n"
+                "Der Ton geht an PipeWire, sonst an PulseAudio, sonst an SDLs Standardgerät;\n"
+                "METRONOM_OUTPUT=pipewire, pulse oder sdl lässt nur diese Ausgabe zu.\n"
+                "\n"
                 "Beendet sich mit 0; mit 1, wenn kein Bildschirm, keine Tonausgabe oder\n"
                 "Klack.wav fehlt. Mehr dazu: man metronom\n");
         if (arg == QLatin1String("--version") || arg == QLatin1String("-V"))
