@@ -142,10 +142,10 @@ int main(int argc, char **argv)
     pw_loop_add_signal(pw_main_loop_get_loop(r.loop), SIGTERM, Quit, &r);
     char lat[32];
     std::snprintf(lat, sizeof lat, "%d/%d", latency, rate);
-    pw_properties *props =
-        pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Production",
-                          PW_KEY_STREAM_CAPTURE_SINK, "true", PW_KEY_TARGET_OBJECT, target.c_str(), PW_KEY_NODE_LATENCY,
-                          lat, PW_KEY_NODE_NAME, "pw_recorder", nullptr);
+    pw_properties *props = pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", PW_KEY_MEDIA_TYPE, "Audio",
+                                             PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Production",
+                                             PW_KEY_STREAM_CAPTURE_SINK, "true", PW_KEY_TARGET_OBJECT, target.c_str(),
+                                             PW_KEY_NODE_LATENCY, lat, PW_KEY_NODE_NAME, "pw_recorder", nullptr);
     static pw_stream_events events{};
     events.version = PW_VERSION_STREAM_EVENTS;
     events.process = &Process;

@@ -287,7 +287,10 @@ PipeWireOutput::Step PipeWireOutput::Connect(std::string &error, const std::atom
         Close();
         return step;
     };
-    context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
+    // client-rt.conf, as PipeWire's own audio clients take it: its module asks RTKit (or the
+    // system, within RLIMIT_RTPRIO) for real-time scheduling of the data thread.
+    context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
+                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
     if (!context_)
         return fail("no context", Step::Refused);
     // PIPEWIRE_REMOTE or the user's pipewire-0; the library starts no daemon of its own.
