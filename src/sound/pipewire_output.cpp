@@ -160,9 +160,11 @@ bool PipeWireOutput::suspended() const
 
 void PipeWireOutput::Process()
 {
-    if (!rtChecked_) {
+    // Looked at once the stream has run a while: PipeWire raises the data thread's priority
+    // after the thread started, not before its first cycle.
+    if (!rtChecked_ && ++cycles_ == kRtCheckCycle) {
         rtChecked_ = true;
-        const int policy = sched_getscheduler(0);
+        const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK; // PipeWire sets that flag too
         // Relaxed: a hint the UI thread prints once.
         rtRefused_.store(policy != SCHED_FIFO && policy != SCHED_RR, std::memory_order_relaxed);
     }
@@ -329,6 +331,7 @@ bool PipeWireOutput::StartStream(bool playing, std::string &error, const std::at
     resetClock_.store(true, std::memory_order_relaxed);
     lastCycleNs_.store(MonotonicNs(), std::memory_order_relaxed);
     rtChecked_ = false; // audio thread state, set while no stream runs: the stream's start orders it
+    cycles_ = 0;
     // The block's latency comes from each cycle's report; nothing from an earlier output's.
     feed_.SetLatency(0, false);
     feed_.SetHeardAfter(-1);

@@ -115,6 +115,8 @@ private:
 
     GraphClock graph_;       // audio thread
     bool rtChecked_ = false; // audio thread
+    int cycles_ = 0;         // audio thread, until rtChecked_
+    static constexpr int kRtCheckCycle = 100;
     std::atomic<bool> rtRefused_{false};
     std::atomic<bool> resetClock_{true}; // the next cycle starts the graph clock anew
     std::atomic<bool> resting_{false};   // asked by Play(false)
