@@ -52,14 +52,13 @@ else
   sleep "$seconds"
 fi
 t1=$(ticks) n1=$(date +%s%N)
-nodes=$(pw-cli ls Node | grep -c 'node.name = "Metronom"' || true)
-quantum_seen=$(pw-metadata -n settings 0 2>/dev/null | grep -o "clock.quantum' value:'[0-9]*" | grep -o '[0-9]*$' || true)
+api=$(pw-dump | python3 "$here/tools/pw_node_api.py" Metronom | tr '\n' ' ')
 start_stop # STOP
 sleep 1
 kill -INT "$recorder"; wait "$recorder" 2>/dev/null || true
-echo "output $output ($([ "$nodes" -ge 1 ] && echo "a native node Metronom" || echo "through pipewire-pulse")), ${seconds} s at 120 BPM, load $load, daemon stopped 7 ms $stops times, quantum ${quantum:-not forced}"
+echo "output $output (its node: ${api:-none}), ${seconds} s at 120 BPM, load $load, daemon stopped 7 ms $stops times, quantum ${quantum:-not forced}"
 sed 's/^/  /' "$WORK/rec.out"
 awk -v t="$((t1 - t0))" -v hz="$(getconf CLK_TCK)" -v ns="$((n1 - n0))" \
   'BEGIN {printf "  CPU while playing (program + pipewire + pipewire-pulse): %.2f %%\n", 100 * t / hz / (ns / 1e9)}'
 grep -i "real-time\|PipeWire" "$WORK/program.out" | sed 's/^/  program: /' || true
-python3 "$here/tools/sink_grid.py" "$WORK/rec.wav" "$WORK/blocks.log" 24000 || true
+python3 "$here/tools/sink_grid.py" "$WORK/rec.wav" "$WORK/blocks.log" 24000 --min-on 0 || true

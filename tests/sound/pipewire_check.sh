@@ -18,8 +18,7 @@ rec=$!; PIDS+=($rec)
 sleep 0.5
 METRONOM_OUTPUT=pipewire "$check" --output >"$WORK/check.log" 2>&1 & pid=$!; PIDS+=($pid)
 sleep 1
-node=$(pw-cli ls Node 2>/dev/null | grep -c 'node.name = "Metronom"')
-client=$(pw-cli ls Client 2>/dev/null | grep -A12 'application.name = "Metronom"' | grep -c 'pipewire-pulse' || true)
+api=$(pw-dump | python3 "$(dirname "$0")/../../tools/pw_node_api.py" Metronom)
 for _ in 1 2 3 4 5 6; do
   sleep 0.6; kill -STOP "${PIPEWIRE_PIDS[0]}"; sleep 0.007; kill -CONT "${PIPEWIRE_PIDS[0]}"
 done
@@ -27,7 +26,16 @@ wait $pid || fail "the check failed: $(cat "$WORK/check.log")"
 sed 's/^/  /' "$WORK/check.log"
 kill -INT $rec; wait $rec 2>/dev/null
 sed 's/^/  /' "$WORK/rec.log"
-[ "$node" -ge 1 ] && [ "$client" -eq 0 ] || fail "the stream is no native PipeWire node (nodes $node, through pipewire-pulse $client)"
+[ "$api" = native ] || fail "the stream is no native PipeWire node: ${api:-none}"
 # Each click on the sink's grid, or late by less than 1024 frames; none lost or doubled (sink_grid.py).
 python3 "$(dirname "$0")/../../tools/sink_grid.py" "$WORK/clicks.wav" "$WORK/blocks.log" 24000 || fail "clicks off the sink's grid"
 echo "native stream, clicks on the sink's grid across the stall and the stopped daemon: ok"
+# The frame taken as heard (the pendulum) against when each click was played, within 4 ms.
+"$recorder" --target metronom --wav "$WORK/heard.wav" --log "$WORK/heard-blocks.log" --latency 256 --seconds 30 2>/dev/null &
+rec=$!; PIDS+=($rec)
+sleep 0.5
+METRONOM_OUTPUT=pipewire "$check" --heard "$WORK/heard.log" 6 >/dev/null 2>&1 || fail "the heard check failed"
+kill -INT $rec; wait $rec 2>/dev/null
+python3 "$(dirname "$0")/../../tools/heard_vs_sink.py" "$WORK/heard.log" "$WORK/heard.wav" "$WORK/heard-blocks.log" 4 ||
+  fail "the heard frame is off the clicks played"
+echo "the heard frame on the clicks played: ok"
