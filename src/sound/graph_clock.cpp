@@ -25,11 +25,11 @@ GraphClock::Block GraphClock::Next(const GraphTime &time, std::int64_t lateTicks
         } else {
             // A skip is whole frames; what it leaves of a frame is carried to the next one, so
             // that the beats do not creep off the device's time line by a fraction per skip.
-            const double frames = pending_ + carry_;
-            const auto skip = std::int64_t(std::llround(frames));
+            const double owed = pending_ + carry_;
+            const auto skip = std::int64_t(std::llround(owed));
             if (skip >= kMinSkipFrames && skip <= kMaxSkipFrames) {
                 block.skip = skip;
-                carry_ = frames - double(skip);
+                carry_ = owed - double(skip);
             }
             pending_ = 0;
         }
