@@ -3,12 +3,12 @@
 # but only those that are missing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libsdl2-dev libpulse-dev libsndfile1-dev fonts-liberation2
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libsdl2-dev libpulse-dev libsndfile1-dev libpipewire-0.3-dev fonts-liberation2
   qt6-translations-l10n)
 if [ "${1:-}" = "--test" ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils sox espeak-ng pulseaudio pulseaudio-utils python3
     desktop-file-utils appstream dpkg-dev lintian man-db weston qt6-wayland clang-format stress-ng libx11-dev libxdamage-dev openbox
-    at-spi2-core gir1.2-atspi-2.0 python3-gi dbus)
+    at-spi2-core gir1.2-atspi-2.0 python3-gi dbus pipewire pipewire-bin pipewire-pulse wireplumber)
 fi
 
 # Ableton Link (header-only) without its recommends: they pull in boost, which Link does not need.

@@ -22,14 +22,15 @@ case ${1:-} in
     ;;
   --tsan)
     cmake -S . -B build-tsan -DBUILD_TESTING=ON -DMETRONOM_WERROR=ON -DMETRONOM_TSAN=ON
-    cmake --build build-tsan -j "$jobs" --target engine_tests sync_tests sound_tests pulse_output_check analyze_beats
+    cmake --build build-tsan -j "$jobs" --target engine_tests sync_tests sound_tests pulse_output_check analyze_beats pw_recorder
     SDL_AUDIODRIVER=dummy build-tsan/tests/engine/engine_tests
     build-tsan/tests/sync/sync_tests
     # The SDL fallback test starts PulseAudio's client library, whose own thread synchronisation
     # ThreadSanitizer cannot see: reports inside it are suppressed, as for the output check below.
     SDL_AUDIODRIVER=dummy TSAN_OPTIONS="suppressions=$PWD/tests/sound/tsan-pulse.supp" build-tsan/tests/sound/sound_tests
-    # The PulseAudio output's threads against a private server (skipped where there is none).
-    ctest --test-dir build-tsan --output-on-failure -R '^sound[.]pulse_output$'
+    # The PulseAudio and PipeWire outputs' threads against private servers (skipped where there are
+    # none).
+    ctest --test-dir build-tsan --output-on-failure -R '^sound[.](pulse|pipewire)_output$'
     ;;
   *)
     echo "usage: scripts/test.sh [--sanitize | --tsan]" >&2

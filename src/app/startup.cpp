@@ -174,6 +174,9 @@ QString CommandLineText(const QStringList &args)
                 "Songs, Vorzähler und Setlist: im Menü Übungen und Einstellungen; die Setlist\n"
                 "sind die Songs in ~/.local/share/metronom/Lieder oder einem gewählten Ordner.\n"
                 "\n"
+                "Der Ton geht an PipeWire, sonst an PulseAudio, sonst an SDLs Standardgerät;\n"
+                "METRONOM_OUTPUT=pipewire, pulse oder sdl lässt nur diese Ausgabe zu.\n"
+                "\n"
                 "Beendet sich mit 0; mit 1, wenn kein Bildschirm, keine Tonausgabe oder\n"
                 "Klack.wav fehlt, oder wenn --export nichts schreiben kann. Mehr dazu: man metronom\n");
         if (arg == QLatin1String("--version") || arg == QLatin1String("-V"))

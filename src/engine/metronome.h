@@ -182,6 +182,8 @@ public:
     // Audio thread, between blocks (or under the output's lock that keeps it out): the mixer's.
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return player_.mixer().FirstStartFrom(frame); }
     std::uint64_t RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity) override;
+    // Audio thread: a beat due in skipped frames sounds at the first frame after them.
+    void Skipping(std::int64_t frames) override { player_.Skipping(frames); }
 
 private:
     void Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart);

@@ -24,6 +24,11 @@ public:
     // play asked for meanwhile sounds in the first block; only the audio thread is a new one.
     virtual void Handover() {}
 
+    // Audio thread, before the next Render: the next `frames` frames rendered are not heard (the
+    // device played silence in their place); a sound due within them begins at the first frame
+    // after instead.
+    virtual void Skipping(std::int64_t /*frames*/) {}
+
     // Audio thread, between blocks: the first frame at or after `frame` (numbered as the frames
     // rendered) where a sound began in a block already rendered; kNoStart when none is known.
     static constexpr std::uint64_t kNoStart = ~std::uint64_t(0);

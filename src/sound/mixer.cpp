@@ -151,7 +151,7 @@ bool Mixer::Schedule(const Event &event)
     if (eventCount_ == kMaxScheduled)
         return false;
     Event e = event;
-    e.offset = std::max<std::int64_t>(e.offset, 0);
+    e.offset = std::max<std::int64_t>({e.offset, 0, std::int64_t(deferredUntil_) - std::int64_t(framesRendered_)});
     if (e.sample) {
         // Relaxed: whoever frees the sample reads this count only after an acquire that follows
         // the release by which this thread acknowledged the command or snapshot naming it.
@@ -263,6 +263,14 @@ void Mixer::MixSegment(float *out, int from, int to)
                 Release(v);
         }
     }
+}
+
+void Mixer::DeferStarts(std::int64_t frames)
+{
+    deferredUntil_ = framesRendered_ + std::uint64_t(std::max<std::int64_t>(frames, 0));
+    // The events stay in order: those raised all land on the same frame, before the later ones.
+    for (int i = 0; i < eventCount_; ++i)
+        events_[std::size_t(i)].offset = std::max(events_[std::size_t(i)].offset, std::int64_t(frames));
 }
 
 int Mixer::CancelStarts(int slot, std::int64_t frameOffset)

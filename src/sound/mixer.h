@@ -59,6 +59,9 @@ public:
     // limiter forgets what it holds, the master gain stands at its target and nothing is kept for
     // RenderAgainWithout.
     void Clear();
+    // The next `frames` frames rendered are not heard (the device played on without them): every
+    // start and stop due within them, or scheduled for them later, happens at the first frame after.
+    void DeferStarts(std::int64_t frames);
 
     // The first frame (numbered as framesRendered) at or after `frame` where a voice began in a block
     // already rendered, among the last kStartsKept starts; kNoStart when none. STOP asks this of what
@@ -120,10 +123,11 @@ private:
     std::array<Event, kMaxScheduled> events_{}; // sorted by offset, in call order for equal ones
     int eventCount_ = 0;
     std::uint64_t framesRendered_ = 0;
-    float masterGain_ = 1.0f;   // applied to the last frame rendered
-    float masterTarget_ = 1.0f; // where the glide ends
-    float masterStep_ = 0.0f;   // change per frame while gliding
-    int masterRampLeft_ = 0;    // frames of the glide left
+    std::uint64_t deferredUntil_ = 0; // no event before this frame (DeferStarts)
+    float masterGain_ = 1.0f;         // applied to the last frame rendered
+    float masterTarget_ = 1.0f;       // where the glide ends
+    float masterStep_ = 0.0f;         // change per frame while gliding
+    int masterRampLeft_ = 0;          // frames of the glide left
     PeakLimiter limiter_;
     std::array<std::uint64_t, kStartsKept> starts_{}; // frames of the last starts, oldest overwritten
     std::uint64_t startCount_ = 0;

@@ -45,6 +45,7 @@ public:
     // ApplyCommands, then one block of the mix.
     void Render(float *out, int frames) override;
     Mixer &mixer() { return mixer_; }
+    void Skipping(std::int64_t frames) override { mixer_.DeferStarts(frames); }
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer_.FirstStartFrom(frame); }
     std::uint64_t RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity) override
     {

@@ -10,11 +10,25 @@
 namespace sound {
 
 SoundOutput::SoundOutput(std::unique_ptr<AudioHost> sdlHost)
-    : usePulse_(!std::getenv("SDL_AUDIODRIVER")), player_(kSlotCount), slots_(cache_, keeper_, player_),
-      feed_(&player_), sdl_(&feed_, kProgramBlockFrames, std::move(sdlHost)), pulse_(feed_),
+    : player_(kSlotCount), slots_(cache_, keeper_, player_), feed_(&player_),
+      sdl_(&feed_, kProgramBlockFrames, std::move(sdlHost)), pulse_(feed_), pipewire_(feed_),
       silent_(feed_, kProgramBlockFrames)
 {
+    const char *chosen = std::getenv(kOutputVariable);
+    const std::string output = chosen ? chosen : "";
+    if (output == "pipewire" || output == "pulse" || output == "sdl") {
+        usePipeWire_ = output == "pipewire";
+        usePulse_ = output == "pulse";
+        useSdl_ = output == "sdl";
+    } else {
+        if (!output.empty())
+            std::fprintf(stderr, "metronom: %s=%s is none of pipewire, pulse, sdl: ignored\n", kOutputVariable,
+                         output.c_str());
+        // SDL's driver chosen (tests: dummy, disk): SDL only.
+        usePipeWire_ = usePulse_ = !std::getenv("SDL_AUDIODRIVER");
+    }
     pulse_.SetLossNotifier(&SoundOutput::Lost, this); // once, before any stream
+    pipewire_.SetLossNotifier(&SoundOutput::Lost, this);
 }
 
 SoundOutput::~SoundOutput()
@@ -25,6 +39,7 @@ SoundOutput::~SoundOutput()
 const char *SoundOutput::kind() const
 {
     switch (kind_) {
+    case Kind::PipeWire: return "PipeWire";
     case Kind::Pulse: return "PulseAudio";
     case Kind::Sdl: return "SDL";
     case Kind::Silent: return "silent";
@@ -83,6 +98,25 @@ void SoundOutput::Connect(bool sdlToo, bool once)
         }
         if (cancel_.load(std::memory_order_relaxed))
             break;
+        std::string pipewireError;
+        if (usePipeWire_) {
+            const PipeWireOutput::Step step = pipewire_.Connect(error_, cancel_);
+            if (step == PipeWireOutput::Step::Ready) {
+                noDevice_.store(false, std::memory_order_relaxed);
+                TakeOver();
+                if (pipewire_.StartStream(playingNow_.load(std::memory_order_relaxed), error_, cancel_))
+                    return Finish(Outcome::PipeWire);
+                continue;
+            }
+            // A daemon that answers slowly plays the sound: wait for it rather than for another output.
+            const bool refused = step == PipeWireOutput::Step::Refused;
+            if (!refused || (!usePulse_ && !useSdl_)) {
+                if (once || (refused && sdlToo))
+                    break; // refused at the start, and nothing else allowed: the box
+                continue;
+            }
+            pipewireError = error_ + "; ";
+        }
         if (usePulse_) {
             const PulseOutput::Step step = pulse_.Connect(error_, cancel_);
             if (step == PulseOutput::Step::Ready) {
@@ -91,7 +125,7 @@ void SoundOutput::Connect(bool sdlToo, bool once)
                 const bool device = pulse_.HasDevice(cancel_);
                 noDevice_.store(!device, std::memory_order_relaxed);
                 if (!device) {
-                    error_ = "PulseAudio: no output device";
+                    error_ = pipewireError + "PulseAudio: no output device";
                     pulse_.Close();
                     if (once)
                         break;
@@ -103,13 +137,16 @@ void SoundOutput::Connect(bool sdlToo, bool once)
                 continue;
             }
             noDevice_.store(false, std::memory_order_relaxed); // no server answers, as far as is known
+            error_ = pipewireError + error_;
             if (step != PulseOutput::Step::Refused || !sdlToo) {
                 if (once)
                     break;
                 continue; // a slow server, or one gone away: wait for it rather than for another output
             }
         }
-        const std::string pulseError = usePulse_ ? error_ + "; " : std::string();
+        if (!useSdl_)
+            break; // refused at the start, and SDL not allowed: the box
+        const std::string pulseError = usePulse_ ? error_ + "; " : pipewireError;
         TakeOver();
         sdl_.Pause(true);                      // until the UI thread takes it over
         feed_.SetLatency(kProgramBlockFrames); // before the first callback; then two blocks are held
@@ -154,6 +191,11 @@ bool SoundOutput::Adopt()
         return false;
     connector_.join();
     switch (outcome) {
+    case Outcome::PipeWire:
+        kind_ = Kind::PipeWire;
+        everOpen_ = true;
+        pipewire_.Play(playing_);
+        break;
     case Outcome::Pulse:
         kind_ = Kind::Pulse;
         everOpen_ = true;
@@ -220,7 +262,7 @@ void SoundOutput::ShowFailure()
 void SoundOutput::InitDirectSound(const FailureBox &box)
 {
     box_ = box;
-    if (!usePulse_) {
+    if (!usePulse_ && !usePipeWire_) {
         // SDL's driver chosen (tests: dummy, disk): nothing to wait for.
         if (OpenDevice())
             return;
@@ -234,6 +276,7 @@ void SoundOutput::Close()
 {
     StopConnecting();
     silent_.Stop();
+    pipewire_.Close();
     pulse_.Close();
     sdl_.Close();
     kind_ = Kind::None;
@@ -248,7 +291,9 @@ void SoundOutput::Play(bool playing)
         pulse_.TakeBack(feed_.HeardFrame()); // nothing begun after the frame heard now is heard
     playing_ = playing;
     playingNow_.store(playing, std::memory_order_relaxed);
-    if (kind_ == Kind::Pulse)
+    if (kind_ == Kind::PipeWire)
+        pipewire_.Play(playing); // what it holds is at most a cycle or two: nothing to take back
+    else if (kind_ == Kind::Pulse)
         pulse_.Play(playing);
     else if (kind_ == Kind::Sdl && playing)
         sdl_.Pause(false);
@@ -264,6 +309,19 @@ bool SoundOutput::Poll()
         if (wanted_ && !connector_.joinable())
             StartConnecting(false, false); // at once: a restarted server is often back at once
     }
+    if (kind_ == Kind::PipeWire && pipewire_.lost()) {
+        pipewire_.Close();
+        feed_.Lost(pipewire_.lostAtNs()); // the next stream plays first what this one did not
+        kind_ = Kind::None;
+        ++losses_;
+        if (wanted_ && !connector_.joinable())
+            StartConnecting(false, false); // at once: a restarted daemon is often back at once
+    }
+    if (kind_ == Kind::PipeWire && !rtSaid_ && pipewire_.realTimeRefused()) {
+        rtSaid_ = true; // said once, here: the data thread prints nothing
+        std::fprintf(stderr, "metronom: PipeWire gave the sound no real-time scheduling (RTKit?); "
+                             "beats may come late on a busy machine\n");
+    }
     if (kind_ == Kind::Sdl) {
         sdl_.Poll(); // reopens a lost device itself
         // Resting: closed once it has played silence for sdlRestAfter_ (and at least two blocks: the
@@ -274,7 +332,8 @@ bool SoundOutput::Poll()
             sdl_.Rest();
     }
     Adopt();
-    if (kind_ != Kind::Pulse || !playing_ || !pulse_.suspended())
+    const bool suspended = kind_ == Kind::Pulse ? pulse_.suspended() : kind_ == Kind::PipeWire && pipewire_.suspended();
+    if (!playing_ || !suspended)
         suspendedSince_.reset();
     else if (!suspendedSince_)
         suspendedSince_ = std::chrono::steady_clock::now();
@@ -310,9 +369,11 @@ bool SoundOutput::NeedsPoll() const
         return false;
     if (kind_ == Kind::Pulse && playing_ && pulse_.suspended())
         return true; // said once it lasts, or over
+    if (kind_ == Kind::PipeWire && (playing_ || pipewire_.realTimeRefused() != rtSaid_))
+        return true; // a cycle missing is seen only when asked
     if (kind_ == Kind::Sdl || connector_.joinable())
         return true; // SDL reports a lost device only when asked, and rests only when asked
-    return kind_ == Kind::None || kind_ == Kind::Silent || pulse_.lost();
+    return kind_ == Kind::None || kind_ == Kind::Silent || pulse_.lost() || pipewire_.lost();
 }
 
 std::chrono::milliseconds SoundOutput::PollInterval() const

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "sound/audio_device.h"
+#include "sound/pipewire_output.h"
 #include "sound/pulse_output.h"
 #include "sound/sample_cache.h"
 #include "sound/sample_keeper.h"
@@ -41,6 +42,8 @@ inline constexpr char kSuspendedBrief[] = "Tonausgabe angehalten";
 // How long the device must stay suspended while playing before kSuspendedNote is shown: a device
 // that idled while the stream rested wakes within milliseconds of START.
 inline constexpr std::chrono::milliseconds kSuspendedNoteAfter{2000};
+// The environment variable that allows one output only: "pipewire", "pulse" or "sdl".
+inline constexpr char kOutputVariable[] = "METRONOM_OUTPUT";
 // How long the program waits for a sound server before it runs silent.
 inline constexpr std::chrono::milliseconds kSilentAfter{2000};
 
@@ -58,10 +61,11 @@ inline constexpr std::chrono::milliseconds kSdlRestAfter{5000};
 using FailureBox = std::function<void(const std::string &text, const std::string &caption)>;
 
 // The sound output as one object (the inherited `DX7Sound`): the sample slots, their cache
-// and keeper, and the stream that plays them. The stream is a PulseAudio stream where a server
-// answers, else SDL's default device (SDL_AUDIODRIVER chooses SDL's driver, and then only SDL is
-// tried, so tests keep their `dummy` and `disk` drivers). Made and owned by the program (or a
-// test) and handed to the window.
+// and keeper, and the stream that plays them. The stream is a native PipeWire stream where a
+// PipeWire daemon answers and plays the sound, else a PulseAudio stream where a server answers,
+// else SDL's default device (SDL_AUDIODRIVER chooses SDL's driver, and then only SDL is tried, so
+// tests keep their `dummy` and `disk` drivers). METRONOM_OUTPUT=pipewire, pulse or sdl allows that
+// output only (kOutputVariable). Made and owned by the program (or a test) and handed to the window.
 //
 // Connecting never makes the window wait: a server may take any time to answer (one frozen with
 // SIGSTOP takes libpulse's 30 s to give up, and SDL's and ALSA's default paths wait for the same
@@ -75,12 +79,11 @@ using FailureBox = std::function<void(const std::string &text, const std::string
 // function); the loss notifier is called on the audio thread or on the connecting thread.
 //
 // The connecting thread is the one thread beside the UI thread and the audio thread. It runs only
-// while no stream is taken over: it connects to PulseAudio (or opens SDL's device), and it alone
-// touches the PulseOutput and the AudioDevice meanwhile; the UI thread looks at them again only
-// after it has joined it. The two meet only under `handover_`: the silent stream is started (UI
-// thread) or stopped for the real stream (connecting thread), the feed restarted, the source
-// swapped and the notifier called; it is held for at most one silent block, never by the audio
-// thread.
+// while no stream is taken over: it connects to PipeWire or PulseAudio (or opens SDL's device), and
+// it alone touches the PipeWireOutput, the PulseOutput and the AudioDevice meanwhile; the UI thread looks at them again
+// only after it has joined it. The two meet only under `handover_`: the silent stream is started (UI thread) or stopped
+// for the real stream (connecting thread), the feed restarted, the source swapped and the notifier called; it is held
+// for at most one silent block, never by the audio thread.
 class SoundOutput {
 public:
     // `sdlHost` stands in for SDL's audio functions (tests).
@@ -102,9 +105,10 @@ public:
     // Whether a stream renders (a silent one too): START plays from then on.
     bool IsOpen() const
     {
-        return kind_ == Kind::Pulse || kind_ == Kind::Silent || (kind_ == Kind::Sdl && sdl_.IsOpen());
+        return kind_ == Kind::PipeWire || kind_ == Kind::Pulse || kind_ == Kind::Silent ||
+               (kind_ == Kind::Sdl && sdl_.IsOpen());
     }
-    // "PulseAudio", "SDL" or "silent" while open, "" otherwise.
+    // "PipeWire", "PulseAudio", "SDL" or "silent" while open, "" otherwise.
     const char *kind() const;
     // kSilentNote (kNoDeviceNote) while the program runs silent, kSuspendedNote while the metronome
     // plays on a device the server has held suspended for kSuspendedNoteAfter (as Poll last saw), ""
@@ -114,8 +118,8 @@ public:
     const char *briefNote() const;
     // Whether the connecting thread runs.
     bool connecting() const { return connector_.joinable(); }
-    // Why the last opening failed (not while connecting): "PulseAudio: ...; SDL: ..." (each output
-    // tried, with its library's own words).
+    // Why the last opening failed (not while connecting): "PipeWire: ...; PulseAudio: ...; SDL: ..."
+    // (each output tried, with its library's own words).
     const std::string &error() const { return error_; }
 
     // Puts another source behind the stream (null: the slots' player). When it returns, the old
@@ -150,7 +154,8 @@ public:
     void SetLossNotifier(std::function<void()> notify);
 
     // How often the stream ran dry, and how often it was lost.
-    std::uint64_t underruns() const { return pulse_.underruns(); }
+    // (PipeWire: the cycles its graph ran without the stream's data.)
+    std::uint64_t underruns() const { return kind_ == Kind::PipeWire ? pipewire_.skippedCycles() : pulse_.underruns(); }
     int losses() const { return losses_; }
 
     SoundSlots &soundSlots() { return slots_; }
@@ -158,13 +163,14 @@ public:
     SampleKeeper &keeper() { return keeper_; }
     SlotPlayer &player() { return player_; }
     PulseOutput &pulse() { return pulse_; }
+    PipeWireOutput &pipewire() { return pipewire_; }
     AudioDevice &sdl() { return sdl_; }
     // What the stream renders through: the latency of each block (StreamFeed::BlockLatency).
     const StreamFeed &feed() const { return feed_; }
 
 private:
-    enum class Kind { None, Pulse, Sdl, Silent };
-    enum class Outcome { Pending, Pulse, Sdl, Refused };
+    enum class Kind { None, PipeWire, Pulse, Sdl, Silent };
+    enum class Outcome { Pending, PipeWire, Pulse, Sdl, Refused };
     // Starts the connecting thread: PulseAudio (retrying a slow server unless `once`), SDL's
     // device when the server refuses and `sdlToo`.
     void StartConnecting(bool sdlToo, bool once);
@@ -180,7 +186,9 @@ private:
     static void Lost(void *self);
     void Wake();
 
-    const bool usePulse_;
+    bool usePipeWire_ = true;
+    bool usePulse_ = true;
+    bool useSdl_ = true;
     // Destroyed bottom-up: the streams first (no more blocks), the keeper last.
     SampleKeeper keeper_;
     SampleCache cache_;
@@ -189,6 +197,7 @@ private:
     StreamFeed feed_;
     AudioDevice sdl_;
     PulseOutput pulse_;
+    PipeWireOutput pipewire_;
     SilentStream silent_;
     std::function<void()> notify_; // under handover_
     FailureBox box_;
@@ -205,6 +214,7 @@ private:
     std::chrono::steady_clock::time_point connectSince_{};
     std::optional<std::chrono::steady_clock::time_point> suspendedSince_; // while playing
     bool everOpen_ = false; // a stream (a silent one too) has played: no box any more
+    bool rtSaid_ = false;   // the missing real-time scheduling was said on the error output
     int losses_ = 0;
     std::string error_; // written by the connecting thread while it runs
     std::chrono::milliseconds retryInterval_{1000};

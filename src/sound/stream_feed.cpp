@@ -74,6 +74,28 @@ void StreamFeed::Render(float *out, int frames)
     clock_.Write(HeardClock{given_, latency, now});
 }
 
+void StreamFeed::Skip(std::int64_t frames)
+{
+    if (frames <= 0 || given_ != rendered_)
+        return;
+    inRender_.fetch_add(1, std::memory_order_seq_cst); // the source is used as in Render
+    AudioSource *source = source_.load(std::memory_order_seq_cst);
+    if (source)
+        source->Skipping(frames);
+    for (std::int64_t done = 0; done < frames;) {
+        const int n = int(std::min<std::int64_t>(frames - done, kSkipBlockFrames));
+        if (source)
+            source->Render(skipped_.data(), n);
+        else
+            std::memset(skipped_.data(), 0, sizeof(float) * kStreamChannels * std::size_t(n));
+        CopyKept(rendered_, skipped_.data(), n, true);
+        rendered_ += std::uint64_t(n);
+        done += n;
+    }
+    inRender_.fetch_add(1, std::memory_order_release); // see Render
+    given_ = rendered_;
+}
+
 int StreamFeed::TakeBack(double heardFrame, std::int64_t replaceable)
 {
     replaceable = std::min<std::int64_t>({replaceable, std::int64_t(given_), kKeptFrames});

@@ -29,7 +29,7 @@ struct HeardClock {
 //
 // Threads (see sound/threads.h): SetSource, HeardFrame, Lost, Restart and Handover on the UI
 // thread (Lost, Restart and Handover only while no stream renders, Restart also on the sound
-// output's connecting thread); SetLatency, Render and BlockLatency on the audio thread; TakeBack
+// output's connecting thread); SetLatency, Skip, Render and BlockLatency on the audio thread; TakeBack
 // and CopyGiven where the audio thread renders, or on the UI thread while the output keeps the
 // audio thread out (its lock); SetLatency also on the UI or connecting thread while no stream
 // renders; silentFrames and DropUnheard on any thread.
@@ -37,7 +37,7 @@ class StreamFeed : public AudioSource {
 public:
     explicit StreamFeed(AudioSource *source = nullptr)
         : source_(source), kept_(std::size_t(kKeptFrames) * kStreamChannels),
-          again_(std::size_t(kKeptFrames) * kStreamChannels)
+          again_(std::size_t(kKeptFrames) * kStreamChannels), skipped_(std::size_t(kSkipBlockFrames) * kStreamChannels)
     {
     }
 
@@ -61,6 +61,12 @@ public:
     std::int64_t BlockLatency() const;
 
     void Render(float *out, int frames) override;
+    // Audio thread, before Render: the device played `frames` frames without this stream (a cycle
+    // of the sound server's graph passed without its data). The source renders them unheard, so
+    // that the next block is the one due at the device's frame and every later beat stays on its
+    // frame; a sound due within them begins with the next block (AudioSource::Skipping). Not while
+    // frames of a lost stream are played again.
+    void Skip(std::int64_t frames);
     // After Lost, as Handover: the source goes on where it was, behind what the lost stream left.
     void Restart() override;
     // The count of frames rendered goes on, so HeardFrame stays in step across the gap.
@@ -106,10 +112,12 @@ private:
     std::atomic<std::uint64_t> silent_{0};
     std::atomic<bool> dropUnheard_{false};
     // Audio thread; the UI thread in Lost, while no stream renders.
-    std::uint64_t rendered_ = 0;       // frames the source rendered
-    std::uint64_t given_ = 0;          // of those, the end of what the stream was given (less after Lost)
-    std::vector<float> kept_;          // the last kKeptFrames rendered, by frame number modulo kKeptFrames
-    std::vector<float> again_;         // what TakeBack has the source render again
+    std::uint64_t rendered_ = 0; // frames the source rendered
+    std::uint64_t given_ = 0;    // of those, the end of what the stream was given (less after Lost)
+    std::vector<float> kept_;    // the last kKeptFrames rendered, by frame number modulo kKeptFrames
+    std::vector<float> again_;   // what TakeBack has the source render again
+    static constexpr int kSkipBlockFrames = 1024;
+    std::vector<float> skipped_;       // audio thread: where Skip has the source render
     std::int64_t replayedInBlock_ = 0; // audio thread: kept frames before the source's in this block
     LatestValue<HeardClock> clock_;
     double lastHeard_ = 0;      // UI thread

@@ -26,6 +26,20 @@ start_pulse() {
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl set-default-sink metronom
 }
+# A private PipeWire at 48 kHz (its own D-Bus, pipewire, wireplumber, pipewire-pulse; a null sink
+# "metronom" as its default, see bench/pipewire.sh; after setup_dirs): skipped (77) where it is not
+# installed or does not start. PIPEWIRE_PIDS: the three servers.
+need_pipewire() {
+  for tool in pipewire wireplumber pipewire-pulse dbus-daemon pactl; do
+    command -v $tool >/dev/null || { echo "$tool is not installed (scripts/install-deps.sh --test)"; exit 77; }
+  done
+  export HOME=$WORK BENCH_RATE=48000
+  unset SDL_AUDIODRIVER PULSE_SERVER PIPEWIRE_REMOTE
+  BENCH_PIDS=()
+  . "$(dirname "${BASH_SOURCE[0]}")/../../bench/pipewire.sh"
+  BENCH_PULSE_DEBUG="" start_pipewire >>"$WORK/pw-start.log" 2>&1 || { echo "PipeWire does not start here: $(cat "$WORK/pw-start.log")"; PIDS+=("${BENCH_PIDS[@]}"); exit 77; }
+  PIDS+=("${BENCH_PIDS[@]}")
+}
 # start_on_pulse PROGRAM ANALYZE [NAME=VALUE...]: a private server (need_pulse), a private X server,
 # and the program on them (with NAME=VALUE in its environment) with its window shown ($ID) and settled.
 start_on_pulse() {

@@ -1,5 +1,6 @@
 // The program's sound output against a private PulseAudio server, one mode per run of pulse_check.sh
-// (also under ThreadSanitizer), a click every 22050 frames started on the mixer in each:
+// (also under ThreadSanitizer), a click every 22050 frames started on the mixer in each (--output
+// also against PipeWire's native stream, pipewire_check.sh):
 // --output: the script records the sink; the audio thread stalls 150 ms once, the stream runs dry
 //   (counted) and the later clicks must stay on their grid; the heard frame trails the rendered one
 //   by less than the buffer and advances at the stream's rate. (The server going away and the
@@ -58,6 +59,7 @@ struct MixerClicks : sound::AudioSource {
         rendered.store(at + std::uint64_t(frames), std::memory_order_release); // release: with firstOfRun
     }
     std::uint64_t FirstStartFrom(std::uint64_t frame) const override { return mixer.FirstStartFrom(frame); }
+    void Skipping(std::int64_t frames) override { mixer.DeferStarts(frames); }
     std::uint64_t RenderAgainWithout(std::uint64_t start, float *out, std::int64_t capacity) override
     {
         return mixer.RenderAgainWithout(start, out, capacity);
@@ -185,8 +187,11 @@ int main(int argc, char **argv)
     MixerClicks source;
     source.stall = mode == "--output";
     output.SetSource(&source);
-    if (!output.OpenDevice() || std::string(output.kind()) != "PulseAudio")
-        return Fail("no PulseAudio stream: " + output.error());
+    // METRONOM_OUTPUT=pipewire: the same checks of the native PipeWire stream (pipewire_check.sh).
+    const char *chosen = std::getenv(sound::kOutputVariable);
+    const std::string kind = chosen && std::string(chosen) == "pipewire" ? "PipeWire" : "PulseAudio";
+    if (!output.OpenDevice() || output.kind() != kind)
+        return Fail("no " + kind + " stream: " + output.error());
     output.Play(true);
     const int status = !Within(2s, [&] { return source.rendered.load() > 22050; }) ? Fail("no sound")
                        : mode == "--stop"                                          ? Stops(output, source)

@@ -66,13 +66,14 @@ TEST(FakeDevice, FailuresAreCleanedUpAndALostDeviceIsOpenedAgain)
     EXPECT_EQ(host.inits, host.quits) << "every start of SDL's audio is matched by a stop, a failed one too";
 }
 
-// Without PulseAudio the SDL device opens. With no output at all the box keeps its old words, and
+// Without PipeWire and PulseAudio the SDL device opens. With no output at all the box keeps its old words, and
 // the libraries' own reasons reach the error output before the program ends.
 TEST(FakeDeviceDeathTest, WithoutPulseAudioSdlOpensAndWithNoOutputAtAllTheBoxShowsAndSaysWhy)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     ::unsetenv("SDL_AUDIODRIVER"); // which would choose SDL at once
     ::setenv("PULSE_SERVER", "unix:/nonexistent/native", 1);
+    ::setenv("PIPEWIRE_REMOTE", "nonexistent-pipewire", 1);
     {
         sound::SoundOutput output(std::make_unique<FakeHost>());
         EXPECT_TRUE(output.OpenDevice()) << output.error();
@@ -92,9 +93,10 @@ TEST(FakeDeviceDeathTest, WithoutPulseAudioSdlOpensAndWithNoOutputAtAllTheBoxSho
             }
         },
         ::testing::ExitedWithCode(1),
-        "metronom: no sound output: PulseAudio: [^\n]+; SDL: no device\n"
+        "metronom: no sound output: PipeWire: [^\n]+; PulseAudio: [^\n]+; SDL: no device\n"
         "box \\[Lindoquet Metronome Vintra \\(Preview\\)\\] Unable to start DirectSound\\. Check");
     ::unsetenv("PULSE_SERVER");
+    ::unsetenv("PIPEWIRE_REMOTE");
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 

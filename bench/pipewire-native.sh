@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The program on a private PipeWire (bench/pipewire.sh, a null sink at 48 kHz) through its native
+# stream or, for comparison, through pipewire-pulse: 120 BPM for --seconds, the sink's monitor
+# recorded natively in the sink's own frames (build/pw_recorder), the clicks checked against the
+# grid (tools/sink_grid.py), the CPU of the program, pipewire and pipewire-pulse while it plays.
+#
+# Usage: bench/pipewire-native.sh [--output pipewire|pulse] [--seconds N] [--load N] [--stops N]
+#                                 [--quantum N] [--build DIR]
+#   --stops 20     the pipewire daemon stopped (SIGSTOP) for 7 ms, N times spread over the run
+#   --quantum 256  the graph's cycle forced (pw-metadata clock.force-quantum); else the smallest
+#                  latency a node asks for (the program's native stream: 512, the recorder 1024)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+export BENCH_SERVER=pipewire BENCH_RATE=48000
+. "$here/bench/lib.sh"
+build=$here/build output=pipewire seconds=30 load=0 stops=0 quantum=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --output) output=$2; shift 2 ;;
+    --seconds) seconds=$2; shift 2 ;;
+    --load) load=$2; shift 2 ;;
+    --stops) stops=$2; shift 2 ;;
+    --quantum) quantum=$2; shift 2 ;;
+    --build) build=$2; shift 2 ;;
+    *) echo "unknown option $1" >&2; exit 1 ;;
+  esac
+done
+need_tools Xvfb xdotool pulseaudio pactl pw-cli python3
+bench_setup
+BENCH_PULSE_DEBUG="" start_pulse || { echo "PipeWire does not start" >&2; exit 1; }
+[ -z "$quantum" ] || pw-metadata -n settings 0 clock.force-quantum "$quantum" >/dev/null
+"$build/pw_recorder" --target metronom --wav "$WORK/rec.wav" --log "$WORK/blocks.log" --latency 1024 \
+  --seconds $((seconds + 20)) 2>"$WORK/rec.out" &
+recorder=$!
+BENCH_PIDS+=("$recorder")
+start_xvfb
+start_load "$load"
+export METRONOM_OUTPUT=$output
+start_program "$build/metronom"
+sleep 1
+ticks() { local p s=0; for p in "$PROGRAM_PID" "${PIPEWIRE_PIDS[0]}" "${PIPEWIRE_PIDS[2]}"; do s=$((s + $(awk '{print $14 + $15}' "/proc/$p/stat"))); done; echo $s; }
+start_stop # START
+sleep 0.5
+t0=$(ticks) n0=$(date +%s%N)
+if [ "$stops" -gt 0 ]; then
+  gap=$(awk -v s="$seconds" -v n="$stops" 'BEGIN {printf "%.3f", s / (n + 1)}')
+  for ((i = 0; i < stops; i++)); do
+    sleep "$gap"; kill -STOP "${PIPEWIRE_PIDS[0]}"; sleep 0.007; kill -CONT "${PIPEWIRE_PIDS[0]}"
+  done
+  sleep "$gap"
+else
+  sleep "$seconds"
+fi
+t1=$(ticks) n1=$(date +%s%N)
+api=$(pw-dump | python3 "$here/tools/pw_node_api.py" Metronom | tr '\n' ' ')
+start_stop # STOP
+sleep 1
+kill -INT "$recorder"; wait "$recorder" 2>/dev/null || true
+echo "output $output (its node: ${api:-none}), ${seconds} s at 120 BPM, load $load, daemon stopped 7 ms $stops times, quantum ${quantum:-not forced}"
+sed 's/^/  /' "$WORK/rec.out"
+awk -v t="$((t1 - t0))" -v hz="$(getconf CLK_TCK)" -v ns="$((n1 - n0))" \
+  'BEGIN {printf "  CPU while playing (program + pipewire + pipewire-pulse): %.2f %%\n", 100 * t / hz / (ns / 1e9)}'
+grep -i "real-time\|PipeWire" "$WORK/program.out" | sed 's/^/  program: /' || true
+python3 "$here/tools/sink_grid.py" "$WORK/rec.wav" "$WORK/blocks.log" 24000 --min-on 0 || true
