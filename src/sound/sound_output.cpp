@@ -301,22 +301,19 @@ void SoundOutput::Play(bool playing)
 
 bool SoundOutput::Poll()
 {
-    if (kind_ == Kind::Pulse && pulse_.lost()) {
-        pulse_.Close();
-        feed_.Lost(pulse_.lostAtNs()); // the next stream plays first what this one did not
+    // A stream the server dropped (or a server gone): closed, and a new one sought.
+    const auto dropLost = [this](auto &stream) {
+        stream.Close();
+        feed_.Lost(stream.lostAtNs()); // the next stream plays first what this one did not
         kind_ = Kind::None;
         ++losses_;
         if (wanted_ && !connector_.joinable())
             StartConnecting(false, false); // at once: a restarted server is often back at once
-    }
-    if (kind_ == Kind::PipeWire && pipewire_.lost()) {
-        pipewire_.Close();
-        feed_.Lost(pipewire_.lostAtNs()); // the next stream plays first what this one did not
-        kind_ = Kind::None;
-        ++losses_;
-        if (wanted_ && !connector_.joinable())
-            StartConnecting(false, false); // at once: a restarted daemon is often back at once
-    }
+    };
+    if (kind_ == Kind::Pulse && pulse_.lost())
+        dropLost(pulse_);
+    if (kind_ == Kind::PipeWire && pipewire_.lost())
+        dropLost(pipewire_);
     if (kind_ == Kind::PipeWire && !rtSaid_ && pipewire_.realTimeRefused()) {
         rtSaid_ = true; // said once, here: the data thread prints nothing
         std::fprintf(stderr, "metronom: PipeWire gave the sound no real-time scheduling (RTKit?); "
