@@ -14,15 +14,21 @@ GraphClock::Block GraphClock::Next(const GraphTime &time, std::int64_t lateTicks
     // exactly, not from `now`, which comes late after the daemon was held up while the ticks do not.
     const double at = double(time.ticks) + double(time.delay + lateTicks) + ahead / tickSeconds;
     const double framesPerTick = tickSeconds * double(streamRate_);
+    // In step: the callback runs early in the cycle it reports, or a cycle after the one before
+    // it. After the daemon or this thread was held up, the callbacks come back to back to catch
+    // up, and one of them may read the position of a cycle it does not serve: a gap, then no gap,
+    // then the same position again. A gap is taken as skipped only once an in-step callback finds
+    // the graph where the blocks since promised; the burst's gaps have cancelled by then.
+    const double cycleNs = double(frames) / double(streamRate_) * 1e9;
+    const std::int64_t lateNs = time.calledNs - time.nowNs;
+    const bool inStep = time.calledNs == 0 || double(lateNs) < cycleNs / 4 ||
+                        (double(lateNs) < cycleNs && double(time.calledNs - lastCalledNs_) >= 0.75 * cycleNs);
+    lastCalledNs_ = time.calledNs;
     if (started_) {
-        // A gap is taken as skipped only once the next callback finds the graph where this block
-        // promised: after the daemon was held up, it runs its cycles back to back, and a callback
-        // may read the next cycle's position while it serves this one (a gap, and no gap back the
-        // next time, with the same ticks again).
         const double gap = (at - expectedTicks_) * framesPerTick;
         if (std::abs(gap) >= double(kMinSkipFrames)) {
             pending_ += gap;
-        } else {
+        } else if (inStep) {
             // A skip is whole frames; what it leaves of a frame is carried to the next one, so
             // that the beats do not creep off the device's time line by a fraction per skip.
             const double owed = pending_ + carry_;

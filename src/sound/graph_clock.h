@@ -9,7 +9,8 @@ namespace sound {
 // `queued` and `buffered` frames of the stream (at the stream's own rate) ahead of the block being
 // filled, in the stream's queue and in its converter.
 struct GraphTime {
-    std::int64_t nowNs = 0; // CLOCK_MONOTONIC, the start of the graph's cycle
+    std::int64_t nowNs = 0;    // CLOCK_MONOTONIC, the start of the graph's cycle
+    std::int64_t calledNs = 0; // CLOCK_MONOTONIC, when the callback read the report (0: unknown, taken as in step)
     std::uint64_t ticks = 0;
     std::int64_t delay = 0;
     std::uint64_t queued = 0;
@@ -49,6 +50,7 @@ public:
         started_ = false;
         carry_ = 0;
         pending_ = 0;
+        lastCalledNs_ = 0;
     }
 
     // A gap shorter than this is the converter's rounding, not a skipped cycle (which is at least
@@ -64,6 +66,7 @@ private:
     double expectedTicks_ = 0; // where the frame after the last block lies on the graph's time line
     double carry_ = 0;         // the fraction of a frame the last skip left
     double pending_ = 0;       // frames of gap not confirmed yet
+    std::int64_t lastCalledNs_ = 0;
 };
 
 } // namespace sound

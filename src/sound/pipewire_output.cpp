@@ -186,6 +186,7 @@ void PipeWireOutput::Process()
         graph_.Reset();
     GraphTime time;
     time.nowNs = t.now;
+    time.calledNs = MonotonicNs();
     time.ticks = t.ticks;
     time.delay = t.delay;
     time.queued = t.queued;

@@ -14,6 +14,7 @@ struct Call {
     int frames;
     std::int64_t heardAtNs; // expected: the block's first frame is heard then
     std::int64_t skip;      // expected: frames the device played without the stream
+    std::int64_t calledNs = 0; // when the callback ran (0: early in its cycle)
 };
 
 // The report's numbers that stay put within a sequence; restart: the stream started again before
@@ -83,6 +84,18 @@ const Sequence kSequences[] = {
      {{9'000'000'000, 0, 235, 9'000'000'000, 0},
       {9'012'333'333, 256, 235, 9'012'333'333, 0},
       {9'017'666'667, 512, 235, 9'017'666'667, 0}}},
+    {"held up, a late callback read two cycles on and the next came back to back, one reading the same position "
+     "twice (recorded under load): a false skip, every later beat a cycle early; then a cycle really missed, "
+     "confirmed only after the burst: every later beat a cycle late",
+     {48000, 0, 0, 0, 0, false},
+     {{11'000'000'000, 0, 235, 11'000'000'000, 0, 11'000'100'000},
+      {11'010'666'667, 512, 235, 11'010'666'667, 0, 11'018'966'667},
+      {11'016'000'000, 768, 235, 11'016'000'000, 0, 11'019'000'000},
+      {11'016'000'000, 768, 235, 11'016'000'000, 0, 11'019'010'000},
+      {11'021'333'333, 1024, 235, 11'021'333'333, 0, 11'021'433'333},
+      {11'032'000'000, 1536, 235, 11'032'000'000, 0, 11'040'100'000},
+      {11'037'333'333, 1792, 235, 11'037'333'333, 0, 11'040'133'333},
+      {11'042'666'667, 2048, 235, 11'042'666'667, 235, 11'042'766'667}}},
     {"started again after resting (ticks went on meanwhile): the first beat of the new run seconds late",
      {48000, 0, 0, 0, 0, true},
      {{10'000'000'000, 0, 235, 10'000'000'000, 0}, {13'000'000'000, 144'000, 235, 13'000'000'000, 0}}},
@@ -99,6 +112,7 @@ TEST(GraphClock, HeardFrameAndSkippedCyclesFromEachCallbacksReport)
                 clock.Reset();
             sound::GraphTime t;
             t.nowNs = c.nowNs;
+            t.calledNs = c.calledNs;
             t.ticks = c.ticks;
             t.delay = s.setup.delay;
             t.queued = s.setup.queued;
