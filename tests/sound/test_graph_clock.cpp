@@ -12,8 +12,8 @@ struct Call {
     std::int64_t nowNs;
     std::uint64_t ticks;
     int frames;
-    std::int64_t heardAtNs; // expected: the block's first frame is heard then
-    std::int64_t skip;      // expected: frames the device played without the stream
+    std::int64_t heardAtNs;    // expected: the block's first frame is heard then
+    std::int64_t skip;         // expected: frames the device played without the stream
     std::int64_t calledNs = 0; // when the callback ran (0: early in its cycle)
 };
 
