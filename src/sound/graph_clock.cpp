@@ -14,15 +14,15 @@ GraphClock::Block GraphClock::Next(const GraphTime &time, std::int64_t lateTicks
     // exactly, not from `now`, which comes late after the daemon was held up while the ticks do not.
     const double at = double(time.ticks) + double(time.delay + lateTicks) + ahead / tickSeconds;
     const double framesPerTick = tickSeconds * double(streamRate_);
-    // In step: the callback runs early in the cycle it reports, or a cycle after the one before
-    // it. After the daemon or this thread was held up, the callbacks come back to back to catch
-    // up, and one of them may read the position of a cycle it does not serve: a gap, then no gap,
-    // then the same position again. A gap is taken as skipped only once an in-step callback finds
-    // the graph where the blocks since promised; the burst's gaps have cancelled by then.
+    // In step: the callback was woken by its own cycle, not run right after the one before it,
+    // and serves the cycle it reports. After the daemon or this thread was held up, the callbacks
+    // come back to back to catch up, and one of them may read the position of a cycle it does not
+    // serve: a gap, then no gap, then the same position again. A gap is taken as skipped only once
+    // an in-step callback finds the graph where the blocks since promised; the burst's gaps have
+    // cancelled by then.
     const double cycleNs = double(frames) / double(streamRate_) * 1e9;
-    const std::int64_t lateNs = time.calledNs - time.nowNs;
-    const bool inStep = time.calledNs == 0 || double(lateNs) < cycleNs / 4 ||
-                        (double(lateNs) < cycleNs && double(time.calledNs - lastCalledNs_) >= 0.75 * cycleNs);
+    const bool inStep = time.calledNs == 0 || (double(time.calledNs - lastCalledNs_) >= cycleNs / 4 &&
+                                               double(time.calledNs - time.nowNs) < cycleNs);
     lastCalledNs_ = time.calledNs;
     if (started_) {
         const double gap = (at - expectedTicks_) * framesPerTick;
