@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <thread>
@@ -46,6 +47,17 @@ struct FrmMetronom::SongState {
     QActionGroup *countIn = nullptr;
     QAction *exportAction = nullptr;
     QAction *closeAction = nullptr;
+    // The menu's export, on a thread of its own; `cancelExport` asks it to stop (the window closes).
+    std::thread exporter;
+    std::atomic<bool> cancelExport{false};
+    void StopExport()
+    {
+        if (exporter.joinable()) {
+            cancelExport.store(true, std::memory_order_relaxed); // relaxed: join orders the rest
+            exporter.join();
+        }
+    }
+    ~SongState() { StopExport(); }
     bool showing = false; // the window shows a section: its controls' signals are not the user's
 };
 
@@ -195,7 +207,7 @@ bool FrmMetronom::OpenSong(const QString &path, bool quiet)
 void FrmMetronom::UpdateSongMenu()
 {
     const bool have = songs_->map.has_value();
-    songs_->exportAction->setEnabled(have);
+    songs_->exportAction->setEnabled(have && !songs_->exporter.joinable());
     songs_->closeAction->setEnabled(have);
     QMenu *m = songs_->startMenu;
     m->clear();
@@ -364,13 +376,19 @@ void FrmMetronom::ExportSong()
     auto built = std::make_shared<BeatSettings>(BuildBeatSettings(c, output_->cache(), output_->soundSlots()));
     auto plan = std::make_shared<engine::SongPlan>(*songs_->map, 0, practice_->Values().countInBars);
     practice_->Note(QStringLiteral("Speichere %1 …").arg(QFileInfo(out).fileName()));
+    songs_->exportAction->setEnabled(false);                      // one at a time
+    songs_->cancelExport.store(false, std::memory_order_relaxed); // relaxed: the thread starts after it
     QPointer<FrmMetronom> self(this);
-    std::thread([self, built, plan, out] {
+    songs_->exporter = std::thread([self, built, plan, out, cancel = &songs_->cancelExport] {
         const std::string error =
-            song::WriteClickTrack(QFile::encodeName(out).toStdString(), 48000, built->settings, *plan);
+            song::WriteClickTrack(QFile::encodeName(out).toStdString(), 48000, built->settings, *plan, cancel);
+        if (cancel->load(std::memory_order_relaxed)) // relaxed: the closing window joins this thread
+            return;
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self, error, out] {
-            if (!self)
-                return;
+            if (!self || self->songs_->cancelExport.load(std::memory_order_relaxed))
+                return;                    // the window closed meanwhile
+            self->songs_->exporter.join(); // it ends right after posting this
+            self->UpdateSongMenu();
             if (error.empty()) {
                 self->practice_->Note(QStringLiteral("Gespeichert: %1").arg(QFileInfo(out).fileName()));
             } else {
@@ -378,7 +396,14 @@ void FrmMetronom::ExportSong()
                 ShowMessage(QString::fromStdString(error), kWarning, title);
             }
         });
-    }).detach();
+    });
+}
+
+void FrmMetronom::StopExport()
+{
+    // Closing: an export under way stops and removes its unfinished file; what was at its name stays.
+    if (songs_)
+        songs_->StopExport();
 }
 
 } // namespace app
