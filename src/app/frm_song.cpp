@@ -68,6 +68,13 @@ QString DefaultSongFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/metronom/Lieder");
 }
 
+// Where a file dialog opens: `folder`, or the home folder while it is not there (the setlist's
+// default folder is not, until the user makes it).
+QString ExistingFolder(const QString &folder)
+{
+    return QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
 } // namespace
 
 QString FrmMetronom::SongFolder() const
@@ -94,7 +101,9 @@ void FrmMetronom::InstallSongs()
             before = a;
     auto *open = new QAction(QStringLiteral("Song öffnen …"), menu);
     connect(open, &QAction::triggered, this, [this] {
-        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Song öffnen"), SongFolder());
+        const QString from = songs_->path.isEmpty() ? SongFolder() : QFileInfo(songs_->path).path();
+        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Song öffnen"), ExistingFolder(from));
+        activateWindow(); // N and P go to the window again, also without a window manager
         if (!file.isEmpty())
             OpenSong(file);
     });
@@ -147,10 +156,16 @@ void FrmMetronom::FillSetlistMenu()
     QMenu *m = songs_->setlistMenu;
     m->clear();
     connect(m->addAction(QStringLiteral("Ordner wählen …")), &QAction::triggered, this, [this] {
-        const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Setlist-Ordner"), SongFolder());
+        const QString dir =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Setlist-Ordner"), ExistingFolder(SongFolder()));
+        activateWindow();
         if (!dir.isEmpty()) {
             songs_->folder = dir;
             practice_->WindowChanged();
+            const qsizetype n = Setlist().size();
+            practice_->Note(n == 0   ? QStringLiteral("Keine Songs in %1").arg(dir)
+                            : n == 1 ? QStringLiteral("Setlist: 1 Song (N / P)")
+                                     : QStringLiteral("Setlist: %1 Songs (N / P)").arg(n));
         }
     });
     m->addSeparator();
@@ -189,6 +204,7 @@ bool FrmMetronom::OpenSong(const QString &path, bool quiet)
         if (!quiet) {
             QString title;
             ShowMessage(QString::fromStdString(r.error), kWarning, title);
+            activateWindow();
         }
         return false;
     }
@@ -365,7 +381,8 @@ void FrmMetronom::ExportSong()
     const QString base = QFileInfo(songs_->path).completeBaseName();
     const QString out = QFileDialog::getSaveFileName(this, QStringLiteral("Als Audiodatei speichern"),
                                                      QDir::home().filePath(base + QStringLiteral(".wav")),
-                                                     QStringLiteral("Audio (*.wav *.flac *.aiff)"));
+                                                     QStringLiteral("Audio (*.wav *.flac *.aiff *.aif)"));
+    activateWindow();
     if (out.isEmpty())
         return;
     // What the window plays now, rendered on a thread of its own (an hour takes seconds); the
@@ -394,6 +411,7 @@ void FrmMetronom::ExportSong()
             } else {
                 QString title;
                 ShowMessage(QString::fromStdString(error), kWarning, title);
+                self->activateWindow();
             }
         });
     });
