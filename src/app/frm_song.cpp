@@ -309,7 +309,13 @@ void FrmMetronom::SongBeatHeard(const engine::BeatEvent &beat)
     const QString name = s.countIn         ? QStringLiteral("Vorzähler")
                          : s.label.empty() ? QStringLiteral("Teil %1").arg(s.mapIndex + 1)
                                            : QString::fromStdString(s.label);
-    practice_->SetSongStatus(QStringLiteral("%1, Takt %2 von %3").arg(name).arg(beat.songBar).arg(s.bars));
+    // The gap training silences bars of the song too: said, so that a silent bar is not a puzzle.
+    const bool gap = practice_->Values().gapOn && !s.countIn;
+    practice_->SetSongStatus(QStringLiteral("%1, Takt %2 von %3%4")
+                                 .arg(name)
+                                 .arg(beat.songBar)
+                                 .arg(s.bars)
+                                 .arg(gap ? QStringLiteral(" · mit Pausen") : QString()));
 }
 
 void FrmMetronom::SongStopped(bool byHand)
