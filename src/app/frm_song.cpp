@@ -385,12 +385,16 @@ void FrmMetronom::ExportSong()
     if (!songs_->map)
         return;
     const QString base = QFileInfo(songs_->path).completeBaseName();
-    const QString out = QFileDialog::getSaveFileName(this, QStringLiteral("Als Audiodatei speichern"),
-                                                     QDir::home().filePath(base + QStringLiteral(".wav")),
-                                                     QStringLiteral("Audio (*.wav *.flac *.aiff *.aif)"));
+    QFileDialog dialog(this, QStringLiteral("Als Audiodatei speichern"),
+                       QDir::home().filePath(base + QStringLiteral(".wav")),
+                       QStringLiteral("Audio (*.wav *.flac *.aiff *.aif)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("wav")); // a name without an ending: WAV (asked before replacing it)
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
     activateWindow();
-    if (out.isEmpty())
+    if (!chosen)
         return;
+    const QString out = dialog.selectedFiles().constFirst();
     // What the window plays now, rendered on a thread of its own (an hour takes seconds); the
     // samples travel with it.
     BeatChoices c = CurrentChoices();
@@ -415,6 +419,7 @@ void FrmMetronom::ExportSong()
             if (error.empty()) {
                 self->practice_->Note(QStringLiteral("Gespeichert: %1").arg(QFileInfo(out).fileName()));
             } else {
+                self->practice_->Note(QStringLiteral("Nicht gespeichert: %1").arg(QFileInfo(out).fileName()));
                 QString title;
                 ShowMessage(QString::fromStdString(error), kWarning, title);
                 self->activateWindow();
