@@ -66,7 +66,7 @@ menu() {
   xdotool windowfocus --sync "$ID" key F10 sleep 0.5 mousemove --window "$ID" "$1" "$2" click 1 sleep 1 ${3:+key $3 sleep 1}
   xdotool key ctrl+a type --delay 10 "$4"; xdotool key Return sleep 1
 }
-printf '1 90\n' >"$WORK/songs/eins.txt"; printf '3000 120\n' >"$WORK/lang.txt"; echo alt >"$WORK/keep.wav"
+printf '1 90\n' >"$WORK/songs/eins.txt"; printf '1000 120\n' >"$WORK/lang.txt"; echo alt >"$WORK/keep.wav"
 menu 381 274 "" "$WORK/songs/eins.txt"; menu 381 340 "" "$WORK/menu.wav"
 "$PROGRAM" --export "$WORK/cli.wav" "$WORK/songs/eins.txt" && cmp "$WORK/menu.wav" "$WORK/cli.wav" || fail "the menu's export is not --export's"
 menu 381 362 "Down Return" "$WORK/songs"; xdotool key n && opened "$WORK/songs/lied.txt" && xdotool key p && opened "$WORK/songs/eins.txt"
