@@ -626,6 +626,7 @@ void FrmMetronom::Form_Unload()
     frames_.stop();
     housekeepingTimer_.stop();
     practice_->Exit();
+    StopExport();
     StopEngine();
     // The stream closes with the window; the program ends right after.
     if (output_)

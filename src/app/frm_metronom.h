@@ -149,6 +149,7 @@ private:
     void RestoreSongs(const practice::WindowSettings &s);
     void SongSettings(practice::WindowSettings &s) const;
     void ExportSong();
+    void StopExport(); // closing: an export under way is cancelled
     // What the window's controls choose for the beats now.
     struct BeatChoices CurrentChoices() const;
 

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <thread>
@@ -46,6 +47,17 @@ struct FrmMetronom::SongState {
     QActionGroup *countIn = nullptr;
     QAction *exportAction = nullptr;
     QAction *closeAction = nullptr;
+    // The menu's export, on a thread of its own; `cancelExport` asks it to stop (the window closes).
+    std::thread exporter;
+    std::atomic<bool> cancelExport{false};
+    void StopExport()
+    {
+        if (exporter.joinable()) {
+            cancelExport.store(true, std::memory_order_relaxed); // relaxed: join orders the rest
+            exporter.join();
+        }
+    }
+    ~SongState() { StopExport(); }
     bool showing = false; // the window shows a section: its controls' signals are not the user's
 };
 
@@ -54,6 +66,13 @@ namespace {
 QString DefaultSongFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/metronom/Lieder");
+}
+
+// Where a file dialog opens: `folder`, or the home folder while it is not there (the setlist's
+// default folder is not, until the user makes it).
+QString ExistingFolder(const QString &folder)
+{
+    return QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
 
 } // namespace
@@ -82,7 +101,9 @@ void FrmMetronom::InstallSongs()
             before = a;
     auto *open = new QAction(QStringLiteral("Song öffnen …"), menu);
     connect(open, &QAction::triggered, this, [this] {
-        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Song öffnen"), SongFolder());
+        const QString from = songs_->path.isEmpty() ? SongFolder() : QFileInfo(songs_->path).path();
+        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Song öffnen"), ExistingFolder(from));
+        activateWindow(); // N and P go to the window again, also without a window manager
         if (!file.isEmpty())
             OpenSong(file);
     });
@@ -135,10 +156,16 @@ void FrmMetronom::FillSetlistMenu()
     QMenu *m = songs_->setlistMenu;
     m->clear();
     connect(m->addAction(QStringLiteral("Ordner wählen …")), &QAction::triggered, this, [this] {
-        const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Setlist-Ordner"), SongFolder());
+        const QString dir =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Setlist-Ordner"), ExistingFolder(SongFolder()));
+        activateWindow();
         if (!dir.isEmpty()) {
             songs_->folder = dir;
             practice_->WindowChanged();
+            const qsizetype n = Setlist().size();
+            practice_->Note(n == 0   ? QStringLiteral("Keine Songs in %1").arg(dir)
+                            : n == 1 ? QStringLiteral("Setlist: 1 Song (N / P)")
+                                     : QStringLiteral("Setlist: %1 Songs (N / P)").arg(n));
         }
     });
     m->addSeparator();
@@ -177,6 +204,7 @@ bool FrmMetronom::OpenSong(const QString &path, bool quiet)
         if (!quiet) {
             QString title;
             ShowMessage(QString::fromStdString(r.error), kWarning, title);
+            activateWindow();
         }
         return false;
     }
@@ -195,7 +223,7 @@ bool FrmMetronom::OpenSong(const QString &path, bool quiet)
 void FrmMetronom::UpdateSongMenu()
 {
     const bool have = songs_->map.has_value();
-    songs_->exportAction->setEnabled(have);
+    songs_->exportAction->setEnabled(have && !songs_->exporter.joinable());
     songs_->closeAction->setEnabled(have);
     QMenu *m = songs_->startMenu;
     m->clear();
@@ -281,7 +309,13 @@ void FrmMetronom::SongBeatHeard(const engine::BeatEvent &beat)
     const QString name = s.countIn         ? QStringLiteral("Vorzähler")
                          : s.label.empty() ? QStringLiteral("Teil %1").arg(s.mapIndex + 1)
                                            : QString::fromStdString(s.label);
-    practice_->SetSongStatus(QStringLiteral("%1, Takt %2 von %3").arg(name).arg(beat.songBar).arg(s.bars));
+    // The gap training silences bars of the song too: said, so that a silent bar is not a puzzle.
+    const bool gap = practice_->Values().gapOn && !s.countIn;
+    practice_->SetSongStatus(QStringLiteral("%1, Takt %2 von %3%4")
+                                 .arg(name)
+                                 .arg(beat.songBar)
+                                 .arg(s.bars)
+                                 .arg(gap ? QStringLiteral(" · mit Pausen") : QString()));
 }
 
 void FrmMetronom::SongStopped(bool byHand)
@@ -351,11 +385,16 @@ void FrmMetronom::ExportSong()
     if (!songs_->map)
         return;
     const QString base = QFileInfo(songs_->path).completeBaseName();
-    const QString out = QFileDialog::getSaveFileName(this, QStringLiteral("Als Audiodatei speichern"),
-                                                     QDir::home().filePath(base + QStringLiteral(".wav")),
-                                                     QStringLiteral("Audio (*.wav *.flac *.aiff)"));
-    if (out.isEmpty())
+    QFileDialog dialog(this, QStringLiteral("Als Audiodatei speichern"),
+                       QDir::home().filePath(base + QStringLiteral(".wav")),
+                       QStringLiteral("Audio (*.wav *.flac *.aiff *.aif)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("wav")); // a name without an ending: WAV (asked before replacing it)
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    activateWindow();
+    if (!chosen)
         return;
+    const QString out = dialog.selectedFiles().constFirst();
     // What the window plays now, rendered on a thread of its own (an hour takes seconds); the
     // samples travel with it.
     BeatChoices c = CurrentChoices();
@@ -364,21 +403,36 @@ void FrmMetronom::ExportSong()
     auto built = std::make_shared<BeatSettings>(BuildBeatSettings(c, output_->cache(), output_->soundSlots()));
     auto plan = std::make_shared<engine::SongPlan>(*songs_->map, 0, practice_->Values().countInBars);
     practice_->Note(QStringLiteral("Speichere %1 …").arg(QFileInfo(out).fileName()));
+    songs_->exportAction->setEnabled(false);                      // one at a time
+    songs_->cancelExport.store(false, std::memory_order_relaxed); // relaxed: the thread starts after it
     QPointer<FrmMetronom> self(this);
-    std::thread([self, built, plan, out] {
+    songs_->exporter = std::thread([self, built, plan, out, cancel = &songs_->cancelExport] {
         const std::string error =
-            song::WriteClickTrack(QFile::encodeName(out).toStdString(), 48000, built->settings, *plan);
+            song::WriteClickTrack(QFile::encodeName(out).toStdString(), 48000, built->settings, *plan, cancel);
+        if (cancel->load(std::memory_order_relaxed)) // relaxed: the closing window joins this thread
+            return;
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self, error, out] {
-            if (!self)
-                return;
+            if (!self || self->songs_->cancelExport.load(std::memory_order_relaxed))
+                return;                    // the window closed meanwhile
+            self->songs_->exporter.join(); // it ends right after posting this
+            self->UpdateSongMenu();
             if (error.empty()) {
                 self->practice_->Note(QStringLiteral("Gespeichert: %1").arg(QFileInfo(out).fileName()));
             } else {
+                self->practice_->Note(QStringLiteral("Nicht gespeichert: %1").arg(QFileInfo(out).fileName()));
                 QString title;
                 ShowMessage(QString::fromStdString(error), kWarning, title);
+                self->activateWindow();
             }
         });
-    }).detach();
+    });
+}
+
+void FrmMetronom::StopExport()
+{
+    // Closing: an export under way stops and removes its unfinished file; what was at its name stays.
+    if (songs_)
+        songs_->StopExport();
 }
 
 } // namespace app

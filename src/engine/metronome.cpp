@@ -157,6 +157,15 @@ bool Metronome::NextSongClick(song::Click &click, int &beat) const
     return true;
 }
 
+bool Metronome::SongClickMuted(const Practice &p, std::size_t section, std::int64_t click) const
+{
+    const SongSection &sec = song_->sections()[section];
+    if (sec.countIn)
+        return false;
+    // A bar's first click begins the next of the song's bars; the others are in the one under way.
+    return MutedCycle(p, click % sec.beats == 0 ? songBars_ : cycle_);
+}
+
 bool Metronome::SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blockStart)
 {
     BeatEvent event;
@@ -175,11 +184,23 @@ bool Metronome::SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blo
     const SongSection &sec = sections[songSection_];
     currentBeat_ = int(songClick_ % sec.beats) + 1;
     const song::Click click = sec.pattern[std::size_t(currentBeat_ - 1)];
+    const bool gap = SongClickMuted(s.practice, songSection_, songClick_);
+    if (!sec.countIn && songClick_ % sec.beats == 0)
+        cycle_ = songBars_++; // the gap training counts the song's bars
     ++beatsPlayed_;
-    PlayClick(s, click, currentBeat_, sec.volume, b.offset);
+    if (gap) {
+        // A silent bar of the gap training: what rings is cut, as in the window's own beats.
+        if (preRollBeat_ == beatsPlayed_)
+            CancelPreRoll(blockStart, false);
+        if (!lastMuted_ || preRollBeat_ == beatsPlayed_)
+            for (int slot = 0; slot <= kSubdivisionSlot; ++slot)
+                player_.mixer().StopVoice(slot, b.offset);
+    } else {
+        PlayClick(s, click, currentBeat_, sec.volume, b.offset);
+    }
     if (preRollBeat_ == beatsPlayed_)
         preRollBeat_ = 0;
-    lastMuted_ = click == song::Click::Silent;
+    lastMuted_ = gap || click == song::Click::Silent;
     songVolume_ = sec.volume;
     if (b.intervalMs > 0)
         measuredBpm_ = int(std::nearbyint(std::min(60000.0 / b.intervalMs, 32767.0)));
@@ -362,6 +383,8 @@ void Metronome::PreRoll(const Settings &s, std::uint64_t blockStart, int frames)
     const bool songClick = NextSongClick(click, beat);
     if (songClick && click == song::Click::Silent)
         return;
+    if (songClick && countInLeft_ == 0 && SongClickMuted(s.practice, songSection_, songClick_))
+        return;
     const std::uint64_t cycle = cycle_ + (currentBeat_ == 1 && beatsPlayed_ > 0 ? 1 : 0);
     if (!songClick && MutedCycle(s.practice, cycle))
         return;
@@ -446,6 +469,7 @@ void Metronome::Render(float *out, int frames)
         songClick_ = 0;
         songEnded_ = false;
         songVolume_ = 1.0f;
+        songBars_ = 0;
         countInLeft_ = 0;
         if (p.trainerOn && !song_) {
             trainerBpm_ = std::clamp(p.trainerStartBpm, tempo::kMinBpm, tempo::kMaxWeightBpm);
@@ -481,7 +505,7 @@ void Metronome::Render(float *out, int frames)
         // Gap training begins with its sounding cycles: at START from the first cycle, switched on
         // while running from the next cycle's first beat (not mid-bar).
         if (p.gapOn && !gapWasOn_)
-            gapFirstCycle_ = beatsPlayed_ == 0 ? cycle_ : cycle_ + 1;
+            gapFirstCycle_ = beatsPlayed_ == 0 || (song_ && songBars_ == 0) ? cycle_ : cycle_ + 1;
         gapWasOn_ = p.gapOn;
         // The session's beat while one is set; else the window's tempo, unless the trainer sets it
         // (a trainer's tempo is never taken back to a phase rate published before its step).

@@ -68,6 +68,7 @@ struct Practice {
     // Gap training: gapPlayCycles sounding cycles, then gapMuteCycles silent ones, repeating from
     // the run's first cycle, or, switched on while running, from the next cycle's first beat (the
     // bar under way plays on). Beats and their events go on (BeatEvent::muted); only the sound stops.
+    // In a song the cycles are the song's bars after its count-in, whatever their meters.
     bool gapOn = false;
     int gapPlayCycles = 2; // 1..8
     int gapMuteCycles = 2; // 1..8
@@ -200,6 +201,8 @@ private:
     void PlayClick(const Settings &s, song::Click click, int beat, float volume, int offset);
     // The next song beat's click, for the voice started ahead of it.
     bool NextSongClick(song::Click &click, int &beat) const;
+    // Whether the gap training silences the song's click `click` of its section `section`.
+    bool SongClickMuted(const Practice &p, std::size_t section, std::int64_t click) const;
 
     sound::SlotPlayer &player_;
     sound::LatestValue<Settings> settings_;
@@ -237,9 +240,10 @@ private:
     const SongPlan *song_ = nullptr;
     std::size_t songSection_ = 0;
     std::int64_t songClick_ = 0;
-    bool songEnded_ = false;  // the song ended in this run: the pendulum stands until STOP
-    float songVolume_ = 1.0f; // of the last song beat (its subdivisions play at it too)
-    int countInLeft_ = 0;     // beats of a plain START's count-in still to come
+    bool songEnded_ = false;     // the song ended in this run: the pendulum stands until STOP
+    float songVolume_ = 1.0f;    // of the last song beat (its subdivisions play at it too)
+    std::uint64_t songBars_ = 0; // the song's bars begun in this run (after its count-in)
+    int countInLeft_ = 0;        // beats of a plain START's count-in still to come
     // The spoken number started ahead of its beat: the beat's number in the run (0: none), its
     // slot and the mixer frame its voice starts at.
     std::uint64_t preRollBeat_ = 0;

@@ -87,7 +87,7 @@ bool RenderClickTrack(const engine::Settings &settings, const engine::SongPlan &
 }
 
 std::string WriteClickTrack(const std::string &outPath, int rate, const engine::Settings &settings,
-                            const engine::SongPlan &plan)
+                            const engine::SongPlan &plan, const std::atomic<bool> *cancel)
 {
     SF_INFO info{};
     info.samplerate = rate;
@@ -117,6 +117,11 @@ std::string WriteClickTrack(const std::string &outPath, int rate, const engine::
 
     std::string error;
     auto write = [&](const float *frames, int n) {
+        // Relaxed: the flag carries no data; the thread setting it waits for this one to end.
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            error = outPath + ": abgebrochen";
+            return false;
+        }
         if (sf_writef_float(file, frames, n) != n) {
             error = outPath + ": " + sf_strerror(file);
             return false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -20,8 +21,9 @@ bool RenderClickTrack(const engine::Settings &settings, const engine::SongPlan &
 // Writes the click track to `outPath` at `rate` frames a second, in the format its extension names
 // (.wav, .flac, .aif/.aiff; 24-bit), converting from the stream's rate where they differ. The file
 // is written beside `outPath` under another name and renamed to it when complete. Returns an
-// empty string, or the one reason nothing was written.
+// empty string, or the one reason nothing was written. Once `cancel` (when given) is set, another
+// thread asks it to stop: the file under the other name is removed, `outPath` stays as it was.
 std::string WriteClickTrack(const std::string &outPath, int rate, const engine::Settings &settings,
-                            const engine::SongPlan &plan);
+                            const engine::SongPlan &plan, const std::atomic<bool> *cancel = nullptr);
 
 } // namespace song

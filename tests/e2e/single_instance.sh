@@ -2,7 +2,7 @@
 # One copy at a time: a second start brings the running window to the front and ends at once,
 # silently, with status 0. Nothing a crash can leave at the lock (a garbage lock file, a folder, a
 # FIFO, the socket of a killed copy) keeps the program from starting. A song named to a second copy
-# is opened by the running one, by its absolute path.
+# is opened by the running one, by its absolute path. Then the songs of the practice menu.
 . "$(dirname "$0")/lib.sh"
 PROGRAM=$1
 setup_dirs
@@ -48,13 +48,29 @@ second_start_raises "after a killed copy"
 # `metronom FILE` with a relative name, from another folder: the running copy opens the song, and
 # remembers it (remembering is on: the settings file is there).
 kill "$PID"; wait "$PID" 2>/dev/null
+CONF="$XDG_CONFIG_HOME/metronom/metronom.conf"
 mkdir -p "$XDG_CONFIG_HOME/metronom" "$WORK/songs"
-: >"$XDG_CONFIG_HOME/metronom/metronom.conf"
+: >"$CONF"
 printf 'intro: 2 120\n' >"$WORK/songs/lied.txt"
 start "$MAIN" "$PROGRAM"
 (cd "$WORK/songs" && timeout 10 "$PROGRAM" lied.txt) || fail "the second copy with a song failed"
-for _ in $(seq 50); do grep -q "^song=$WORK/songs/lied.txt\$" "$XDG_CONFIG_HOME/metronom/metronom.conf" && break; sleep 0.2; done
-grep -q "^song=$WORK/songs/lied.txt\$" "$XDG_CONFIG_HOME/metronom/metronom.conf" ||
-  fail "the running copy did not open the song: $(cat "$XDG_CONFIG_HOME/metronom/metronom.conf")"
+opened() { for _ in $(seq 50); do grep -qx "song=$1" "$CONF" && return; sleep 0.2; done; fail "not opened: $1 ($(cat "$CONF"))"; }
+opened "$WORK/songs/lied.txt"
 echo "a song named to a second copy: opened by the running one"
-echo "6 passed, 0 failed"
+
+# The practice menu (F10), its items clicked where they show: a song opened and exported as --export
+# writes it; a setlist folder chosen, N and P step through it; SIGTERM during a long export leaves
+# no temporary file, and the file it was to replace as it was. `menu X Y KEYS FILE`: the item at X Y
+# (then KEYS), FILE typed into its dialog.
+menu() {
+  xdotool windowfocus --sync "$ID" key F10 sleep 0.5 mousemove --window "$ID" "$1" "$2" click 1 sleep 1 ${3:+key $3 sleep 1}
+  xdotool key ctrl+a type --delay 10 "$4"; xdotool key Return sleep 1
+}
+printf '1 90\n' >"$WORK/songs/eins.txt"; printf '1000 120\n' >"$WORK/lang.txt"; echo alt >"$WORK/keep.wav"
+menu 381 274 "" "$WORK/songs/eins.txt"; menu 381 340 "" "$WORK/menu.wav"
+"$PROGRAM" --export "$WORK/cli.wav" "$WORK/songs/eins.txt" && cmp "$WORK/menu.wav" "$WORK/cli.wav" || fail "the menu's export is not --export's"
+menu 381 362 "Down Return" "$WORK/songs"; xdotool key n && opened "$WORK/songs/lied.txt" && xdotool key p && opened "$WORK/songs/eins.txt"
+menu 381 274 "" "$WORK/lang.txt"; menu 381 340 "" "$WORK/keep.wav"; xdotool key alt+j sleep 0.5 # "Ja": replace it
+compgen -G "$WORK/keep.wav.?*" >/dev/null && kill -TERM "$PID" && wait "$PID" || fail "no export under way, or no clean end: $(ls "$WORK")"
+[ "$(ls "$WORK" | grep -c '^keep')" = 1 ] && [ "$(cat "$WORK/keep.wav")" = alt ] || fail "a cut-short export left: $(ls "$WORK")"
+echo "9 passed, 0 failed"

@@ -61,6 +61,17 @@ TEST_P(SongTest, ClicksOnTheMapsFramesAtAnyBlockSize)
                                 std::to_string(e.beat) + (e.muted ? "m " : " ");
     EXPECT_EQ(told, "0.1.1 0.1.2 1.1.1 1.1.2m 2.1.1 2.1.2 2.1.3 3.1.1 3.1.2 4.1.1 4.1.2 end@281636");
     EXPECT_TRUE(metronome.Clock().running) << "the window stops the run when it hears the end";
+
+    // Gap training (1 bar on, 1 off) counts the song's bars after the count-in: b and the list fall silent.
+    const auto before = Heard();
+    metronome.Stop();
+    settings.practice = {.gapOn = true, .gapPlayCycles = 1, .gapMuteCycles = 1};
+    Start();
+    RenderTo(2 * 330000);
+    std::map<std::int64_t, float> gapped;
+    for (const std::size_t i : {0, 1, 2, 6, 7})
+        gapped[330000 + before[i].first] = before[i].second;
+    EXPECT_EQ(Onsets(330000), gapped);
 }
 
 // A plain START with one bar counted in: the window's 3 beats at its tempo, then its beats from 1.
