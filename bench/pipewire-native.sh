@@ -5,15 +5,18 @@
 # grid (tools/sink_grid.py), the CPU of the program, pipewire and pipewire-pulse while it plays.
 #
 # Usage: bench/pipewire-native.sh [--output pipewire|pulse] [--seconds N] [--load N] [--stops N]
-#                                 [--quantum N] [--build DIR]
+#                                 [--quantum N] [--presses N] [--build DIR]
 #   --stops 20     the pipewire daemon stopped (SIGSTOP) for 7 ms, N times spread over the run
 #   --quantum 256  the graph's cycle forced (pw-metadata clock.force-quantum); else the smallest
 #                  latency a node asks for (the program's native stream: 512, the recorder 1024)
+#   --presses 30   in place of one run: N times START, STOP at a random moment 0.6-2.0 s later, 0.8 s
+#                  of rest; the presses sent and timed by tools/x11_press.py, each click after a STOP
+#                  and the first after a START timed against them (tools/presses_vs_sink.py)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export BENCH_SERVER=pipewire BENCH_RATE=48000
 . "$here/bench/lib.sh"
-build=$here/build output=pipewire seconds=30 load=0 stops=0 quantum=""
+build=$here/build output=pipewire seconds=30 load=0 stops=0 quantum="" presses=0
 while [ $# -gt 0 ]; do
   case $1 in
     --output) output=$2; shift 2 ;;
@@ -21,6 +24,7 @@ while [ $# -gt 0 ]; do
     --load) load=$2; shift 2 ;;
     --stops) stops=$2; shift 2 ;;
     --quantum) quantum=$2; shift 2 ;;
+    --presses) presses=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
   esac
@@ -38,6 +42,22 @@ start_load "$load"
 export METRONOM_OUTPUT=$output
 start_program "$build/metronom"
 sleep 1
+if [ "$presses" -gt 0 ]; then
+  xdotool mousemove --window "$WIN" $START_X $START_Y
+  coproc PRESS { python3 "$here/tools/x11_press.py"; }
+  press() { local t; echo >&"${PRESS[1]}"; read -r t <&"${PRESS[0]}"; echo "$1 $t" >>"$WORK/presses.log"; }
+  for ((i = 0; i < presses; i++)); do
+    press start
+    sleep "$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", 0.6 + 1.4 * r / 32768 }')"
+    press stop
+    sleep 0.8
+  done
+  kill -INT "$recorder"; wait "$recorder" 2>/dev/null || true
+  echo "output $output, $presses times START and STOP at 120 BPM, load $load, quantum ${quantum:-not forced}"
+  sed 's/^/  /' "$WORK/rec.out"
+  python3 "$here/tools/presses_vs_sink.py" "$WORK/presses.log" "$WORK/rec.wav" "$WORK/blocks.log"
+  exit
+fi
 ticks() { local p s=0; for p in "$PROGRAM_PID" "${PIPEWIRE_PIDS[0]}" "${PIPEWIRE_PIDS[2]}"; do s=$((s + $(awk '{print $14 + $15}' "/proc/$p/stat"))); done; echo $s; }
 start_stop # START
 sleep 0.5
