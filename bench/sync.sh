@@ -154,7 +154,7 @@ fi
 if [ -n "$output" ]; then find_sink_clicks; else find_clicks 120; fi
 
 echo "stream                  $stream"
-awk -v fragment="$fragment" -v configured="$configured" -v rate="${BENCH_RATE:-44100}" "$FIT_PLAYED_AWK"'
+awk -v fragment="$fragment" -v unit="$( [ -n "$output" ] && echo frames || echo ms)" -v configured="$configured" -v rate="${BENCH_RATE:-44100}" "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] {           # the timing log: FRAMES MONOTONIC_NS LATENCY_US SINK_US [QUEUED PLAYED_NS]
     if (NF >= 6) { if (read_report()) { sink[n] = $4; raw = 1 } }
     else if ($1 > 0) { n++; f[n] = $1; t[n] = $2 - 1000 * $3; sink[n] = $4 }
@@ -188,7 +188,7 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate="${BENCH_RATE:-4
     for (i = 1; i <= n; i++) sinkMs[i] = sink[i] / 1000
     sinkMedian = median(sinkMs, n)
     drawn = frames > 1 ? median(gap, frames - 1) : 0
-    printf "record fragments        %s ms\n", fragment
+    printf "%s %s %s\n", unit == "ms" ? "record fragments       " : "graph cycle            ", fragment, unit
     printf "sink latency            %s ms configured; %.1f ms still to play (median of the reports)\n", configured, sinkMedian
     printf "played-time line        (%s) %d of %d timing points within 0.5 ms, residual std dev %.3f ms, worst %.3f ms; %.1f ppm off the nominal rate\n", raw ? "raw server reports" : "interpolated latency", used, n, sd / 1e6, worst / 1e6, (slope * rate / 1e9 - 1) * 1e6
     printf "frames drawn            %d, median interval %.1f ms; stamps at most %.1f ms after the X server time\n", frames, drawn, lateMax
@@ -214,7 +214,7 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate="${BENCH_RATE:-4
     mean = sum / paired; spread = sqrt(sum2 / paired - mean * mean)
     printf "beats                   %d, %d paired with a centre crossing%s\n", beats, paired, stalled ? sprintf(", %d not timed (no frame drawn for more than %.0f ms around it)", stalled, 3 * drawn) : ""
     printf "pendulum - click        mean %+.2f ms, std dev %.2f ms, worst %+.2f ms\n", mean, spread, worstOff
-    printf "| %s ms | %s ms | %d (%d%s) | %+.2f ms | %.2f ms | %+.2f ms | every %.1f ms |\n", fragment, configured, beats, paired, stalled ? sprintf("; %d in a stall", stalled) : "", mean, spread, worstOff, drawn
+    printf "| %s %s | %s ms | %d (%d%s) | %+.2f ms | %.2f ms | %+.2f ms | every %.1f ms |\n", fragment, unit, configured, beats, paired, stalled ? sprintf("; %d in a stall", stalled) : "", mean, spread, worstOff, drawn
     good = stalled == 0 && paired * 10 >= beats * 9 && mean <= 2 && mean >= -2 && worstOff <= 5 && worstOff >= -5
     exit good ? 0 : 6
   }' "$WORK/timing.log" "$WORK/onsets" "$WORK/rod.log"
