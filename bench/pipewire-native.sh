@@ -5,18 +5,21 @@
 # grid (tools/sink_grid.py), the CPU of the program, pipewire and pipewire-pulse while it plays.
 #
 # Usage: bench/pipewire-native.sh [--output pipewire|pulse] [--seconds N] [--load N] [--stops N]
-#                                 [--quantum N] [--presses N] [--build DIR]
+#                                 [--quantum N] [--presses N [--stop-near MS]] [--build DIR]
 #   --stops 20     the pipewire daemon stopped (SIGSTOP) for 7 ms, N times spread over the run
 #   --quantum 256  the graph's cycle forced (pw-metadata clock.force-quantum); else the smallest
 #                  latency a node asks for (the program's native stream: 512, the recorder 1024)
 #   --presses 30   in place of one run: N times START, STOP at a random moment 0.6-2.0 s later, 0.8 s
 #                  of rest; the presses sent and timed by tools/x11_press.py, each click after a STOP
 #                  and the first after a START timed against them (tools/presses_vs_sink.py)
+#   --stop-near MS each STOP instead MS + 500 k (k 1..3) plus -30..+10 ms after its START: with MS the
+#                  time from START to its first click (as a run without it gave), the press comes
+#                  within 30 ms before a click is due or just after, where STOP is put to the test
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export BENCH_SERVER=pipewire BENCH_RATE=48000
 . "$here/bench/lib.sh"
-build=$here/build output=pipewire seconds=30 load=0 stops=0 quantum="" presses=0
+build=$here/build output=pipewire seconds=30 load=0 stops=0 quantum="" presses=0 near=""
 while [ $# -gt 0 ]; do
   case $1 in
     --output) output=$2; shift 2 ;;
@@ -25,6 +28,7 @@ while [ $# -gt 0 ]; do
     --stops) stops=$2; shift 2 ;;
     --quantum) quantum=$2; shift 2 ;;
     --presses) presses=$2; shift 2 ;;
+    --stop-near) near=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
   esac
@@ -34,7 +38,7 @@ bench_setup
 BENCH_PULSE_DEBUG="" start_pulse || { echo "PipeWire does not start" >&2; exit 1; }
 [ -z "$quantum" ] || pw-metadata -n settings 0 clock.force-quantum "$quantum" >/dev/null
 "$build/pw_recorder" --target metronom --wav "$WORK/rec.wav" --log "$WORK/blocks.log" --latency 1024 \
-  --seconds $((seconds + 20)) 2>"$WORK/rec.out" &
+  --seconds $((seconds + 20 + 3 * presses)) 2>"$WORK/rec.out" &
 recorder=$!
 BENCH_PIDS+=("$recorder")
 start_xvfb
@@ -45,11 +49,15 @@ sleep 1
 if [ "$presses" -gt 0 ]; then
   xdotool mousemove --window "$WIN" $START_X $START_Y
   coproc PRESS { python3 "$here/tools/x11_press.py"; }
-  press() { local t; echo >&"${PRESS[1]}"; read -r t <&"${PRESS[0]}"; echo "$1 $t" >>"$WORK/presses.log"; }
+  press() { local t; echo "${2:-}" >&"${PRESS[1]}"; read -r t <&"${PRESS[0]}"; echo "$1 $t" >>"$WORK/presses.log"; }
   for ((i = 0; i < presses; i++)); do
     press start
-    sleep "$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", 0.6 + 1.4 * r / 32768 }')"
-    press stop
+    if [ -n "$near" ]; then
+      press stop "$(awk -v r=$RANDOM -v k=$((1 + RANDOM % 3)) -v m="$near" 'BEGIN { printf "%.2f", m + 500 * k - 30 + 40 * r / 32768 }')"
+    else
+      sleep "$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", 0.6 + 1.4 * r / 32768 }')"
+      press stop
+    fi
     sleep 0.8
   done
   kill -INT "$recorder"; wait "$recorder" 2>/dev/null || true

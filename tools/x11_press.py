@@ -6,7 +6,8 @@ connect, more on a busy machine), so a measuring script knows within a fraction 
 when a press reached the program's X server.
 
 Usage: x11_press.py < LINES   (the display from $DISPLAY; place the pointer first, e.g. with
-xdotool mousemove --window WIN X Y)
+xdotool mousemove --window WIN X Y). A line holding a number MS presses MS milliseconds after the
+press before it (not at once): placed this way to a fraction of a millisecond.
 """
 import ctypes
 import sys
@@ -25,13 +26,19 @@ def main():
     if not display:
         print("x11_press: no display", file=sys.stderr)
         return 1
-    for _ in sys.stdin:
+    last = 0
+    for line in sys.stdin:
+        if line.strip():
+            due = last + int(float(line) * 1e6)
+            while (wait := due - time.clock_gettime_ns(time.CLOCK_MONOTONIC)) > 0:
+                time.sleep(min(wait, 2_000_000) / 1e9 if wait > 2_000_000 else 0)
         xtst.XTestFakeButtonEvent(display, 1, 1, 0)
         at = time.clock_gettime_ns(time.CLOCK_MONOTONIC)
         x11.XSync(display, 0)
         time.sleep(0.03)
         xtst.XTestFakeButtonEvent(display, 1, 0, 0)
         x11.XSync(display, 0)
+        last = at
         print(at, flush=True)
     return 0
 
