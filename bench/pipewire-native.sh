@@ -5,7 +5,8 @@
 # grid (tools/sink_grid.py), the CPU of the program, pipewire and pipewire-pulse while it plays.
 #
 # Usage: bench/pipewire-native.sh [--output pipewire|pulse] [--seconds N] [--load N] [--stops N]
-#                                 [--quantum N] [--presses N [--stop-near MS]] [--build DIR]
+#                                 [--quantum N] [--presses N [--stop-near MS]] [--sink gone|other|suspend]
+#                                 [--build DIR]
 #   --stops 20     the pipewire daemon stopped (SIGSTOP) for 7 ms, N times spread over the run
 #   --quantum 256  the graph's cycle forced (pw-metadata clock.force-quantum); else the smallest
 #                  latency a node asks for (the program's native stream: 512, the recorder 1024)
@@ -15,11 +16,17 @@
 #   --stop-near MS each STOP instead MS + 500 k (k 1..3) plus -30..+10 ms after its START: with MS the
 #                  time from START to its first click (as a run without it gave), the press comes
 #                  within 30 ms before a click is due or just after, where STOP is put to the test
+#   --sink gone    in place of one run, 3 s after START: the null sink destroyed (pw-cli destroy; the
+#                  stream goes where the session manager puts it), made again 3.5 s later; "other":
+#                  destroyed with a second null sink there; "suspend": suspended (pactl suspend-sink)
+#                  for 3.5 s. A second recorder starts on the sink after the event; every click of both
+#                  on CLOCK_MONOTONIC, the intervals that are not 500 ms and the grid kept or not
+#                  (tools/sink_times.py), what the program said, whether it still runs
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export BENCH_SERVER=pipewire BENCH_RATE=48000
 . "$here/bench/lib.sh"
-build=$here/build output=pipewire seconds=30 load=0 stops=0 quantum="" presses=0 near=""
+build=$here/build output=pipewire seconds=30 load=0 stops=0 quantum="" presses=0 near="" sink=""
 while [ $# -gt 0 ]; do
   case $1 in
     --output) output=$2; shift 2 ;;
@@ -29,6 +36,7 @@ while [ $# -gt 0 ]; do
     --quantum) quantum=$2; shift 2 ;;
     --presses) presses=$2; shift 2 ;;
     --stop-near) near=$2; shift 2 ;;
+    --sink) sink=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
   esac
@@ -64,6 +72,44 @@ if [ "$presses" -gt 0 ]; then
   echo "output $output, $presses times START and STOP at 120 BPM, load $load, quantum ${quantum:-not forced}"
   sed 's/^/  /' "$WORK/rec.out"
   python3 "$here/tools/presses_vs_sink.py" "$WORK/presses.log" "$WORK/rec.wav" "$WORK/blocks.log"
+  exit
+fi
+if [ -n "$sink" ]; then
+  node_id() { pw-cli ls Node | awk -v n="$1" '/^\tid / { id = $2; sub(",", "", id) } $0 ~ "node.name = \"" n "\"" { print id }'; }
+  make_sink() {
+    pw-cli create-node adapter "{ factory.name=support.null-audio-sink node.name=$1 media.class=Audio/Sink
+      audio.rate=$BENCH_RATE audio.channels=2 audio.position=[FL FR] object.linger=true }" >/dev/null
+  }
+  event() { echo "$(date +%s%N | awk -v o="$(python3 -c 'import time; print(time.time_ns() - time.monotonic_ns())')" '{ print $1 - o }') $1" >>"$WORK/events"; }
+  [ "$sink" = other ] && { make_sink other; sleep 0.5; }
+  start_stop # START
+  sleep 3
+  case $sink in
+    gone | other) event "sink destroyed"; pw-cli destroy "$(node_id metronom)" >/dev/null ;;
+    suspend) event "sink suspended"; pactl suspend-sink metronom 1 ;;
+  esac
+  sleep 3.5
+  links=$(pw-link -l | awk '/^Metronom:/ { getline; print $2 }' | sort -u | tr '\n' ' ')
+  case $sink in
+    gone) event "sink made again"; make_sink metronom; sleep 0.3; pactl set-default-sink metronom ;;
+    suspend) event "sink resumed"; pactl suspend-sink metronom 0 ;;
+  esac
+  sleep 0.3
+  target=metronom
+  [ "$sink" = other ] && target=other
+  "$build/pw_recorder" --target $target --wav "$WORK/after.wav" --log "$WORK/after.log" --latency 1024 --seconds 30 2>/dev/null &
+  after=$!
+  BENCH_PIDS+=("$after")
+  sleep 4
+  running=yes
+  kill -0 "$PROGRAM_PID" 2>/dev/null || running="NO, it ended"
+  start_stop # STOP
+  sleep 1
+  kill -INT "$recorder" "$after"; wait "$recorder" "$after" 2>/dev/null || true
+  echo "output $output, sink $sink while playing at 120 BPM; the stream went to: ${links:-nothing}; the program still runs: $running"
+  sed 's/^/  program: /' "$WORK/program.out"
+  [ -z "${BENCH_KEEP:-}" ] || cp "$WORK"/*.wav "$WORK"/*.log "$WORK/events" "$BENCH_KEEP/"
+  python3 "$here/tools/sink_times.py" 500 "$WORK/events" "$WORK/rec.wav" "$WORK/blocks.log" "$WORK/after.wav" "$WORK/after.log"
   exit
 fi
 ticks() { local p s=0; for p in "$PROGRAM_PID" "${PIPEWIRE_PIDS[0]}" "${PIPEWIRE_PIDS[2]}"; do s=$((s + $(awk '{print $14 + $15}' "/proc/$p/stat"))); done; echo $s; }

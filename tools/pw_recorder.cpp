@@ -14,7 +14,9 @@
 // only the first) and its length; the frames between two blocks are a hole. A null sink's monitor
 // passes each block one cycle after the sink played it, while reporting no delay: an analysis takes that cycle off, as
 // it knows the sink. Ends on SIGINT or SIGTERM, then writes the file (16-bit stereo) and one line on standard error:
-// "pw_recorder: FRAMES frames, holes FRAMES in N places".
+// "pw_recorder: FRAMES frames, holes FRAMES in N places". When the stream is moved to another sink
+// (the one recorded went away), the file goes on at its end: frames stay in one sink's numbering
+// only between such moves, and each block keeps the time of its own cycle.
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
 
@@ -42,8 +44,9 @@ struct Recorder {
     std::size_t logCount = 0;
     std::uint64_t written = 0; // frames in the file
     bool raw = false; // the log on CLOCK_MONOTONIC_RAW
+    int rate = 48000;
     bool started = false;
-    std::uint64_t firstTicks = 0;
+    std::uint64_t firstTicks = 0, lastTicks = 0;
     std::uint64_t holeFrames = 0, holes = 0;
 };
 
@@ -62,7 +65,12 @@ void Process(void *data)
         if (!r->started) {
             r->started = true;
             r->firstTicks = t.ticks;
+        } else if (t.ticks < r->lastTicks || t.ticks - r->lastTicks > std::uint64_t(r->rate) * 10) {
+            // Another driver (the sink went away and the stream was moved): its position is its own.
+            // The file goes on at its end, each block still timed by its own cycle.
+            r->firstTicks = t.ticks - r->written;
         }
+        r->lastTicks = t.ticks;
         const std::uint64_t at = t.ticks - r->firstTicks;
         const std::uint64_t capacity = r->frames.size() / 2;
         if (at > r->written) { // a cycle this recorder missed: silence, the frames stay the sink's
@@ -154,6 +162,7 @@ int main(int argc, char **argv)
     pw_init(&argc, &argv);
     Recorder r;
     r.raw = raw;
+    r.rate = rate;
     r.frames.assign(std::size_t(rate) * std::size_t(seconds) * 2, 0);
     r.log.resize(std::size_t(rate) * std::size_t(seconds) / 32);
     r.loop = pw_main_loop_new(nullptr);
