@@ -7,7 +7,8 @@
 # how far the clicks after each event lie off the grid of those before it (in whole periods: a beat
 # played into nothing while the sink was away counts as a period, as on a sound card).
 # A click is its first frame above 1000 after 20 ms without one.
-# Usage: sink_times.py PERIOD_MS EVENTS REC.wav BLOCKS.log [REC.wav BLOCKS.log ...]
+# Usage: sink_times.py PERIOD_MS EVENTS REC.wav BLOCKS.log [REC.wav BLOCKS.log ...]; exit 1 when two
+# clicks come closer than 0.9 PERIOD_MS (a beat doubled or early).
 import array, bisect, sys, wave
 period = float(sys.argv[1]) * 1e6
 events = [(int(float(l.split()[0])), " ".join(l.split()[1:])) for l in open(sys.argv[2]) if l.strip()]
@@ -40,3 +41,4 @@ for t, what in ev:
         print(f"  {what}: the first click after it {(after[0] - before[-1] - round(n) * period) / 1e6:+.2f} ms off the grid "
               f"before it ({round(n)} periods on, {(after[0] - t) / 1e6:.0f} ms after the event)")
 print(f"  {len(clicks)} clicks")
+sys.exit(1 if any(b - a < 0.9 * period for a, b in zip(clicks, clicks[1:])) else 0)
