@@ -43,7 +43,7 @@ struct Recorder {
     std::vector<Line> log;
     std::size_t logCount = 0;
     std::uint64_t written = 0; // frames in the file
-    bool raw = false; // the log on CLOCK_MONOTONIC_RAW
+    bool raw = false;          // the log on CLOCK_MONOTONIC_RAW
     int rate = 48000;
     bool started = false;
     std::uint64_t firstTicks = 0, lastTicks = 0;

@@ -188,9 +188,11 @@ void PipeWireOutput::Process()
     // look like a skipped one). A position that moved back, or further on than the time passed
     // since the last cycle can explain, is such a move and no skipped cycle: the clock starts anew.
     const auto moved = std::int64_t(t.ticks - lastTicks_);
-    const double passed = double(t.now - lastNowNs_) * double(t.rate.denom) / (1e9 * double(t.rate.num ? t.rate.num : 1));
+    const double passed =
+        double(t.now - lastNowNs_) * double(t.rate.denom) / (1e9 * double(t.rate.num ? t.rate.num : 1));
     const bool otherDriver = moved < 0 || double(moved) > passed + kDriverSlackTicks;
-    if (resetClock_.exchange(false, std::memory_order_relaxed) || otherDriver) { // relaxed: a request, seen within a cycle
+    if (resetClock_.exchange(false, std::memory_order_relaxed) ||
+        otherDriver) { // relaxed: a request, seen within a cycle
         graph_.Reset();
         ticksBase_ = t.ticks;
     }

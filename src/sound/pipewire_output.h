@@ -113,7 +113,7 @@ private:
     int state_ = 0; // pw_stream_state
     std::string streamError_;
 
-    GraphClock graph_;       // audio thread
+    GraphClock graph_;            // audio thread
     std::uint64_t ticksBase_ = 0; // audio thread: the graph's position where graph_ started
     std::uint64_t lastTicks_ = 0; // audio thread: the position and time of the last cycle
     std::int64_t lastNowNs_ = 0;
