@@ -137,7 +137,9 @@ start_recorder() {
 }
 
 # Records the sink's monitor natively (build/pw_recorder, in $build): WAV $1, block log $2, asking
-# for a cycle of $3 frames; "raw" as $4 logs on Link's clock. PW_RECORDER is its process.
+# for a cycle of $3 frames; "raw" as $4 logs on Link's clock. PW_RECORDER is its process. The
+# caller's $build, and $rt (a command that runs it at real-time priority, if any).
+# shellcheck disable=SC2154
 start_pw_recorder() {
   local clock=()
   [ "${4:-}" = raw ] && clock=(--clock raw)
