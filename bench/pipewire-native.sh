@@ -75,23 +75,18 @@ if [ "$presses" -gt 0 ]; then
   exit
 fi
 if [ -n "$sink" ]; then
-  node_id() { pw-cli ls Node | awk -v n="$1" '/^\tid / { id = $2; sub(",", "", id) } $0 ~ "node.name = \"" n "\"" { print id }'; }
-  make_sink() {
-    pw-cli create-node adapter "{ factory.name=support.null-audio-sink node.name=$1 media.class=Audio/Sink
-      audio.rate=$BENCH_RATE audio.channels=2 audio.position=[FL FR] object.linger=true }" >/dev/null
-  }
   event() { echo "$(date +%s%N | awk -v o="$(python3 -c 'import time; print(time.time_ns() - time.monotonic_ns())')" '{ print $1 - o }') $1" >>"$WORK/events"; }
-  [ "$sink" = other ] && { make_sink other; sleep 0.5; }
+  [ "$sink" = other ] && { make_null_sink other; sleep 0.5; }
   start_stop # START
   sleep 3
   case $sink in
-    gone | other) event "sink destroyed"; pw-cli destroy "$(node_id metronom)" >/dev/null ;;
+    gone | other) event "sink destroyed"; pw-cli destroy "$(pw_node_id metronom)" >/dev/null ;;
     suspend) event "sink suspended"; pactl suspend-sink metronom 1 ;;
   esac
   sleep 3.5
   links=$(pw-link -l | awk '/^Metronom:/ { getline; print $2 }' | sort -u | tr '\n' ' ')
   case $sink in
-    gone) event "sink made again"; make_sink metronom; sleep 0.3; pactl set-default-sink metronom ;;
+    gone) event "sink made again"; make_null_sink metronom; sleep 0.3; pactl set-default-sink metronom ;;
     suspend) event "sink resumed"; pactl suspend-sink metronom 0 ;;
   esac
   sleep 0.3

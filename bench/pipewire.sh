@@ -171,3 +171,19 @@ for i in range(0, len(d), 2):
         loud = i // 2' "$BENCH_RECORDING" >"$WORK/onsets"
   [ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; exit 1; }
 }
+
+# The object id of the node named $1; a null sink named $1 made (as a card would be: it outlives
+# pw-cli); the sink "metronom" destroyed while streams play to it (they go where the session manager
+# puts them) and made again, the default, $1 seconds later.
+pw_node_id() { pw-cli ls Node | awk -v n="$1" '/^\tid / { id = $2; sub(",", "", id) } $0 ~ "node.name = \"" n "\"" { print id }'; }
+make_null_sink() {
+  pw-cli create-node adapter "{ factory.name=support.null-audio-sink node.name=$1 media.class=Audio/Sink
+    audio.rate=$BENCH_RATE audio.channels=2 audio.position=[FL FR] object.linger=true }" >/dev/null
+}
+sink_gone_and_back() {
+  pw-cli destroy "$(pw_node_id metronom)" >/dev/null || return 1
+  sleep "$1"
+  make_null_sink metronom
+  sleep 0.3
+  pactl set-default-sink metronom
+}
