@@ -5,7 +5,7 @@
 # at the sink is compared with the session's beat time.
 #
 # Usage: bench/link_sync.sh [--bpm N] [--seconds N] [--load N] [--late-peers MS] [--e2e] [--plain-recorder]
-#                           [--build DIR] [--keep DIR]
+#                           [--output pipewire|pulse [--quantum N]] [--build DIR] [--keep DIR]
 #   --bpm N      the peer's tempo (default 97).
 #   --load N     keeps N processes busy during the run (stress-ng --cpu N).
 #   --late-peers MS  the peers paused (SIGSTOP) from just before key L until MS later, so that the
@@ -28,6 +28,11 @@
 #                  the program's Link ports (in the library an empty one ends the receive loop of
 #                  the socket it reaches): a peer started after them must find the program within
 #                  5 s, and the program must show the tempo that peer sets.
+#   --output pipewire|pulse  on a private PipeWire (bench/pipewire.sh, a null sink at 48 kHz), the
+#                program through its native stream or through pipewire-pulse (METRONOM_OUTPUT); the sink
+#                recorded natively by build/pw_recorder (libpulse's reports step by whole cycles there),
+#                each block at the sink's frame of its cycle, on Link's clock. --quantum N forces the
+#                graph's cycle (pw-metadata clock.force-quantum; else the recorder asks 256 frames).
 #   --plain-recorder  the recorder at normal priority (by default real-time where allowed, as the
 #                program's audio thread and the sound server's sink are; at normal priority under
 #                --load it falls up to a second behind, and would report holes if it lost sound).
@@ -58,6 +63,7 @@ e2e=0
 late=0
 keep=""
 plain=0
+quantum=""
 args=("$@")
 while [ $# -gt 0 ]; do
   case $1 in
@@ -67,6 +73,8 @@ while [ $# -gt 0 ]; do
     --late-peers) late=$2; shift 2 ;;
     --e2e) e2e=1; shift ;;
     --plain-recorder) plain=1; shift ;;
+    --output) export BENCH_SERVER=pipewire BENCH_RATE=48000 METRONOM_OUTPUT=$2; shift 2 ;;
+    --quantum) quantum=$2; shift 2 ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --keep) keep=$(cd "$2" && pwd); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
@@ -83,7 +91,9 @@ ip link set lo up
 
 . "$here/bench/lib.sh"
 need_tools Xvfb xdotool pulseaudio pactl
-for tool in analyze_beats monitor_recorder link_beats metronom; do
+recorder_tool=monitor_recorder
+[ "${BENCH_SERVER:-}" = pipewire ] && recorder_tool=pw_recorder
+for tool in analyze_beats $recorder_tool link_beats metronom; do
   [ -x "$build/$tool" ] || { echo "build $build/$tool first" >&2; exit 1; }
 done
 hut=$build/linkhut/LinkHutSilent
@@ -101,10 +111,16 @@ host_us() { python3 -c 'import time; print(time.clock_gettime_ns(time.CLOCK_MONO
 bench_setup
 start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
 BENCH_RECORDING=$WORK/recording.wav
-"${rt[@]}" "$build/monitor_recorder" --clock raw --device metronom.monitor --wav "$BENCH_RECORDING" \
-  --log "$WORK/timing.log" --fragment-ms 2 2>"$WORK/recorder.err" &
-recorder=$!
-BENCH_PIDS+=("$recorder")
+if [ $recorder_tool = pw_recorder ]; then
+  [ -z "$quantum" ] || pw-metadata -n settings 0 clock.force-quantum "$quantum" >/dev/null
+  start_pw_recorder "$BENCH_RECORDING" "$WORK/blocks.log" "${quantum:-256}" raw || exit 1
+  recorder=$PW_RECORDER
+else
+  ${rt[@]+"${rt[@]}"} "$build/monitor_recorder" --clock raw --device metronom.monitor --wav "$BENCH_RECORDING" \
+    --log "$WORK/timing.log" --fragment-ms 2 2>"$WORK/recorder.err" &
+  recorder=$!
+  BENCH_PIDS+=("$recorder")
+fi
 
 # The peer, driven by keys on its standard input, kept open (at its end it would spin).
 mkfifo "$WORK/hut.in" "$WORK/ref.in"
@@ -212,7 +228,11 @@ else
 fi
 sleep 1
 kill -INT "$recorder"
-wait "$recorder" || { echo "the recorder failed: $(cat "$WORK/recorder.err")" >&2; exit 1; }
+wait "$recorder" || { echo "the recorder failed: $(cat "$WORK/recorder.err" "$WORK/pw_recorder.err" 2>/dev/null)" >&2; exit 1; }
+if [ $recorder_tool = pw_recorder ]; then
+  pw_blocks_as_reports "$WORK/blocks.log" >"$WORK/timing.log"
+  cp "$WORK/pw_recorder.err" "$WORK/recorder.err"
+fi
 exec 3>&- 4>&-
 kill -TERM "$reference" # others hold its input open: it ends on the signal, its log complete
 wait "$reference" || true
@@ -243,11 +263,12 @@ fi
 underruns=$(pulse_underruns "$from_line")
 echo "host times              the program joined at $joined us (the reference peer saw it, $(((joined - linked) / 1000)) ms after key L), STOP at $stopped us"
 echo "stream underruns         $underruns since START (the program's stream ran dry at the server)"
-echo "recorder                $(sed -n 's/^monitor_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
+echo "recorder                $(sed -n 's/^\(monitor\|pw\)_recorder: //p' "$WORK/recorder.err")${rt:+ (real-time priority)}"
+[ "${BENCH_SERVER:-}" = pipewire ] && echo "output                  ${METRONOM_OUTPUT:-chosen by the program} on PipeWire, graph cycle ${quantum:-as asked (the recorder 256)}"
 
-find_clicks "$bpm"
+if [ $recorder_tool = pw_recorder ]; then find_sink_clicks; else find_clicks "$bpm"; fi
 
-awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
+awk -v rate="${BENCH_RATE:-44100}" -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stopped="$stopped" -v bpm="$bpm" -v load="$load" -v e2e="$e2e" -v underruns="$underruns" "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] { read_report(); next }  # FRAMES RAW_NS LATENCY_US SINK_US QUEUED PLAYED_RAW_NS
   FILENAME == ARGV[2] { m++; bt[m] = $1; bb[m] = $2; bpmAt[m] = $3; on[m] = $5; next }   # HOST_US BEAT TEMPO PEERS PLAYING
   FILENAME == ARGV[3] { onset[++clicks] = $1; next }
@@ -308,7 +329,7 @@ awk -v joined="$joined" -v restarted="${restarted:-0}" -v skip="$skip" -v stoppe
     sortAbs(abs, k); p95 = abs[int(0.95 * k + 0.999)]
     # The measured part: from a second after joining until STOP, less what was still to be heard.
     beats = beatsIn(joined + skip * 1e6, stopped - 3e5); missing = unheard
-    printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * 44100 / 1e9 - 1) * 1e6
+    printf "recorder line           %d of %d timing reports within 0.5 ms, scatter std dev %.3f ms, worst %.3f ms; sink %.1f ppm off nominal\n", fitUsed, n, fitSd / 1e6, fitWorst / 1e6, (slope * rate / 1e9 - 1) * 1e6
     printf "clicks                  %d after the first second in the session; until STOP %d session beats, %d of them without a click\n", k, beats, missing
     if (onGrid) printf "on the session grid     from %.0f ms after the peer was found (every click within 10 ms from then)%s\n", (onGrid - joined) / 1000, lastOff ? sprintf("; the last click off it at %.0f ms, %+.1f ms off", (lastOff - joined) / 1000, offBy) : ""
     else print "on the session grid     not within five seconds of the peer being found"

@@ -135,3 +135,55 @@ start_recorder() {
   RECORDER=$!
   BENCH_PIDS+=("$RECORDER")
 }
+
+# Records the sink's monitor natively (build/pw_recorder, in $build): WAV $1, block log $2, asking
+# for a cycle of $3 frames; "raw" as $4 logs on Link's clock. PW_RECORDER is its process. The
+# caller's $build, and $rt (a command that runs it at real-time priority, if any).
+# shellcheck disable=SC2154
+start_pw_recorder() {
+  local clock=()
+  [ "${4:-}" = raw ] && clock=(--clock raw)
+  ${rt[@]+"${rt[@]}"} "$build/pw_recorder" --target metronom --wav "$1" --log "$2" --rate "$BENCH_RATE" --latency "$3" \
+    ${clock[@]+"${clock[@]}"} 2>"$WORK/pw_recorder.err" &
+  PW_RECORDER=$!
+  BENCH_PIDS+=("$PW_RECORDER")
+  for _ in $(seq 100); do grep -q pw_recorder <(pw-cli ls Node 2>/dev/null) && return 0; sleep 0.05; done
+  echo "pw_recorder did not start: $(cat "$WORK/pw_recorder.err")" >&2
+  return 1
+}
+# Its block log (FRAME NOW_NS FRAMES) as timing reports FIT_PLAYED_AWK reads (frame FRAME played at
+# NOW_NS less one cycle: a null sink's monitor passes each block a cycle late while reporting no delay;
+# taken off here only, never in the program, as a real device reports its delay).
+pw_blocks_as_reports() {
+  awk -v rate="$BENCH_RATE" '{ printf "0 0 0 0 %d %.0f\n", $1 + 1, $2 - $3 * 1e9 / rate }' "$1"
+}
+# The clicks of such a recording ($BENCH_RECORDING) into $WORK/onsets, one frame a line: the first
+# frame above 1000 after 20 ms without one (as tools/sink_grid.py finds them). analyze_beats looks
+# for the step a sound starts with, which the graph's resampler (44100 to the sink's rate) spreads
+# over a few frames with a ringing before it, and would miss some.
+find_sink_clicks() {
+  python3 -c 'import array, sys, wave
+w = wave.open(sys.argv[1]); d = array.array("h", w.readframes(w.getnframes()))
+quiet, loud = w.getframerate() // 50, -10**9
+for i in range(0, len(d), 2):
+    if max(abs(d[i]), abs(d[i + 1])) >= 1000:
+        if i // 2 - loud >= quiet: print(i // 2)
+        loud = i // 2' "$BENCH_RECORDING" >"$WORK/onsets"
+  [ -s "$WORK/onsets" ] || { echo "no clicks in the recording" >&2; exit 1; }
+}
+
+# The object id of the node named $1; a null sink named $1 made (as a card would be: it outlives
+# pw-cli); the sink "metronom" destroyed while streams play to it (they go where the session manager
+# puts them) and made again, the default, $1 seconds later.
+pw_node_id() { pw-cli ls Node | awk -v n="$1" '/^\tid / { id = $2; sub(",", "", id) } $0 ~ "node.name = \"" n "\"" { print id }'; }
+make_null_sink() {
+  pw-cli create-node adapter "{ factory.name=support.null-audio-sink node.name=$1 media.class=Audio/Sink
+    audio.rate=$BENCH_RATE audio.channels=2 audio.position=[FL FR] object.linger=true }" >/dev/null
+}
+sink_gone_and_back() {
+  pw-cli destroy "$(pw_node_id metronom)" >/dev/null || return 1
+  sleep "$1"
+  make_null_sink metronom
+  sleep 0.3
+  pactl set-default-sink metronom
+}

@@ -4,11 +4,19 @@
 # sink. Positive offsets: the pendulum passes the centre after the click is heard.
 #
 # Usage: bench/sync.sh [--seconds N] [--fragments "2 20"] [--row Y] [--load N] [--sdl] [--build DIR] [--keep DIR]
+#                     [--output pipewire|pulse [--quanta "256 1024"]]
 #   --fragments  the record fragment sizes in ms, one run each (default "2 20"). The null sink runs
 #                at the smallest latency its readers ask for, so this sets the sink's latency.
 #   --row Y      the row of the window where the rod is read (default 60).
 #   --load N     keeps N processes busy during the run (stress-ng --cpu N).
 #   --sdl        plays through SDL's PulseAudio backend instead of the program's own stream.
+#   --output pipewire|pulse  on a private PipeWire (bench/pipewire.sh, a null sink at 48 kHz): the
+#                program through its native stream or through pipewire-pulse (METRONOM_OUTPUT), one
+#                run for each graph cycle of --quanta (frames, forced with pw-metadata
+#                clock.force-quantum; default "256 1024") in place of the fragment sizes. The sink
+#                is recorded natively (build/pw_recorder): each block at the sink's frame of its
+#                cycle and timed by the cycle's own pw_time, less the cycle a null sink's monitor
+#                passes it late.
 #   --keep DIR   leaves each run's recording, timing log and rod log in DIR.
 #   --from DIR   analyses what --keep left in DIR again, without a run.
 #
@@ -40,6 +48,8 @@ row=60
 load=0
 keep=""
 from=""
+output=""
+quanta="256 1024"
 args=("$@")
 while [ $# -gt 0 ]; do
   case $1 in
@@ -48,6 +58,8 @@ while [ $# -gt 0 ]; do
     --row) row=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
     --sdl) export BENCH_SDL=1; shift ;;
+    --output) output=$2; export BENCH_SERVER=pipewire BENCH_RATE=48000 METRONOM_OUTPUT=$2; shift 2 ;;
+    --quanta) quanta=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     --keep) keep=$(cd "$2" && pwd); shift 2 ;;
     --from) from=$(cd "$2" && pwd); shift 2 ;;
@@ -55,17 +67,18 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-# Several fragment sizes: one run of this script each.
+# Several fragment sizes (on PipeWire graph cycles): one run of this script each.
+[ -n "$output" ] && fragments=$quanta
 read -ra sizes <<<"$fragments"
 if [ ${#sizes[@]} -gt 1 ]; then
   rows=() status=0
   for f in "${sizes[@]}"; do
-    out=$("$0" "${args[@]}" --fragments "$f") || { s=$?; [ $s -gt $status ] && status=$s; }
+    out=$("$0" "${args[@]}" --fragments "$f" --quanta "$f") || { s=$?; [ $s -gt $status ] && status=$s; }
     echo "$out"
     rows+=("$(grep '^|' <<<"$out" || true)")
     echo
   done
-  echo "| record fragments | sink latency (configured) | beats (paired) | mean offset | std dev | worst | frames drawn |"
+  echo "| ${output:+graph cycle / }record fragments | sink latency (configured) | beats (paired) | mean offset | std dev | worst | frames drawn |"
   echo "|---|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
   exit $status
@@ -83,7 +96,9 @@ if [ -n "$from" ]; then
   stream=$(cat "$from/sync-$fragment-stream" 2>/dev/null || echo "?")
 else
   need_tools Xvfb xdotool pulseaudio pactl
-  for tool in analyze_beats monitor_recorder rod_tracker metronom; do
+  recorder_tool=monitor_recorder
+  [ -n "$output" ] && recorder_tool=pw_recorder
+  for tool in analyze_beats $recorder_tool rod_tracker metronom; do
     [ -x "$build/$tool" ] || { echo "build $build/$tool first (monitor_recorder needs libpulse-dev, rod_tracker libxdamage-dev)" >&2; exit 1; }
   done
   rt=()
@@ -92,11 +107,17 @@ else
   bench_setup
   start_pulse || { echo "PulseAudio does not start" >&2; exit 1; }
   BENCH_RECORDING=$WORK/recording.wav
-  "${rt[@]}" "$build/monitor_recorder" --device metronom.monitor --wav "$BENCH_RECORDING" --log "$WORK/timing.log" \
-    --fragment-ms "$fragment" &
-  recorder=$!
-  BENCH_PIDS+=("$recorder")
-  for _ in $(seq 100); do awk '$1 > 0 { found = 1; exit } END { exit !found }' "$WORK/timing.log" 2>/dev/null && break; sleep 0.05; done
+  if [ -n "$output" ]; then
+    pw-metadata -n settings 0 clock.force-quantum "$fragment" >/dev/null
+    start_pw_recorder "$BENCH_RECORDING" "$WORK/blocks.log" "$fragment" || exit 1
+    recorder=$PW_RECORDER
+  else
+    ${rt[@]+"${rt[@]}"} "$build/monitor_recorder" --device metronom.monitor --wav "$BENCH_RECORDING" --log "$WORK/timing.log" \
+      --fragment-ms "$fragment" &
+    recorder=$!
+    BENCH_PIDS+=("$recorder")
+    for _ in $(seq 100); do awk '$1 > 0 { found = 1; exit } END { exit !found }' "$WORK/timing.log" 2>/dev/null && break; sleep 0.05; done
+  fi
   start_xvfb
   start_load "$load"
   choose_output
@@ -113,11 +134,13 @@ else
   # The latency the sink runs at, as configured from its readers' and streams' requests.
   stream=$(stream_info)
   configured=$(pactl list sinks | awk '/Latency:/ { for (i = 1; i < NF; i++) if ($i == "configured") printf "%.1f", $(i + 1) / 1000 }')
+  [ -n "$output" ] && configured=$(awk -v q="$fragment" -v r="$BENCH_RATE" 'BEGIN { printf "%.1f", q * 1000 / r }') stream="$output: $stream"
   sleep "$half"
   start_stop # STOP
   sleep 1
   kill -INT "$recorder"
   wait "$recorder" || { echo "the recorder failed" >&2; exit 1; }
+  [ -n "$output" ] && pw_blocks_as_reports "$WORK/blocks.log" >"$WORK/timing.log"
   kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "the program ended: $(cat "$WORK/program.out")" >&2; exit 1; }
   if [ -n "$keep" ]; then
     cp "$BENCH_RECORDING" "$keep/sync-$fragment.wav"
@@ -128,10 +151,10 @@ else
   fi
 fi
 
-find_clicks 120
+if [ -n "$output" ]; then find_sink_clicks; else find_clicks 120; fi
 
 echo "stream                  $stream"
-awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 "$FIT_PLAYED_AWK"'
+awk -v fragment="$fragment" -v unit="$( [ -n "$output" ] && echo frames || echo ms)" -v configured="$configured" -v rate="${BENCH_RATE:-44100}" "$FIT_PLAYED_AWK"'
   FILENAME == ARGV[1] {           # the timing log: FRAMES MONOTONIC_NS LATENCY_US SINK_US [QUEUED PLAYED_NS]
     if (NF >= 6) { if (read_report()) { sink[n] = $4; raw = 1 } }
     else if ($1 > 0) { n++; f[n] = $1; t[n] = $2 - 1000 * $3; sink[n] = $4 }
@@ -165,7 +188,7 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 "$FIT_PLAY
     for (i = 1; i <= n; i++) sinkMs[i] = sink[i] / 1000
     sinkMedian = median(sinkMs, n)
     drawn = frames > 1 ? median(gap, frames - 1) : 0
-    printf "record fragments        %s ms\n", fragment
+    printf "%s %s %s\n", unit == "ms" ? "record fragments       " : "graph cycle            ", fragment, unit
     printf "sink latency            %s ms configured; %.1f ms still to play (median of the reports)\n", configured, sinkMedian
     printf "played-time line        (%s) %d of %d timing points within 0.5 ms, residual std dev %.3f ms, worst %.3f ms; %.1f ppm off the nominal rate\n", raw ? "raw server reports" : "interpolated latency", used, n, sd / 1e6, worst / 1e6, (slope * rate / 1e9 - 1) * 1e6
     printf "frames drawn            %d, median interval %.1f ms; stamps at most %.1f ms after the X server time\n", frames, drawn, lateMax
@@ -191,7 +214,7 @@ awk -v fragment="$fragment" -v configured="$configured" -v rate=44100 "$FIT_PLAY
     mean = sum / paired; spread = sqrt(sum2 / paired - mean * mean)
     printf "beats                   %d, %d paired with a centre crossing%s\n", beats, paired, stalled ? sprintf(", %d not timed (no frame drawn for more than %.0f ms around it)", stalled, 3 * drawn) : ""
     printf "pendulum - click        mean %+.2f ms, std dev %.2f ms, worst %+.2f ms\n", mean, spread, worstOff
-    printf "| %s ms | %s ms | %d (%d%s) | %+.2f ms | %.2f ms | %+.2f ms | every %.1f ms |\n", fragment, configured, beats, paired, stalled ? sprintf("; %d in a stall", stalled) : "", mean, spread, worstOff, drawn
+    printf "| %s %s | %s ms | %d (%d%s) | %+.2f ms | %.2f ms | %+.2f ms | every %.1f ms |\n", fragment, unit, configured, beats, paired, stalled ? sprintf("; %d in a stall", stalled) : "", mean, spread, worstOff, drawn
     good = stalled == 0 && paired * 10 >= beats * 9 && mean <= 2 && mean >= -2 && worstOff <= 5 && worstOff >= -5
     exit good ? 0 : 6
   }' "$WORK/timing.log" "$WORK/onsets" "$WORK/rod.log"

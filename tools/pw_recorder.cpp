@@ -5,13 +5,18 @@
 // or repeats blocks then).
 //
 // Usage: pw_recorder --target SINK --wav OUT.wav [--log OUT.log] [--rate N] [--latency N] [--seconds N]
+//                    [--clock raw]
 // --rate is the graph's rate (default 48000; the sink's, so nothing is resampled), --latency the
 // frames the recorder asks as the graph's cycle (default 256), --seconds the most it keeps (300).
 // The log has one line per block: FRAME NOW_NS FRAMES, the block's first frame in the file, the
-// start of its cycle (CLOCK_MONOTONIC) and its length; the frames between two blocks are a hole. A null sink's monitor
+// start of its cycle (CLOCK_MONOTONIC; with --clock raw on CLOCK_MONOTONIC_RAW, Ableton Link's host clock:
+// both clocks are read together in every cycle and the cycle's start moved by their difference, as NTP slews
+// only the first) and its length; the frames between two blocks are a hole. A null sink's monitor
 // passes each block one cycle after the sink played it, while reporting no delay: an analysis takes that cycle off, as
 // it knows the sink. Ends on SIGINT or SIGTERM, then writes the file (16-bit stereo) and one line on standard error:
-// "pw_recorder: FRAMES frames, holes FRAMES in N places".
+// "pw_recorder: FRAMES frames, holes FRAMES in N places". When the stream is moved to another sink
+// (the one recorded went away), the file goes on at its end: frames stay in one sink's numbering
+// only between such moves, and each block keeps the time of its own cycle.
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
 
@@ -20,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -37,8 +43,10 @@ struct Recorder {
     std::vector<Line> log;
     std::size_t logCount = 0;
     std::uint64_t written = 0; // frames in the file
+    bool raw = false;          // the log on CLOCK_MONOTONIC_RAW
+    int rate = 48000;
     bool started = false;
-    std::uint64_t firstTicks = 0;
+    std::uint64_t firstTicks = 0, lastTicks = 0;
     std::uint64_t holeFrames = 0, holes = 0;
 };
 
@@ -57,7 +65,12 @@ void Process(void *data)
         if (!r->started) {
             r->started = true;
             r->firstTicks = t.ticks;
+        } else if (t.ticks < r->lastTicks || t.ticks - r->lastTicks > std::uint64_t(r->rate) * 10) {
+            // Another driver (the sink went away and the stream was moved): its position is its own.
+            // The file goes on at its end, each block still timed by its own cycle.
+            r->firstTicks = t.ticks - r->written;
         }
+        r->lastTicks = t.ticks;
         const std::uint64_t at = t.ticks - r->firstTicks;
         const std::uint64_t capacity = r->frames.size() / 2;
         if (at > r->written) { // a cycle this recorder missed: silence, the frames stay the sink's
@@ -65,8 +78,18 @@ void Process(void *data)
             ++r->holes;
             r->written = std::min(at, capacity);
         }
+        std::int64_t now = t.now;
+        if (r->raw) {
+            // The two clocks read as close together as can be: the raw one between two monotonic reads.
+            timespec m0{}, rw{}, m1{};
+            clock_gettime(CLOCK_MONOTONIC, &m0);
+            clock_gettime(CLOCK_MONOTONIC_RAW, &rw);
+            clock_gettime(CLOCK_MONOTONIC, &m1);
+            auto ns = [](const timespec &x) { return std::int64_t(x.tv_sec) * 1'000'000'000 + x.tv_nsec; };
+            now += ns(rw) - (ns(m0) + ns(m1)) / 2;
+        }
         if (r->logCount < r->log.size())
-            r->log[r->logCount++] = {at, t.now, n};
+            r->log[r->logCount++] = {at, now, n};
         for (std::uint64_t i = r->written - std::min(r->written, at); i < n && at + i < capacity; ++i) {
             for (int c = 0; c < 2; ++c) {
                 const float v = std::clamp(in[2 * i + std::uint64_t(c)], -1.0f, 1.0f);
@@ -113,6 +136,7 @@ int main(int argc, char **argv)
 {
     std::string target, wav, logPath;
     int rate = 48000, latency = 256, seconds = 300;
+    bool raw = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--target")
@@ -127,14 +151,18 @@ int main(int argc, char **argv)
             latency = std::atoi(argv[i + 1]);
         else if (a == "--seconds")
             seconds = std::atoi(argv[i + 1]);
+        else if (a == "--clock")
+            raw = std::string(argv[i + 1]) == "raw";
     }
     if (target.empty() || wav.empty()) {
         std::fprintf(stderr, "usage: pw_recorder --target SINK --wav OUT.wav [--log OUT.log] [--rate N] "
-                             "[--latency N] [--seconds N]\n");
+                             "[--latency N] [--seconds N] [--clock raw]\n");
         return 2;
     }
     pw_init(&argc, &argv);
     Recorder r;
+    r.raw = raw;
+    r.rate = rate;
     r.frames.assign(std::size_t(rate) * std::size_t(seconds) * 2, 0);
     r.log.resize(std::size_t(rate) * std::size_t(seconds) / 32);
     r.loop = pw_main_loop_new(nullptr);

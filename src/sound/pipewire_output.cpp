@@ -182,12 +182,26 @@ void PipeWireOutput::Process()
 
     pw_time t{};
     pw_stream_get_time_n(stream_, &t, sizeof t);
-    if (resetClock_.exchange(false, std::memory_order_relaxed)) // relaxed: a request, seen within a cycle
+    // The graph's position counted from where the clock started: a driver the stream was moved to
+    // (the sink went away) has a position of its own, which may even begin below zero (ticks near
+    // 2^64, where a double no longer tells one frame from the next and every other cycle would
+    // look like a skipped one). A position that moved back, or further on than the time passed
+    // since the last cycle can explain, is such a move and no skipped cycle: the clock starts anew.
+    const auto moved = std::int64_t(t.ticks - lastTicks_);
+    const double passed =
+        double(t.now - lastNowNs_) * double(t.rate.denom) / (1e9 * double(t.rate.num ? t.rate.num : 1));
+    const bool otherDriver = moved < 0 || double(moved) > passed + kDriverSlackTicks;
+    if (resetClock_.exchange(false, std::memory_order_relaxed) ||
+        otherDriver) { // relaxed: a request, seen within a cycle
         graph_.Reset();
+        ticksBase_ = t.ticks;
+    }
+    lastTicks_ = t.ticks;
+    lastNowNs_ = t.now;
     GraphTime time;
     time.nowNs = t.now;
     time.calledNs = MonotonicNs();
-    time.ticks = t.ticks;
+    time.ticks = t.ticks - ticksBase_;
     time.delay = t.delay;
     time.queued = t.queued;
     time.buffered = t.buffered;

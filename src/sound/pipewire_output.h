@@ -113,7 +113,14 @@ private:
     int state_ = 0; // pw_stream_state
     std::string streamError_;
 
-    GraphClock graph_;       // audio thread
+    GraphClock graph_;            // audio thread
+    std::uint64_t ticksBase_ = 0; // audio thread: the graph's position where graph_ started
+    std::uint64_t lastTicks_ = 0; // audio thread: the position and time of the last cycle
+    std::int64_t lastNowNs_ = 0;
+    // How far the position may run ahead of the time passed (graph frames) before it counts as
+    // another driver's: `now` is the cycle's start, which a held-up daemon reports late by up to a
+    // cycle or two, while its position counts exactly.
+    static constexpr double kDriverSlackTicks = 8192;
     bool rtChecked_ = false; // audio thread
     int cycles_ = 0;         // audio thread, until rtChecked_
     static constexpr int kRtCheckCycle = 100;
