@@ -171,6 +171,13 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
         waiting_ = false;
         EndAlignment();
         const int peers = active_->Peers();
+        const bool ownTempo = startTempo_ > 0 && startTempo_ != tempo_;
+        if (ownTempo) {
+            // The run's tempo from its start on; our beat goes with it in this commit (alone, an
+            // alignment through the app side would stay hidden behind the commit for a while).
+            active_->SetTempo(startTempo_, at);
+            tempo_ = startTempo_;
+        }
         if (peers > 0 && active_->Playing()) {
             active_->RequestBeatAtStartPlaying(0, q); // in on the grid of the shared start
         } else {
@@ -178,6 +185,8 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
             if (peers > 0) {
                 active_->RequestBeatAtTime(0, NextBarRequest(*active_, at, q), q); // the next bar
                 waiting_ = true;
+            } else if (ownTempo) {
+                active_->RequestBeatAtTime(0, at + std::llround(60e6 / tempo_), q); // as without a session
             } else {
                 AlignAlone(0, at + std::llround(60e6 / tempo_), q); // as without a session
             }

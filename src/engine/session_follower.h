@@ -78,8 +78,13 @@ public:
 
     // Audio thread. At the start of a block: takes the session's state; false without a session.
     bool Begin(std::uint64_t blockStart);
-    // A run starts with this block.
-    void StartRun() { startPending_ = true; }
+    // A run starts with this block; a `bpm` above 0 is the run's tempo, set in the session at its
+    // start (a song's first), before the run's first beat is asked for.
+    void StartRun(double bpm = 0)
+    {
+        startPending_ = true;
+        startTempo_ = bpm;
+    }
     // Steers `clock` for this block; `nextBeat` is the number the next beat would have without the
     // session. Without a reported latency the clock stands still: no beat is placed before the
     // block's time is known.
@@ -119,6 +124,7 @@ private:
     double heard_ = 0;     // the same, as the clock and the latency report it for this block
     double tempo_ = 0;
     bool startPending_ = false;
+    double startTempo_ = 0;
     bool adopt_ = false;
     bool waiting_ = false;
     bool placedInRun_ = false;

@@ -12,6 +12,10 @@ class SharedSession {
 public:
     virtual ~SharedSession() = default;
 
+    // The tempi a session takes (Link's); one outside is clamped by the session.
+    static constexpr double kMinTempo = 20;
+    static constexpr double kMaxTempo = 999;
+
     // The session's clock now.
     virtual std::int64_t NowMicros() const = 0;
     // Takes the session's state for this block.
