@@ -211,7 +211,7 @@ TEST_F(LinkMappingTest, ASongLeadsTheSessionFromItsBarUntilAPeerSetsATempo)
 {
     link.peers = 1;
     feed.SetLatency(4410);
-    SessionAt(97, FakeClock::now + 300'000);
+    SessionAt(97, FakeClock::now + 1'000'000); // at START (heard 0.1 s on) half way to an odd beat
     const auto map = song::ParseTempoMap("1 2/4 120\n1 3/4 60,90,120\n6 2/4 100\n", "m");
     const engine::SongPlan plan(*map.map, 0, 1);
     settings.song = &plan;
