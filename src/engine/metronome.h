@@ -128,8 +128,8 @@ struct BeatEvent {
     int songBar = 0;
     int beatsPerBar = 0;
     double clickRate = 0;
-    bool countIn = false; // a beat of a plain START's count-in
-    bool songEnd = false; // no beat: the song ended at onsetFrame (stop as after STOP)
+    bool countIn = false;  // a beat of a plain START's count-in
+    bool songEnd = false;  // no beat: the song ended at onsetFrame (stop as after STOP)
     bool songLeft = false; // the song was left before this beat: a peer set the session's tempo,
                            // clickRate (the beat is the window's, at that tempo)
 };
