@@ -228,8 +228,12 @@ bool Metronome::SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blo
         songSent_ = bpm;
         // Until the next block follows the session again.
         clock_.SetNextBeatAt(double(event.onsetFrame - runStartFrame_) + 60.0 / bpm * rate);
+        // Where the session put the song against the map's frames: Link switched off, it goes on
+        // from there.
+        songShift_ =
+            double(event.onsetFrame - runStartFrame_) - (double(SongPlan::FrameOf(song_->Lead(), rate)) + now * rate);
     } else {
-        clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), rate)) + next * rate);
+        clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), rate)) + next * rate + songShift_);
     }
     currentBeat_ = NextBeat(currentBeat_, sec.beats); // where the window's beats go on if the song is left
     events_.Push(event);
@@ -496,8 +500,10 @@ void Metronome::Render(float *out, int frames)
         }
         clock_.SetSubdivision(p.subdivision);
         clock_.Start(rate, s.swingFactor);
-        if (song_ && shared) {
+        songShift_ = 0;
+        if (song_) // the bar a session gets, also when Link comes on while the song plays
             songQuantum_ = song_->sections().front().beats;
+        if (song_ && shared) {
             songSent_ = std::clamp(60.0 / song_->Lead(), SharedSession::kMinTempo, SharedSession::kMaxTempo);
         } else if (song_) {
             clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), clock_.SampleRate())));

@@ -248,6 +248,7 @@ private:
     // With a shared session: the song's bar length there, and the tempo it last gave the session.
     int songQuantum_ = 4;
     double songSent_ = 0;
+    double songShift_ = 0;  // frames the session moved the song's clicks from the map's
     bool songLeft_ = false; // for a peer's tempo, reported with the next beat's event
     // The spoken number started ahead of its beat: the beat's number in the run (0: none), its
     // slot and the mixer frame its voice starts at.
