@@ -218,7 +218,8 @@ TEST_F(LinkMappingTest, ASongLeadsTheSessionFromItsBarUntilAPeerSetsATempo)
     metronome.Start();
     while (onsets.empty() && rendered < 44100 * 5)
         RenderTo(rendered + 512);
-    const double bar = (session.Capture(), session).BeatAt(std::llround(kT0 + double(onsets.at(0) + 4410) * 1e6 / kRate), 2) / 2;
+    const double bar =
+        (session.Capture(), session).BeatAt(std::llround(kT0 + double(onsets.at(0) + 4410) * 1e6 / kRate), 2) / 2;
     EXPECT_NEAR(bar, std::round(bar), 1e-3) << "the first click on the session's bar";
     RenderTo(onsets[0] + std::uint64_t(5.5 * kRate)); // past the second Link shows the audio side its own change
     const double clicks[] = {0, 0.5, 1, 1.5, 2, 3, 3 + 2 / 3.0, 25 / 6.0, 4.7667, 5.3667}; // seconds
