@@ -231,8 +231,7 @@ TEST_F(LinkMappingTest, ASongLeadsTheSessionFromItsBarUntilAPeerSetsATempo)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     events.clear();
     RenderTo(rendered + 44100 * 2);
-    ASSERT_GE(events.size(), 3u);
-    EXPECT_TRUE(events[0].songLeft && std::abs(events[0].clickRate - 150) < 1e-6) << "left at the peer's tempo";
+    EXPECT_TRUE(events.at(0).songLeft && std::abs(events[0].clickRate - 150) < 1e-6) << "left at the peer's tempo";
     EXPECT_EQ(events.back().measuredBpm, 150);
 }
 
