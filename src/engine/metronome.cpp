@@ -180,10 +180,19 @@ bool Metronome::SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blo
     }
     if (follower_.Active()) {
         // A tempo in the session that the song did not give it is a peer's: the song is left as by
-        // a tempo set by hand, and this beat is the window's, at the peer's tempo.
-        if (songSent_ > 0 && std::abs(follower_.Tempo() - songSent_) > kSameTempo) {
+        // a tempo set by hand, and this beat is the window's, at the peer's tempo. One noticed on
+        // Link's side may have been replaced since by the song's own (see TempoFromElsewhere): the
+        // session gets it back.
+        double peer = 0;
+        const bool noticed = follower_.TempoFromElsewhere(peer);
+        if (noticed || (songSent_ > 0 && std::abs(follower_.Tempo() - songSent_) > kSameTempo)) {
+            if (noticed)
+                follower_.SetTempo(peer, event.onsetFrame);
+            else
+                peer = follower_.Tempo();
             song_ = nullptr;
             songLeft_ = true;
+            songLeftBpm_ = peer;
             return false;
         }
         b.intervalMs = 60000.0 / follower_.Tempo(); // the session's beats placed this one
@@ -368,7 +377,7 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
     event.muted = muted;
     event.songLeft = songLeft_;
     if (songLeft_)
-        event.clickRate = follower_.Tempo();
+        event.clickRate = songLeftBpm_;
     songLeft_ = false;
     events_.Push(event);
     currentBeat_ = NextBeat(currentBeat_, s.beatsPerCycle);

@@ -249,7 +249,8 @@ private:
     int songQuantum_ = 4;
     double songSent_ = 0;
     double songShift_ = 0;  // frames the session moved the song's clicks from the map's
-    bool songLeft_ = false; // for a peer's tempo, reported with the next beat's event
+    bool songLeft_ = false; // for a peer's tempo, songLeftBpm_, reported with the next beat's event
+    double songLeftBpm_ = 0;
     // The spoken number started ahead of its beat: the beat's number in the run (0: none), its
     // slot and the mixer frame its voice starts at.
     std::uint64_t preRollBeat_ = 0;

@@ -83,6 +83,10 @@ bool SessionFollower::Begin(std::uint64_t blockStart)
         aligning_ = false;
         offset_ = 0;
     }
+    if (session != active_ && session) {
+        double bpm = 0;
+        session->TempoFromElsewhere(noticed_, bpm); // only those from now on count
+    }
     active_ = session;
     blockStart_ = blockStart;
     hostStart_ = 0;
@@ -170,6 +174,8 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
         placedInRun_ = false;
         waiting_ = false;
         EndAlignment();
+        double noticed = 0;
+        active_->TempoFromElsewhere(noticed_, noticed); // a run counts those that come after its start
         const int peers = active_->Peers();
         const bool ownTempo = startTempo_ > 0 && startTempo_ != tempo_;
         if (ownTempo) {

@@ -98,6 +98,9 @@ public:
     // Ends the block (after every Begin, with or without a session): sends what changed.
     void End();
 
+    // A tempo the session took from elsewhere (a peer's) since the run started: true, with it.
+    bool TempoFromElsewhere(double &bpm) { return active_ && active_->TempoFromElsewhere(noticed_, bpm); }
+
     double Tempo() const { return tempo_; }
     // A run waits for the session's bar.
     bool Waiting() const { return waiting_; }
@@ -125,6 +128,7 @@ private:
     double tempo_ = 0;
     bool startPending_ = false;
     double startTempo_ = 0;
+    std::uint64_t noticed_ = 0; // the session's tempi from elsewhere seen
     bool adopt_ = false;
     bool waiting_ = false;
     bool placedInRun_ = false;
