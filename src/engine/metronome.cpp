@@ -531,7 +531,7 @@ void Metronome::Render(float *out, int frames)
         for (int slot = 0; slot < 3; ++slot)
             KeepAsLast(slot, s.slotSamples[slot]);
         if (shared)
-            follower_.StartRun(song_ ? songSent_ : 0);
+            follower_.StartRun(song_ ? songSent_ : 0, song_ || countInLeft_ > 0);
     }
     // Settings without the song (a tempo or beats set by hand, STOP): it is not read again, and the
     // run plays on at phaseRate.

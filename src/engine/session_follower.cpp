@@ -184,8 +184,11 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
             active_->SetTempo(startTempo_, at);
             tempo_ = startTempo_;
         }
+        firstUnit_ = 1;
         if (peers > 0 && active_->Playing()) {
             active_->RequestBeatAtStartPlaying(0, q); // in on the grid of the shared start
+            barFirst_ = startOnBar_;
+            waiting_ = startOnBar_;
         } else {
             active_->SetPlaying(true, at);
             if (peers > 0) {
@@ -211,8 +214,13 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
     // the rate its beats advance at on our clock by a clock drift correction).
     const double units = UnitsAt(hostStart_, q);
     const double perMicro = (UnitsAt(hostStart_ + 1e6, q) - units) / 1e6;
+    if (barFirst_) {
+        // Unit k is the session's beat k - 1: a bar where k - 1 is a multiple of the quantum.
+        barFirst_ = false;
+        firstUnit_ = std::int64_t(std::ceil((units - 1) / q - 1e-9) * q) + 1;
+    }
     clock.Follow(units, perMicro * filter_.Slope(),
-                 placedInRun_ ? std::numeric_limits<std::int64_t>::min() : std::int64_t(1));
+                 placedInRun_ ? std::numeric_limits<std::int64_t>::min() : firstUnit_);
 }
 
 int SessionFollower::BeatNumber(std::int64_t unit, int beatsPerCycle)

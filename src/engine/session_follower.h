@@ -79,11 +79,13 @@ public:
     // Audio thread. At the start of a block: takes the session's state; false without a session.
     bool Begin(std::uint64_t blockStart);
     // A run starts with this block; a `bpm` above 0 is the run's tempo, set in the session at its
-    // start (a song's first), before the run's first beat is asked for.
-    void StartRun(double bpm = 0)
+    // start (a song's first), before the run's first beat is asked for. `onBar`: its first beat is
+    // a session bar also when it comes in on the grid of a shared start (a song, a count-in).
+    void StartRun(double bpm = 0, bool onBar = false)
     {
         startPending_ = true;
         startTempo_ = bpm;
+        startOnBar_ = onBar;
     }
     // Steers `clock` for this block; `nextBeat` is the number the next beat would have without the
     // session. Without a reported latency the clock stands still: no beat is placed before the
@@ -128,7 +130,10 @@ private:
     double tempo_ = 0;
     bool startPending_ = false;
     double startTempo_ = 0;
-    std::uint64_t noticed_ = 0; // the session's tempi from elsewhere seen
+    bool startOnBar_ = false;
+    bool barFirst_ = false;      // the run's first beat: the first bar from this block on
+    std::int64_t firstUnit_ = 1; // the run's first beat
+    std::uint64_t noticed_ = 0;  // the session's tempi from elsewhere seen
     bool adopt_ = false;
     bool waiting_ = false;
     bool placedInRun_ = false;

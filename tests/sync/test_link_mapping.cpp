@@ -104,6 +104,7 @@ struct LinkMappingTest : ::testing::Test {
         link.commitAppSessionState(state);
     }
 
+    std::int64_t clockBefore = FakeClock::now.exchange(kT0); // Link made at kT0 (a start's time stamps)
     std::shared_ptr<const sound::Sample> click = enginetest::Constant(1, 0.5f);
     sound::SlotPlayer player{11};
     engine::Metronome metronome{player};
@@ -205,13 +206,22 @@ TEST_F(LinkMappingTest, TheTrainerGoesOnFromATempoAPeerSet)
 }
 
 // With a peer, a song leads: its count-in's first click on the session's next bar (quantum 2, its
-// 2/4), each click's rate the session's tempo (what peers play), so every click as far from the last
-// as the map says; a tempo a peer sets during a ramp leaves it, the run going on at that tempo.
-TEST_F(LinkMappingTest, ASongLeadsTheSessionFromItsBarUntilAPeerSetsATempo)
+// 2/4), also where it comes in on the grid of a shared start, each click's rate the session's tempo
+// (what peers play), so every click as far from the last as the map says; a tempo a peer sets
+// during a ramp leaves it, the run going on at that tempo.
+class LinkSongTest : public LinkMappingTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LinkSongTest, ASongLeadsTheSessionFromItsBarUntilAPeerSetsATempo)
 {
     link.peers = 1;
     feed.SetLatency(4410);
     SessionAt(97, FakeClock::now + 1'000'000); // at START (heard 0.1 s on) half way to an odd beat
+    session.SetStartStopShared(GetParam());
+    link.enableStartStopSync(GetParam());
+    FakeClock::now += 1; // after Link's own start and stop state
+    App([&](auto &state) { state.setIsPlaying(GetParam(), std::chrono::microseconds(kT0 - 4'321'000)); });
+    for (int i = 0; i < 2000 && (session.Capture(), session.Playing() != GetParam()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::uint64_t seen = 0;
     for (double bpm = 0; !session.TempoFromElsewhere(seen, bpm);) // before START, once Link's thread has it
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -239,6 +249,8 @@ TEST_F(LinkMappingTest, ASongLeadsTheSessionFromItsBarUntilAPeerSetsATempo)
     EXPECT_TRUE(events.at(0).songLeft && std::abs(events[0].clickRate - 150) < 1e-6) << "left at the peer's tempo";
     EXPECT_NEAR(double(onsets.at(11) - onsets[10]), 17640, 1.5) << "at once, though Link shows the audio side its own";
 }
+
+INSTANTIATE_TEST_SUITE_P(Link, LinkSongTest, ::testing::Values(false, true));
 
 // A tempo set in the session while running: the beats after it come at the new tempo, from the
 // session's beat time at the change (no beat lost, none doubled).
