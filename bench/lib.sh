@@ -133,7 +133,7 @@ start_window_manager() {
 start_program() {
   local started
   started=$(date +%s%N)
-  "$1" >"$WORK/program.out" 2>&1 &
+  "$@" >"$WORK/program.out" 2>&1 &
   PROGRAM_PID=$!
   BENCH_PIDS+=("$PROGRAM_PID")
   find_window '^Lindoquet Metronome Vintra \(Preview Version\)$' 1000 0.01

@@ -33,6 +33,10 @@
 #                recorded natively by build/pw_recorder (libpulse's reports step by whole cycles there),
 #                each block at the sink's frame of its cycle, on Link's clock. --quantum N forces the
 #                graph's cycle (pw-metadata clock.force-quantum; else the recorder asks 256 frames).
+#   --song FILE  the program opens the tempo map FILE and plays it with Link on: key L, then START
+#                once the peer is found; the figures are the song's clicks against the session's
+#                beats (the session's tempo is the song's), from 3 s after START (the song waits for
+#                the session's bar). Not with --e2e; --seconds within the song's length.
 #   --plain-recorder  the recorder at normal priority (by default real-time where allowed, as the
 #                program's audio thread and the sound server's sink are; at normal priority under
 #                --load it falls up to a second behind, and would report holes if it lost sound).
@@ -64,6 +68,7 @@ late=0
 keep=""
 plain=0
 quantum=""
+song=
 args=("$@")
 while [ $# -gt 0 ]; do
   case $1 in
@@ -75,11 +80,14 @@ while [ $# -gt 0 ]; do
     --plain-recorder) plain=1; shift ;;
     --output) export BENCH_SERVER=pipewire BENCH_RATE=48000 METRONOM_OUTPUT=$2; shift 2 ;;
     --quantum) quantum=$2; shift 2 ;;
+    --song) song=$(realpath "$2"); shift 2 ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --keep) keep=$(cd "$2" && pwd); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
   esac
 done
+
+[ -n "$song" ] && [ $e2e -eq 1 ] && { echo "--song measures; it is not part of --e2e" >&2; exit 1; }
 
 # Into a private network namespace first: a fresh one has only loopback, and that down.
 if [ -z "${LINK_SYNC_NETNS:-}" ]; then
@@ -150,10 +158,10 @@ start_xvfb
 start_load "$load"
 choose_output
 [ $e2e -eq 1 ] && export METRONOM_TRACE_TEMPO=1
-start_program "$build/metronom"
+start_program "$build/metronom" ${song:+"$song"}
 sleep 1
 from_line=$(pulse_log_lines)
-start_stop # START, alone at 120
+[ -z "$song" ] && start_stop # START, alone at 120
 sleep 1
 key() { xdotool windowfocus --sync "$WIN" 2>/dev/null || true; xdotool key "$1"; }
 [ "$late" -gt 0 ] && kill -STOP "$hut_pid" "$reference" # the peers deaf for a moment
@@ -170,6 +178,11 @@ for _ in $(seq 200); do
   sleep 0.05
 done
 [ -n "$joined" ] || { echo "the program did not join the session" >&2; exit 1; }
+if [ -n "$song" ]; then
+  sleep 1
+  joined=$(host_us) skip=3
+  start_stop # the song leads the session from its next bar
+fi
 sleep "$seconds"
 status=0
 fail() { echo "FAILED: $*"; status=6; }

@@ -111,6 +111,8 @@ FrmMetronom::FrmMetronom(QWidget *parent, const tempo::MillisecondClock *tapCloc
     LinkControl::Hooks hooks;
     hooks.tempo = [this] { return tempo_.Bpm(); };
     hooks.fromSession = [this](double bpm) {
+        if (SongPlaying())
+            return; // the song leads the session (a peer's tempo leaves it, heard with a beat)
         tempoFromSession_ = true;
         tempo_.Shared(bpm);
         ApplyTempo();
@@ -604,6 +606,8 @@ void FrmMetronom::ApplyBeat(const engine::BeatEvent &beat)
         SongBeatHeard(beat); // stops, as STOP does
         return;
     }
+    if (beat.songLeft)
+        LeaveSongForPeer(beat.clickRate);
     if (beat.songSection >= 0)
         SongBeatHeard(beat);
     ShowCurrentBeat(beat.beat);

@@ -144,6 +144,7 @@ private:
     void SongBeatHeard(const engine::BeatEvent &beat);                      // the window follows the section
     void SongStopped(bool byHand);                                          // the window shows its own settings again
     void LeaveSongByHand();                                                 // a tempo or beats set by hand
+    void LeaveSongForPeer(double bpm);                                      // a peer set the session's tempo
     const tempo::PendulumGeometry &ShownGeometry() const;                   // the weight as heard
     const engine::SongPlan *SongPlanToPlay() const;
     void RestoreSongs(const practice::WindowSettings &s);

@@ -255,10 +255,6 @@ void FrmMetronom::SongStarting()
     songs_->heardSection = -1;
     if (!songs_->map)
         return;
-    if (link_->On()) {
-        practice_->Note(QStringLiteral("Mit Link spielt der Song nicht"));
-        return;
-    }
     songs_->plan =
         std::make_shared<engine::SongPlan>(*songs_->map, songs_->startSection, practice_->Values().countInBars);
     songs_->playing = true;
@@ -332,6 +328,21 @@ void FrmMetronom::SongStopped(bool byHand)
     practice_->SetSongStatus({});
     if (byHand)
         practice_->Note(QStringLiteral("Song verlassen (von Hand)"));
+    else if (link_->On() && !running_)
+        link_->UserTempo(tempo_.Bpm()); // the song's last tempo in the session gives way to the window's
+}
+
+void FrmMetronom::LeaveSongForPeer(double bpm)
+{
+    if (!songs_ || !songs_->playing)
+        return;
+    // As by a tempo set by hand, but the tempo is the peer's: shown as one from the session.
+    SongStopped(false);
+    practice_->Note(QStringLiteral("Song verlassen (Tempo von Link)"));
+    tempoFromSession_ = true;
+    tempo_.Shared(bpm);
+    ApplyTempo();
+    tempoFromSession_ = false;
 }
 
 void FrmMetronom::LeaveSongByHand()

@@ -10,6 +10,12 @@
 
 namespace engine {
 
+namespace {
+// A session's tempo this close to the one the song sent is the song's: Link passes tempi on in
+// whole microseconds a beat, 0.01 bpm at most at its 999.
+constexpr double kSameTempo = 0.01;
+} // namespace
+
 Metronome::Metronome(sound::SlotPlayer &player) : player_(player) {}
 
 Metronome::~Metronome()
@@ -181,6 +187,26 @@ bool Metronome::SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blo
         events_.Push(event);
         return true;
     }
+    if (follower_.Active()) {
+        // A tempo in the session that the song did not give it is a peer's: the song is left as by
+        // a tempo set by hand, and this beat is the window's, at the peer's tempo. One noticed on
+        // Link's side may have been replaced since by the song's own (see TempoFromElsewhere): the
+        // session gets it back.
+        double peer = 0;
+        const bool noticed = follower_.TempoFromElsewhere(peer);
+        if (noticed || (songSent_ > 0 && std::abs(follower_.Tempo() - songSent_) > kSameTempo)) {
+            if (noticed)
+                follower_.SetTempo(peer, event.onsetFrame);
+            else
+                peer = follower_.Tempo();
+            song_ = nullptr;
+            songLeft_ = true;
+            songLeftBpm_ = peer;
+            return false;
+        }
+        b.intervalMs = 60000.0 / follower_.Tempo(); // the session's beats placed this one
+        follower_.Placed();
+    }
     const SongSection &sec = sections[songSection_];
     currentBeat_ = int(songClick_ % sec.beats) + 1;
     const song::Click click = sec.pattern[std::size_t(currentBeat_ - 1)];
@@ -222,7 +248,23 @@ bool Metronome::SongBeat(const Settings &s, BeatClock::Beat b, std::uint64_t blo
     const double next = songSection_ < sections.size() ? song_->ClickTime(songSection_, songClick_) : song_->EndTime();
     event.clickRate = 60.0 / (next - now);
     const double rate = clock_.SampleRate();
-    clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), rate)) + next * rate);
+    if (follower_.Active()) {
+        // The session's tempo from this beat on: its next beat comes one click later, as the map's.
+        const double bpm = std::clamp(event.clickRate, SharedSession::kMinTempo, SharedSession::kMaxTempo);
+        // Sent when it changes (not for the rounding of the map's times in a constant section):
+        // the session may hold it a hair off, as Link keeps tempi.
+        if (std::abs(bpm - songSent_) > 1e-9 * bpm)
+            follower_.SetTempo(bpm, event.onsetFrame);
+        songSent_ = bpm;
+        // Until the next block follows the session again.
+        clock_.SetNextBeatAt(double(event.onsetFrame - runStartFrame_) + 60.0 / bpm * rate);
+        // Where the session put the song against the map's frames: Link switched off, it goes on
+        // from there.
+        songShift_ =
+            double(event.onsetFrame - runStartFrame_) - (double(SongPlan::FrameOf(song_->Lead(), rate)) + now * rate);
+    } else {
+        clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), rate)) + next * rate + songShift_);
+    }
     currentBeat_ = NextBeat(currentBeat_, sec.beats); // where the window's beats go on if the song is left
     events_.Push(event);
     return true;
@@ -233,7 +275,13 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
     if (song_ && SongBeat(s, b, blockStart))
         return;
     if (countInLeft_ > 0) {
-        // A plain START's count-in: the window's beats, X on the first of each bar.
+        // A plain START's count-in: the window's beats, X on the first of each bar (with a session,
+        // whole bars from its bar: the run proper begins on a session bar too).
+        if (follower_.Active()) {
+            currentBeat_ = SessionFollower::BeatNumber(b.unit, s.beatsPerCycle);
+            b.intervalMs = 60000.0 / follower_.Tempo();
+            follower_.Placed();
+        }
         ++beatsPlayed_;
         PlayClick(s, currentBeat_ == 1 ? song::Click::Accent : song::Click::Normal, currentBeat_, 1.0f, b.offset);
         if (preRollBeat_ == beatsPlayed_)
@@ -348,6 +396,10 @@ void Metronome::Beat(const Settings &s, BeatClock::Beat b, std::uint64_t blockSt
     event.measuredBpm = measuredBpm_;
     event.onsetFrame = blockStart + std::uint64_t(b.offset);
     event.muted = muted;
+    event.songLeft = songLeft_;
+    if (songLeft_)
+        event.clickRate = songLeftBpm_;
+    songLeft_ = false;
     events_.Push(event);
     currentBeat_ = NextBeat(currentBeat_, s.beatsPerCycle);
 }
@@ -463,9 +515,11 @@ void Metronome::Render(float *out, int frames)
         runsStarted_ = starts;
         CancelPreRoll(blockStart, true);
         double rate = s.phaseRate;
-        // A song plays on its own clock (not yet with a shared session: then the window's beats).
-        song_ = shared ? nullptr : s.song;
+        // A song plays on its own clock, or leads a shared session.
+        song_ = s.song;
         songSection_ = 0;
+        songSent_ = 0;
+        songLeft_ = false;
         songClick_ = 0;
         songEnded_ = false;
         songVolume_ = 1.0f;
@@ -479,10 +533,16 @@ void Metronome::Render(float *out, int frames)
         }
         clock_.SetSubdivision(p.subdivision);
         clock_.Start(rate, s.swingFactor);
-        if (song_)
+        songShift_ = 0;
+        if (song_) // the bar a session gets, also when Link comes on while the song plays
+            songQuantum_ = song_->sections().front().beats;
+        if (song_ && shared) {
+            songSent_ = std::clamp(60.0 / song_->Lead(), SharedSession::kMinTempo, SharedSession::kMaxTempo);
+        } else if (song_) {
             clock_.SetNextBeatAt(double(SongPlan::FrameOf(song_->Lead(), clock_.SampleRate())));
-        else if (!shared) // with a shared session the run waits for the session's bar instead
+        } else {
             countInLeft_ = std::clamp(p.countInBars, 0, kMaxCountInBars) * std::clamp(s.beatsPerCycle, 1, kLamps);
+        }
         runStartFrame_ = blockStart;
         clockBefore_ = clock_;
         rateChangeFrame_ = blockStart;
@@ -495,7 +555,7 @@ void Metronome::Render(float *out, int frames)
         for (int slot = 0; slot < 3; ++slot)
             KeepAsLast(slot, s.slotSamples[slot]);
         if (shared)
-            follower_.StartRun();
+            follower_.StartRun(song_ ? songSent_ : 0, song_ || countInLeft_ > 0);
     }
     // Settings without the song (a tempo or beats set by hand, STOP): it is not read again, and the
     // run plays on at phaseRate.
@@ -509,8 +569,10 @@ void Metronome::Render(float *out, int frames)
         gapWasOn_ = p.gapOn;
         // The session's beat while one is set; else the window's tempo, unless the trainer sets it
         // (a trainer's tempo is never taken back to a phase rate published before its step).
-        if (shared) {
-            follower_.Steer(clock_, s.beatsPerCycle, currentBeat_);
+        if (shared && songEnded_) {
+            // The song is over: the pendulum stands until STOP.
+        } else if (shared) {
+            follower_.Steer(clock_, song_ ? songQuantum_ : s.beatsPerCycle, currentBeat_);
         } else if (!p.trainerOn && !song_ && !songEnded_ && clock_.Rate() != s.phaseRate) {
             clockBefore_ = clock_;
             rateChangeFrame_ = blockStart;

@@ -105,6 +105,9 @@ struct Settings {
     // A song to play from the next START (null: none). While a run plays it, the song decides
     // tempo, beats, pattern and volume (phaseRate, beatsPerCycle and pattern are not read, nor the
     // trainer); settings naming another song or none leave it, and the run goes on at phaseRate.
+    // With a shared session the song leads it: each click's rate goes to the session as its tempo
+    // at the click, the run's first bar is a session bar (quantum: the first section's beats), and
+    // the session's beats place the clicks; a session tempo it did not send (a peer's) leaves it.
     // Kept alive by the UI thread as long as these settings may be read.
     const SongPlan *song = nullptr;
     std::uint64_t sequence = 0; // set by Publish
@@ -126,8 +129,10 @@ struct BeatEvent {
     int songBar = 0;
     int beatsPerBar = 0;
     double clickRate = 0;
-    bool countIn = false; // a beat of a plain START's count-in
-    bool songEnd = false; // no beat: the song ended at onsetFrame (stop as after STOP)
+    bool countIn = false;  // a beat of a plain START's count-in
+    bool songEnd = false;  // no beat: the song ended at onsetFrame (stop as after STOP)
+    bool songLeft = false; // the song was left before this beat: a peer set the session's tempo,
+                           // clickRate (the beat is the window's, at that tempo)
 };
 
 // Where the pendulum is, published after every block.
@@ -244,6 +249,12 @@ private:
     float songVolume_ = 1.0f;    // of the last song beat (its subdivisions play at it too)
     std::uint64_t songBars_ = 0; // the song's bars begun in this run (after its count-in)
     int countInLeft_ = 0;        // beats of a plain START's count-in still to come
+    // With a shared session: the song's bar length there, and the tempo it last gave the session.
+    int songQuantum_ = 4;
+    double songSent_ = 0;
+    double songShift_ = 0;  // frames the session moved the song's clicks from the map's
+    bool songLeft_ = false; // for a peer's tempo, songLeftBpm_, reported with the next beat's event
+    double songLeftBpm_ = 0;
     // The spoken number started ahead of its beat: the beat's number in the run (0: none), its
     // slot and the mixer frame its voice starts at.
     std::uint64_t preRollBeat_ = 0;

@@ -83,6 +83,10 @@ bool SessionFollower::Begin(std::uint64_t blockStart)
         aligning_ = false;
         offset_ = 0;
     }
+    if (session != active_ && session) {
+        double bpm = 0;
+        session->TempoFromElsewhere(noticed_, bpm); // only those from now on count
+    }
     active_ = session;
     blockStart_ = blockStart;
     hostStart_ = 0;
@@ -170,14 +174,28 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
         placedInRun_ = false;
         waiting_ = false;
         EndAlignment();
+        double noticed = 0;
+        active_->TempoFromElsewhere(noticed_, noticed); // a run counts those that come after its start
         const int peers = active_->Peers();
+        const bool ownTempo = startTempo_ > 0 && startTempo_ != tempo_;
+        if (ownTempo) {
+            // The run's tempo from its start on; our beat goes with it in this commit (alone, an
+            // alignment through the app side would stay hidden behind the commit for a while).
+            active_->SetTempo(startTempo_, at);
+            tempo_ = startTempo_;
+        }
+        firstUnit_ = 1;
         if (peers > 0 && active_->Playing()) {
             active_->RequestBeatAtStartPlaying(0, q); // in on the grid of the shared start
+            barFirst_ = startOnBar_;
+            waiting_ = startOnBar_;
         } else {
             active_->SetPlaying(true, at);
             if (peers > 0) {
                 active_->RequestBeatAtTime(0, NextBarRequest(*active_, at, q), q); // the next bar
                 waiting_ = true;
+            } else if (ownTempo) {
+                active_->RequestBeatAtTime(0, at + std::llround(60e6 / tempo_), q); // as without a session
             } else {
                 AlignAlone(0, at + std::llround(60e6 / tempo_), q); // as without a session
             }
@@ -196,8 +214,13 @@ void SessionFollower::Steer(BeatClock &clock, int beatsPerCycle, int nextBeat)
     // the rate its beats advance at on our clock by a clock drift correction).
     const double units = UnitsAt(hostStart_, q);
     const double perMicro = (UnitsAt(hostStart_ + 1e6, q) - units) / 1e6;
+    if (barFirst_) {
+        // Unit k is the session's beat k - 1: a bar where k - 1 is a multiple of the quantum.
+        barFirst_ = false;
+        firstUnit_ = std::int64_t(std::ceil((units - 1) / q - 1e-9) * q) + 1;
+    }
     clock.Follow(units, perMicro * filter_.Slope(),
-                 placedInRun_ ? std::numeric_limits<std::int64_t>::min() : std::int64_t(1));
+                 placedInRun_ ? std::numeric_limits<std::int64_t>::min() : firstUnit_);
 }
 
 int SessionFollower::BeatNumber(std::int64_t unit, int beatsPerCycle)

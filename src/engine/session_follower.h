@@ -78,8 +78,15 @@ public:
 
     // Audio thread. At the start of a block: takes the session's state; false without a session.
     bool Begin(std::uint64_t blockStart);
-    // A run starts with this block.
-    void StartRun() { startPending_ = true; }
+    // A run starts with this block; a `bpm` above 0 is the run's tempo, set in the session at its
+    // start (a song's first), before the run's first beat is asked for. `onBar`: its first beat is
+    // a session bar also when it comes in on the grid of a shared start (a song, a count-in).
+    void StartRun(double bpm = 0, bool onBar = false)
+    {
+        startPending_ = true;
+        startTempo_ = bpm;
+        startOnBar_ = onBar;
+    }
     // Steers `clock` for this block; `nextBeat` is the number the next beat would have without the
     // session. Without a reported latency the clock stands still: no beat is placed before the
     // block's time is known.
@@ -92,6 +99,9 @@ public:
     void SetTempo(double bpm, std::uint64_t frame);
     // Ends the block (after every Begin, with or without a session): sends what changed.
     void End();
+
+    // A tempo the session took from elsewhere (a peer's) since the run started: true, with it.
+    bool TempoFromElsewhere(double &bpm) { return active_ && active_->TempoFromElsewhere(noticed_, bpm); }
 
     double Tempo() const { return tempo_; }
     // A run waits for the session's bar.
@@ -119,6 +129,11 @@ private:
     double heard_ = 0;     // the same, as the clock and the latency report it for this block
     double tempo_ = 0;
     bool startPending_ = false;
+    double startTempo_ = 0;
+    bool startOnBar_ = false;
+    bool barFirst_ = false;      // the run's first beat: the first bar from this block on
+    std::int64_t firstUnit_ = 1; // the run's first beat
+    std::uint64_t noticed_ = 0;  // the session's tempi from elsewhere seen
     bool adopt_ = false;
     bool waiting_ = false;
     bool placedInRun_ = false;

@@ -12,6 +12,10 @@ class SharedSession {
 public:
     virtual ~SharedSession() = default;
 
+    // The tempi a session takes (Link's); one outside is clamped by the session.
+    static constexpr double kMinTempo = 20;
+    static constexpr double kMaxTempo = 999;
+
     // The session's clock now.
     virtual std::int64_t NowMicros() const = 0;
     // Takes the session's state for this block.
@@ -41,6 +45,16 @@ public:
     // Our beat `beat` at the time the session started playing (only while it plays).
     virtual void RequestBeatAtStartPlaying(double beat, double quantum) = 0;
     virtual void SetTempo(double bpm, std::int64_t micros) = 0;
+    // A tempo the session took that none of our recent SetTempo calls gave it (a peer's, or the
+    // app side's), noticed after the `seen`th such one: true, with `seen` and `bpm` the latest.
+    // Link lets the audio side see only its own changes for a second after each, and a change it
+    // commits meanwhile replaces a peer's in the whole session: this is how it learns of them.
+    virtual bool TempoFromElsewhere(std::uint64_t &seen, double &bpm) const
+    {
+        (void)seen;
+        (void)bpm;
+        return false;
+    }
     virtual void SetPlaying(bool playing, std::int64_t micros) = 0;
     virtual void Commit() = 0;
 };

@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -69,6 +71,32 @@ public:
     {
         state_->setTempo(bpm, std::chrono::microseconds(micros));
         changed_ = true;
+        // Relaxed value, release count: a reader that sees the count sees the value (or a later one).
+        const std::uint64_t n = sentCount_.load(std::memory_order_relaxed);
+        sent_[n % sent_.size()].store(std::clamp(bpm, kMinTempo, kMaxTempo), std::memory_order_relaxed);
+        sentCount_.store(n + 1, std::memory_order_release);
+    }
+    bool TempoFromElsewhere(std::uint64_t &seen, double &bpm) const override
+    {
+        const std::uint64_t n = noticed_.load(std::memory_order_acquire); // pairs with Noticed's release
+        if (n == seen)
+            return false;
+        seen = n;
+        bpm = noticedTempo_.load(std::memory_order_relaxed);
+        return true;
+    }
+
+    // On Link's thread, for every tempo the session takes (its tempo callback): one the audio side
+    // did not set lately is counted for TempoFromElsewhere. Our own come back as set; one passed on
+    // through the network may be off by Link's rounding to whole microseconds a beat.
+    void Noticed(double bpm)
+    {
+        const std::uint64_t sent = sentCount_.load(std::memory_order_acquire); // see SetTempo
+        for (std::uint64_t i = 0; i < std::min<std::uint64_t>(sent, sent_.size()); ++i)
+            if (std::abs(sent_[i].load(std::memory_order_relaxed) - bpm) < 0.01)
+                return;
+        noticedTempo_.store(bpm, std::memory_order_relaxed);
+        noticed_.fetch_add(1, std::memory_order_release); // release: the tempo is there first
     }
     void SetPlaying(bool playing, std::int64_t micros) override
     {
@@ -137,6 +165,11 @@ private:
     std::atomic<double> seen_{0};
     std::uint64_t aligned_ = 0;
     std::atomic<std::uint64_t> dropped_{0}; // the request AlignIn dropped because peers came
+    // The tempi the audio side set last (a ring, written by it), and those noticed from elsewhere.
+    std::array<std::atomic<double>, 16> sent_{};
+    std::atomic<std::uint64_t> sentCount_{0};
+    std::atomic<double> noticedTempo_{0};
+    std::atomic<std::uint64_t> noticed_{0};
 };
 
 } // namespace linksync

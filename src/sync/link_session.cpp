@@ -23,7 +23,8 @@ LinkSession::LinkSession(double bpm, Notifiers notify)
         if (f)
             f();
     });
-    link.setTempoCallback([f = notify.tempo](double tempo) {
+    link.setTempoCallback([this, f = notify.tempo](double tempo) {
+        impl_->audio.Noticed(tempo);
         if (f)
             f(tempo);
     });

@@ -62,6 +62,7 @@ struct LinkMappingTest : ::testing::Test {
         settings.slotSamples = {click.get(), click.get(), click.get()};
         metronome.Publish(settings);
         metronome.SetSession(&session, &feed);
+        link.setTempoCallback([this](double bpm) { session.Noticed(bpm); }); // as the window's session does
     }
     ~LinkMappingTest() override { metronome.SetSession(nullptr, nullptr); }
 
@@ -103,6 +104,7 @@ struct LinkMappingTest : ::testing::Test {
         link.commitAppSessionState(state);
     }
 
+    std::int64_t clockBefore = FakeClock::now.exchange(kT0); // Link made at kT0 (a start's time stamps)
     std::shared_ptr<const sound::Sample> click = enginetest::Constant(1, 0.5f);
     sound::SlotPlayer player{11};
     engine::Metronome metronome{player};
@@ -202,6 +204,53 @@ TEST_F(LinkMappingTest, TheTrainerGoesOnFromATempoAPeerSet)
             steps.push_back(e.bpm);
     EXPECT_EQ(steps, (std::vector<double>{120, 122, 127, 129, 131})) << "from the peer's 125 on, by 2";
 }
+
+// With a peer, a song leads: its count-in's first click on the session's next bar (quantum 2, its
+// 2/4), also where it comes in on the grid of a shared start, each click's rate the session's tempo
+// (what peers play), so every click as far from the last as the map says; a tempo a peer sets
+// during a ramp leaves it, the run going on at that tempo.
+class LinkSongTest : public LinkMappingTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LinkSongTest, ASongLeadsTheSessionFromItsBarUntilAPeerSetsATempo)
+{
+    link.peers = 1;
+    feed.SetLatency(4410);
+    SessionAt(97, FakeClock::now + 1'000'000); // at START (heard 0.1 s on) half way to an odd beat
+    session.SetStartStopShared(GetParam());
+    link.enableStartStopSync(GetParam());
+    FakeClock::now += 1; // after Link's own start and stop state
+    App([&](auto &state) { state.setIsPlaying(GetParam(), std::chrono::microseconds(kT0 - 4'321'000)); });
+    for (int i = 0; i < 2000 && (session.Capture(), session.Playing() != GetParam()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::uint64_t seen = 0;
+    for (double bpm = 0; !session.TempoFromElsewhere(seen, bpm);) // before START, once Link's thread has it
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto map = song::ParseTempoMap("1 2/4 120\n1 3/4 60,90,120\n6 2/4 100-130\n", "m");
+    const engine::SongPlan plan(*map.map, 0, 1);
+    settings.song = &plan;
+    metronome.Publish(settings);
+    metronome.Start();
+    while (onsets.empty() && rendered < 44100 * 5)
+        RenderTo(rendered + 512);
+    const double bar =
+        (session.Capture(), session).BeatAt(std::llround(kT0 + double(onsets.at(0) + 4410) * 1e6 / kRate), 2) / 2;
+    EXPECT_NEAR(bar, std::round(bar), 1e-3) << "the first click on the session's bar";
+    RenderTo(onsets[0] + std::uint64_t(5.5 * kRate)); // past the second Link shows the audio side its own change
+    const double clicks[] = {0, 0.5, 1, 1.5, 2, 3, 3 + 2 / 3.0, 25 / 6.0, 4.75929, 5.33763}; // seconds
+    ASSERT_EQ(onsets.size(), std::size(clicks));
+    for (std::size_t k = 0; k < onsets.size(); ++k)
+        EXPECT_NEAR(double(onsets[k] - onsets[0]), clicks[k] * kRate, 1.5) << "click " << k;
+    // A peer's tempo while the ramp sends one every click, so the audio side sees its own for good.
+    App([&](auto &state) { state.setTempo(150, std::chrono::microseconds(FakeClock::now.load())); });
+    for (double bpm = 0; !session.TempoFromElsewhere(seen, bpm);)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    events.clear();
+    RenderTo(rendered + 44100 * 2);
+    EXPECT_TRUE(events.at(0).songLeft && std::abs(events[0].clickRate - 150) < 1e-6) << "left at the peer's tempo";
+    EXPECT_NEAR(double(onsets.at(11) - onsets[10]), 17640, 1.5) << "at once, though Link shows the audio side its own";
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, LinkSongTest, ::testing::Values(false, true));
 
 // A tempo set in the session while running: the beats after it come at the new tempo, from the
 // session's beat time at the change (no beat lost, none doubled).
