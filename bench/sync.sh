@@ -17,6 +17,9 @@
 #                is recorded natively (build/pw_recorder): each block at the sink's frame of its
 #                cycle and timed by the cycle's own pw_time, less the cycle a null sink's monitor
 #                passes it late.
+#   --stops N    with --output: the pipewire daemon stopped (SIGSTOP) for 7 ms, N times spread over
+#                the run, as bench/pipewire-native.sh does (the pendulum must be back on its click
+#                within a beat of each stall).
 #   --keep DIR   leaves each run's recording, timing log and rod log in DIR.
 #   --from DIR   analyses what --keep left in DIR again, without a run.
 #
@@ -46,6 +49,7 @@ seconds=20
 fragments="2 20"
 row=60
 load=0
+stops=0
 keep=""
 from=""
 output=""
@@ -57,6 +61,7 @@ while [ $# -gt 0 ]; do
     --fragments) fragments=$2; shift 2 ;;
     --row) row=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
+    --stops) stops=$2; shift 2 ;;
     --sdl) export BENCH_SDL=1; shift ;;
     --output) output=$2; export BENCH_SERVER=pipewire BENCH_RATE=48000 METRONOM_OUTPUT=$2; shift 2 ;;
     --quanta) quanta=$2; shift 2 ;;
@@ -129,6 +134,13 @@ else
   grep -q '^# rest' "$WORK/rod.log" || { echo "the rod tracker did not start" >&2; exit 1; }
 
   start_stop # START
+  if [ "$stops" -gt 0 ]; then
+    (for _ in $(seq "$stops"); do
+      sleep "$(awk -v s="$seconds" -v n="$stops" 'BEGIN { print s / (n + 1) }')"
+      kill -STOP "${PIPEWIRE_PIDS[0]}"; sleep 0.007; kill -CONT "${PIPEWIRE_PIDS[0]}"
+    done) &
+    BENCH_PIDS+=($!)
+  fi
   half=$(awk -v s="$seconds" 'BEGIN { print s / 2 }')
   sleep "$half"
   # The latency the sink runs at, as configured from its readers' and streams' requests.
