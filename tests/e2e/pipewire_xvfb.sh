@@ -34,6 +34,8 @@ echo "native stream, beats on the sink's grid across the stops and after a resta
 # the error output and plays on.
 kill -TERM "$PID"; wait "$PID" 2>/dev/null
 start "$MAIN" setpriv --bounding-set -sys_nice --inh-caps -sys_nice "$program"
-press_start; sleep 2
+sleep 1; press_start
+for _ in $(seq 80); do grep -q 'no real-time scheduling' "$WORK/out" && break; sleep 0.1; done
+sleep 1
 [ "$(grep -c 'no real-time scheduling' "$WORK/out")" = 1 ] || fail "the refused real-time scheduling not said once: $(cat "$WORK/out")"
 echo "refused real-time scheduling said once: ok"

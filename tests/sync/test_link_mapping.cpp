@@ -64,7 +64,11 @@ struct LinkMappingTest : ::testing::Test {
         metronome.SetSession(&session, &feed);
         link.setTempoCallback([this](double bpm) { session.Noticed(bpm); }); // as the window's session does
     }
-    ~LinkMappingTest() override { metronome.SetSession(nullptr, nullptr); }
+    ~LinkMappingTest() override
+    {
+        link.setTempoCallback([](double) {}); // Link's thread may call it while `session` goes
+        metronome.SetSession(nullptr, nullptr);
+    }
 
     // Renders blocks of 512 frames until `frames` have been rendered since frame 0.
     void RenderTo(std::uint64_t frames)
