@@ -19,9 +19,9 @@ press_start
 sleep 1.5
 listen 5 16 --bpm 240 --list --strict
 [ $STATUS -eq 0 ] || fail "onsets not every half beat at 120 (status $STATUS): $REPORT"
-# Each onset against the next, about 10 dB apart, louder and softer in turn (one at the first frame
-# is a sound the recording cut into).
-awk '/^beat / && $4 > 0 { for (i = 1; i <= NF; i++) if ($i == "adds") e[n++] = $(i + 1) }
+# Each onset against the next, about 10 dB apart, louder and softer in turn (one at the first frame,
+# or less than the 20 ms measured before the last, is a sound the recording cut into).
+awk -v frames="$(soxi -s "$WORK/rec.wav")" '/^beat / && $4 > 0 && $4 + 882 <= frames { for (i = 1; i <= NF; i++) if ($i == "adds") e[n++] = $(i + 1) }
      END {
        bad = 0
        for (i = 1; i < n; i++) {
@@ -30,8 +30,8 @@ awk '/^beat / && $4 > 0 { for (i = 1; i <= NF; i++) if ($i == "adds") e[n++] = $
          if (d < 7 || d > 13 || (i > 1 && (e[i] - e[i - 1]) * (e[i - 1] - e[i - 2]) >= 0)) bad++
        }
        printf "%d onsets, %d not alternating by 7..13 dB\n", n, bad
-       exit bad > 0
-     }' <<<"$REPORT" || fail "not alternately loud and soft: $(grep '^beat' <<<"$REPORT" | head -12)"
+       exit bad > 0 || n < 15
+     }' <<<"$REPORT" || fail "not alternately loud and soft: $(grep '^beat' <<<"$REPORT")"
 grep -E 'beats found|mean interval|worst' <<<"$REPORT"
 
 xdotool key u u u # one click a beat again
