@@ -13,9 +13,10 @@ check=$1 recorder=$2
 setup_dirs
 [ -z "${KEEP_DIR:-}" ] || trap 'cp -r "$WORK"/* "$KEEP_DIR"/ 2>/dev/null; cleanup' EXIT
 need_pipewire
-# With callbacks slowed as under AddressSanitizer, the catch-up after the 150 ms stall was seen once
-# to put the later clicks two cycles early (an open fault, docs/measurements.md): such a run is
-# reported and tried once more; a fault that comes every time still fails.
+# With callbacks slowed as under AddressSanitizer until they often miss their cycle, the graph drops
+# or moves buffers where the stream's reports do not show it, and the later clicks were seen once two
+# cycles early (docs/measurements.md, "When the data thread cannot keep up"): such a run is reported
+# and tried once more; a fault that comes every time still fails.
 grid_run() {
   "$recorder" --target metronom --wav "$WORK/clicks.wav" --latency 256 --seconds 60 --log "$WORK/blocks.log" 2>"$WORK/rec.log" &
   rec=$!; PIDS+=($rec)
