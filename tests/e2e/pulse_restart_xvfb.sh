@@ -14,7 +14,9 @@ pactl list sink-inputs | grep -q 'media.name = "Metronom"' || fail "not the prog
 stream=$(pactl list short sink-inputs | awk 'NR == 1 {print $1}')
 (sleep 2; pacmd kill-sink-input "$stream") &
 listen 6 10 --bpm 120 --list
-early=$(awk '$1 == "beat" && $6 > 0 && $6 < 22000' <<<"$REPORT")
+# (A beat at the first frame is a click the recording began inside of: the interval from it is not
+# one heard.)
+early=$(awk '$1 == "beat" { if (last > 0 && $6 < 22000) print; last = $4 }' <<<"$REPORT")
 [ -z "$early" ] || fail "a beat came early after the stream was dropped: $early"
 [ "$(pactl list short sink-inputs | awk 'NR == 1 {print $1}')" != "$stream" ] || fail "the stream was not dropped"
 echo "stream dropped by the server: $BEATS beats, none lost or early"
