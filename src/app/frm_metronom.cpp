@@ -396,6 +396,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
         if (!SongPlaying())
             practice_->Starting(); // the trainer is off while a song plays
         PlayLoop();
+        ShowOpenSong();
         ui::Announce(*this, QStringLiteral("Start, Tempo %1").arg(tempo_.Bpm()));
         return;
     }
@@ -404,6 +405,7 @@ void FrmMetronom::Check1_MouseDown(Qt::MouseButton)
     running_ = false;
     heardSoon_.clear();
     SongStopped(false);
+    ShowOpenSong();
     // Stopped, the number shows the tempo set, also when it changed after the last beat was
     // measured (or before the first beat, instead of 0); after a trainer run, the tempo it reached.
     ShowTempo(tempo_.Bpm());

@@ -137,6 +137,7 @@ private:
     void InstallSongs();
     void FillSetlistMenu();
     void UpdateSongMenu();
+    void ShowOpenSong(); // the open song's name on the status line while stopped
     QString SongFolder() const;
     QStringList Setlist() const;
     void SongStarting();                                                    // START: a song plays when one is open

@@ -27,6 +27,7 @@
 #include "song/click_track.h"
 #include "song/tempo_map.h"
 #include "sound/sound_output.h"
+#include "ui/accessibility.h"
 #include "ui/controls.h"
 
 namespace app {
@@ -132,6 +133,7 @@ void FrmMetronom::InstallSongs()
         songs_->map.reset();
         UpdateSongMenu();
         practice_->WindowChanged();
+        ShowOpenSong();
     });
     menu->insertAction(before, open);
     menu->insertMenu(before, songs_->startMenu);
@@ -215,9 +217,21 @@ bool FrmMetronom::OpenSong(const QString &path, bool quiet)
     songs_->startSection = 0;
     UpdateSongMenu();
     practice_->WindowChanged();
-    if (!quiet)
-        practice_->Note(QStringLiteral("Song: %1 (START spielt ihn)").arg(QFileInfo(path).fileName()));
+    ShowOpenSong();
+    if (!quiet) {
+        const QString opened = QStringLiteral("Song: %1 (START spielt ihn)").arg(QFileInfo(path).fileName());
+        if (running_)
+            practice_->Note(opened); // shown once it stops
+        else
+            ui::Announce(*this, opened); // the line says it already; a screen reader too
+    }
     return true;
+}
+
+void FrmMetronom::ShowOpenSong()
+{
+    // Only while stopped: running, START is STOP, and a song playing shows where it is.
+    practice_->SetOpenSong(songs_->map && !running_ ? QFileInfo(songs_->path).fileName() : QString());
 }
 
 void FrmMetronom::UpdateSongMenu()

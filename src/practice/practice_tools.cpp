@@ -409,11 +409,32 @@ void PracticeTools::SetSongStatus(const QString &text)
     ShowStatus();
 }
 
+void PracticeTools::SetOpenSong(const QString &name)
+{
+    if (name == openSong_)
+        return;
+    if (!name.isEmpty()) {
+        brief_.clear(); // stopped with a song: that START plays it matters more than a note from before
+        briefTimer_.stop();
+    }
+    openSong_ = name;
+    ShowStatus();
+}
+
 void PracticeTools::ShowStatus()
 {
     // The tools' words in full where they fit beside the other news, else in brief.
     auto line = [this](bool brief) {
         QString text = !song_.isEmpty() ? song_ : QString::fromStdString(StatusLine(values_, brief));
+        if (song_.isEmpty() && !openSong_.isEmpty()) {
+            // In brief a long name keeps its start and its end, and START's part goes.
+            const QString name = brief && openSong_.size() > 24
+                                     ? openSong_.left(11) + QStringLiteral("…") + openSong_.right(12)
+                                     : openSong_;
+            text = !text.isEmpty() ? QStringLiteral("Song: %1 · %2").arg(name, text)
+                   : brief         ? QStringLiteral("Song: %1").arg(name)
+                                   : QStringLiteral("Song: %1 (START spielt ihn)").arg(name);
+        }
         if (!other_.isEmpty())
             text = text.isEmpty() ? other_ : text + QStringLiteral(" · ") + otherShort_;
         return text;

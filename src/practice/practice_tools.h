@@ -65,6 +65,9 @@ public:
     // While a song plays: where it is ("Intro, Takt 2 von 8"), shown in place of the usual line
     // (empty: the usual line again).
     void SetSongStatus(const QString &text);
+    // While stopped with a song open: its file's name, so that START is known to play it (empty: no
+    // song, or one is playing). It goes before the usual line and replaces a note shown.
+    void SetOpenSong(const QString &name);
     void EditTrainer(); // the trainer's dialog, open until the user closes it
     void EditGap();
 
@@ -120,6 +123,7 @@ private:
     QString brief_;
     QString other_, otherShort_;
     QString song_;
+    QString openSong_;
     QTimer briefTimer_;
     QTimer writeTimer_;
     QPointer<QDialog> dialog_;

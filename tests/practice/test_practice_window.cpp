@@ -504,6 +504,7 @@ TEST_F(RememberTest, ASongIsFollowedAsHeardAndLeftByHand)
     app::SetMessageSink({});
     EXPECT_EQ(boxes, QStringList{bad + QStringLiteral(", Zeile 2: Muster „Xxx“ hat 3 Zeichen für 4 Schläge im Takt")});
     EXPECT_EQ(form->SongPath(), lied);
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Song: lied.txt (START spielt ihn)"));
 
     click("Check1");
     ASSERT_TRUE(QTest::qWaitFor([&] { return tools().StatusText() == QStringLiteral("Refrain, Takt 1 von 50"); }, 5000))
@@ -519,6 +520,17 @@ TEST_F(RememberTest, ASongIsFollowedAsHeardAndLeftByHand)
     EXPECT_EQ(text("lblBeats"), QStringLiteral("4"));
     click("Check1");
     EXPECT_EQ(shown(), "Normal Klack/Bassdrum/Snare 10001000 00100010 - top 4 beats 181 bpm vol 85 sub 1 - -");
+    // Stopped, the line keeps saying that START plays the song, beside a tool switched on, until it
+    // is closed.
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Song: lied.txt (START spielt ihn)"));
+    QMenu *sub = entry(QStringLiteral("Unterteilung"))->menu();
+    ASSERT_TRUE(sub);
+    sub->actions().at(1)->trigger();
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("Song: lied.txt · 2 pro Schlag"));
+    entry(QStringLiteral("Song schließen"))->trigger();
+    EXPECT_EQ(tools().StatusText(), QStringLiteral("2 pro Schlag"));
+    sub->actions().at(0)->trigger();
+    ASSERT_TRUE(form->OpenSong(lied));
     close();
     QSettings file(settingsFile(), QSettings::IniFormat);
     EXPECT_EQ(file.value("song").toString(), lied);
