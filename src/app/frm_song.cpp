@@ -221,7 +221,7 @@ bool FrmMetronom::OpenSong(const QString &path, bool quiet)
     if (!quiet) {
         const QString opened = QStringLiteral("Song: %1 (START spielt ihn)").arg(QFileInfo(path).fileName());
         if (running_)
-            practice_->Note(opened); // shown once it stops
+            practice_->Note(opened); // playing, a note; the line names the song once stopped
         else
             ui::Announce(*this, opened); // the line says it already; a screen reader too
     }
